@@ -1,0 +1,31 @@
+// Converting one Poser .RSR geometry file into one Wavefront .OBJ text file.
+#pragma once
+
+enum class RunOutcome {
+    finished,            // the "Finished" notice was shown
+    failed,              // a failure notice was shown; the output holds what was written
+    input_not_opened,    // nothing shown, nothing written
+    output_not_created,  // nothing shown, nothing written
+};
+
+struct RunResult {
+    RunOutcome outcome;
+    int error;  // errno of the failed open for the two "not opened" outcomes, else 0
+};
+
+// Converts file (the .RSR input) into File (the .OBJ output), telling the user
+// every success and failure through notice(). Reads both paths afresh for each
+// notice's caption.
+RunResult convertRSR(const char* file, const char* File);
+
+// The same run, reporting 1 when it ran (finished or failed) and 0 when the
+// input could not be opened or the output could not be created.
+int readRSR(const char* file, const char* File);
+
+// True when the last four characters of name equal ext (four characters, such
+// as ".rsr"), letters a to z compared without regard to case. Shorter names
+// never match.
+bool hasExtension(const char* name, const char* ext);
+
+// Texts of the notices the front ends show themselves.
+inline constexpr const char* bad_filename_text = "bad filename";
