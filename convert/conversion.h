@@ -1,6 +1,8 @@
 // Converting one Poser .RSR geometry file into one Wavefront .OBJ text file.
 #pragma once
 
+#include <cstdint>
+
 enum class RunOutcome {
     finished,            // the "Finished" notice was shown
     failed,              // a failure notice was shown; the output holds what was written
@@ -21,6 +23,10 @@ RunResult convertRSR(const char* file, const char* File);
 // The same run, reporting 1 when it ran (finished or failed) and 0 when the
 // input could not be opened or the output could not be created.
 int readRSR(const char* file, const char* File);
+
+// Allocates n bytes from the heap; shows the "farmalloc" notice when a
+// request for more than 0 bytes cannot be met. Release with std::free.
+void* Farmalloc(uint32_t n);
 
 // True when the last four characters of name equal ext (four characters, such
 // as ".rsr"), letters a to z compared without regard to case. Shorter names

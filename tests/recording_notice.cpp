@@ -1,0 +1,51 @@
+#include "tests/recording_notice.h"
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <unistd.h>
+
+#include "convert/notice.h"
+
+std::vector<Shown> shown;
+std::string watched;
+
+void notice(const char* text, const char* caption, unsigned style) {
+    shown.push_back({text, caption, style, watched.empty() ? "" : readFile(watched)});
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+void writeFile(const std::string& path, const Bytes& bytes) {
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string tempPath(const std::string& suffix) {
+    static std::atomic<int> n{0};
+    return testing::TempDir() + "quarlen_" + std::to_string(::getpid()) + "_" +
+           std::to_string(n++) + suffix;
+}
+
+Converted convertBytes(const Bytes& rsr) {
+    Converted c;
+    c.in = tempPath(".rsr");
+    c.out = tempPath(".obj");
+    writeFile(c.in, rsr);
+    shown.clear();
+    watched = c.out;
+    c.outcome = convertRSR(c.in.c_str(), c.out.c_str()).outcome;
+    watched.clear();
+    c.notices = shown;
+    c.obj = readFile(c.out);
+    std::remove(c.in.c_str());
+    std::remove(c.out.c_str());
+    return c;
+}

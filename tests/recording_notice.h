@@ -1,0 +1,34 @@
+// A notice() for tests: records each notice together with what the output
+// file held on disk at the moment it was shown.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "convert/conversion.h"
+#include "tests/rsr_builder.h"
+
+struct Shown {
+    std::string text, caption;
+    unsigned style = 0;
+    std::string on_disk;  // the watched file's bytes when the notice was shown
+};
+
+extern std::vector<Shown> shown;
+extern std::string watched;  // path of the file read at each notice
+
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const Bytes& bytes);
+
+// A fresh path in the test's temporary folder.
+std::string tempPath(const std::string& suffix);
+
+struct Converted {
+    RunOutcome outcome;
+    std::string obj;            // the output file after the run
+    std::vector<Shown> notices;
+    std::string in, out;        // the paths used, as captions name them
+};
+
+// Writes rsr to a temporary .rsr file and converts it to a temporary .obj.
+Converted convertBytes(const Bytes& rsr);

@@ -1,0 +1,107 @@
+// The console program as a user runs it: exit statuses and the lines it
+// prints on standard error.
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include "tests/recording_notice.h"
+
+namespace {
+
+struct Ran {
+    int status;
+    std::string out, err;
+};
+
+std::string quoted(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+Ran run(const std::string& args) {
+    const std::string out = tempPath(".stdout"), err = tempPath(".stderr");
+    const std::string cmd = std::string(QUARLEN_CLI) + " " + args + " >" + out + " 2>" + err + " </dev/null";
+    const int raw = std::system(cmd.c_str());
+    Ran r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readFile(out), readFile(err)};
+    std::remove(out.c_str());
+    std::remove(err.c_str());
+    return r;
+}
+
+const std::string finished =
+    "Finished. If Bryce refuses to read this .OBJ file, use a text editor to move to the start "
+    "of the file the 3 comment lines starting with `#' that you will find at the end of the file.";
+
+TEST(Cli, ConvertsAndReports) {
+    const std::string in = tempPath(".RSR"), out = tempPath(".Obj");
+    GroupSpec g{.name = "a", .xyz = {1, 2, 3}, .pf = {0}, .faces = {{0, 1, 0}}};
+    writeFile(in, buildRsr({g}));
+    Ran r = run(quoted(in) + " " + quoted(out));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, out + ": " + finished + "\n");
+    EXPECT_EQ(readFile(out).substr(0, 24), "g a\r\nv 1 2 3\r\nf 1\r\n# Fil");
+
+    Bytes cut = buildRsr({g});
+    cut.resize(cut.size() - 51);
+    writeFile(in, cut);
+    r = run(quoted(in) + " " + quoted(out));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, in + ": warning: end of file\n");
+
+    Bytes bad;
+    putHeader(bad);
+    putI32(bad, 999);
+    writeFile(in, bad);
+    r = run(quoted(in) + " " + quoted(out));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, in + ": warning: # of chars in group name out of range: 999\n" + in +
+                         ": warning: This may be a \"short RSR\" file that contains only a library "
+                         "thumbnail graphic image. I can't handle those.\n");
+    std::remove(in.c_str());
+    std::remove(out.c_str());
+}
+
+TEST(Cli, RefusesBeforeConverting) {
+    const std::string in = tempPath(".rsr");
+    writeFile(in, buildRsr({}));
+    const std::string missing = tempPath("-missing.rsr");
+    struct Case {
+        std::string args;
+        int status;
+        std::string err;  // "" when only the status is checked
+    } cases[] = {
+        {"", 2, ""},
+        {quoted(in), 2, ""},
+        {quoted(in) + " a.obj b.obj", 2, ""},
+        {quoted(in) + " out.txt", 2, "warning: bad filename\n"},
+        {quoted(in) + " obj", 2, "warning: bad filename\n"},
+        {"model.rsrx out.obj", 2, "warning: bad filename\n"},
+        {"rsr out.obj", 2, "warning: bad filename\n"},
+        {quoted(missing) + " out.obj", 1, missing + ": cannot open the input: No such file or directory\n"},
+        {quoted(in) + " /nonexistent-folder/out.obj", 1,
+         "/nonexistent-folder/out.obj: cannot create the output: No such file or directory\n"},
+    };
+    for (const Case& c : cases) {
+        const Ran r = run(c.args);
+        EXPECT_EQ(r.status, c.status) << c.args;
+        if (!c.err.empty()) {
+            EXPECT_EQ(r.err, c.err) << c.args;
+        } else {
+            EXPECT_NE(r.err.find("usage: quarlen"), std::string::npos) << c.args;
+        }
+    }
+    std::remove(in.c_str());
+}
+
+TEST(Cli, HelpAndVersion) {
+    Ran r = run("--help");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("usage: quarlen INPUT.rsr OUTPUT.obj"), std::string::npos);
+    r = run("--version");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("quarlen ", 0), 0u);
+}
+
+}  // namespace

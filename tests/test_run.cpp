@@ -1,0 +1,314 @@
+// How a run ends: every failure kind with its notices, captions, styles and
+// what the output file holds on disk while each notice is shown.
+#include <gtest/gtest.h>
+
+#include "convert/notice.h"
+#include "tests/recording_notice.h"
+
+namespace {
+
+const std::string short_file =
+    "This may be a \"short RSR\" file that contains only a library thumbnail graphic image. I "
+    "can't handle those.";
+const std::string junk =
+    "I probably hit junk at the end of the .RSR file, and likely the output .OBJ file is complete";
+const std::string no_memory = "I can't get enough memory";
+
+// A complete group with one triangle, and the exact text it converts to.
+GroupSpec first() {
+    return GroupSpec{.name = "first", .xyz = {0, 0, 0, 1, 0, 0, 0, 1, 0}, .pf = {0, 1, 2},
+                     .faces = {{0, 3, 0}}, .mats = {"m"}};
+}
+const std::string first_text =
+    "g first\r\nv 0 0 0\r\nv 1 0 0\r\nv 0 1 0\r\nusemtl m\r\nf 1 2 3\r\n";
+
+// Bytes of a file holding the header and the first group, then whatever a
+// case appends.
+Bytes afterFirst() {
+    Bytes b;
+    putHeader(b);
+    putGroup(b, first());
+    return b;
+}
+
+// Fields of a group named hip up to (not including) its count field `upTo`.
+Bytes hipUpTo(const std::string& upTo) {
+    Bytes b = afterFirst();
+    putI32(b, 3);
+    putRaw(b, "hip");
+    if (upTo == "np") return b;
+    putI32(b, 1);
+    for (int i = 0; i < 3; ++i) putF32(b, 1.0f);
+    if (upTo == "nq") return b;
+    putI32(b, 0);
+    if (upTo == "nf") return b;
+    putI32(b, 0);
+    putI32(b, 1);  // texq
+    if (upTo == "nt") return b;
+    putI32(b, 0);
+    if (upTo == "nq2") return b;
+    putI32(b, 0);
+    if (upTo == "nf2") return b;
+    putI32(b, 0);
+    return b;  // nm next
+}
+
+struct Expected {
+    std::string text, caption;  // caption "in" or "out" stands for the path
+    unsigned style;
+    std::string on_disk;
+};
+
+struct FailureCase {
+    const char* what;
+    Bytes file;
+    std::vector<Expected> notices;
+    std::string obj;  // the output file after the run
+};
+
+void check(const FailureCase& k) {
+    const Converted c = convertBytes(k.file);
+    EXPECT_EQ(c.outcome, RunOutcome::failed) << k.what;
+    ASSERT_EQ(c.notices.size(), k.notices.size()) << k.what;
+    for (size_t i = 0; i < k.notices.size(); ++i) {
+        const Expected& e = k.notices[i];
+        const Shown& s = c.notices[i];
+        const std::string caption = e.caption == "in" ? c.in : e.caption;
+        EXPECT_EQ(s.text, e.text) << k.what << " #" << i;
+        EXPECT_EQ(s.caption, caption) << k.what << " #" << i;
+        EXPECT_EQ(s.style, e.style) << k.what << " #" << i;
+        EXPECT_EQ(s.on_disk, e.on_disk) << k.what << " #" << i;
+    }
+    EXPECT_EQ(c.obj, k.obj) << k.what;
+}
+
+template <class F>
+Bytes make(F f) {
+    Bytes b = afterFirst();
+    f(b);
+    return b;
+}
+
+TEST(Failures, NameLength) {
+    Bytes first300;
+    putHeader(first300);
+    putI32(first300, 300);
+    Bytes emptyGroupThenBad;
+    putHeader(emptyGroupThenBad);
+    putGroup(emptyGroupThenBad, GroupSpec{.name = "e", .xyz = {0, 0, 0}});
+    putI32(emptyGroupThenBad, 257);
+    const std::string empty_text = "g e\r\nv 0 0 0\r\n";
+    const FailureCase cases[] = {
+        {"300 before any group", first300,
+         {{"# of chars in group name out of range: 300", "in", notice_warning, ""},
+          {short_file, "in", notice_warning, ""}},
+         ""},
+        {"-1 after a group with facets", make([](Bytes& b) { putI32(b, -1); }),
+         {{"# of chars in group name out of range: -1", "in", notice_warning, first_text},
+          {junk, "in", notice_plain, first_text}},
+         first_text},
+        {"257 after a group without facets", emptyGroupThenBad,
+         {{"# of chars in group name out of range: 257", "in", notice_warning, empty_text},
+          {short_file, "in", notice_warning, empty_text}},
+         empty_text},
+    };
+    for (const FailureCase& k : cases) check(k);
+}
+
+TEST(Failures, EndOfFile) {
+    const Expected eof{"end of file", "in", notice_warning, first_text};
+    const std::string hip = first_text + "g hip\r\n";
+    Bytes shortHeader(100, 0);
+    Bytes noMarker = afterFirst();
+    const FailureCase cases[] = {
+        {"file shorter than its header", shortHeader, {{"end of file", "in", notice_warning, ""}}, ""},
+        {"no end marker after a group", noMarker, {eof}, first_text},
+        {"name length cut short", make([](Bytes& b) { putFill(b, 2, 0); }), {eof}, first_text},
+        {"name cut short", make([](Bytes& b) { putI32(b, 5); putRaw(b, "hi"); }), {eof}, first_text},
+        {"in the middle of the points",
+         make([](Bytes& b) { putI32(b, 3); putRaw(b, "hip"); putI32(b, 2); putF32(b, 1); putF32(b, 2); }),
+         {eof}, hip},
+        {"in the middle of the facet records", [] {
+             Bytes b = hipUpTo("nf");
+             putI32(b, 2);
+             putFill(b, 20, 0);
+             return b;
+         }(), {eof}, hip},
+        {"after texq", [] {
+             Bytes b = hipUpTo("nt");
+             return b;
+         }(), {eof}, hip},
+        {"in a material slot", [] {
+             Bytes b = hipUpTo("nm");
+             putI32(b, 1);
+             putRaw(b, "skin");
+             return b;
+         }(), {eof}, hip},
+        {"a complete group, then nothing", [] {
+             Bytes b = hipUpTo("nm");
+             putI32(b, 0);
+             return b;
+         }(), {{"end of file", "in", notice_warning, hip + "v 1 1 1\r\n"}}, hip + "v 1 1 1\r\n"},
+    };
+    for (const FailureCase& k : cases) check(k);
+}
+
+TEST(Failures, Allocation) {
+    auto count = [](const std::string& name, int32_t value) {
+        Bytes b = hipUpTo(name);
+        putI32(b, value);
+        putFill(b, 64, 0);
+        return b;
+    };
+    const std::string hip = first_text + "g hip\r\n";
+    const Expected mem{no_memory, "farmalloc", notice_warning, first_text};
+    auto ranOut = [&](const char* text) { return Expected{text, "in", notice_warning, first_text}; };
+    const FailureCase cases[] = {
+        {"negative np asks three times", count("np", -1),
+         {mem, mem, mem, ranOut("I ran out of store reading hip: np=-1=0xffffffff")}, hip},
+        {"np past 4 GiB", count("np", 1073741824),
+         {mem, mem, mem, ranOut("I ran out of store reading hip: np=1073741824=0x40000000")}, hip},
+        {"negative nq", count("nq", -5), {mem, ranOut("I ran out of store reading hip: nq=-5=0xfffffffb")}, hip},
+        {"negative nf", count("nf", -2147483647 - 1),
+         {mem, ranOut("I ran out of store reading hip: nf=-2147483648=0x80000000")}, hip},
+        {"nf past 4 GiB", count("nf", 238609295),
+         {mem, ranOut("I ran out of store reading hip: nf=238609295=0x0e38e38f")}, hip},
+        {"negative nt asks once", count("nt", -3), {mem, ranOut("I ran out of store reading hip: nt=-3=0xfffffffd")}, hip},
+        {"negative nq2", count("nq2", -1), {mem, ranOut("I ran out of store reading hip: nq2=-1=0xffffffff")}, hip},
+        {"negative nf2", count("nf2", -9), {mem, ranOut("I ran out of store reading hip: nf2=-9=0xfffffff7")}, hip},
+        {"negative nm", count("nm", -40), {mem, ranOut("I ran out of store reading hip: nm=-40=0xffffffd8")}, hip},
+    };
+    for (const FailureCase& k : cases) check(k);
+}
+
+TEST(Failures, CountsBeyondTheFileAreEndOfFileWithoutAllocating) {
+    auto count = [](const std::string& name, int32_t value, size_t present) {
+        Bytes b = hipUpTo(name);
+        putI32(b, value);
+        putFill(b, present, 0);  // fewer bytes than the count's data needs
+        return b;
+    };
+    const Expected eof{"end of file", "in", notice_warning, first_text};
+    const std::string hip = first_text + "g hip\r\n";
+    const FailureCase cases[] = {
+        {"np of a billion", count("np", 1000000000, 1000), {eof}, hip},
+        {"largest np below 4 GiB of arrays", count("np", 1073741823, 0), {eof}, hip},
+        {"one point short", count("np", 2, 23 + 4), {eof}, hip},
+        {"nq of a billion", count("nq", 1000000000, 100), {eof}, hip},
+        {"nf of a hundred million", count("nf", 100000000, 100), {eof}, hip},
+        {"nt of a billion", count("nt", 1000000000, 100), {eof}, hip},
+        {"nq2 of a billion", count("nq2", 1000000000, 100), {eof}, hip},
+        {"nf2 of a billion", count("nf2", 100000000, 100), {eof}, hip},
+        {"nm of a hundred million", count("nm", 100000000, 100), {eof}, hip},
+    };
+    for (const FailureCase& k : cases) check(k);
+}
+
+TEST(Failures, BadValue) {
+    GroupSpec over = first();
+    over.name = "over";
+    over.pf = {0, 1, 2, 0};
+    over.faces = {{0, 3, 0}, {2, 3, 0}};  // reaches past the fourth entry
+    GroupSpec below = first();
+    below.name = "below";
+    below.faces = {{-1, 2, 0}};
+    GroupSpec tex = first();
+    tex.name = "tex";
+    tex.texq = true;
+    tex.uv = {0, 0, 1, 1};
+    tex.pt = {0, 1};
+    tex.faces2 = {{0, 3}};  // the third texture corner is past the list
+    GroupSpec texWrap = tex;
+    texWrap.name = "wrap";
+    // The texture bound wraps to -2: the first corner has no suffix, the
+    // second's position wraps negative and fails.
+    texWrap.faces2 = {{2147483647, 2147483647}};
+    const std::string verts = "v 0 0 0\r\nv 1 0 0\r\nv 0 1 0\r\n";
+    const std::string overText = first_text + "g over\r\n" + verts + "usemtl m\r\nf 4 5 6\r\nf 6 4";
+    const std::string belowText = first_text + "g below\r\n" + verts + "usemtl m\r\nf";
+    const std::string texText =
+        first_text + "g tex\r\n" + verts + "vt 0 0\r\nvt 1 1\r\nusemtl m\r\nf 4/1 5/2 6";
+    const std::string wrapText = first_text + "g wrap\r\n" + verts + "vt 0 0\r\nvt 1 1\r\nusemtl m\r\nf 4 5";
+    const FailureCase cases[] = {
+        {"corner past the index list", buildRsr({first(), over}),
+         {{"bad value", "in", notice_warning, overText}}, overText},
+        {"negative corner position", buildRsr({first(), below}),
+         {{"bad value", "in", notice_warning, belowText}}, belowText},
+        {"texture corner past the texture list", buildRsr({first(), tex}),
+         {{"bad value", "in", notice_warning, texText}}, texText},
+        {"texture corner position wraps", buildRsr({first(), texWrap}),
+         {{"bad value", "in", notice_warning, wrapText}}, wrapText},
+    };
+    for (const FailureCase& k : cases) check(k);
+}
+
+TEST(Run, FilesThatCannotBeOpenedShowNothing) {
+    const std::string in = tempPath(".rsr");
+    writeFile(in, buildRsr({first()}));
+    const std::string missing = tempPath("-missing.rsr");
+    const std::string noFolder = tempPath("-no-such-folder/out.obj");
+    shown.clear();
+    RunResult r = convertRSR(missing.c_str(), tempPath(".obj").c_str());
+    EXPECT_EQ(r.outcome, RunOutcome::input_not_opened);
+    EXPECT_EQ(r.error, ENOENT);
+    EXPECT_EQ(readRSR(missing.c_str(), tempPath(".obj").c_str()), 0);
+    r = convertRSR(in.c_str(), noFolder.c_str());
+    EXPECT_EQ(r.outcome, RunOutcome::output_not_created);
+    EXPECT_EQ(r.error, ENOENT);
+    EXPECT_EQ(readRSR(in.c_str(), noFolder.c_str()), 0);
+    EXPECT_TRUE(shown.empty());
+    std::remove(in.c_str());
+}
+
+TEST(Run, ReadRSRReportsThatARunHappened) {
+    const std::string in = tempPath(".rsr"), out = tempPath(".obj");
+    writeFile(in, buildRsr({first()}));
+    EXPECT_EQ(readRSR(in.c_str(), out.c_str()), 1);
+    Bytes cut = buildRsr({first()});
+    cut.resize(cut.size() - 60);
+    writeFile(in, cut);
+    EXPECT_EQ(readRSR(in.c_str(), out.c_str()), 1);
+    std::remove(in.c_str());
+    std::remove(out.c_str());
+}
+
+TEST(Run, NoCutFileEverFinishes) {
+    GroupSpec tex = first();
+    tex.name = "tex";
+    tex.texq = true;
+    tex.uv = {0, 0, 1, 1, 0.5f, 0.5f};
+    tex.pt = {0, 1, 2};
+    tex.faces2 = {{0, 3}};
+    tex.mats = {"a", "b"};
+    const Bytes whole = buildRsr({first(), tex, GroupSpec{.name = "empty"}, first()});
+    const size_t marker = whole.size() - 47 - 4;
+    for (size_t cut = 0; cut < marker + 4; ++cut) {
+        const Converted c = convertBytes(Bytes(whole.begin(), whole.begin() + long(cut)));
+        ASSERT_EQ(c.outcome, RunOutcome::failed) << cut;
+        ASSERT_FALSE(c.notices.empty()) << cut;
+        EXPECT_EQ(c.notices[0].text, "end of file") << cut;
+        EXPECT_EQ(c.obj.find("# File"), std::string::npos) << cut;
+    }
+}
+
+TEST(Run, OutcomeDoesNotDependOnAnEarlierRun) {
+    // A run that ends with a non-zero value in the readers, then files that
+    // end where a name length should stand: each fails the same way as in a
+    // fresh process.
+    Bytes tail = buildRsr({first()});
+    tail.resize(tail.size() - 47 - 4);
+    Bytes bare;
+    putHeader(bare);
+    for (const Bytes& b : {bare, tail}) {
+        const Converted before = convertBytes(b);
+        convertBytes(make([](Bytes& x) { putI32(x, 77); }));
+        const Converted after = convertBytes(b);
+        EXPECT_EQ(before.outcome, RunOutcome::failed);
+        EXPECT_EQ(after.outcome, before.outcome);
+        ASSERT_EQ(after.notices.size(), 1u);
+        EXPECT_EQ(after.notices[0].text, "end of file");
+        EXPECT_EQ(after.obj, before.obj);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,198 @@
+// Decoding the file's fields and formatting numbers the way the output needs.
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <limits>
+#include <random>
+
+#include "convert/conversion.h"
+#include "convert/format.h"
+#include "convert/rsr.h"
+#include "tests/recording_notice.h"
+
+namespace {
+
+std::string fmt(float f) {
+    char buf[float_text_max];
+    return std::string(buf, formatFloat(buf, f));
+}
+
+std::string printfG(float f) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%g", static_cast<double>(f));
+    return buf;
+}
+
+// Reads the fields of bytes from a real file, as the run does.
+std::vector<int32_t> readInts(const Bytes& bytes, int count, bool* eof = nullptr) {
+    const std::string path = tempPath(".bin");
+    writeFile(path, bytes);
+    Input in;
+    EXPECT_TRUE(openInput(in, path.c_str()));
+    std::vector<int32_t> v;
+    for (int i = 0; i < count; ++i) v.push_back(Getl(in));
+    if (eof) *eof = in.eof;
+    closeInput(in);
+    std::remove(path.c_str());
+    return v;
+}
+
+TEST(Decode, BigEndianIntegers) {
+    struct Case {
+        Bytes bytes;
+        int32_t value;
+    } cases[] = {
+        {{0x00, 0x00, 0x01, 0x00}, 256},
+        {{0xFF, 0xFF, 0xFF, 0xFF}, -1},
+        {{0x80, 0x00, 0x00, 0x00}, std::numeric_limits<int32_t>::min()},
+        {{0x7F, 0xFF, 0xFF, 0xFF}, std::numeric_limits<int32_t>::max()},
+        {{0x12, 0x34, 0x56, 0x78}, 0x12345678},
+    };
+    for (const Case& c : cases) EXPECT_EQ(readInts(c.bytes, 1)[0], c.value);
+}
+
+TEST(Decode, BigEndianFloats) {
+    struct Case {
+        uint32_t field;
+        float value;
+    } cases[] = {{0x3F800000u, 1.0f}, {0xC0000000u, -2.0f}, {0x00000000u, 0.0f}, {0x00000001u, 1e-45f}};
+    for (const Case& c : cases) {
+        const unsigned char b[4] = {static_cast<unsigned char>(c.field >> 24),
+                                    static_cast<unsigned char>(c.field >> 16),
+                                    static_cast<unsigned char>(c.field >> 8),
+                                    static_cast<unsigned char>(c.field)};
+        EXPECT_EQ(Float(be32(b)), c.value);
+    }
+    EXPECT_EQ(endianrev(0x11223344u), 0x44332211u);
+}
+
+TEST(Decode, MaterialNumberIsLowByteFirstAndSigned) {
+    struct Case {
+        unsigned char lo, hi;
+        int16_t mat;
+    } cases[] = {{0x01, 0x00, 1}, {0x00, 0x01, 256}, {0xFF, 0xFF, -1}, {0x00, 0x80, -32768}};
+    for (const Case& c : cases) {
+        unsigned char rec[face_size] = {};
+        rec[13] = c.lo;
+        rec[14] = c.hi;
+        EXPECT_EQ(faceMat(rec), c.mat);
+    }
+}
+
+TEST(Decode, EndOfFileIsStickyAndSetOnlyByAShortRead) {
+    bool eof = true;
+    readInts({0, 0, 0, 7}, 1, &eof);
+    EXPECT_FALSE(eof) << "a read that takes exactly the last bytes leaves eof clear";
+
+    const std::vector<int32_t> v = readInts({0, 0, 0, 7, 0, 0}, 3, &eof);
+    EXPECT_TRUE(eof);
+    EXPECT_EQ(v[0], 7);
+    EXPECT_EQ(v[1], 0) << "bytes that did not arrive read as zero, never as an earlier value";
+    EXPECT_EQ(v[2], 0);
+}
+
+TEST(Decode, FieldsAcrossBlockBoundaries) {
+    // More than one 64 KiB block, with the fields shifted by one byte so that
+    // some straddle the block end.
+    Bytes b{0xAB};
+    for (int i = 0; i < 40000; ++i) putI32(b, i * 7919 - 123456);
+    const std::string path = tempPath(".bin");
+    writeFile(path, b);
+    Input in;
+    ASSERT_TRUE(openInput(in, path.c_str()));
+    unsigned char skip;
+    readBytes(in, &skip, 1);
+    EXPECT_EQ(bytesLeft(in), 160000);
+    for (int i = 0; i < 40000; ++i) ASSERT_EQ(Getl(in), i * 7919 - 123456) << i;
+    EXPECT_FALSE(in.eof);
+    EXPECT_EQ(bytesLeft(in), 0);
+    closeInput(in);
+    std::remove(path.c_str());
+}
+
+TEST(FormatFloat, SpecialValues) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    struct Case {
+        float f;
+        const char* text;
+    } cases[] = {
+        {inf, "+INF"},
+        {-inf, "-INF"},
+        {std::copysign(nan, 1.0f), "+NAN"},
+        {std::copysign(nan, -1.0f), "-NAN"},
+        {std::bit_cast<float>(0x7F800001u), "+NAN"},  // signalling pattern
+        {std::bit_cast<float>(0xFFFFFFFFu), "-NAN"},
+        {0.0f, "0"},
+        {-0.0f, "-0"},
+        {1.0f, "1"},
+        {0.5f, "0.5"},
+        {100000.0f, "100000"},
+        {1000000.0f, "1e+06"},
+        {999999.5f, "1e+06"},
+        {0.0001f, "0.0001"},
+        {0.00001f, "1e-05"},
+        {1234565.0f, "1.23456e+06"},  // an exact tie rounds to even
+        {1234575.0f, "1.23458e+06"},
+        {std::numeric_limits<float>::max(), "3.40282e+38"},
+        {std::numeric_limits<float>::min(), "1.17549e-38"},
+        {std::numeric_limits<float>::denorm_min(), "1.4013e-45"},
+        {-std::numeric_limits<float>::denorm_min(), "-1.4013e-45"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(fmt(c.f), c.text) << std::bit_cast<uint32_t>(c.f);
+}
+
+TEST(FormatFloat, MatchesPrintfOnEveryPowerOfTwoAndTen) {
+    for (int e = -149; e <= 127; ++e) {
+        const float f = std::ldexp(1.0f, e);
+        for (float g : {f, std::nextafter(f, 0.0f), std::nextafter(f, std::numeric_limits<float>::infinity())})
+            ASSERT_EQ(fmt(g), printfG(g)) << std::bit_cast<uint32_t>(g);
+    }
+    for (int e = -45; e <= 38; ++e) {
+        const float f = static_cast<float>(std::pow(10.0, e));
+        for (float g : {f, std::nextafter(f, 0.0f), std::nextafter(f, std::numeric_limits<float>::infinity())})
+            ASSERT_EQ(fmt(g), printfG(g)) << std::bit_cast<uint32_t>(g);
+    }
+}
+
+TEST(FormatFloat, MatchesPrintfOnMillionsOfPatterns) {
+    // A stride through every bit pattern plus random ones; tools/check_floats
+    // covers all 2^32.
+    std::mt19937 rng(20261207);
+    uint32_t mismatches = 0;
+    for (uint32_t i = 0; i < 3000000; ++i) {
+        const uint32_t bits = i < 1500000 ? i * 2863u + (i >> 3) : static_cast<uint32_t>(rng());
+        const float f = std::bit_cast<float>(bits);
+        if (std::isnan(f) || std::isinf(f)) continue;
+        if (fmt(f) != printfG(f) && ++mismatches < 10)
+            ADD_FAILURE() << std::hex << bits << ": " << fmt(f) << " vs " << printfG(f);
+    }
+    EXPECT_EQ(mismatches, 0u);
+}
+
+TEST(FormatInt, Extremes) {
+    for (int32_t v : {0, 7, -7, 10, 99, 100, -100, 123456789, std::numeric_limits<int32_t>::max(),
+                      std::numeric_limits<int32_t>::min()}) {
+        char buf[int_text_max];
+        EXPECT_EQ(std::string(buf, formatInt(buf, v)), std::to_string(v));
+    }
+}
+
+TEST(Names, ExtensionCheck) {
+    struct Case {
+        const char* name;
+        const char* ext;
+        bool match;
+    } cases[] = {
+        {"man.RSR", ".rsr", true},   {"man.rsr", ".rsr", true},   {"man.Rsr", ".rsr", true},
+        {"man.OBJ", ".obj", true},   {"man.Obj", ".obj", true},   {".rsr", ".rsr", true},
+        {"man.rsrx", ".rsr", false}, {"man", ".obj", false},      {"rsr", ".rsr", false},
+        {"", ".rsr", false},         {"man.obj", ".rsr", false},  {"man_rsr", ".rsr", false},
+        {"man.R\xD3R", ".rsr", false},  // only a to z fold
+    };
+    for (const Case& c : cases) EXPECT_EQ(hasExtension(c.name, c.ext), c.match) << c.name;
+}
+
+}  // namespace
