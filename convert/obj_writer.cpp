@@ -1,5 +1,6 @@
 #include "convert/obj_writer.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -21,17 +22,20 @@ bool openOutput(Output& out, const char* path) {
 }
 
 void drain(Output& out) {
-    if (out.len) std::fwrite(out.buf, 1, out.len, out.f);
+    if (out.len && std::fwrite(out.buf, 1, out.len, out.f) != out.len && !out.error)
+        out.error = errno ? errno : EIO;
     out.len = 0;
 }
 
 void closeOutput(Output& out) {
     if (out.f) {
         drain(out);
-        std::fclose(out.f);
+        if (std::fclose(out.f) != 0 && !out.error) out.error = errno ? errno : EIO;
     }
     std::free(out.buf);
+    const int error = out.error;
     out = Output{};
+    out.error = error;
 }
 
 namespace {

@@ -14,13 +14,14 @@ struct Output {
     FILE* f = nullptr;
     char* buf = nullptr;
     size_t len = 0;
+    int error = 0;  // errno of the first failed write, such as a full disk
 };
 
 inline constexpr size_t output_block = size_t(1) << 20;
 
 bool openOutput(Output& out, const char* path);  // false with errno set
 void drain(Output& out);
-void closeOutput(Output& out);  // drains first
+void closeOutput(Output& out);  // drains first; a failure is kept in out.error
 
 // Room for n more bytes at the end of the buffer.
 inline char* room(Output& out, size_t n) {

@@ -21,6 +21,7 @@ constexpr const char* junk_text =
     "complete";
 constexpr const char* end_of_file_text = "end of file";
 constexpr const char* bad_value_text = "bad value";
+constexpr const char* write_failed_format = "I can't write the .OBJ file: %s";
 
 // The output of the run in progress. Whatever it has buffered goes to disk
 // before any notice is shown, so that the user can look at the file while the
@@ -59,9 +60,19 @@ struct Run {
     Input in;
     Output out;
     Totals t;
-    char msg[512] = "";                      // the text the failure notice will show
-    char gr[max_name_length + 1] = "";       // the current group's name
+    char msg[512] = "";                 // the text the failure notice will show
+    char gr[max_name_length + 1] = "";  // the current group's name
+    bool writeFailed = false;           // the failure is the output's, not the input's
 };
+
+// A write to the output failed (a full disk, a lost network share): the run
+// stops, and says so rather than report a file that is not there.
+bool writeFailed(Run& r) {
+    if (!r.out.error) return false;
+    std::snprintf(r.msg, sizeof r.msg, write_failed_format, std::strerror(r.out.error));
+    r.writeFailed = true;
+    return true;
+}
 
 // A count for which no block is ever asked of the heap: negative, or more
 // bytes than a 32-bit size can say.
@@ -200,6 +211,7 @@ bool convertGroups(Run& r, bool& pending) {
             std::strcpy(r.msg, bad_value_text);
             return false;
         }
+        if (writeFailed(r)) return false;
         r.t.dv = wrapAdd(r.t.dv, held.g.np);
         r.t.dt = wrapAdd(r.t.dt, held.g.nt);
         r.t.Nf = wrapAdd(r.t.Nf, held.g.nf);
@@ -229,13 +241,19 @@ RunResult convertRSR(const char* file, const char* File) {
     readBytes(r.in, header, sizeof header);
 
     bool pending = false;
-    const bool finished = convertGroups(r, pending);
+    bool finished = convertGroups(r, pending);
     if (finished) {
         unsigned char trailer[trailer_size];
         readBytes(r.in, trailer, sizeof trailer);
+        drain(r.out);
+        finished = !writeFailed(r);
+    }
+    if (finished) {
         tell(finished_text, File, notice_plain);
         // The closing comments reach the file after the notice is dismissed.
         writeClosing(r.out, r.t);
+    } else if (r.writeFailed) {
+        tell(r.msg, File, notice_warning);
     } else {
         tell(r.msg, file, notice_warning);
         if (r.msg[0] == '#') {
@@ -250,6 +268,11 @@ RunResult convertRSR(const char* file, const char* File) {
     active_output = outer;
     closeInput(r.in);
     closeOutput(r.out);
+    if (finished && writeFailed(r)) {
+        // Only the closing comments were left to write when the disk refused.
+        notice(r.msg, File, notice_warning);
+        finished = false;
+    }
     return {finished ? RunOutcome::finished : RunOutcome::failed, 0};
 }
 

@@ -312,3 +312,31 @@ TEST(Run, OutcomeDoesNotDependOnAnEarlierRun) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Run, AFullDiskIsAFailureNotAFinish) {
+    GroupSpec big{.name = "big"};
+    for (int i = 0; i < 3 * 60000; ++i) big.xyz.push_back(static_cast<float>(i) * 0.001f);
+    struct Case {
+        const char* what;
+        std::vector<GroupSpec> groups;
+    } cases[] = {
+        {"small model, refused when drained before the finish", {first()}},
+        {"large model, refused while groups are written", {big, first(), first()}},
+    };
+    for (const Case& k : cases) {
+        const std::string in = tempPath(".rsr");
+        writeFile(in, buildRsr(k.groups));
+        shown.clear();
+        const RunResult r = convertRSR(in.c_str(), "/dev/full");
+        EXPECT_EQ(r.outcome, RunOutcome::failed) << k.what;
+        ASSERT_EQ(shown.size(), 1u) << k.what;
+        EXPECT_EQ(shown[0].text, "I can't write the .OBJ file: No space left on device") << k.what;
+        EXPECT_EQ(shown[0].caption, "/dev/full") << k.what;
+        EXPECT_EQ(shown[0].style, notice_warning) << k.what;
+        std::remove(in.c_str());
+    }
+}
+
+}  // namespace
