@@ -62,26 +62,20 @@ void putLine(Output& out, const char* head, size_t headLen, const char* name) {
     out.len = static_cast<size_t>(p - out.buf);
 }
 
-void writePoints(Output& out, const Group& g) {
-    for (int32_t i = 0; i < g.np; ++i) {
-        char* p = room(out, 3 * float_text_max + 6);
-        p = putText(p, "v ", 2);
-        p = formatFloat(p, g.x[i]);
+// Writes n lines of `head` followed by the i-th values of a, b and, when
+// given, c: the point lines and the texture-vertex lines.
+void writeFloatLines(Output& out, const char* head, size_t headLen, const float* a,
+                     const float* b, const float* c, int32_t n) {
+    for (int32_t i = 0; i < n; ++i) {
+        char* p = room(out, headLen + 3 * float_text_max + 4);
+        p = formatFloat(putText(p, head, headLen), a[i]);
         *p++ = ' ';
-        p = formatFloat(p, g.y[i]);
-        *p++ = ' ';
-        p = putEnd(formatFloat(p, g.z[i]));
-        out.len = static_cast<size_t>(p - out.buf);
-    }
-}
-
-void writeTextureVertices(Output& out, const Group& g) {
-    for (int32_t i = 0; i < g.nt; ++i) {
-        char* p = room(out, 2 * float_text_max + 6);
-        p = putText(p, "vt ", 3);
-        p = formatFloat(p, g.u[i]);
-        *p++ = ' ';
-        p = putEnd(formatFloat(p, g.v[i]));
+        p = formatFloat(p, b[i]);
+        if (c) {
+            *p++ = ' ';
+            p = formatFloat(p, c[i]);
+        }
+        p = putEnd(p);
         out.len = static_cast<size_t>(p - out.buf);
     }
 }
@@ -114,8 +108,8 @@ bool writeCorners(Output& out, const Group& g, const Totals& t, int32_t c1, int3
 void writeGroupLine(Output& out, const char* name) { putLine(out, "g ", 2, name); }
 
 bool writeGroupBody(Output& out, const Group& g, Totals& t) {
-    writePoints(out, g);
-    writeTextureVertices(out, g);
+    writeFloatLines(out, "v ", 2, g.x, g.y, g.z, g.np);
+    writeFloatLines(out, "vt ", 3, g.u, g.v, nullptr, g.nt);
     int32_t cm = -1;  // material of the last "usemtl" line of this group
     for (int32_t j = 0; j < g.nf; ++j) {
         const unsigned char* rec = g.fac + size_t(j) * face_size;

@@ -62,7 +62,7 @@ struct Run {
     Totals t;
     char msg[512] = "";                 // the text the failure notice will show
     char gr[max_name_length + 1] = "";  // the current group's name
-    bool writeFailed = false;           // the failure is the output's, not the input's
+    bool outputFailed = false;          // the failure is the output's, not the input's
 };
 
 // A write to the output failed (a full disk, a lost network share): the run
@@ -70,7 +70,7 @@ struct Run {
 bool writeFailed(Run& r) {
     if (!r.out.error) return false;
     std::snprintf(r.msg, sizeof r.msg, write_failed_format, std::strerror(r.out.error));
-    r.writeFailed = true;
+    r.outputFailed = true;
     return true;
 }
 
@@ -252,7 +252,7 @@ RunResult convertRSR(const char* file, const char* File) {
         tell(finished_text, File, notice_plain);
         // The closing comments reach the file after the notice is dismissed.
         writeClosing(r.out, r.t);
-    } else if (r.writeFailed) {
+    } else if (r.outputFailed) {
         tell(r.msg, File, notice_warning);
     } else {
         tell(r.msg, file, notice_warning);
