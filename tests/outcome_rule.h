@@ -43,6 +43,11 @@ inline std::string oneOutcomeViolation(RunOutcome outcome, const std::vector<See
     if (seen.empty()) return "failed without a notice";
     for (const SeenNotice& s : seen)
         if (s.text == finished) return "failed, yet showed the Finished notice";
+    // A write to the output that failed is told alone, captioned with the output.
+    if (startsWith(seen[0].text, "I can't write the .OBJ file: ")) {
+        if (seen.size() != 1) return "notices besides the write failure";
+        return seen[0].caption == out && seen[0].style == notice_warning ? "" : "the write failure's caption or style";
+    }
 
     // The allocation notices come first, then the one failure message.
     size_t i = 0;

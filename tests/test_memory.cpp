@@ -1,0 +1,113 @@
+// Peak memory of a conversion, measured in a process of its own: whatever
+// counts a file claims, the peak stays within a small constant of the
+// largest group's own data.
+#include <cstdio>
+#include <gtest/gtest.h>
+
+#include "tests/model_gen.h"
+#include "tests/recording_notice.h"
+
+namespace {
+
+struct Peak {
+    long kb = -1;
+    int outcome = -1, notices = -1;
+};
+
+// Converts rsr in a fresh quarlen_memprobe process and reads its report.
+Peak measure(const Bytes& rsr) {
+    const std::string in = tempPath(".rsr"), out = tempPath(".obj");
+    writeFile(in, rsr);
+    Peak p;
+    const std::string cmd = std::string(QUARLEN_MEMPROBE) + " '" + in + "' '" + out + "'";
+    if (FILE* f = popen(cmd.c_str(), "r")) {
+        if (std::fscanf(f, "maxrss_kb=%ld outcome=%d notices=%d", &p.kb, &p.outcome, &p.notices) != 3) p.kb = -1;
+        pclose(f);
+    }
+    std::remove(in.c_str());
+    std::remove(out.c_str());
+    return p;
+}
+
+constexpr long slack_kb = 2048;  // allocator and page-size noise around one run
+
+GroupSpec tiny() {
+    return GroupSpec{.name = "first", .xyz = {0, 0, 0, 1, 0, 0, 0, 1, 0}, .pf = {0, 1, 2},
+                     .faces = {{0, 3, 0}}, .mats = {"m"}};
+}
+
+// A file of about 4 KB whose group "hip" claims `value` for count `name`;
+// the fields before it are small and valid.
+Bytes claiming(const std::string& name, int32_t value) {
+    Bytes b;
+    putHeader(b);
+    putGroup(b, tiny());
+    putI32(b, 3);
+    putRaw(b, "hip");
+    const char* order[] = {"np", "nq", "nf", "nt", "nq2", "nf2", "nm"};
+    for (const char* field : order) {
+        if (name == field) break;
+        if (std::string(field) == "np") {
+            putI32(b, 1);
+            for (int i = 0; i < 3; ++i) putF32(b, 1.0f);
+        } else if (std::string(field) == "nf") {
+            putI32(b, 0);
+            putI32(b, 1);  // texq: the texture counts follow
+        } else {
+            putI32(b, 0);
+        }
+    }
+    putI32(b, value);
+    putFill(b, 4096 - b.size(), 0x3F);
+    return b;
+}
+
+TEST(Memory, HostileCountsStayNearABaselineRun) {
+    const Peak base = measure(buildRsr({tiny()}));
+    ASSERT_GT(base.kb, 0);
+    ASSERT_EQ(base.outcome, int(RunOutcome::finished));
+    std::printf("baseline (valid %zu-byte file): maxrss %ld KB\n", buildRsr({tiny()}).size(), base.kb);
+    for (const char* name : {"np", "nq", "nf", "nt", "nq2", "nf2", "nm"}) {
+        for (int32_t value : {1000000000, 0x7fffffff, 0x3fffffff, -1}) {
+            const Peak p = measure(claiming(name, value));
+            ASSERT_GT(p.kb, 0) << name << "=" << value;
+            EXPECT_EQ(p.outcome, int(RunOutcome::failed)) << name << "=" << value;
+            EXPECT_LE(p.kb, base.kb + slack_kb) << name << "=" << value;
+            std::printf("4096-byte file, %s=%d: maxrss %ld KB (%+ld KB), %d notices\n", name, value, p.kb,
+                        p.kb - base.kb, p.notices);
+        }
+    }
+}
+
+TEST(Memory, PeakFollowsTheLargestGroupNotTheFile) {
+    // One group of 150,000 points with 50,000 quads and texture data.
+    Dice d(3);
+    GroupSpec big{.name = "big", .texq = true};
+    const int np = 150000, nf = 50000;
+    for (int i = 0; i < np * 3; ++i) big.xyz.push_back(d.coordinate());
+    for (int i = 0; i < np * 2; ++i) big.uv.push_back(d.coordinate());
+    for (int j = 0; j < nf; ++j) {
+        big.faces.push_back({4 * j, 4, 0});
+        big.faces2.push_back({4 * j, 4});
+        for (int k = 0; k < 4; ++k) {
+            big.pf.push_back(d.upTo(0, np - 1));
+            big.pt.push_back(d.upTo(0, np - 1));
+        }
+    }
+    big.mats = {"m"};
+    // The arrays the converter holds for this group, in KB.
+    const long groupKb = long(np * 12 + np * 8 + big.pf.size() * 4 + big.pt.size() * 4 + nf * 18 + nf * 8 + 40) / 1024;
+
+    const Peak base = measure(buildRsr({tiny()}));
+    const Peak one = measure(buildRsr({big}));
+    const Peak five = measure(buildRsr({big, big, tiny(), big, big, big}));
+    ASSERT_EQ(one.outcome, int(RunOutcome::finished));
+    ASSERT_EQ(five.outcome, int(RunOutcome::finished));
+    std::printf("group data %ld KB; baseline %ld KB; one group %ld KB (%+ld); five groups %ld KB (%+ld)\n", groupKb,
+                base.kb, one.kb, one.kb - base.kb, five.kb, five.kb - base.kb);
+    EXPECT_LE(one.kb, base.kb + groupKb + slack_kb);
+    // Five such groups in one file cost no more than one.
+    EXPECT_LE(five.kb, one.kb + slack_kb);
+}
+
+}  // namespace
