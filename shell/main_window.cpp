@@ -1,0 +1,118 @@
+// Start-up, the main window and its messages.
+#include "shell/main_window.h"
+
+#include <cstdlib>
+#include <cstring>
+
+const char* const progname = "quarlen";
+const char* const help =
+    "Translate a Poser geometry .RSR file into .OBJ format. The component "
+    "groups will be unwelded from each other at their borders because Poser "
+    "did that while translating from .OBJ to .RSR mode.";
+
+HINSTANCE Instance;
+HWND mwn;
+HMENU mainmenu;
+unsigned char fileopen;
+
+// A program that cannot register its class has nothing to show: it ends
+// quietly, like every other end of this program, with status 0.
+static void Register(const char* name, WNDPROC proc)
+{
+    WNDCLASSA wc{};
+    wc.style = CS_VREDRAW | CS_HREDRAW | CS_SAVEBITS;
+    wc.lpfnWndProc = proc;
+    wc.cbClsExtra = 0;
+    wc.cbWndExtra = 2;
+    wc.hInstance = Instance;
+    wc.hIcon = LoadIconA(Instance, progname);
+    wc.hCursor = LoadCursorA(NULL, IDC_ARROW);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    wc.lpszMenuName = NULL;  // attached in WM_CREATE
+    wc.lpszClassName = name;
+    if (!RegisterClassA(&wc))
+        std::exit(0);
+}
+
+HWND newwindow(const char* clas, const char* name, long c)
+{
+    HWND wn = CreateWindowExA(0, clas, name, static_cast<DWORD>(c) | WS_OVERLAPPEDWINDOW,
+                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                              NULL, NULL, Instance, NULL);
+    if (wn) {
+        ShowWindow(wn, SW_SHOW);
+        UpdateWindow(wn);
+    }
+    return wn;
+}
+
+void SetTitle(HWND wn, const char* S)
+{
+    SendMessageA(wn, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(S));
+}
+
+static void PaintHelp(HWND wn)
+{
+    PAINTSTRUCT ps;
+    BeginPaint(wn, &ps);
+    HDC dc = GetDC(wn);
+    RECT R;
+    GetClientRect(wn, &R);
+    DrawTextA(dc, help, static_cast<int>(std::strlen(help)), &R, DT_WORDBREAK);
+    ReleaseDC(wn, dc);
+    EndPaint(wn, &ps);
+}
+
+LRESULT CALLBACK MainWinProc(HWND wn, UINT iMessage, WPARAM S, LPARAM L)
+{
+    switch (iMessage) {
+    case WM_CREATE:
+        mainmenu = LoadMenuA(Instance, progname);
+        SetMenu(wn, mainmenu);
+        ShowWindow(wn, SW_SHOW);
+        break;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    case WM_PAINT:
+        PaintHelp(wn);
+        break;
+    case WM_CLOSE:
+        // Destroying the window now would end the process under a running
+        // conversion, which still has both files open.
+        if (fileopen) {
+            MessageBeep(0xFFFFFFFF);
+            SetTitle(wn, "Whoa there, I got a file open!!");
+            return 0;
+        }
+        break;
+    case WM_GETMINMAXINFO: {
+        auto* mm = reinterpret_cast<MINMAXINFO*>(L);
+        mm->ptMaxPosition.x = -4;
+        mm->ptMaxPosition.y = -4;
+        return 0;
+    }
+    case WM_COMMAND:
+        return MenuCommand(wn, iMessage, S, L);
+    case WM_ENTERIDLE:
+        return 0;
+    }
+    return DefWindowProcA(wn, iMessage, S, L);
+}
+
+int WINAPI WinMain(HINSTANCE hInst, HINSTANCE hPrev, LPSTR, int)
+{
+    Instance = hInst;
+    if (hPrev == NULL)
+        Register(progname, MainWinProc);
+    mwn = newwindow(progname, progname, WS_MAXIMIZE);
+    if (mwn == NULL)
+        return 0;
+
+    MSG msg;
+    while (GetMessageA(&msg, NULL, 0, 0)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}

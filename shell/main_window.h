@@ -1,0 +1,37 @@
+// The Windows program: one main window with a help text and a two-command
+// menu bar; the translate command converts an .RSR file into an .OBJ file.
+#pragma once
+
+#include <windows.h>
+
+// Menu command ids, as in res/quarlen.rc.
+enum : WORD {
+    cmd_translate = 257,
+    cmd_exit = 258,
+};
+
+extern const char* const progname;  // class name, title, menu and icon name
+extern const char* const help;      // the text painted in the client area
+extern HINSTANCE Instance;
+extern HWND mwn;
+extern HMENU mainmenu;
+
+// Set while a conversion runs: a close request or another translate
+// command arriving from inside one of its notices is refused.
+extern unsigned char fileopen;
+
+// Path buffers of the translate command and the name part of the file
+// chosen last, proposed by the next dialog.
+extern char file[256];
+extern char File[256];
+extern char tit[256];
+extern OPENFILENAMEA ofn;
+
+// main_window.cpp
+HWND newwindow(const char* clas, const char* name, long c);
+LRESULT CALLBACK MainWinProc(HWND wn, UINT iMessage, WPARAM S, LPARAM L);
+void SetTitle(HWND wn, const char* S);
+
+// translate.cpp
+int GetFileName(HWND wn, char* path, const char* t, const char* f, int write);
+LRESULT MenuCommand(HWND wn, UINT iMessage, WPARAM S, LPARAM L);

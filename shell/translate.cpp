@@ -1,0 +1,90 @@
+// The menu commands: choosing the two files and running the conversion.
+#include "shell/main_window.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "convert/conversion.h"
+#include "convert/notice.h"
+
+char file[256];
+char File[256];
+char tit[256];
+OPENFILENAMEA ofn;
+
+// One description and pattern pair, the empty string that ends the list,
+// and the literal's own NUL: 18 bytes each.
+static const char filterRSR[] = "RSR files\0*.RSR\0\0";
+static const char filterOBJ[] = "OBJ files\0*.OBJ\0\0";
+static_assert(sizeof filterRSR == 18 && sizeof filterOBJ == 18);
+
+int GetFileName(HWND wn, char* path, const char* t, const char* f, int write)
+{
+    std::strcpy(path, tit);  // propose the name part of the file chosen last
+    ofn = OPENFILENAMEA{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = wn;
+    ofn.lpstrFilter = f;
+    ofn.lpstrCustomFilter = NULL;
+    ofn.nFilterIndex = 0;
+    ofn.lpstrFile = path;
+    ofn.nMaxFile = sizeof file;  // the whole buffer, so long folder paths fit
+    ofn.lpstrFileTitle = tit;
+    ofn.nMaxFileTitle = sizeof tit;
+    ofn.lpstrInitialDir = NULL;
+    ofn.lpstrTitle = t;
+    ofn.Flags = write ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST;
+    BOOL chosen = write ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn);
+    return chosen ? 1 : 0;
+}
+
+// The conversion tells its own outcome, except when it could not start.
+static void Convert()
+{
+    fileopen = 1;
+    RunResult r = convertRSR(file, File);
+    fileopen = 0;
+
+    char text[160];
+    if (r.outcome == RunOutcome::input_not_opened) {
+        std::snprintf(text, sizeof text, "I can't open the .RSR file: %s", std::strerror(r.error));
+        notice(text, file, notice_warning);
+    } else if (r.outcome == RunOutcome::output_not_created) {
+        std::snprintf(text, sizeof text, "I can't create the .OBJ file: %s", std::strerror(r.error));
+        notice(text, File, notice_warning);
+    }
+}
+
+static LRESULT Translate(HWND wn, UINT iMessage, WPARAM S, LPARAM L)
+{
+    // From inside a notice of a running conversion: the running one still
+    // reads file and File and writes its output.
+    if (fileopen) {
+        MessageBeep(0xFFFFFFFF);
+        return 0;
+    }
+    if (!GetFileName(wn, file, "file to read from?", filterRSR, 0))
+        return DefWindowProcA(wn, iMessage, S, L);
+    tit[0] = '\0';
+    if (!GetFileName(wn, File, "file to write mesh to?", filterOBJ, 1))
+        return DefWindowProcA(wn, iMessage, S, L);
+
+    if (!hasExtension(file, ".rsr") || !hasExtension(File, ".obj")) {
+        notice(bad_filename_text, "", notice_warning);
+        return 0;
+    }
+    Convert();
+    return 0;
+}
+
+LRESULT MenuCommand(HWND wn, UINT iMessage, WPARAM S, LPARAM L)
+{
+    switch (LOWORD(S)) {
+    case cmd_translate:
+        return Translate(wn, iMessage, S, L);
+    case cmd_exit:
+        SendMessageA(wn, WM_CLOSE, 0, 0);
+        return 0;
+    }
+    return 0;
+}
