@@ -1,0 +1,57 @@
+#!/bin/sh
+# Builds the native test suite twice and runs all of it each time:
+#   build-asan  AddressSanitizer + UndefinedBehaviorSanitizer, leak check on
+#   build-lsan  LeakSanitizer alone
+# Any sanitizer report fails the run, also one from a child process (the
+# console program, the memory probe), because every report goes to a log file
+# that is checked after ctest.
+#
+# usage: tests/sanitize.sh [asan|lsan]...   (default: both)
+# Environment: CXX picks the compiler (default: the system's c++), JOBS the
+# build parallelism (default 2).
+set -eu
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+jobs=${JOBS:-2}
+[ $# -gt 0 ] || set -- asan lsan
+
+suite() {
+    name=$1
+    flags=$2
+    dir=$root/build-$name
+    logs=$dir/sanitizer-reports
+    echo "== $name: $flags"
+    cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_CXX_FLAGS="$flags -fno-omit-frame-pointer" \
+        -DCMAKE_EXE_LINKER_FLAGS="$flags" >/dev/null
+    cmake --build "$dir" -j"$jobs"
+    rm -rf "$logs"
+    mkdir -p "$logs"
+    status=0
+    (
+        cd "$dir"
+        ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:strict_string_checks=1:check_initialization_order=1:detect_stack_use_after_return=1:log_path=$logs/asan" \
+        UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:log_path=$logs/ubsan" \
+        LSAN_OPTIONS="log_path=$logs/lsan" \
+        ctest --output-on-failure -j"$jobs"
+    ) || status=1
+    for report in "$logs"/*; do
+        [ -e "$report" ] || continue
+        echo "== sanitizer report $report"
+        cat "$report"
+        status=1
+    done
+    if [ $status -ne 0 ]; then
+        echo "== $name: FAILED"
+        exit 1
+    fi
+    echo "== $name: passed, no sanitizer reports"
+}
+
+for s in "$@"; do
+    case $s in
+    asan) suite asan "-fsanitize=address,undefined -fno-sanitize-recover=all" ;;
+    lsan) suite lsan "-fsanitize=leak" ;;
+    *) echo "unknown suite: $s" >&2; exit 2 ;;
+    esac
+done
