@@ -1,0 +1,5 @@
+#pragma once
+
+#include <string>
+
+void checkResources(const std::string& exe);

@@ -1,0 +1,77 @@
+#!/bin/bash
+# The Wine suite: cross-builds quarlen.exe and its test driver into build-win/,
+# makes the input files and, with the Linux program, the outputs they must
+# give, then runs the driver under Wine on a private X display and Wine prefix.
+#
+# usage: tests/wine/run.sh BUILD_LINUX_DIR   (a native build holding cli/quarlen)
+# Needs g++-mingw-w64-i686, wine, wine32:i386, xvfb, cmake, a native g++.
+set -euo pipefail
+
+if [ $# -ne 1 ]; then
+    echo "usage: $0 BUILD_LINUX_DIR" >&2
+    exit 2
+fi
+root=$(cd "$(dirname "$0")/../.." && pwd)
+linux_quarlen=$(cd "$1" && pwd)/cli/quarlen
+if [ ! -x "$linux_quarlen" ]; then
+    echo "$0: no Linux program at $linux_quarlen; build it first" >&2
+    exit 2
+fi
+
+echo "== cross-building quarlen.exe and the driver"
+toolchain=$root/cmake/mingw-i686.cmake
+cmake -S "$root" -B "$root/build-win" -DCMAKE_TOOLCHAIN_FILE="$toolchain" >/dev/null
+cmake --build "$root/build-win" -j"$(nproc)"
+cmake -S "$root/tests/wine" -B "$root/build-win/wine-driver" -DCMAKE_TOOLCHAIN_FILE="$toolchain" >/dev/null
+cmake --build "$root/build-win/wine-driver" -j"$(nproc)"
+
+tmp=$(mktemp -d)
+xvfb_pid=
+cleanup() {
+    if [ -d "$tmp/prefix" ]; then WINEPREFIX=$tmp/prefix wineserver -k 2>/dev/null || true; fi
+    if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
+    rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+echo "== making the test files"
+${CXX:-c++} -std=c++20 -O1 -I"$root" -o "$tmp/make_inputs" "$root/tests/wine/make_inputs.cpp"
+longdir=$("$tmp/make_inputs" "$tmp/data")
+for name in good range junk eof badvalue negcount; do
+    # Most of these fail on purpose; what counts is the output they leave.
+    "$linux_quarlen" "$tmp/data/$name.rsr" "$tmp/data/expected/$name.obj" 2>/dev/null || true
+    [ -f "$tmp/data/expected/$name.obj" ] || { echo "$0: the Linux program wrote no $name.obj" >&2; exit 1; }
+done
+
+echo "== starting Xvfb and a fresh Wine prefix"
+# Windows are only created when there is a display; Xvfb picks a free one.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$tmp/display" 2>"$tmp/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 100); do
+    [ -s "$tmp/display" ] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || { cat "$tmp/xvfb.log" >&2; exit 1; }
+    sleep 0.1
+done
+[ -s "$tmp/display" ] || { echo "$0: Xvfb did not start" >&2; exit 1; }
+export DISPLAY=:$(cat "$tmp/display")
+export WINEPREFIX=$tmp/prefix WINEARCH=win32 WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installers
+wineboot -i </dev/null >"$tmp/wine.log" 2>&1
+wineserver -w
+# There is no window manager: let Wine place and frame the windows itself,
+# instead of waiting two seconds for a manager at every window that closes.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >>"$tmp/wine.log" 2>&1
+wineserver -w
+
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+
+echo "== running the driver"
+status=0
+wine "$root/build-win/wine-driver/quarlen_wine_driver.exe" \
+    "$(winpath "$root/build-win/shell/quarlen.exe")" "$(winpath "$tmp/data")" "$(winpath "$longdir")" \
+    </dev/null 2>>"$tmp/wine.log" || status=$?
+if [ "$status" -ne 0 ]; then
+    echo "-- Wine's messages:" >&2
+    grep -v 'Read access denied for device' "$tmp/wine.log" >&2 || true
+fi
+exit "$status"

@@ -1,0 +1,180 @@
+#include "session.h"
+
+#include <cstdio>
+
+#include "check.h"
+#include "texts.h"
+#include "translate_steps.h"
+
+static const DWORD dialog_ms = 20000;
+
+static std::string title(HWND wn)
+{
+    char buf[512] = "";
+    GetWindowTextA(wn, buf, sizeof buf);
+    return buf;
+}
+
+void checkMainWindow(const Program& p)
+{
+    check(className(p.main) == "quarlen" && title(p.main) == "quarlen",
+          "main window: class \"quarlen\", title \"quarlen\"",
+          className(p.main) + " / " + title(p.main));
+    RECT r{};
+    GetWindowRect(p.main, &r);
+    char where[80];
+    std::snprintf(where, sizeof where, "(%ld,%ld)-(%ld,%ld)", r.left, r.top, r.right, r.bottom);
+    check(IsZoomed(p.main) && r.left == -4 && r.top == -4,
+          "main window is maximized with its top-left corner at (-4,-4)",
+          std::string(IsZoomed(p.main) ? "zoomed " : "not zoomed ") + where);
+}
+
+// The proposed name is filled in a moment after the dialog appears: wait
+// for the file-type box, which is filled at the same time, then ask once
+// more after the dialog has taken a message.
+static std::string proposedName(HWND dlg, std::string& types)
+{
+    DWORD start = GetTickCount();
+    while ((types = fileTypeText(dlg)).empty() && GetTickCount() - start < 5000)
+        Sleep(50);
+    roundTrip(dlg);
+    return textOf(fileNameBox(dlg));
+}
+
+// Checks one dialog's title, proposed name and file type, then answers it.
+static bool answer(const std::string& step, DWORD pid, const char* dialogTitle,
+                   const std::string& proposed, const char* filter, const std::string& name)
+{
+    HWND dlg = waitDialog(pid, dialogTitle, dialog_ms);
+    check(dlg != NULL, step + ": dialog \"" + dialogTitle + "\" appears");
+    if (!dlg)
+        return false;
+    std::string types;
+    std::string got = proposedName(dlg, types);
+    check(got == proposed && types == filter,
+          step + ": \"" + dialogTitle + "\" proposes \"" + proposed + "\", file type \"" + filter +
+              "\"",
+          "\"" + got + "\", \"" + types + "\"");
+    chooseFile(dlg, name);
+    return waitGone(dlg, dialog_ms);
+}
+
+bool checkFirstConversion(const Setup& s, const Program& p)
+{
+    DWORD pid = p.pi.dwProcessId;
+    std::string in = s.data + "\\good.rsr", out = s.out + "\\good.obj";
+    PostMessageA(p.main, WM_COMMAND, 257, 0);
+    if (!answer("first translate", pid, "file to read from?", "", "RSR files", in) ||
+        !answer("first translate", pid, "file to write mesh to?", "", "OBJ files", out))
+        return false;
+
+    roundTrip(p.main);
+    HWND box = findDialog(pid, nullptr);
+    Notice n = box ? readNotice(box) : Notice{};
+    check(box && n.text == finished_text && n.caption == out && n.icon == IconKind::none,
+          "good.rsr: \"Finished\" notice, caption the output path, no icon",
+          "\"" + n.text + "\" [" + n.caption + "] " + iconName(n.icon));
+    if (!box)
+        return false;
+
+    // While the notice is up the run still has both files open.
+    DWORD_PTR r = 0;
+    bool replied = SendMessageTimeoutA(p.main, WM_COMMAND, 257, 0, SMTO_NORMAL, 5000, &r);
+    HWND extra = findDialog(pid, nullptr, box);
+    check(replied && !extra && IsWindow(box) && title(p.main) == "quarlen",
+          "translate while a notice is up: refused, no dialog, title kept",
+          std::string(replied ? "" : "no reply; ") + (extra ? "a dialog opened: " + title(extra) : ""));
+    if (extra) {
+        pressButton(extra, IDCANCEL);
+        waitGone(extra, dialog_ms);
+    }
+
+    replied = SendMessageTimeoutA(p.main, WM_CLOSE, 0, 0, SMTO_NORMAL, 5000, &r);
+    check(replied && IsWindow(p.main) && IsWindow(box) && title(p.main) == whoa_title,
+          std::string("close while a notice is up: refused, title \"") + whoa_title + "\"",
+          std::string(IsWindow(p.main) ? "title " + title(p.main) : "the window is gone"));
+    if (!IsWindow(p.main))
+        return false;
+
+    pressButton(box, IDOK);
+    waitGone(box, dialog_ms);
+    std::vector<Notice> more = collectNotices(p);
+    std::string diff = compareFiles(out, s.expected + "\\good.obj");
+    check(more.empty() && diff.empty(), "good.rsr: output identical to the Linux program's",
+          diff + (more.empty() ? "" : " and more notices followed"));
+    return true;
+}
+
+bool checkDialogs(const Setup& s, const Program& p)
+{
+    DWORD pid = p.pi.dwProcessId;
+    // The name part of the output file chosen last is proposed next.
+    std::string in = s.data + "\\good.rsr", out = s.out + "\\second.obj";
+    PostMessageA(p.main, WM_COMMAND, 257, 0);
+    if (!answer("second translate", pid, "file to read from?", "good.obj", "RSR files", in) ||
+        !answer("second translate", pid, "file to write mesh to?", "", "OBJ files", out))
+        return false;
+    std::vector<Notice> seen = collectNotices(p);
+    check(compareNotices(seen, {{finished_text, out, IconKind::none}}).empty(),
+          "second translate: \"Finished\"", compareNotices(seen, {{finished_text, out, IconKind::none}}));
+
+    PostMessageA(p.main, WM_COMMAND, 257, 0);
+    HWND open = waitDialog(pid, "file to read from?", dialog_ms);
+    if (!open) {
+        check(false, "dialog \"file to read from?\" appears");
+        return false;
+    }
+    pressButton(open, IDCANCEL);
+    waitGone(open, dialog_ms);
+    seen = collectNotices(p);
+    check(!IsWindow(open) && seen.empty(), "cancel the Open dialog: no notice",
+          compareNotices(seen, {}));
+
+    // Cancelling the Save As dialog ends the command even with a wrong input name.
+    PostMessageA(p.main, WM_COMMAND, 257, 0);
+    open = waitDialog(pid, "file to read from?", dialog_ms);
+    if (!open) {
+        check(false, "dialog \"file to read from?\" appears");
+        return false;
+    }
+    chooseFile(open, s.data + "\\model.txt");
+    HWND save = waitDialog(pid, "file to write mesh to?", dialog_ms);
+    if (!save) {
+        check(false, "dialog \"file to write mesh to?\" appears");
+        return false;
+    }
+    pressButton(save, IDCANCEL);
+    waitGone(save, dialog_ms);
+    seen = collectNotices(p);
+    check(!IsWindow(save) && seen.empty(), "cancel the Save As dialog after model.txt: no notice",
+          compareNotices(seen, {}));
+    return true;
+}
+
+void checkCloseExit(Program& p)
+{
+    PostMessageA(p.main, WM_CLOSE, 0, 0);
+    long status = waitExit(p, 10000);
+    check(status == 0, "WM_CLOSE ends the program with status 0", std::to_string(status));
+    endProgram(p);
+}
+
+static void exitBy(const Setup& s, UINT message, WPARAM w, const char* what)
+{
+    Program p;
+    if (!startProgram(s.exe, p)) {
+        check(false, what, "no main window");
+        endProgram(p);
+        return;
+    }
+    PostMessageA(p.main, message, w, 0);
+    long status = waitExit(p, 10000);
+    check(status == 0, what, std::to_string(status));
+    endProgram(p);
+}
+
+void checkExits(const Setup& s)
+{
+    exitBy(s, WM_COMMAND, 258, "\"&exit\" (command 258) ends the program with status 0");
+    exitBy(s, WM_SYSCOMMAND, SC_CLOSE, "the close box (SC_CLOSE) ends the program with status 0");
+}

@@ -1,0 +1,30 @@
+// The checks made on a running program, in the order the driver runs them.
+#pragma once
+
+#include <string>
+
+#include "remote.h"
+
+// Where the program and the test files are, as Windows paths.
+struct Setup {
+    std::string exe;
+    std::string data;      // inputs, made by make_inputs
+    std::string out;       // data\out: what the program writes
+    std::string expected;  // data\expected: what the Linux program wrote
+    std::string longdir;   // a folder under data whose path is over 127 characters
+};
+
+// session.cpp
+void checkMainWindow(const Program& p);
+// The first translate: both dialogs, the "Finished" notice, the refusals
+// while it is shown, and the output. False when the program got stuck.
+bool checkFirstConversion(const Setup& s, const Program& p);
+// The proposed names of later dialogs, and cancelling either dialog.
+bool checkDialogs(const Setup& s, const Program& p);
+// WM_CLOSE ends the program with status 0.
+void checkCloseExit(Program& p);
+// Status 0 after "&exit" and after the close box, each in a run of its own.
+void checkExits(const Setup& s);
+
+// outcomes.cpp: every outcome of a conversion and every "bad filename" case.
+bool checkOutcomes(const Setup& s, const Program& p);
