@@ -1,0 +1,53 @@
+#!/bin/bash
+# Takes docs/main-window.png: quarlen.exe just after start, on an 800x600
+# Xvfb screen under Wine.
+#
+# usage: tools/screenshot.sh [QUARLEN_EXE]   (default build-win/shell/quarlen.exe)
+# Needs wine, wine32:i386, xvfb, xdotool and imagemagick.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+exe=${1:-$root/build-win/shell/quarlen.exe}
+[ -f "$exe" ] || { echo "$0: no $exe; build the Windows program first" >&2; exit 2; }
+
+tmp=$(mktemp -d)
+xvfb_pid=
+quarlen_pid=
+cleanup() {
+    if [ -n "$quarlen_pid" ]; then kill "$quarlen_pid" 2>/dev/null || true; fi
+    if [ -d "$tmp/prefix" ]; then WINEPREFIX=$tmp/prefix wineserver -k 2>/dev/null || true; fi
+    if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
+    rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$tmp/display" 2>"$tmp/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 100); do
+    [ -s "$tmp/display" ] && break
+    sleep 0.1
+done
+[ -s "$tmp/display" ] || { echo "$0: Xvfb did not start" >&2; exit 1; }
+export DISPLAY=:$(cat "$tmp/display")
+export WINEPREFIX=$tmp/prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wineboot -i </dev/null >"$tmp/wine.log" 2>&1
+wineserver -w
+# No window manager runs: Wine draws the window frames itself.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >>"$tmp/wine.log" 2>&1
+wineserver -w
+
+wine "$exe" </dev/null >>"$tmp/wine.log" 2>&1 &
+quarlen_pid=$!
+xdotool search --sync --onlyvisible --name '^quarlen$' >/dev/null
+# The window is mapped before it has painted its text; wait until the pixel
+# rows change no more between two looks.
+prev=
+for _ in $(seq 50); do
+    sleep 0.2
+    now=$(import -window root -depth 8 rgb:- | md5sum)
+    [ "$now" = "$prev" ] && break
+    prev=$now
+done
+mkdir -p "$root/docs"
+import -window root "$root/docs/main-window.png"
+echo "wrote docs/main-window.png"
