@@ -1,5 +1,7 @@
 #include "tests/model_gen.h"
 
+#include <algorithm>
+
 float Dice::coordinate() {
     // Scales chosen so that "%g" writes plain and exponent forms alike.
     static const float scale[] = {1e-9f, 1e-5f, 1e-3f, 0.01f, 1.0f, 1.0f, 100.0f, 1e5f, 1e7f, 1e12f};
@@ -29,10 +31,17 @@ GroupSpec randomGroup(Dice& d, const ModelOptions& o, const std::string& name, b
 
     const int nf = d.upTo(1, o.maxFacets);
     for (int j = 0; j < nf; ++j) {
-        Facet f{.c1 = int32_t(g.pf.size()), .nc = d.upTo(3, o.maxCorners), .mat = 0};
+        Facet f{.c1 = int32_t(g.pf.size()), .nc = std::min(d.upTo(3, o.maxCorners), np), .mat = 0};
         // Mostly a valid material, sometimes one outside the names.
         f.mat = static_cast<int16_t>(d.chance(15) ? (d.chance(50) ? -1 : nm) : d.upTo(0, nm > 0 ? nm - 1 : 0));
-        for (int k = 0; k < f.nc; ++k) g.pf.push_back(d.upTo(0, np - 1));
+        // Distinct corners, as in a real mesh: a facet that repeats a point
+        // is degenerate, and readers turn it into something else.
+        std::vector<int32_t> points(size_t(np), 0);
+        for (int k = 0; k < np; ++k) points[size_t(k)] = k;
+        for (int k = 0; k < f.nc; ++k) {
+            std::swap(points[size_t(k)], points[size_t(d.upTo(k, np - 1))]);
+            g.pf.push_back(points[size_t(k)]);
+        }
         g.faces.push_back(f);
     }
     if (textured) {
