@@ -1,0 +1,11 @@
+#!/bin/sh
+# The checks beyond the plain ctest run: the whole test suite under
+# ASan+UBSan and under LSan (tests/sanitize.sh), then bounded fuzzing
+# (tests/fuzz/run.sh). Fails on the first failure.
+#
+# usage: tests/extra.sh [FUZZ_SECONDS]   (default 180)
+set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+seconds=${1:-180}
+"$here/sanitize.sh" asan lsan
+"$here/fuzz/run.sh" "$seconds"
