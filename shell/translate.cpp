@@ -22,7 +22,7 @@ int GetFileName(HWND wn, char* path, const char* t, const char* f, int write)
 {
     std::strcpy(path, tit);  // propose the name part of the file chosen last
     ofn = OPENFILENAMEA{};
-    ofn.lStructSize = sizeof ofn;
+    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;  // 76: without the Windows 2000 members
     ofn.hwndOwner = wn;
     ofn.lpstrFilter = f;
     ofn.lpstrCustomFilter = NULL;

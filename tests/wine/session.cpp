@@ -20,6 +20,18 @@ void checkMainWindow(const Program& p)
     check(className(p.main) == "quarlen" && title(p.main) == "quarlen",
           "main window: class \"quarlen\", title \"quarlen\"",
           className(p.main) + " / " + title(p.main));
+    // These two class fields are the ones Wine tells other processes.
+    DWORD classStyle = GetClassLongA(p.main, GCL_STYLE);
+    DWORD extra = GetClassLongA(p.main, GCL_CBWNDEXTRA);
+    DWORD style = static_cast<DWORD>(GetWindowLongA(p.main, GWL_STYLE));
+    const DWORD wanted = WS_OVERLAPPEDWINDOW | WS_MAXIMIZE | WS_VISIBLE;
+    char got[120];
+    std::snprintf(got, sizeof got, "class style 0x%lx, %lu extra bytes, window style 0x%lx",
+                  classStyle, extra, style);
+    check(classStyle == (CS_VREDRAW | CS_HREDRAW | CS_SAVEBITS) && extra == 2 &&
+              (style & wanted) == wanted && !(style & (WS_CHILD | WS_POPUP)),
+          "class style 0x0803 with 2 extra bytes; an overlapped, maximized, visible window", got);
+
     RECT r{};
     GetWindowRect(p.main, &r);
     char where[80];
