@@ -6,7 +6,7 @@ set -eu
 if [ "$(id -u)" -eq 0 ]; then sudo=; else sudo=sudo; fi
 export DEBIAN_FRONTEND=noninteractive
 
-packages="build-essential cmake libgtest-dev clang-14 libclang-rt-14-dev
+packages="build-essential cmake python3 libgtest-dev clang-14 libclang-rt-14-dev
   libtinyobjloader-dev assimp-utils python3-meshio"
 if [ "${1:-}" = --all ]; then
     # Wine's 32-bit half needs the i386 architecture.
