@@ -1,6 +1,7 @@
 #!/bin/sh
 # Runs every test: the native suite, the sanitizer suite, bounded fuzzing and
-# the Windows program under Wine. FUZZ_SECONDS sets the fuzzing time.
+# the Windows program under Wine. FUZZ_SECONDS sets the fuzzing time
+# (default 180).
 set -eu
 cd "$(dirname "$0")/.."
 tools/install-deps.sh --all
@@ -11,3 +12,6 @@ cmake --build build -j"$(nproc)"
 
 # The Windows program, cross-built and driven through its window under Wine.
 tests/wine/run.sh build
+
+# The whole native suite under ASan+UBSan and under LSan, then bounded fuzzing.
+tests/extra.sh "${FUZZ_SECONDS:-180}"
