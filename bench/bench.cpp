@@ -4,6 +4,8 @@
 // model's size. Prints figures; asserts nothing about time.
 //
 //   quarlen_bench [GROUPS [POINTS_PER_GROUP]]   (default 40 groups of 25000)
+//   quarlen_bench --model OUT.rsr [GROUPS [POINTS_PER_GROUP]]
+//                 only writes the model, for trying it in other programs
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -109,8 +111,14 @@ int main(int argc, char** argv) {
         std::printf("%ld\n", ru.ru_maxrss);
         return 0;
     }
-    const int groups = argc > 1 ? std::atoi(argv[1]) : 40;
-    const int points = argc > 2 ? std::atoi(argv[2]) : 25000;
+    const bool modelOnly = argc >= 3 && std::strcmp(argv[1], "--model") == 0;
+    const int first = modelOnly ? 3 : 1;
+    const int groups = argc > first ? std::atoi(argv[first]) : 40;
+    const int points = argc > first + 1 ? std::atoi(argv[first + 1]) : 25000;
+    if (modelOnly) {
+        writeModel(argv[2], groups, points);
+        return 0;
+    }
     const std::string dir = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp";
     const std::string base = dir + "/quarlen_bench_" + std::to_string(getpid());
     const std::string in = base + ".rsr", out = base + ".obj", ref = base + "_ref.obj";
