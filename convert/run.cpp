@@ -33,6 +33,8 @@ void tell(const char* text, const char* caption, unsigned style) {
     notice(text, caption, style);
 }
 
+void tellNoMemory() { tell("I can't get enough memory", "farmalloc", notice_warning); }
+
 void release(Group& g) {
     std::free(g.x);
     std::free(g.y);
@@ -92,7 +94,7 @@ bool pastEnd(const Input& in, int32_t count, uint32_t fileBytesPerItem) {
 template <class T>
 T* ask(int32_t count, uint32_t size = sizeof(T)) {
     if (hopeless(count, size)) {
-        tell("I can't get enough memory", "farmalloc", notice_warning);
+        tellNoMemory();
         return nullptr;
     }
     return static_cast<T*>(Farmalloc(uint32_t(count) * size));
@@ -222,7 +224,7 @@ bool convertGroups(Run& r, bool& pending) {
 
 void* Farmalloc(uint32_t n) {
     void* block = n ? std::malloc(n) : nullptr;
-    if (!block && n != 0) tell("I can't get enough memory", "farmalloc", notice_warning);
+    if (!block && n != 0) tellNoMemory();
     return block;
 }
 
