@@ -47,6 +47,12 @@ void expectSameFaces(const std::vector<ObjFace>& got, const std::vector<ObjFace>
     }
 }
 
+void expectSameModel(const ReadBack& got, const ObjModel& want, const char* what, bool materials) {
+    expectSamePoints(got.xyz, want.xyz, what, "point");
+    expectSamePoints(got.uv, want.uv, what, "texture vertex");
+    expectSameFaces(got.faces, want.faces, what, materials);
+}
+
 // The reader's warnings, one per line, with the model's material names taken
 // out, so that only their kinds remain.
 std::set<std::string> warningKinds(const std::string& warn, const std::vector<GroupSpec>& model) {
@@ -72,9 +78,7 @@ TEST(Readers, TinyObjLoaderCallbacksReadWhatWasWritten) {
         ASSERT_TRUE(got.ok) << trip.what << ": " << got.err;
         EXPECT_EQ(got.err, "") << trip.what;
         EXPECT_EQ(got.warn, "") << trip.what;
-        expectSamePoints(got.xyz, want.xyz, trip.what, "point");
-        expectSamePoints(got.uv, want.uv, trip.what, "texture vertex");
-        expectSameFaces(got.faces, want.faces, trip.what, /*materials=*/true);
+        expectSameModel(got, want, trip.what, /*materials=*/true);
     }
 }
 
@@ -92,9 +96,7 @@ TEST(Readers, TinyObjLoaderLoadObjReadsWhatWasWritten) {
         const std::set<std::string> kinds = warningKinds(got.warn, model);
         for (const std::string& k : kinds) EXPECT_EQ(k, "material [ 'NAME' ] not found in .mtl") << trip.what;
         if (!kinds.empty()) std::printf("%s: LoadObj warns: %s\n", trip.what, kinds.begin()->c_str());
-        expectSamePoints(got.xyz, want.xyz, trip.what, "point");
-        expectSamePoints(got.uv, want.uv, trip.what, "texture vertex");
-        expectSameFaces(got.faces, want.faces, trip.what, /*materials=*/false);
+        expectSameModel(got, want, trip.what, /*materials=*/false);
     }
 }
 

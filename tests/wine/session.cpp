@@ -53,6 +53,15 @@ static std::string proposedName(HWND dlg, std::string& types)
     return textOf(fileNameBox(dlg));
 }
 
+// Waits for a dialog; a dialog that never comes is a failed check.
+static HWND dialogOrFail(DWORD pid, const char* dialogTitle)
+{
+    HWND dlg = waitDialog(pid, dialogTitle, dialog_ms);
+    if (!dlg)
+        check(false, std::string("dialog \"") + dialogTitle + "\" appears");
+    return dlg;
+}
+
 // Checks one dialog's title, proposed name and file type, then answers it.
 static bool answer(const std::string& step, DWORD pid, const char* dialogTitle,
                    const std::string& proposed, const char* filter, const std::string& name)
@@ -127,15 +136,13 @@ bool checkDialogs(const Setup& s, const Program& p)
         !answer("second translate", pid, "file to write mesh to?", "", "OBJ files", out))
         return false;
     std::vector<Notice> seen = collectNotices(p);
-    check(compareNotices(seen, {{finished_text, out, IconKind::none}}).empty(),
-          "second translate: \"Finished\"", compareNotices(seen, {{finished_text, out, IconKind::none}}));
+    std::string diff = compareNotices(seen, {{finished_text, out, IconKind::none}});
+    check(diff.empty(), "second translate: \"Finished\"", diff);
 
     PostMessageA(p.main, WM_COMMAND, 257, 0);
-    HWND open = waitDialog(pid, "file to read from?", dialog_ms);
-    if (!open) {
-        check(false, "dialog \"file to read from?\" appears");
+    HWND open = dialogOrFail(pid, "file to read from?");
+    if (!open)
         return false;
-    }
     pressButton(open, IDCANCEL);
     waitGone(open, dialog_ms);
     seen = collectNotices(p);
@@ -144,17 +151,13 @@ bool checkDialogs(const Setup& s, const Program& p)
 
     // Cancelling the Save As dialog ends the command even with a wrong input name.
     PostMessageA(p.main, WM_COMMAND, 257, 0);
-    open = waitDialog(pid, "file to read from?", dialog_ms);
-    if (!open) {
-        check(false, "dialog \"file to read from?\" appears");
+    open = dialogOrFail(pid, "file to read from?");
+    if (!open)
         return false;
-    }
     chooseFile(open, s.data + "\\model.txt");
-    HWND save = waitDialog(pid, "file to write mesh to?", dialog_ms);
-    if (!save) {
-        check(false, "dialog \"file to write mesh to?\" appears");
+    HWND save = dialogOrFail(pid, "file to write mesh to?");
+    if (!save)
         return false;
-    }
     pressButton(save, IDCANCEL);
     waitGone(save, dialog_ms);
     seen = collectNotices(p);
