@@ -43,6 +43,7 @@ int main(int argc, char** argv) {
     case RunOutcome::finished:
         return status_finished;
     case RunOutcome::failed:
+    case RunOutcome::cancelled:
         return status_failed;
     case RunOutcome::input_not_opened:
         std::fprintf(stderr, "%s: cannot open the input: %s\n", file, std::strerror(r.error));

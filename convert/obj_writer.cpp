@@ -7,18 +7,32 @@
 #include "convert/format.h"
 #include "convert/rsr.h"
 
+namespace {
+
+bool takeBuffer(Output& out) {
+    out.buf = static_cast<char*>(std::malloc(output_block));
+    if (out.buf) return true;
+    if (!out.borrowed) std::fclose(out.f);
+    out.f = nullptr;
+    errno = ENOMEM;
+    return false;
+}
+
+}  // namespace
+
 bool openOutput(Output& out, const char* path) {
     out = Output{};
     out.f = std::fopen(path, "wb");  // line ends are written as CR LF by hand
-    if (!out.f) return false;
-    out.buf = static_cast<char*>(std::malloc(output_block));
-    if (!out.buf) {
-        std::fclose(out.f);
-        out.f = nullptr;
-        return false;
-    }
+    if (!out.f || !takeBuffer(out)) return false;
     std::setvbuf(out.f, nullptr, _IONBF, 0);  // blocks are large already
     return true;
+}
+
+bool attachOutput(Output& out, FILE* f) {
+    out = Output{};
+    out.f = f;
+    out.borrowed = true;
+    return takeBuffer(out);
 }
 
 void drain(Output& out) {
@@ -30,7 +44,8 @@ void drain(Output& out) {
 void closeOutput(Output& out) {
     if (out.f) {
         drain(out);
-        if (std::fclose(out.f) != 0 && !out.error) out.error = errno ? errno : EIO;
+        const int closed = out.borrowed ? std::fflush(out.f) : std::fclose(out.f);
+        if (closed != 0 && !out.error) out.error = errno ? errno : EIO;
     }
     std::free(out.buf);
     const int error = out.error;

@@ -15,11 +15,13 @@ struct Output {
     char* buf = nullptr;
     size_t len = 0;
     int error = 0;  // errno of the first failed write, such as a full disk
+    bool borrowed = false;  // f belongs to the caller and stays open
 };
 
 inline constexpr size_t output_block = size_t(1) << 20;
 
 bool openOutput(Output& out, const char* path);  // false with errno set
+bool attachOutput(Output& out, FILE* f);          // writes to f, which stays open
 void drain(Output& out);
 void closeOutput(Output& out);  // drains first; a failure is kept in out.error
 

@@ -1,6 +1,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <cstdio>
 
 #include "convert/conversion.h"
 #include "convert/notice.h"
@@ -21,19 +22,8 @@ constexpr const char* junk_text =
     "complete";
 constexpr const char* end_of_file_text = "end of file";
 constexpr const char* bad_value_text = "bad value";
+constexpr const char* no_memory_text = "I can't get enough memory";
 constexpr const char* write_failed_format = "I can't write the .OBJ file: %s";
-
-// The output of the run in progress. Whatever it has buffered goes to disk
-// before any notice is shown, so that the user can look at the file while the
-// notice waits. Saved and restored around a run, should runs ever nest.
-Output* active_output = nullptr;
-
-void tell(const char* text, const char* caption, unsigned style) {
-    if (active_output) drain(*active_output);
-    notice(text, caption, style);
-}
-
-void tellNoMemory() { tell("I can't get enough memory", "farmalloc", notice_warning); }
 
 void release(Group& g) {
     std::free(g.x);
@@ -59,13 +49,25 @@ struct HeldGroup {
 };
 
 struct Run {
+    explicit Run(const RunRequest& request) : req(request) {}
+    const RunRequest& req;
     Input in;
     Output out;
     Totals t;
     char msg[512] = "";                 // the text the failure notice will show
     char gr[max_name_length + 1] = "";  // the current group's name
     bool outputFailed = false;          // the failure is the output's, not the input's
+    bool cancelled = false;             // stopped on request; nothing is shown
 };
+
+// Whatever the output has buffered goes to disk before any notice is shown,
+// so that the user can look at the file while the notice waits.
+void tell(Run& r, const char* text, const char* caption, unsigned style) {
+    drain(r.out);
+    tellSink(r.req.sink, text, caption, style);
+}
+
+void tellNoMemory(Run& r) { tell(r, no_memory_text, "farmalloc", notice_warning); }
 
 // A write to the output failed (a full disk, a lost network share): the run
 // stops, and says so rather than report a file that is not there.
@@ -92,12 +94,11 @@ bool pastEnd(const Input& in, int32_t count, uint32_t fileBytesPerItem) {
 // Asks for one array of count items of size bytes; null when it cannot be had
 // (after the "farmalloc" notice) or when count is 0.
 template <class T>
-T* ask(int32_t count, uint32_t size = sizeof(T)) {
-    if (hopeless(count, size)) {
-        tellNoMemory();
-        return nullptr;
-    }
-    return static_cast<T*>(Farmalloc(uint32_t(count) * size));
+T* ask(Run& r, int32_t count, uint32_t size = sizeof(T)) {
+    const uint32_t n = hopeless(count, size) ? 0 : uint32_t(count) * size;
+    void* block = n ? std::malloc(n) : nullptr;
+    if (!block && (n != 0 || hopeless(count, size))) tellNoMemory(r);
+    return static_cast<T*>(block);
 }
 
 void allocationMessage(Run& r, const char* name, int32_t count) {
@@ -143,39 +144,39 @@ bool readInts(Run& r, int32_t* a, int32_t n) {
 // Reads the counts and arrays of one group whose name has been read.
 bool readGroup(Run& r, Group& g) {
     if (!readCount(r, g.np, "np", 4, 12)) return false;
-    g.x = ask<float>(g.np);
-    g.y = ask<float>(g.np);
-    g.z = ask<float>(g.np);
+    g.x = ask<float>(r, g.np);
+    g.y = ask<float>(r, g.np);
+    g.z = ask<float>(r, g.np);
     if (g.np != 0 && (!g.x || !g.y || !g.z)) return false;
     if (!readFloats(r, g.x, g.y, g.z, g.np)) return false;
 
     if (!readCount(r, g.nq, "nq", 4, 4)) return false;
-    if (!(g.pf = ask<int32_t>(g.nq)) && g.nq != 0) return false;
+    if (!(g.pf = ask<int32_t>(r, g.nq)) && g.nq != 0) return false;
     if (!readInts(r, g.pf, g.nq)) return false;
 
     if (!readCount(r, g.nf, "nf", face_size, face_size)) return false;
-    if (!(g.fac = ask<unsigned char>(g.nf, face_size)) && g.nf != 0) return false;
+    if (!(g.fac = ask<unsigned char>(r, g.nf, face_size)) && g.nf != 0) return false;
     readBytes(r.in, g.fac, size_t(g.nf) * face_size);  // checked after texq
 
     const int32_t texq = Getl(r.in);
     if (endOfFile(r)) return false;
 
     if (!readCount(r, g.nt, "nt", 4, 8, texq != 0)) return false;
-    if (!(g.u = ask<float>(g.nt)) && g.nt != 0) return false;
-    if (!(g.v = ask<float>(g.nt)) && g.nt != 0) return false;
+    if (!(g.u = ask<float>(r, g.nt)) && g.nt != 0) return false;
+    if (!(g.v = ask<float>(r, g.nt)) && g.nt != 0) return false;
     if (!readFloats(r, g.u, g.v, nullptr, g.nt)) return false;
 
     if (!readCount(r, g.nq2, "nq2", 4, 4, texq != 0)) return false;
-    if (!(g.pt = ask<int32_t>(g.nq2)) && g.nq2 != 0) return false;
+    if (!(g.pt = ask<int32_t>(r, g.nq2)) && g.nq2 != 0) return false;
     if (!readInts(r, g.pt, g.nq2)) return false;
 
     if (!readCount(r, g.nf2, "nf2", face2_size, face2_size, texq != 0)) return false;
-    if (!(g.fac2 = ask<unsigned char>(g.nf2, face2_size)) && g.nf2 != 0) return false;
+    if (!(g.fac2 = ask<unsigned char>(r, g.nf2, face2_size)) && g.nf2 != 0) return false;
     readBytes(r.in, g.fac2, size_t(g.nf2) * face2_size);
     if (endOfFile(r)) return false;
 
     if (!readCount(r, g.nm, "nm", material_size, material_size)) return false;
-    if (!(g.mats = ask<char>(g.nm, material_size)) && g.nm != 0) return false;
+    if (!(g.mats = ask<char>(r, g.nm, material_size)) && g.nm != 0) return false;
     for (int32_t i = 0; i < g.nm; ++i) {
         char* slot = g.mats + size_t(i) * material_size;
         readBytes(r.in, slot, material_size);
@@ -190,6 +191,10 @@ bool readGroup(Run& r, Group& g) {
 // still to be written.
 bool convertGroups(Run& r, bool& pending) {
     for (;;) {
+        if (r.req.cancel && r.req.cancel->load(std::memory_order_relaxed)) {
+            r.cancelled = true;
+            return false;
+        }
         HeldGroup held;
         const int32_t length = Getl(r.in);
         if (endOfFile(r)) return false;
@@ -224,20 +229,22 @@ bool convertGroups(Run& r, bool& pending) {
 
 void* Farmalloc(uint32_t n) {
     void* block = n ? std::malloc(n) : nullptr;
-    if (!block && n != 0) tellNoMemory();
+    if (!block && n != 0) notice(no_memory_text, "farmalloc", notice_warning);
     return block;
 }
 
-RunResult convertRSR(const char* file, const char* File) {
-    Run r;
+RunResult convertRSR(const RunRequest& req) {
+    const char* const file = req.file;
+    const char* const File = req.File;
+    Run r(req);
     if (!openInput(r.in, file)) return {RunOutcome::input_not_opened, errno};
-    if (!openOutput(r.out, File)) {
+    const bool opened = req.stream ? attachOutput(r.out, req.stream)
+                                   : openOutput(r.out, req.writeTo ? req.writeTo : File);
+    if (!opened) {
         const int error = errno;
         closeInput(r.in);
         return {RunOutcome::output_not_created, error};
     }
-    Output* const outer = active_output;
-    active_output = &r.out;
 
     unsigned char header[header_size];
     readBytes(r.in, header, sizeof header);
@@ -250,32 +257,43 @@ RunResult convertRSR(const char* file, const char* File) {
         drain(r.out);
         finished = !writeFailed(r);
     }
+    if (!finished && r.cancelled) {
+        closeInput(r.in);
+        closeOutput(r.out);
+        return {RunOutcome::cancelled, 0};
+    }
     if (finished) {
-        tell(finished_text, File, notice_plain);
+        tell(r, finished_text, File, notice_plain);
         // The closing comments reach the file after the notice is dismissed.
         writeClosing(r.out, r.t);
     } else if (r.outputFailed) {
-        tell(r.msg, File, notice_warning);
+        tell(r, r.msg, File, notice_warning);
     } else {
-        tell(r.msg, file, notice_warning);
+        tell(r, r.msg, file, notice_warning);
         if (r.msg[0] == '#') {
             if (r.t.Nf == 0)
-                tell(short_file_text, file, notice_warning);
+                tell(r, short_file_text, file, notice_warning);
             else
-                tell(junk_text, file, notice_plain);
+                tell(r, junk_text, file, notice_plain);
         }
         if (pending) writeGroupLine(r.out, r.gr);
     }
 
-    active_output = outer;
     closeInput(r.in);
     closeOutput(r.out);
     if (finished && writeFailed(r)) {
         // Only the closing comments were left to write when the disk refused.
-        notice(r.msg, File, notice_warning);
+        tellSink(req.sink, r.msg, File, notice_warning);
         finished = false;
     }
     return {finished ? RunOutcome::finished : RunOutcome::failed, 0};
+}
+
+RunResult convertRSR(const char* file, const char* File) {
+    RunRequest req;
+    req.file = file;
+    req.File = File;
+    return convertRSR(req);
 }
 
 int readRSR(const char* file, const char* File) {
