@@ -1,44 +1,185 @@
-// quarlen INPUT.rsr OUTPUT.obj: converts one Poser geometry file to OBJ text.
+// quarlen: converts Poser geometry files to OBJ text, one file or a whole
+// library at a time.
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
 
+#include "cli/batch_form.h"
 #include "convert/conversion.h"
 #include "convert/notice.h"
+#include "convert/obj_options.h"
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 namespace {
 
 enum Status { status_finished = 0, status_failed = 1, status_usage = 2 };
 
+#define QUARLEN_SYNOPSIS              \
+    "usage: quarlen INPUT.rsr OUTPUT.obj\n" \
+    "       quarlen INPUT.rsr -\n"          \
+    "       quarlen [OPTIONS] PATH...\n"
+
+constexpr const char* short_usage = QUARLEN_SYNOPSIS "Try 'quarlen --help' for more.\n";
+
 constexpr const char* usage_text =
-    "usage: quarlen INPUT.rsr OUTPUT.obj\n"
-    "Converts a Poser geometry file (.rsr) into a Wavefront OBJ text file (.obj).\n"
-    "Each message is one line on standard error. Exit status: 0 finished,\n"
-    "1 the conversion failed or a file could not be opened, 2 usage error.\n"
-    "  --help     show this text\n"
-    "  --version  show the version\n";
+    QUARLEN_SYNOPSIS
+    "Converts Poser geometry files (.rsr) into Wavefront OBJ text files (.obj).\n"
+    "\n"
+    "With two operands, the second '-' or ending in .obj and the first not a\n"
+    "folder, converts one file: to OUTPUT.obj, or to standard output for '-'.\n"
+    "Otherwise every PATH is an .rsr file or a folder of them, and each\n"
+    "DIR/NAME.rsr becomes NAME.obj beside it. Files are converted in path\n"
+    "order; each is written under a temporary name and renamed into place.\n"
+    "\n"
+    "  -r, --recursive       also convert the files of all sub-folders\n"
+    "                        (symbolic links to folders are not followed)\n"
+    "  -o, --output-dir DIR  write the outputs under DIR: a file operand's\n"
+    "                        output straight into DIR, a folder's files with\n"
+    "                        their path below that folder; folders are made\n"
+    "  -f, --force           replace outputs that exist (else they are skipped)\n"
+    "  -j, --jobs N          convert N files at once (default: one per processor)\n"
+    "  -q, --quiet           no progress line and no summary line\n"
+    "      --help            show this text\n"
+    "      --version         show the version\n"
+    "\n"
+    "Each message is one line on standard error. Two inputs with the same output\n"
+    "fail from the second on. Ctrl-C stops the batch: files in flight leave no\n"
+    "temporary file, and the same command later carries on where it stopped.\n"
+    "Exit status: 0 every file finished (skipped ones too), 1 a conversion\n"
+    "failed or a file could not be opened, 2 usage error, 130 interrupted.\n";
 
-}  // namespace
+struct Args {
+    std::vector<std::string> operands;
+    BatchForm batch;
+    OutputOptions options;
+    bool batchOption = false;  // an option that only the batch form takes
+    bool help = false, version = false;
+    std::string error;         // set: a usage error
+};
 
-int main(int argc, char** argv) {
-    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
-        std::fputs(usage_text, stdout);
-        return status_finished;
+bool parseJobs(const char* text, int& jobs) {
+    char* end = nullptr;
+    errno = 0;
+    const long n = std::strtol(text, &end, 10);
+    if (errno || end == text || *end || n < 1 || n > 1024) return false;
+    jobs = int(n);
+    return true;
+}
+
+// Reads the options wherever they stand; "--" ends them, and "-" alone is an
+// operand (standard output).
+Args parseArgs(int argc, char** argv) {
+    Args a;
+    bool options = true;
+    for (int i = 1; i < argc && a.error.empty(); ++i) {
+        const std::string arg = argv[i];
+        if (!options || arg.size() < 2 || arg[0] != '-') {
+            a.operands.push_back(arg);
+            continue;
+        }
+        // The value of -o or -j: the rest of the word, or the next argument.
+        auto value = [&](const std::string& rest, const char* name) -> const char* {
+            if (!rest.empty()) return argv[i] + (arg.size() - rest.size());
+            if (i + 1 < argc) return argv[++i];
+            a.error = std::string("option ") + name + " needs a value";
+            return nullptr;
+        };
+        auto takeJobs = [&](const char* v) {
+            if (v && !parseJobs(v, a.batch.jobs)) a.error = std::string("bad number of jobs: ") + v;
+            a.batchOption = true;
+        };
+        auto takeDir = [&](const char* v) {
+            if (v && !*v) a.error = "the output folder is an empty name";
+            if (v) a.batch.settings.outputDir = v;
+            a.batchOption = true;
+        };
+        if (arg == "--") {
+            options = false;
+        } else if (arg == "--help") {
+            a.help = true;
+        } else if (arg == "--version") {
+            a.version = true;
+        } else if (arg == "--recursive") {
+            a.batch.settings.recursive = a.batchOption = true;
+        } else if (arg == "--force") {
+            a.batch.settings.force = a.batchOption = true;
+        } else if (arg == "--quiet") {
+            a.batch.quiet = a.batchOption = true;
+        } else if (arg == "--jobs" || arg.rfind("--jobs=", 0) == 0) {
+            takeJobs(value(arg.size() > 6 ? arg.substr(7) : "", "--jobs"));
+        } else if (arg == "--output-dir" || arg.rfind("--output-dir=", 0) == 0) {
+            takeDir(value(arg.size() > 12 ? arg.substr(13) : "", "--output-dir"));
+        } else if (arg[1] == '-') {
+            a.error = "unknown option: " + arg;
+        } else {
+            // A cluster of short options, such as -rf or -j2.
+            for (size_t k = 1; k < arg.size() && a.error.empty(); ++k) {
+                const char c = arg[k];
+                if (c == 'r') {
+                    a.batch.settings.recursive = a.batchOption = true;
+                } else if (c == 'f') {
+                    a.batch.settings.force = a.batchOption = true;
+                } else if (c == 'q') {
+                    a.batch.quiet = a.batchOption = true;
+                } else if (c == 'j' || c == 'o') {
+                    const char* v = value(arg.substr(k + 1), c == 'j' ? "-j" : "-o");
+                    c == 'j' ? takeJobs(v) : takeDir(v);
+                    break;
+                } else {
+                    a.error = std::string("unknown option: -") + c;
+                }
+            }
+        }
     }
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-        std::puts("quarlen " QUARLEN_VERSION);
-        return status_finished;
-    }
-    if (argc != 3) {
-        std::fputs(usage_text, stderr);
-        return status_usage;
-    }
-    const char* file = argv[1];
-    const char* File = argv[2];
-    if (!hasExtension(file, ".rsr") || !hasExtension(File, ".obj")) {
+    return a;
+}
+
+bool isFolder(const std::string& path) {
+    std::error_code ec;
+#ifdef _WIN32
+    return std::filesystem::is_directory(std::filesystem::path(std::u8string(path.begin(), path.end())), ec);
+#else
+    return std::filesystem::is_directory(path, ec);
+#endif
+}
+
+// Two operands, the second "-" or an .obj name, the first not a folder.
+bool oneFileForm(const std::vector<std::string>& operands) {
+    return operands.size() == 2 && (operands[1] == "-" || hasExtension(operands[1].c_str(), ".obj")) &&
+           !isFolder(operands[0]);
+}
+
+int usageError(const std::string& why) {
+    if (!why.empty()) std::fprintf(stderr, "quarlen: %s\n", why.c_str());
+    std::fputs(short_usage, stderr);
+    return status_usage;
+}
+
+int convertOne(const std::string& in, const std::string& out, const OutputOptions& options) {
+    const bool toStdout = out == "-";
+    if (!hasExtension(in.c_str(), ".rsr") || (!toStdout && !hasExtension(out.c_str(), ".obj"))) {
         notice(bad_filename_text, "", notice_warning);
         return status_usage;
     }
-    const RunResult r = convertRSR(file, File);
+    RunRequest req;
+    req.file = in.c_str();
+    req.File = out.c_str();
+    if (!traditional(options)) req.options = &options;
+    if (toStdout) {
+#ifdef _WIN32
+        _setmode(_fileno(stdout), _O_BINARY);  // the OBJ's CR LF line ends as they are
+#endif
+        req.stream = stdout;
+    }
+    const RunResult r = convertRSR(req);
     switch (r.outcome) {
     case RunOutcome::finished:
         return status_finished;
@@ -46,11 +187,34 @@ int main(int argc, char** argv) {
     case RunOutcome::cancelled:
         return status_failed;
     case RunOutcome::input_not_opened:
-        std::fprintf(stderr, "%s: cannot open the input: %s\n", file, std::strerror(r.error));
+        std::fprintf(stderr, "%s: cannot open the input: %s\n", in.c_str(), std::strerror(r.error));
         return status_failed;
     case RunOutcome::output_not_created:
-        std::fprintf(stderr, "%s: cannot create the output: %s\n", File, std::strerror(r.error));
+        std::fprintf(stderr, "%s: cannot create the output: %s\n", out.c_str(), std::strerror(r.error));
         return status_failed;
     }
     return status_failed;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Args a = parseArgs(argc, argv);
+    if (!a.error.empty()) return usageError(a.error);
+    if (a.help) {
+        std::fputs(usage_text, stdout);
+        return status_finished;
+    }
+    if (a.version) {
+        std::puts("quarlen " QUARLEN_VERSION);
+        return status_finished;
+    }
+    if (a.operands.empty()) return usageError("");
+    if (oneFileForm(a.operands)) {
+        if (a.batchOption) return usageError("-r, -o, -f, -j and -q apply to the batch form only");
+        return convertOne(a.operands[0], a.operands[1], a.options);
+    }
+    a.batch.operands = a.operands;
+    if (!traditional(a.options)) a.batch.options = &a.options;
+    return runBatchForm(a.batch);
 }

@@ -1,11 +1,32 @@
 // Notices of the console program: one line on standard error each.
 #include <cstdio>
 
+#include "cli/console.h"
 #include "convert/notice.h"
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+std::string noticeLine(const char* text, const char* caption, unsigned style) {
+    std::string line;
+    if (*caption) line.append(caption).append(": ");
+    if (style == notice_warning) line += "warning: ";
+    return line.append(text).append("\n");
+}
+
 void notice(const char* text, const char* caption, unsigned style) {
-    if (*caption) std::fprintf(stderr, "%s: ", caption);
-    if (style == notice_warning) std::fputs("warning: ", stderr);
-    std::fprintf(stderr, "%s\n", text);
+    const std::string line = noticeLine(text, caption, style);
+    std::fwrite(line.data(), 1, line.size(), stderr);
     std::fflush(stderr);
+}
+
+bool stderrIsTerminal() {
+#ifdef _WIN32
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(STDERR_FILENO) != 0;
+#endif
 }

@@ -1,33 +1,10 @@
 // The console program as a user runs it: exit statuses and the lines it
 // prints on standard error.
-#include <cstdlib>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include "tests/recording_notice.h"
+#include "tests/cli_run.h"
 
 namespace {
-
-struct Ran {
-    int status;
-    std::string out, err;
-};
-
-std::string quoted(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-Ran run(const std::string& args) {
-    const std::string out = tempPath(".stdout"), err = tempPath(".stderr");
-    const std::string cmd = std::string(QUARLEN_CLI) + " " + args + " >" + out + " 2>" + err + " </dev/null";
-    const int raw = std::system(cmd.c_str());
-    Ran r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readFile(out), readFile(err)};
-    std::remove(out.c_str());
-    std::remove(err.c_str());
-    return r;
-}
 
 const std::string finished =
     "Finished. If Bryce refuses to read this .OBJ file, use a text editor to move to the start "
@@ -73,10 +50,6 @@ TEST(Cli, RefusesBeforeConverting) {
         std::string err;  // "" when only the status is checked
     } cases[] = {
         {"", 2, ""},
-        {quoted(in), 2, ""},
-        {quoted(in) + " a.obj b.obj", 2, ""},
-        {quoted(in) + " out.txt", 2, "warning: bad filename\n"},
-        {quoted(in) + " obj", 2, "warning: bad filename\n"},
         {"model.rsrx out.obj", 2, "warning: bad filename\n"},
         {"rsr out.obj", 2, "warning: bad filename\n"},
         {quoted(missing) + " out.obj", 1, missing + ": cannot open the input: No such file or directory\n"},

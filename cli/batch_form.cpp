@@ -1,0 +1,103 @@
+#include "cli/batch_form.h"
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+
+#include "cli/console.h"
+#include "convert/notice.h"
+
+namespace {
+
+// Ctrl-C and SIGTERM stop the batch: files not started stay so, and the
+// files in flight leave no temporary file.
+std::atomic<bool> stop_requested{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void requestStop(int) { stop_requested.store(true); }
+
+using Clock = std::chrono::steady_clock;
+
+struct Console {
+    size_t total = 0, ended = 0;
+    int failed = 0;
+    uint64_t bytes = 0;
+    bool quiet = false, progress = false;
+    Clock::time_point start = Clock::now(), shown{};
+    size_t progressWidth = 0;  // characters of the progress line on screen
+};
+
+double secondsSince(Clock::time_point t) {
+    return std::chrono::duration<double>(Clock::now() - t).count();
+}
+
+void clearProgress(Console& c) {
+    if (c.progressWidth == 0) return;
+    std::fprintf(stderr, "\r%*s\r", int(c.progressWidth), "");
+    c.progressWidth = 0;
+}
+
+void showProgress(Console& c) {
+    char line[160];
+    const int n = std::snprintf(line, sizeof line, "quarlen: %zu of %zu files, %d failed, %.1f MB read, %.1f s",
+                                c.ended, c.total, c.failed, double(c.bytes) / 1e6, secondsSince(c.start));
+    const size_t width = n > 0 ? size_t(n) : 0;
+    std::fprintf(stderr, "\r%s%*s", line, int(c.progressWidth > width ? c.progressWidth - width : 0), "");
+    std::fflush(stderr);
+    c.progressWidth = width;
+    c.shown = Clock::now();
+}
+
+// Prints one file's lines together; runBatch makes one call at a time.
+void fileDone(void* ctx, const BatchItem& item, const FileReport& report) {
+    Console& c = *static_cast<Console*>(ctx);
+    ++c.ended;
+    c.bytes += report.outcome == FileOutcome::skipped ? 0 : report.bytesRead;
+    if (report.outcome == FileOutcome::failed) ++c.failed;
+
+    std::string lines;
+    for (const NoticeLine& n : report.notices) lines += noticeLine(n.text.c_str(), n.caption.c_str(), n.style);
+    if (report.outcome == FileOutcome::skipped && !c.quiet)
+        lines += item.in + ": skipped: " + item.out + " exists (-f replaces it)\n";
+    if (!lines.empty()) {
+        clearProgress(c);
+        std::fwrite(lines.data(), 1, lines.size(), stderr);
+    }
+    if (c.progress && (c.ended == c.total || secondsSince(c.shown) > 0.1)) showProgress(c);
+    std::fflush(stderr);
+}
+
+}  // namespace
+
+int runBatchForm(const BatchForm& form) {
+    const std::vector<BatchItem> items = planBatch(form.operands, form.settings);
+
+    Console c;
+    c.total = items.size();
+    c.quiet = form.quiet;
+    c.progress = !form.quiet && stderrIsTerminal();
+
+    BatchRun run;
+    run.jobs = form.jobs > 0 ? form.jobs : processorCount();
+    run.options = form.options;
+    run.cancel = &stop_requested;
+    run.done = fileDone;
+    run.ctx = &c;
+
+    std::signal(SIGINT, requestStop);
+    std::signal(SIGTERM, requestStop);
+    const BatchTotals t = runBatch(items, run);
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+
+    if (!form.quiet) {
+        clearProgress(c);
+        const double s = secondsSince(c.start);
+        std::fprintf(stderr, "quarlen: %d converted, %d failed, %d skipped in %.2f s (%.1f MB/s)%s\n",
+                     t.converted, t.failed, t.skipped, s, s > 0 ? double(t.bytesRead) / 1e6 / s : 0.0,
+                     t.interrupted ? ", interrupted" : "");
+    }
+    if (t.interrupted) return 130;
+    return t.failed ? 1 : 0;
+}

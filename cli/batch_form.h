@@ -1,0 +1,20 @@
+// The console program's batch form: many files, folders walked, outputs
+// beside the inputs or under one folder.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "convert/batch.h"
+
+struct BatchForm {
+    std::vector<std::string> operands;
+    BatchSettings settings;
+    int jobs = 0;  // 0: one per processor
+    bool quiet = false;
+    const OutputOptions* options = nullptr;
+};
+
+// Converts every file the operands give; returns the exit status: 0 when no
+// file failed, 1 when any did, 130 when interrupted.
+int runBatchForm(const BatchForm& form);

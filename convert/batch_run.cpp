@@ -1,0 +1,138 @@
+// Running a batch: each file converts under a temporary name beside its
+// output and is renamed into place when its run ends, so that an output
+// under its final name is never half-written.
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include "convert/batch.h"
+#include "convert/conversion.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path toPath(const std::string& s) {
+#ifdef _WIN32
+    return fs::path(std::u8string(s.begin(), s.end()));
+#else
+    return fs::path(s);
+#endif
+}
+
+void collect(void* ctx, const char* text, const char* caption, unsigned style) {
+    static_cast<FileReport*>(ctx)->notices.push_back({text, caption, style});
+}
+
+FileReport fail(std::string text, const std::string& caption) {
+    return {FileOutcome::failed, {{std::move(text), caption, notice_plain}}, 0};
+}
+
+// A name no other run picks: the output's own name, this run's start time
+// and the file's place in the batch.
+std::string temporaryName(const std::string& out, size_t serial) {
+    static const auto started = std::chrono::steady_clock::now().time_since_epoch().count();
+    return out + ".part-" + std::to_string(started % 1000000007) + "-" + std::to_string(serial);
+}
+
+bool moveIntoPlace(const std::string& from, const std::string& to, std::error_code& ec) {
+    fs::rename(toPath(from), toPath(to), ec);
+    if (ec && fs::exists(toPath(to))) {  // some systems will not rename over a file
+        std::error_code ignored;
+        fs::remove(toPath(to), ignored);
+        ec.clear();
+        fs::rename(toPath(from), toPath(to), ec);
+    }
+    return !ec;
+}
+
+// Converts one item; false when it was stopped by the cancel flag.
+bool convertItem(const BatchItem& item, size_t serial, const BatchRun& run, FileReport& report) {
+    if (!item.problem.empty()) {
+        report = fail(item.problem, item.in);
+        return true;
+    }
+    report = {item.skip ? FileOutcome::skipped : FileOutcome::failed, {}, 0};
+    std::error_code ec;
+    report.bytesRead = fs::file_size(toPath(item.in), ec);
+    if (ec) report.bytesRead = 0;
+    if (item.skip) return true;
+
+    const fs::path folder = toPath(item.out).parent_path();
+    if (!folder.empty() && !fs::is_directory(folder, ec) && !fs::create_directories(folder, ec) && ec) {
+        report = fail("cannot create the folder: " + ec.message(), item.out);
+        return true;
+    }
+    const std::string temp = temporaryName(item.out, serial);
+    RunRequest req;
+    req.file = item.in.c_str();
+    req.File = item.out.c_str();
+    req.writeTo = temp.c_str();
+    req.sink = {collect, &report};
+    req.options = run.options;
+    req.cancel = run.cancel;
+    const RunResult r = convertRSR(req);
+    switch (r.outcome) {
+    case RunOutcome::cancelled:
+        fs::remove(toPath(temp), ec);
+        return false;
+    case RunOutcome::input_not_opened:
+        report.notices.push_back({std::string("cannot open the input: ") + std::strerror(r.error), item.in, notice_plain});
+        return true;
+    case RunOutcome::output_not_created:
+        report.notices.push_back({std::string("cannot create the output: ") + std::strerror(r.error), item.out, notice_plain});
+        return true;
+    case RunOutcome::finished:
+    case RunOutcome::failed:
+        break;
+    }
+    // A failed run keeps what it wrote, as the one-file form does.
+    if (!moveIntoPlace(temp, item.out, ec)) {
+        fs::remove(toPath(temp), ec);
+        report.notices.push_back({"cannot rename the finished output into place: " + ec.message(), item.out, notice_plain});
+        return true;
+    }
+    if (r.outcome == RunOutcome::finished) report.outcome = FileOutcome::converted;
+    return true;
+}
+
+bool cancelled(const BatchRun& run) { return run.cancel && run.cancel->load(); }
+
+}  // namespace
+
+int processorCount() {
+    const unsigned n = std::thread::hardware_concurrency();
+    return n ? int(n) : 1;
+}
+
+BatchTotals runBatch(const std::vector<BatchItem>& items, const BatchRun& run) {
+    BatchTotals totals;
+    std::mutex lock;
+    std::atomic<size_t> next{0};
+
+    auto work = [&] {
+        for (size_t i; !cancelled(run) && (i = next++) < items.size();) {
+            FileReport report;
+            if (!convertItem(items[i], i, run, report)) continue;
+            std::lock_guard<std::mutex> hold(lock);
+            switch (report.outcome) {
+            case FileOutcome::converted: ++totals.converted; break;
+            case FileOutcome::failed: ++totals.failed; break;
+            case FileOutcome::skipped: ++totals.skipped; break;
+            }
+            if (report.outcome != FileOutcome::skipped) totals.bytesRead += report.bytesRead;
+            if (run.done) run.done(run.ctx, items[i], report);
+        }
+    };
+
+    const size_t threads = std::min<size_t>(size_t(run.jobs > 0 ? run.jobs : 1), items.size());
+    std::vector<std::thread> helpers;
+    for (size_t t = 1; t < threads; ++t) helpers.emplace_back(work);
+    work();
+    for (std::thread& h : helpers) h.join();
+    totals.interrupted = cancelled(run);
+    return totals;
+}

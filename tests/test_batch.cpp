@@ -1,0 +1,262 @@
+// The console program's batch form: which form a call takes, where outputs
+// go, skipping, clashes, equality with the one-file form at any job count,
+// grouped notices and the interrupt.
+#include <algorithm>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "tests/cli_run.h"
+#include "tests/model_gen.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A fresh folder for one case.
+fs::path freshDir() {
+    const fs::path d = tempPath(".d");
+    fs::create_directories(d);
+    return d;
+}
+
+void put(const fs::path& p, const Bytes& b) {
+    fs::create_directories(p.parent_path());
+    writeFile(p.string(), b);
+}
+
+Bytes model(uint32_t seed) { return buildRsr(randomModel(seed, ModelOptions{})); }
+
+// Every file below d, as paths relative to it.
+std::set<std::string> filesBelow(const fs::path& d) {
+    std::set<std::string> names;
+    for (const auto& e : fs::recursive_directory_iterator(d))
+        if (!e.is_directory()) names.insert(e.path().lexically_relative(d).string());
+    return names;
+}
+
+// What the one-file form writes for in, and the lines it prints, when its
+// output is named out.
+struct OneFile {
+    std::string obj, err;
+};
+OneFile oneFile(const fs::path& in, const fs::path& out) {
+    fs::create_directories(out.parent_path());
+    const Ran r = run(quoted(in.string()) + " " + quoted(out.string()));
+    OneFile o{readFile(out.string()), r.err};
+    fs::remove(out);
+    return o;
+}
+
+TEST(Batch, ChoosesTheFormAndRefusesBadCalls) {
+    struct Case {
+        std::string args;  // run in the case's folder, which holds a.rsr, b.rsr, lib/c.rsr, notes.txt
+        int status;
+        std::set<std::string> made;  // files that are new afterwards
+        std::string out;             // standard output, when it is checked
+    };
+    const Bytes a = model(1);
+    const std::string aObj = [&] {
+        const fs::path d = freshDir();
+        put(d / "a.rsr", a);
+        return oneFile(d / "a.rsr", d / "ref.obj").obj;
+    }();
+    const Case cases[] = {
+        {"a.rsr out.obj", 0, {"out.obj"}, ""},
+        {"a.rsr OUT.Obj", 0, {"OUT.Obj"}, ""},
+        {"a.rsr -", 0, {}, aObj},
+        {"a.rsr", 0, {"a.obj"}, ""},
+        {"-q a.rsr b.rsr", 0, {"a.obj", "b.obj"}, ""},
+        {"lib out.obj", 1, {"lib/c.obj"}, ""},          // a folder first: the batch form
+        {"a.rsr notes.txt", 1, {"a.obj"}, ""},          // not .obj: the batch form
+        {"a.rsr missing.rsr", 1, {"a.obj"}, ""},
+        {"-- -q", 1, {}, ""},                          // an operand named -q
+        {"-r a.rsr out.obj", 2, {}, ""},               // a batch option in the one-file form
+        {"", 2, {}, ""},
+        {"--bogus a.rsr", 2, {}, ""},
+        {"-x a.rsr", 2, {}, ""},
+        {"-j 0 a.rsr", 2, {}, ""},
+        {"--jobs=many a.rsr", 2, {}, ""},
+        {"a.rsr -o", 2, {}, ""},
+        {"-o '' a.rsr", 2, {}, ""},
+    };
+    for (const Case& c : cases) {
+        const fs::path d = freshDir();
+        put(d / "a.rsr", a);
+        put(d / "b.rsr", model(2));
+        put(d / "lib/c.rsr", model(3));
+        put(d / "notes.txt", {});
+        const std::set<std::string> before = filesBelow(d);
+        const Ran r = run(c.args, d.string());
+        EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.err;
+        std::set<std::string> made;
+        for (const std::string& f : filesBelow(d))
+            if (!before.count(f)) made.insert(f);
+        EXPECT_EQ(made, c.made) << c.args;
+        if (!c.out.empty()) {
+            EXPECT_EQ(r.out, c.out) << c.args;
+        }
+        if (c.status == 2) {
+            EXPECT_NE(r.err.find("usage: quarlen"), std::string::npos) << c.args;
+        }
+    }
+}
+
+TEST(Batch, MapsNamesBelowTheOutputFolderAndFailsClashes) {
+    const fs::path d = freshDir();
+    put(d / "lib/a.rsr", model(1));
+    put(d / "lib/a.RSR", model(2));  // the same output as a.rsr
+    put(d / "lib/sub/deep/c.Rsr", model(3));
+    put(d / "lib/skip.txt", model(4));
+    put(d / "lib2/x.rsr", model(5));
+    put(d / "more/x.rsr", model(6));
+    put(d / "one/y.rsr", model(7));
+    fs::create_directory_symlink(d / "lib/sub", d / "lib/link");  // not followed
+
+    Ran r = run("-q " + quoted((d / "lib").string()));
+    EXPECT_EQ(r.status, 1);  // the clash
+    EXPECT_EQ(filesBelow(d / "lib").count("a.obj"), 1u);
+    EXPECT_EQ(filesBelow(d / "lib").count("sub/deep/c.obj"), 0u);  // not without -r
+    EXPECT_NE(r.err.find((d / "lib/a.rsr").string() + ": has the same output " + (d / "lib/a.obj").string() +
+                         " as " + (d / "lib/a.RSR").string()),
+              std::string::npos)
+        << r.err;
+
+    const fs::path o = d / "out";
+    r = run("-q -r -o " + quoted(o.string()) + " " + quoted((d / "lib").string()) + " " +
+            quoted((d / "lib2").string()) + " " + quoted((d / "more").string()) + " " +
+            quoted((d / "one/y.rsr").string()));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(filesBelow(o), (std::set<std::string>{"a.obj", "sub/deep/c.obj", "x.obj", "y.obj"}));
+    EXPECT_NE(r.err.find((d / "more/x.rsr").string() + ": has the same output " + (o / "x.obj").string() +
+                         " as " + (d / "lib2/x.rsr").string()),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(readFile((o / "x.obj").string()), oneFile(d / "lib2/x.rsr", d / "ref.obj").obj);
+}
+
+TEST(Batch, SkipsExistingOutputsUnlessForced) {
+    const fs::path d = freshDir();
+    put(d / "a.rsr", model(1));
+    put(d / "b.rsr", model(2));
+    const std::string expected = oneFile(d / "a.rsr", d / "ref.obj").obj;
+    writeFile((d / "a.obj").string(), Bytes{'o', 'l', 'd'});
+
+    Ran r = run(quoted(d.string()));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("quarlen: 1 converted, 0 failed, 1 skipped"), std::string::npos) << r.err;
+    EXPECT_EQ(readFile((d / "a.obj").string()), "old");
+
+    r = run("-f " + quoted(d.string()));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("quarlen: 2 converted, 0 failed, 0 skipped"), std::string::npos) << r.err;
+    EXPECT_EQ(readFile((d / "a.obj").string()), expected);
+}
+
+std::string numbered(size_t i, const char* ext) {
+    std::string name = "m";
+    name += std::to_string(i);
+    name += ext;
+    return name;
+}
+
+// Files that finish and files that fail in every way, converted at several
+// job counts: each output is the one-file form's, and each file's lines come
+// out together.
+TEST(Batch, OutputsAndNoticesMatchTheOneFileFormAtAnyJobCount) {
+    const fs::path d = freshDir();
+    std::vector<Bytes> files;
+    for (uint32_t seed = 1; seed <= 9; ++seed) files.push_back(model(seed));
+    Bytes cut = model(10);
+    cut.erase(cut.begin() + ptrdiff_t(cut.size() / 2), cut.end());
+    files.push_back(cut);
+    Bytes junk = model(11);
+    junk.erase(junk.end() - 51, junk.end());  // the end marker and the trailer
+    putI32(junk, 999);  // a name length out of range after complete groups: two notices
+    files.push_back(junk);
+    Bytes shortFile;
+    putHeader(shortFile);
+    putI32(shortFile, -1);
+    files.push_back(shortFile);
+    files.push_back(buildRsr({GroupSpec{.name = "g", .xyz = {1, 2, 3}, .pf = {0}, .faces = {{0, 4, 0}}}}));
+
+    std::vector<OneFile> expected;
+    for (size_t i = 0; i < files.size(); ++i) {
+        const fs::path in = d / "in" / numbered(i, ".rsr");
+        put(in, files[i]);
+        expected.push_back(oneFile(in, d / "ref" / numbered(i, ".obj")));
+    }
+    for (int jobs : {1, 2, 5}) {
+        // The same output names as the references, so that captions match too.
+        fs::remove_all(d / "ref");
+        const Ran r = run("-q -j" + std::to_string(jobs) + " -o " + quoted((d / "ref").string()) + " " +
+                          quoted((d / "in").string()));
+        EXPECT_EQ(r.status, 1) << jobs;
+        size_t lines = 0;
+        for (size_t i = 0; i < files.size(); ++i) {
+            const std::string out = (d / "ref" / numbered(i, ".obj")).string();
+            EXPECT_EQ(readFile(out), expected[i].obj) << "m" << i << " -j" << jobs;
+            EXPECT_NE(r.err.find(expected[i].err), std::string::npos) << "m" << i << " -j" << jobs << "\n" << r.err;
+            lines += size_t(std::count(expected[i].err.begin(), expected[i].err.end(), '\n'));
+        }
+        EXPECT_EQ(size_t(std::count(r.err.begin(), r.err.end(), '\n')), lines) << r.err;
+        EXPECT_EQ(filesBelow(d / "ref").size(), files.size()) << "no temporary file is left";
+    }
+}
+
+// A batch stopped by Ctrl-C while a file is in flight: the input is a pipe
+// that the test feeds, so the moment is certain.
+TEST(Batch, InterruptLeavesNoPartialOutputAndARerunCompletes) {
+    const fs::path d = freshDir();
+    const fs::path pipe = d / "a.rsr";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    for (uint32_t seed = 1; seed <= 3; ++seed) put(d / "lib" / numbered(seed, ".rsr"), model(seed));
+    const std::vector<GroupSpec> groups = randomModel(9, ModelOptions{.groups = 4});
+    Bytes first;
+    putHeader(first);
+    putGroup(first, groups[0]);
+    Bytes rest;
+    for (size_t g = 1; g < groups.size(); ++g) putGroup(rest, groups[g]);
+    putEndMarker(rest);
+    putTrailer(rest);
+
+    const std::string err = tempPath(".stderr");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const int fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(fd, 2);
+        execl(QUARLEN_CLI, QUARLEN_CLI, "-j1", pipe.c_str(), (d / "lib").c_str(), nullptr);
+        _exit(127);
+    }
+    const int fd = open(pipe.c_str(), O_WRONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, first.data(), first.size()), ssize_t(first.size()));
+    kill(child, SIGINT);
+    // The rest arrives after the signal, so the run sees the stop between groups.
+    ASSERT_EQ(write(fd, rest.data(), rest.size()), ssize_t(rest.size()));
+    close(fd);
+    int raw = 0;
+    waitpid(child, &raw, 0);
+    ASSERT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(WEXITSTATUS(raw), 130);
+    EXPECT_NE(readFile(err).find("quarlen: 0 converted, 0 failed, 0 skipped"), std::string::npos) << readFile(err);
+    EXPECT_EQ(filesBelow(d), (std::set<std::string>{"a.rsr", "lib/m1.rsr", "lib/m2.rsr", "lib/m3.rsr"}));
+
+    // The same command again, the pipe now a file with the same bytes.
+    fs::remove(pipe);
+    Bytes whole = first;
+    whole.insert(whole.end(), rest.begin(), rest.end());
+    put(pipe, whole);
+    const Ran r = run("-j1 " + quoted(pipe.string()) + " " + quoted((d / "lib").string()));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("quarlen: 4 converted, 0 failed, 0 skipped"), std::string::npos) << r.err;
+    EXPECT_EQ(readFile((d / "a.obj").string()), oneFile(pipe, d / "ref.obj").obj);
+    std::remove(err.c_str());
+}
+
+}  // namespace
