@@ -16,6 +16,13 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
+
+// cmd.exe hands "*.rsr" over as it is: the C runtime expands wildcards in
+// the arguments before main when this is set.
+extern "C" {
+int _dowildcard = -1;
+}
 #endif
 
 namespace {
@@ -199,6 +206,11 @@ int convertOne(const std::string& in, const std::string& out, const OutputOption
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // Names are UTF-8 throughout (the program's manifest makes that the
+    // code page); the console shows them as such.
+    SetConsoleOutputCP(CP_UTF8);
+#endif
     Args a = parseArgs(argc, argv);
     if (!a.error.empty()) return usageError(a.error);
     if (a.help) {

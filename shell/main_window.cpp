@@ -70,6 +70,7 @@ LRESULT CALLBACK MainWinProc(HWND wn, UINT iMessage, WPARAM S, LPARAM L)
         mainmenu = LoadMenuA(Instance, progname);
         SetMenu(wn, mainmenu);
         ShowWindow(wn, SW_SHOW);
+        DragAcceptFiles(wn, TRUE);
         break;
     case WM_DESTROY:
         PostQuitMessage(0);
@@ -96,7 +97,12 @@ LRESULT CALLBACK MainWinProc(HWND wn, UINT iMessage, WPARAM S, LPARAM L)
         return MenuCommand(wn, iMessage, S, L);
     case WM_ENTERIDLE:
         return 0;
+    case WM_DROPFILES:
+        DropFiles(wn, reinterpret_cast<HDROP>(S));
+        return 0;
     }
+    if (BatchMessage(wn, iMessage, S, L))
+        return 0;
     return DefWindowProcA(wn, iMessage, S, L);
 }
 
@@ -108,6 +114,11 @@ int WINAPI WinMain(HINSTANCE hInst, HINSTANCE hPrev, LPSTR, int)
     mwn = newwindow(progname, progname, WS_MAXIMIZE);
     if (mwn == NULL)
         return 0;
+    // Files and folders named on the command line: "Open with", or a drop
+    // on the program's icon.
+    const std::vector<std::string> paths = CommandLinePaths();
+    if (!paths.empty())
+        StartBatch(mwn, paths);
 
     MSG msg;
     while (GetMessageA(&msg, NULL, 0, 0)) {

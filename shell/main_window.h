@@ -3,6 +3,10 @@
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
 
 // Menu command ids, as in res/quarlen.rc.
 enum : WORD {
@@ -35,3 +39,10 @@ void SetTitle(HWND wn, const char* S);
 // translate.cpp
 int GetFileName(HWND wn, char* path, const char* t, const char* f, int write);
 LRESULT MenuCommand(HWND wn, UINT iMessage, WPARAM S, LPARAM L);
+
+// drop_batch.cpp: converting dropped or named files and folders, off the
+// window's thread.
+void StartBatch(HWND wn, const std::vector<std::string>& paths);
+void DropFiles(HWND wn, HDROP drop);
+std::vector<std::string> CommandLinePaths();
+bool BatchMessage(HWND wn, UINT iMessage, WPARAM S, LPARAM L);  // true when it was the batch's

@@ -1,0 +1,119 @@
+// Times the conversion of a whole library: 1,000 generated files of 2 KB to
+// 200 KB in nested folders, converted by the batch form with one and with
+// two jobs, and by a shell loop that calls the one-file form once per file.
+// Prints figures; asserts nothing about time.
+//
+//   quarlen_library_bench QUARLEN [FILES]   (default 1000 files)
+//   QUARLEN_KEEP_LIBRARY=1 keeps the generated library afterwards.
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "tests/model_gen.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A file of `bytes` give or take 100: one group of quads with texture
+// corners, each point bringing 78 bytes (its coordinates, one facet of 4
+// corners and its texture side).
+Bytes makeFile(uint32_t seed, double bytes) {
+    Dice d(seed);
+    const int points = std::max(4, int((bytes - 400) / 78));
+    GroupSpec g{.name = "body", .texq = true, .mats = {"skin", "cloth"}};
+    for (int i = 0; i < points; ++i) {
+        for (int k = 0; k < 3; ++k) g.xyz.push_back(d.coordinate());
+        for (int k = 0; k < 2; ++k) g.uv.push_back(d.coordinate());
+        g.faces.push_back({4 * i, 4, int16_t(i / 100 % 2)});
+        g.faces2.push_back({4 * i, 4});
+        for (int k = 0; k < 4; ++k) {
+            g.pf.push_back(d.upTo(0, points - 1));
+            g.pt.push_back(d.upTo(0, points - 1));
+        }
+    }
+    return buildRsr({g});
+}
+
+std::string tag(const char* prefix, int n) {
+    std::string s = prefix;
+    s += std::to_string(n);
+    return s;
+}
+
+double timed(const std::string& command) {
+    const auto start = std::chrono::steady_clock::now();
+    if (std::system(command.c_str()) != 0) std::fprintf(stderr, "failed: %s\n", command.c_str());
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The best of two runs, so that one stall of a shared machine does not count.
+double best(const std::string& setup, const std::string& command) {
+    double t = 1e30;
+    for (int i = 0; i < 2; ++i) {
+        timed(setup);
+        t = std::min(t, timed(command));
+    }
+    return t;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s QUARLEN [FILES]\n", argv[0]);
+        return 2;
+    }
+    const std::string quarlen = fs::absolute(argv[1]).string();
+    const int files = argc > 2 ? std::atoi(argv[2]) : 1000;
+    // In memory where the system has it: on a disk, creating a thousand files
+    // right after deleting as many costs more in the file system than the
+    // conversions do, and the figures would measure that.
+    std::error_code ec;
+    const fs::path base = fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
+    const fs::path root = base / "quarlen_library_bench";
+    fs::remove_all(root);
+
+    // Sizes spread evenly on a log scale from 2 KB to 200 KB, ten files to a
+    // folder, folders three deep.
+    uint64_t total = 0;
+    size_t smallest = SIZE_MAX, largest = 0;
+    for (int i = 0; i < files; ++i) {
+        const double want = 2000.0 * std::pow(100.0, double(i % 97) / 96.0);
+        const fs::path dir = root / "lib" / tag("a", i / 100) / tag("b", i / 10 % 10);
+        fs::create_directories(dir);
+        const Bytes b = makeFile(uint32_t(i + 1), want);
+        FILE* f = std::fopen((dir / (tag("m", i) + ".rsr")).c_str(), "wb");
+        std::fwrite(b.data(), 1, b.size(), f);
+        std::fclose(f);
+        total += b.size();
+        smallest = std::min(smallest, b.size());
+        largest = std::max(largest, b.size());
+    }
+    const double mb = double(total) / 1e6;
+    std::printf("library: %d files, %.1f MB, %zu to %zu bytes each, in %s\n", files, mb, smallest, largest,
+                root.c_str());
+
+    const std::string lib = "'" + (root / "lib").string() + "'";
+    const std::string clean = "find " + lib + " -name '*.obj' -delete";
+    const std::string loop = "find " + lib + " -name '*.rsr' | while IFS= read -r f; do '" + quarlen +
+                             "' \"$f\" \"${f%.rsr}.obj\" 2>/dev/null; done";
+    const double tLoop = best(clean, loop);
+    const double t1 = best(clean, "'" + quarlen + "' -q -r -j1 " + lib + " 2>/dev/null");
+    const double t2 = best(clean, "'" + quarlen + "' -q -r -j2 " + lib + " 2>/dev/null");
+
+    std::printf("%-34s %9s %9s %9s\n", "conversion", "seconds", "files/s", "MB/s");
+    auto row = [&](const char* name, double t) {
+        std::printf("%-34s %9.3f %9.0f %9.1f\n", name, t, files / t, mb / t);
+    };
+    row("shell loop, one file per call", tLoop);
+    row("batch form -j1", t1);
+    row("batch form -j2", t2);
+    std::printf("-j1 vs shell loop: %.1fx (target 4x)\n", tLoop / t1);
+    std::printf("-j2 vs -j1:        %.2fx (target 1.7x)\n", t1 / t2);
+    if (!std::getenv("QUARLEN_KEEP_LIBRARY")) fs::remove_all(root);
+    return 0;
+}

@@ -1,0 +1,147 @@
+// Files and folders dropped on the window, or named on the command line
+// ("Open with", a drop on the program's icon): every .rsr file among them,
+// folders walked to the bottom, becomes NAME.obj beside it; outputs that
+// exist are left alone. The conversions run off the window's thread, the
+// title shows how far they are, and one notice sums them up at the end.
+#include "shell/main_window.h"
+
+#include <shellapi.h>
+
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "convert/batch.h"
+#include "convert/notice.h"
+
+namespace {
+
+constexpr UINT msg_batch_progress = WM_APP + 1;  // wParam: files ended, lParam: files in all
+constexpr UINT msg_batch_done = WM_APP + 2;
+constexpr size_t failures_listed = 10;
+
+struct Failure {
+    std::string in, text;
+};
+
+// The batch in flight. The worker writes `ended` and `failures` only inside
+// runBatch's callback; the window reads them after joining the worker.
+struct DropBatch {
+    HWND wn = NULL;
+    std::vector<BatchItem> items;
+    BatchTotals totals;
+    size_t ended = 0;
+    std::vector<Failure> failures;
+    std::thread worker;
+};
+
+DropBatch* running;
+
+std::string utf8(const wchar_t* w)
+{
+    const int n = WideCharToMultiByte(CP_UTF8, 0, w, -1, NULL, 0, NULL, NULL);
+    if (n <= 1)
+        return std::string();
+    std::string s(size_t(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w, -1, s.data(), n, NULL, NULL);
+    s.resize(size_t(n - 1));
+    return s;
+}
+
+void fileEnded(void* ctx, const BatchItem& item, const FileReport& report)
+{
+    DropBatch& b = *static_cast<DropBatch*>(ctx);
+    ++b.ended;
+    if (report.outcome == FileOutcome::failed && b.failures.size() < failures_listed)
+        b.failures.push_back({item.in, report.notices.empty() ? std::string() : report.notices.front().text});
+    PostMessageA(b.wn, msg_batch_progress, WPARAM(b.ended), LPARAM(b.items.size()));
+}
+
+void showProgress(HWND wn, WPARAM ended, LPARAM total)
+{
+    char title[64];
+    std::snprintf(title, sizeof title, "%s - %u of %u", progname, unsigned(ended), unsigned(total));
+    SetTitle(wn, title);
+}
+
+void showSummary(const DropBatch& b)
+{
+    const BatchTotals& t = b.totals;
+    std::string text = std::to_string(t.converted) + " converted, " + std::to_string(t.failed) + " failed, " +
+                       std::to_string(t.skipped) + " skipped (their .obj files exist already).";
+    if (!b.failures.empty()) {
+        text += t.failed > int(b.failures.size()) ? "\n\nThe first failures:" : "\n\nFailures:";
+        for (const Failure& f : b.failures)
+            text += "\n" + f.in + ": " + f.text;
+    }
+    notice(text.c_str(), progname, t.failed ? notice_warning : notice_plain);
+}
+
+}  // namespace
+
+void StartBatch(HWND wn, const std::vector<std::string>& paths)
+{
+    if (running || fileopen) {  // one conversion at a time
+        MessageBeep(0xFFFFFFFF);
+        return;
+    }
+    BatchSettings s;
+    s.recursive = true;
+    running = new DropBatch;
+    running->wn = wn;
+    running->items = planBatch(paths, s);
+    fileopen = 1;  // refuses a close and a translate until the batch ends
+    showProgress(wn, 0, LPARAM(running->items.size()));
+    running->worker = std::thread([b = running] {
+        BatchRun run;
+        run.jobs = processorCount();
+        run.done = fileEnded;
+        run.ctx = b;
+        b->totals = runBatch(b->items, run);
+        PostMessageA(b->wn, msg_batch_done, 0, 0);
+    });
+}
+
+void DropFiles(HWND wn, HDROP drop)
+{
+    std::vector<std::string> paths;
+    const UINT n = DragQueryFileW(drop, 0xFFFFFFFF, NULL, 0);
+    for (UINT i = 0; i < n; ++i) {
+        std::wstring name(size_t(DragQueryFileW(drop, i, NULL, 0)) + 1, L'\0');
+        DragQueryFileW(drop, i, name.data(), UINT(name.size()));
+        paths.push_back(utf8(name.c_str()));
+    }
+    DragFinish(drop);
+    StartBatch(wn, paths);
+}
+
+std::vector<std::string> CommandLinePaths()
+{
+    std::vector<std::string> paths;
+    int argc = 0;
+    if (wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc)) {
+        for (int i = 1; i < argc; ++i)
+            paths.push_back(utf8(argv[i]));
+        LocalFree(argv);
+    }
+    return paths;
+}
+
+bool BatchMessage(HWND wn, UINT iMessage, WPARAM S, LPARAM L)
+{
+    if (iMessage == msg_batch_progress) {
+        showProgress(wn, S, L);
+        return true;
+    }
+    if (iMessage != msg_batch_done || !running)
+        return false;
+    DropBatch* b = running;
+    b->worker.join();
+    SetTitle(wn, progname);
+    showSummary(*b);
+    running = nullptr;
+    fileopen = 0;
+    delete b;
+    return true;
+}
