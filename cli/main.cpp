@@ -152,7 +152,11 @@ Args parseArgs(int argc, char** argv) {
 bool isFolder(const std::string& path) {
     std::error_code ec;
 #ifdef _WIN32
-    return std::filesystem::is_directory(std::filesystem::path(std::u8string(path.begin(), path.end())), ec);
+    try {
+        return std::filesystem::is_directory(std::filesystem::path(std::u8string(path.begin(), path.end())), ec);
+    } catch (const std::exception&) {
+        return false;  // not a name of this system: the batch form says so
+    }
 #else
     return std::filesystem::is_directory(path, ec);
 #endif

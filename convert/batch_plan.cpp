@@ -96,7 +96,7 @@ std::vector<BatchItem> planBatch(const std::vector<std::string>& operands, const
         items.push_back(std::move(item));
     };
 
-    for (const std::string& operand : operands) {
+    auto addOperand = [&](const std::string& operand) {
         const fs::path p = toPath(operand);
         std::error_code ec;
         const fs::file_status st = fs::status(p, ec);
@@ -111,6 +111,15 @@ std::vector<BatchItem> planBatch(const std::vector<std::string>& operands, const
             const char* why = fs::exists(st) ? "not a folder or an .rsr file"
                                              : "no such file or folder";
             items.push_back({operand, "", why, false});
+        }
+    };
+
+    for (const std::string& operand : operands) {
+        // A name the system cannot take (not UTF-8 on Windows) fails alone.
+        try {
+            addOperand(operand);
+        } catch (const std::exception& e) {
+            items.push_back({operand, "", std::string("cannot use this name: ") + e.what(), false});
         }
     }
     return items;

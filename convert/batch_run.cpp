@@ -116,7 +116,11 @@ BatchTotals runBatch(const std::vector<BatchItem>& items, const BatchRun& run) {
     auto work = [&] {
         for (size_t i; !cancelled(run) && (i = next++) < items.size();) {
             FileReport report;
-            if (!convertItem(items[i], i, run, report)) continue;
+            try {
+                if (!convertItem(items[i], i, run, report)) continue;
+            } catch (const std::exception& e) {  // a name the system cannot take, no memory
+                report = fail(std::string("cannot convert: ") + e.what(), items[i].in);
+            }
             std::lock_guard<std::mutex> hold(lock);
             switch (report.outcome) {
             case FileOutcome::converted: ++totals.converted; break;
