@@ -12,6 +12,7 @@
 #include "convert/conversion.h"
 #include "convert/notice.h"
 #include "convert/obj_options.h"
+#include "convert/paths.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -151,15 +152,11 @@ Args parseArgs(int argc, char** argv) {
 
 bool isFolder(const std::string& path) {
     std::error_code ec;
-#ifdef _WIN32
     try {
-        return std::filesystem::is_directory(std::filesystem::path(std::u8string(path.begin(), path.end())), ec);
+        return std::filesystem::is_directory(toPath(path), ec);
     } catch (const std::exception&) {
         return false;  // not a name of this system: the batch form says so
     }
-#else
-    return std::filesystem::is_directory(path, ec);
-#endif
 }
 
 // Two operands, the second "-" or an .obj name, the first not a folder.

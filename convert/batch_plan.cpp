@@ -6,29 +6,11 @@
 
 #include "convert/batch.h"
 #include "convert/conversion.h"
+#include "convert/paths.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// Paths cross this file as UTF-8 on Windows, whatever the code page, and as
-// the system's own bytes elsewhere, so that every name survives.
-fs::path toPath(const std::string& s) {
-#ifdef _WIN32
-    return fs::path(std::u8string(s.begin(), s.end()));
-#else
-    return fs::path(s);
-#endif
-}
-
-std::string toText(const fs::path& p) {
-#ifdef _WIN32
-    const std::u8string u = p.u8string();
-    return std::string(u.begin(), u.end());
-#else
-    return p.string();
-#endif
-}
 
 bool isRsrName(const fs::path& p) { return hasExtension(toText(p.filename()).c_str(), ".rsr"); }
 

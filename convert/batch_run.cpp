@@ -10,18 +10,11 @@
 
 #include "convert/batch.h"
 #include "convert/conversion.h"
+#include "convert/paths.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-fs::path toPath(const std::string& s) {
-#ifdef _WIN32
-    return fs::path(std::u8string(s.begin(), s.end()));
-#else
-    return fs::path(s);
-#endif
-}
 
 void collect(void* ctx, const char* text, const char* caption, unsigned style) {
     static_cast<FileReport*>(ctx)->notices.push_back({text, caption, style});

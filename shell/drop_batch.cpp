@@ -138,8 +138,9 @@ bool BatchMessage(HWND wn, UINT iMessage, WPARAM S, LPARAM L)
         return false;
     DropBatch* b = running;
     b->worker.join();
+    showProgress(wn, WPARAM(b->ended), LPARAM(b->items.size()));
+    showSummary(*b);  // the batch lasts until its notice is dismissed
     SetTitle(wn, progname);
-    showSummary(*b);
     running = nullptr;
     fileopen = 0;
     delete b;

@@ -7,6 +7,7 @@
 // characters holding long.rsr.
 #include <cstdio>
 
+#include "batch_checks.h"
 #include "check.h"
 #include "resource_checks.h"
 #include "session.h"
@@ -38,6 +39,7 @@ int main(int argc, char** argv)
             argv[3]};
     checkResources(s.exe);
     runProgramChecks(s);
+    checkCommandLineBatch(s);
     checkExits(s);
     std::printf("wine suite: %d passed, %d failed\n", checksPassed(), checksFailed());
     return checksFailed() == 0 ? 0 : 1;

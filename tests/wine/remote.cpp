@@ -85,11 +85,12 @@ bool waitGone(HWND wn, DWORD ms)
     return waitUntil([&] { return !IsWindow(wn); }, ms);
 }
 
-bool startProgram(const std::string& exe, Program& p)
+bool startProgram(const std::string& exe, Program& p, const std::string& args)
 {
     STARTUPINFOA si{};
     si.cb = sizeof si;
-    std::vector<char> cmd(exe.begin(), exe.end());
+    const std::string line = args.empty() ? exe : "\"" + exe + "\" " + args;
+    std::vector<char> cmd(line.begin(), line.end());
     cmd.push_back('\0');
     if (!CreateProcessA(exe.c_str(), cmd.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, &p.pi))
         return false;

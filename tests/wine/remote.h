@@ -11,8 +11,9 @@ struct Program {
     HWND main = NULL;
 };
 
-// Starts exe and waits for its main window (class "quarlen").
-bool startProgram(const std::string& exe, Program& p);
+// Starts exe, with args on its command line when given, and waits for its
+// main window (class "quarlen").
+bool startProgram(const std::string& exe, Program& p, const std::string& args = "");
 // Waits for the process to end; returns its exit status, or -1 on timeout.
 long waitExit(Program& p, DWORD ms);
 void endProgram(Program& p);

@@ -42,6 +42,16 @@ for name in good range junk eof badvalue negcount; do
     "$linux_quarlen" "$tmp/data/$name.rsr" "$tmp/data/expected/$name.obj" 2>/dev/null || true
     [ -f "$tmp/data/expected/$name.obj" ] || { echo "$0: the Linux program wrote no $name.obj" >&2; exit 1; }
 done
+# Files and folders for quarlen.exe's command line, and the Linux program's
+# outputs for them.
+mkdir -p "$tmp/data/batch/sub"
+cp "$tmp/data/good.rsr" "$tmp/data/batch/a.rsr"
+cp "$tmp/data/good.rsr" "$tmp/data/batch/sub/b.rsr"
+cp "$tmp/data/eof.rsr" "$tmp/data/batch/sub/bad.rsr"
+cp "$tmp/data/good.rsr" "$tmp/data/batch/skip.rsr"
+printf keep >"$tmp/data/batch/skip.obj"
+cp -r "$tmp/data/batch" "$tmp/data/batch-expected"
+"$linux_quarlen" -q -r "$tmp/data/batch-expected" 2>/dev/null || true
 
 echo "== starting Xvfb and a fresh Wine prefix"
 # Windows are only created when there is a display; Xvfb picks a free one.
@@ -74,4 +84,10 @@ if [ "$status" -ne 0 ]; then
     echo "-- Wine's messages:" >&2
     grep -v 'Read access denied for device' "$tmp/wine.log" >&2 || true
 fi
+
+echo "== quarlen-cli.exe"
+linux_build=$(cd "$1" && pwd)
+# shellcheck source=tests/wine/cli_checks.sh
+. "$root/tests/wine/cli_checks.sh"
+[ "$cli_failed" -eq 0 ] || status=1
 exit "$status"
