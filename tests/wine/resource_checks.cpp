@@ -1,12 +1,17 @@
-// The menu bar and the icon, read from the resources of the program file.
+// The menu bar, the icon, the manifest and the version resource, read from
+// the resources of the program file.
 #include "resource_checks.h"
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "check.h"
+#include "remote.h"
 
 struct MenuItem {
     WORD flags;
@@ -132,13 +137,175 @@ static void checkIcon(HMODULE exe)
               std::to_string(coloured) + " other");
 }
 
-void checkResources(const std::string& exe)
+static std::string resourceBytes(HMODULE exe, LPCWSTR name, LPCWSTR type)
 {
-    HMODULE m = LoadLibraryExA(exe.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    HRSRC res = FindResourceW(exe, name, type);
+    const void* data = res ? LockResource(LoadResource(exe, res)) : nullptr;
+    return data ? std::string(static_cast<const char*>(data), SizeofResource(exe, res)) : "";
+}
+
+// One element of the manifest: its attributes and its text, with blanks
+// removed from both so that layout does not matter.
+struct Element {
+    std::string attributes, text;
+};
+
+static std::string withoutBlanks(const std::string& s)
+{
+    std::string out;
+    for (char c : s)
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n')
+            out += c;
+    return out;
+}
+
+static std::vector<Element> elements(const std::string& xml, const std::string& name)
+{
+    std::vector<Element> found;
+    std::string open = "<" + name;
+    for (size_t at = xml.find(open); at != std::string::npos; at = xml.find(open, at + 1)) {
+        size_t after = at + open.size();
+        if (after >= xml.size() || (xml[after] != ' ' && xml[after] != '>' && xml[after] != '/' &&
+                                    xml[after] != '\n' && xml[after] != '\r'))
+            continue;  // a longer name that starts the same way
+        size_t end = xml.find('>', after);
+        if (end == std::string::npos)
+            break;
+        Element e;
+        bool empty = xml[end - 1] == '/';
+        e.attributes = withoutBlanks(xml.substr(after, end - after - (empty ? 1 : 0)));
+        if (!empty) {
+            size_t close = xml.find("</" + name + ">", end);
+            if (close != std::string::npos)
+                e.text = withoutBlanks(xml.substr(end + 1, close - end - 1));
+        }
+        found.push_back(e);
+    }
+    return found;
+}
+
+static bool has(const std::string& s, const std::string& part)
+{
+    return s.find(part) != std::string::npos;
+}
+
+// A setting of the manifest: one element with this namespace and text.
+static bool setting(const std::string& xml, const char* name, const char* ns, const char* text)
+{
+    for (const Element& e : elements(xml, name))
+        if (has(e.attributes, std::string("xmlns=\"") + ns + "\"") && e.text == text)
+            return true;
+    return false;
+}
+
+static void checkManifest(HMODULE exe)
+{
+    // RT_MANIFEST, id 1: the manifest of the process.
+    std::string xml = resourceBytes(exe, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    check(has(xml, "<assembly") && has(xml, "</assembly>"), "manifest: resource type 24, id 1",
+          xml.empty() ? "none" : xml.substr(0, 60));
+    if (xml.empty())
+        return;
+    check(setting(xml, "activeCodePage", "http://schemas.microsoft.com/SMI/2019/WindowsSettings",
+                  "UTF-8"),
+          "manifest: active code page UTF-8");
+    check(setting(xml, "dpiAwareness", "http://schemas.microsoft.com/SMI/2016/WindowsSettings",
+                  "PerMonitorV2,PerMonitor") &&
+              setting(xml, "dpiAware", "http://schemas.microsoft.com/SMI/2005/WindowsSettings",
+                      "true/pm"),
+          "manifest: per-monitor DPI awareness v2, falling back to v1 (true/pm)");
+
+    bool controls = false;
+    for (const Element& e : elements(xml, "assemblyIdentity"))
+        controls |= has(e.attributes, "name=\"Microsoft.Windows.Common-Controls\"") &&
+                    has(e.attributes, "version=\"6.0.0.0\"") &&
+                    has(e.attributes, "publicKeyToken=\"6595b64144ccf1df\"");
+    check(controls, "manifest: depends on common controls 6.0.0.0");
+
+    // Windows 7, 8, 8.1, and 10 (which 11 shares).
+    const std::set<std::string> wanted = {
+        "Id=\"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}\"", "Id=\"{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}\"",
+        "Id=\"{1f676c76-80e1-4239-95bb-83d0f6d0da78}\"", "Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\""};
+    std::set<std::string> ids;
+    for (const Element& e : elements(xml, "supportedOS"))
+        ids.insert(e.attributes);
+    check(ids == wanted, "manifest: supported systems Windows 7, 8, 8.1, 10 and 11",
+          std::to_string(ids.size()) + " supportedOS entries");
+}
+
+static std::string versionString(const std::vector<char>& block, const char* name)
+{
+    std::wstring key = L"\\StringFileInfo\\040904B0\\" + wide(name);
+    void* value = nullptr;
+    UINT len = 0;
+    if (!VerQueryValueW(block.data(), key.c_str(), &value, &len) || !value || !len)
+        return "<none>";
+    return utf8(std::wstring(static_cast<const WCHAR*>(value), len - 1));
+}
+
+static void checkVersion(HMODULE exe, const std::string& exeName, const std::string& version)
+{
+    std::string raw = resourceBytes(exe, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(16));
+    check(!raw.empty(), "version resource: RT_VERSION, id 1");
+    if (raw.empty())
+        return;
+    // VerQueryValue wants memory it may write to, as GetFileVersionInfo gives.
+    std::vector<char> block(raw.begin(), raw.end());
+    block.resize(block.size() * 2 + 64);
+
+    unsigned major = 0, minor = 0, patch = 0;
+    std::sscanf(version.c_str(), "%u.%u.%u", &major, &minor, &patch);
+    const DWORD ms = major << 16 | minor, ls = patch << 16;
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT len = 0;
+    bool ok = VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &len) &&
+              fixed && len == sizeof *fixed;
+    char got[160] = "no fixed part";
+    if (ok)
+        std::snprintf(got, sizeof got, "file %lu.%lu.%lu.%lu, product %lu.%lu.%lu.%lu, type %lu, os 0x%lx",
+                      fixed->dwFileVersionMS >> 16, fixed->dwFileVersionMS & 0xFFFF,
+                      fixed->dwFileVersionLS >> 16, fixed->dwFileVersionLS & 0xFFFF,
+                      fixed->dwProductVersionMS >> 16, fixed->dwProductVersionMS & 0xFFFF,
+                      fixed->dwProductVersionLS >> 16, fixed->dwProductVersionLS & 0xFFFF,
+                      fixed->dwFileType, fixed->dwFileOS);
+    check(ok && fixed->dwSignature == VS_FFI_SIGNATURE && fixed->dwFileVersionMS == ms &&
+              fixed->dwFileVersionLS == ls && fixed->dwProductVersionMS == ms &&
+              fixed->dwProductVersionLS == ls && fixed->dwFileType == VFT_APP &&
+              fixed->dwFileOS == VOS_NT_WINDOWS32,
+          "version resource: file and product version " + version + ".0, an application for Windows NT",
+          got);
+
+    // The description and the copyright are free text; they must name the
+    // program and its authors.
+    const struct {
+        const char* name;
+        std::string value;
+        bool exact;
+    } strings[] = {
+        {"FileVersion", version, true},
+        {"ProductVersion", version, true},
+        {"ProductName", "quarlen", true},
+        {"OriginalFilename", exeName, true},
+        {"FileDescription", "quarlen", false},
+        {"LegalCopyright", "The quarlen developers", false},
+    };
+    for (const auto& w : strings) {
+        std::string v = versionString(block, w.name);
+        bool good = w.exact ? v == w.value : has(v, w.value) && v.size() > w.value.size() + 8;
+        check(good, std::string("version resource: ") + w.name + " \"" + v + "\"",
+              std::string(w.exact ? "want \"" : "should name \"") + w.value + "\"");
+    }
+}
+
+void checkResources(const std::string& exe, const std::string& version)
+{
+    HMODULE m = LoadLibraryExW(wide(exe).c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
     check(m != NULL, "program file loads as a resource module", exe);
     if (!m)
         return;
     checkMenu(m);
     checkIcon(m);
+    checkManifest(m);
+    checkVersion(m, "quarlen.exe", version);
     FreeLibrary(m);
 }
