@@ -10,10 +10,11 @@ configure_file(${PROJECT_SOURCE_DIR}/res/version.h.in
 
 function(quarlen_program_resources target rc)
   target_sources(${target} PRIVATE ${rc})
-  set_property(SOURCE ${rc} APPEND PROPERTY INCLUDE_DIRECTORIES
+  # Source properties belong to the directory of the target, wherever this is called.
+  set_property(SOURCE ${rc} TARGET_DIRECTORY ${target} APPEND PROPERTY INCLUDE_DIRECTORIES
                ${PROJECT_SOURCE_DIR}/res ${PROJECT_BINARY_DIR}/res)
   # windres's includes are not scanned: name them here.
-  set_property(SOURCE ${rc} APPEND PROPERTY OBJECT_DEPENDS
+  set_property(SOURCE ${rc} TARGET_DIRECTORY ${target} APPEND PROPERTY OBJECT_DEPENDS
                ${PROJECT_SOURCE_DIR}/res/program.rc
                ${PROJECT_SOURCE_DIR}/res/app.manifest
                ${PROJECT_BINARY_DIR}/res/quarlen_version.h)

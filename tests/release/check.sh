@@ -12,6 +12,7 @@
 #
 # usage: tests/release/check.sh [DIST_DIR]
 set -eu
+export LC_ALL=C  # one sort order and plain messages
 root=$(cd "$(dirname "$0")/../.." && pwd)
 dist=$(cd "${1:-$root/dist}" && pwd)
 if [ "$(id -u)" -eq 0 ]; then sudo=; else sudo=sudo; fi
