@@ -87,10 +87,13 @@ for pair in README.txt:README.md LICENSE.txt:LICENSE; do
     source=$root/${pair#*:}
     lines=$(wc -l <"$txt")
     crlf=$(grep -c "$(printf '\r')\$" "$txt" || true)
-    if [ "$lines" -gt 0 ] && [ "$lines" = "$crlf" ] && tr -d '\r' <"$txt" | cmp -s - "$source"; then
-        ok "${pair%%:*}: the text of ${pair#*:}, every line ending in CR LF"
+    what="${pair%%:*}: the text of ${pair#*:}, every line ending in CR LF"
+    if ! tr -d '\r' <"$txt" | cmp -s - "$source"; then
+        fail "$what" "the text differs"
+    elif [ "$lines" -eq 0 ] || [ "$lines" != "$crlf" ]; then
+        fail "$what" "$crlf of $lines lines end in CR LF"
     else
-        fail "${pair%%:*}: the text of ${pair#*:}, every line ending in CR LF" "$crlf of $lines lines end in CR LF"
+        ok "$what"
     fi
 done
 
