@@ -6,7 +6,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -144,58 +143,25 @@ static std::string resourceBytes(HMODULE exe, LPCWSTR name, LPCWSTR type)
     return data ? std::string(static_cast<const char*>(data), SizeofResource(exe, res)) : "";
 }
 
-// One element of the manifest: its attributes and its text, with blanks
-// removed from both so that layout does not matter.
-struct Element {
-    std::string attributes, text;
-};
-
-static std::string withoutBlanks(const std::string& s)
-{
-    std::string out;
-    for (char c : s)
-        if (c != ' ' && c != '\t' && c != '\r' && c != '\n')
-            out += c;
-    return out;
-}
-
-static std::vector<Element> elements(const std::string& xml, const std::string& name)
-{
-    std::vector<Element> found;
-    std::string open = "<" + name;
-    for (size_t at = xml.find(open); at != std::string::npos; at = xml.find(open, at + 1)) {
-        size_t after = at + open.size();
-        if (after >= xml.size() || (xml[after] != ' ' && xml[after] != '>' && xml[after] != '/' &&
-                                    xml[after] != '\n' && xml[after] != '\r'))
-            continue;  // a longer name that starts the same way
-        size_t end = xml.find('>', after);
-        if (end == std::string::npos)
-            break;
-        Element e;
-        bool empty = xml[end - 1] == '/';
-        e.attributes = withoutBlanks(xml.substr(after, end - after - (empty ? 1 : 0)));
-        if (!empty) {
-            size_t close = xml.find("</" + name + ">", end);
-            if (close != std::string::npos)
-                e.text = withoutBlanks(xml.substr(end + 1, close - end - 1));
-        }
-        found.push_back(e);
-    }
-    return found;
-}
-
 static bool has(const std::string& s, const std::string& part)
 {
     return s.find(part) != std::string::npos;
 }
 
-// A setting of the manifest: one element with this namespace and text.
-static bool setting(const std::string& xml, const char* name, const char* ns, const char* text)
+static size_t count(const std::string& s, const std::string& part)
 {
-    for (const Element& e : elements(xml, name))
-        if (has(e.attributes, std::string("xmlns=\"") + ns + "\"") && e.text == text)
-            return true;
-    return false;
+    size_t n = 0;
+    for (size_t at = s.find(part); at != std::string::npos; at = s.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+// A setting of the manifest, in the manifest with its blanks removed:
+// <name xmlns="ns">text</name>.
+static bool setting(const std::string& flat, const std::string& name, const std::string& ns,
+                    const std::string& text)
+{
+    return has(flat, "<" + name + "xmlns=\"" + ns + "\">" + text + "</" + name + ">");
 }
 
 static void checkManifest(HMODULE exe)
@@ -206,31 +172,38 @@ static void checkManifest(HMODULE exe)
           xml.empty() ? "none" : xml.substr(0, 60));
     if (xml.empty())
         return;
-    check(setting(xml, "activeCodePage", "http://schemas.microsoft.com/SMI/2019/WindowsSettings",
+    std::string flat;  // layout does not matter
+    for (char c : xml)
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n')
+            flat += c;
+
+    check(setting(flat, "activeCodePage", "http://schemas.microsoft.com/SMI/2019/WindowsSettings",
                   "UTF-8"),
           "manifest: active code page UTF-8");
-    check(setting(xml, "dpiAwareness", "http://schemas.microsoft.com/SMI/2016/WindowsSettings",
+    check(setting(flat, "dpiAwareness", "http://schemas.microsoft.com/SMI/2016/WindowsSettings",
                   "PerMonitorV2,PerMonitor") &&
-              setting(xml, "dpiAware", "http://schemas.microsoft.com/SMI/2005/WindowsSettings",
+              setting(flat, "dpiAware", "http://schemas.microsoft.com/SMI/2005/WindowsSettings",
                       "true/pm"),
           "manifest: per-monitor DPI awareness v2, falling back to v1 (true/pm)");
 
-    bool controls = false;
-    for (const Element& e : elements(xml, "assemblyIdentity"))
-        controls |= has(e.attributes, "name=\"Microsoft.Windows.Common-Controls\"") &&
-                    has(e.attributes, "version=\"6.0.0.0\"") &&
-                    has(e.attributes, "publicKeyToken=\"6595b64144ccf1df\"");
-    check(controls, "manifest: depends on common controls 6.0.0.0");
+    size_t at = flat.find("name=\"Microsoft.Windows.Common-Controls\"");
+    size_t from = flat.rfind("<assemblyIdentity", at), to = flat.find("/>", at);
+    std::string identity = at != std::string::npos && from != std::string::npos
+                               ? flat.substr(from, to - from) : "";
+    check(has(identity, "version=\"6.0.0.0\"") && has(identity, "publicKeyToken=\"6595b64144ccf1df\"") &&
+              has(flat, "<dependency><dependentAssembly>" + identity),
+          "manifest: depends on common controls 6.0.0.0", identity);
 
-    // Windows 7, 8, 8.1, and 10 (which 11 shares).
-    const std::set<std::string> wanted = {
-        "Id=\"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}\"", "Id=\"{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}\"",
-        "Id=\"{1f676c76-80e1-4239-95bb-83d0f6d0da78}\"", "Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\""};
-    std::set<std::string> ids;
-    for (const Element& e : elements(xml, "supportedOS"))
-        ids.insert(e.attributes);
-    check(ids == wanted, "manifest: supported systems Windows 7, 8, 8.1, 10 and 11",
-          std::to_string(ids.size()) + " supportedOS entries");
+    // Windows 7, 8, 8.1, and 10 (which 11 shares), and no other.
+    const char* const systems[] = {"35138b9a-5d96-4fbd-8e2d-a2440225f93a",
+                                   "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38",
+                                   "1f676c76-80e1-4239-95bb-83d0f6d0da78",
+                                   "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"};
+    bool all = count(flat, "<supportedOS") == 4;
+    for (const char* id : systems)
+        all &= has(flat, std::string("<supportedOSId=\"{") + id + "}\"/>");
+    check(all, "manifest: supported systems Windows 7, 8, 8.1, 10 and 11",
+          std::to_string(count(flat, "<supportedOS")) + " supportedOS entries");
 }
 
 static std::string versionString(const std::vector<char>& block, const char* name)
