@@ -56,9 +56,12 @@ static void PaintHelp(HWND wn)
     PAINTSTRUCT ps;
     BeginPaint(wn, &ps);
     HDC dc = GetDC(wn);
+    HGDIOBJ old = helpfont ? SelectObject(dc, helpfont) : NULL;
     RECT R;
     GetClientRect(wn, &R);
     DrawTextA(dc, help, static_cast<int>(std::strlen(help)), &R, DT_WORDBREAK);
+    if (old)
+        SelectObject(dc, old);
     ReleaseDC(wn, dc);
     EndPaint(wn, &ps);
 }
@@ -67,6 +70,7 @@ LRESULT CALLBACK MainWinProc(HWND wn, UINT iMessage, WPARAM S, LPARAM L)
 {
     switch (iMessage) {
     case WM_CREATE:
+        UpdateHelpFont(wn);
         mainmenu = LoadMenuA(Instance, progname);
         SetMenu(wn, mainmenu);
         ShowWindow(wn, SW_SHOW);
@@ -75,6 +79,22 @@ LRESULT CALLBACK MainWinProc(HWND wn, UINT iMessage, WPARAM S, LPARAM L)
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;
+    case WM_DPICHANGED: {
+        // Moved to a monitor of another DPI, or its DPI changed: take the
+        // size Windows suggests and the font for the new DPI.
+        UpdateHelpFont(wn);
+        const auto* r = reinterpret_cast<const RECT*>(L);
+        SetWindowPos(wn, NULL, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        InvalidateRect(wn, NULL, TRUE);
+        return 0;
+    }
+    case WM_SETTINGCHANGE:
+        if (S == SPI_SETNONCLIENTMETRICS) {  // the user chose another message font
+            UpdateHelpFont(wn);
+            InvalidateRect(wn, NULL, TRUE);
+        }
+        break;
     case WM_PAINT:
         PaintHelp(wn);
         break;

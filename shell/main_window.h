@@ -25,16 +25,29 @@ extern HMENU mainmenu;
 extern unsigned char fileopen;
 
 // Path buffers of the translate command and the name part of the file
-// chosen last, proposed by the next dialog.
-extern char file[256];
-extern char File[256];
-extern char tit[256];
+// chosen last, proposed by the next dialog. The process code page is UTF-8
+// (res/app.manifest), where a full path of 260 characters takes up to 3
+// bytes each. The Wine suite builds a copy with smaller buffers, to reach
+// the notice for a name that does not fit.
+#ifndef QUARLEN_PATH_BYTES
+#define QUARLEN_PATH_BYTES (260 * 3 + 1)
+#endif
+inline constexpr DWORD path_bytes = QUARLEN_PATH_BYTES;
+extern char file[path_bytes];
+extern char File[path_bytes];
+extern char tit[path_bytes];
 extern OPENFILENAMEA ofn;
+
+// The font of the help text: the system's message font at the window's DPI.
+extern HFONT helpfont;
 
 // main_window.cpp
 HWND newwindow(const char* clas, const char* name, long c);
 LRESULT CALLBACK MainWinProc(HWND wn, UINT iMessage, WPARAM S, LPARAM L);
 void SetTitle(HWND wn, const char* S);
+
+// help_font.cpp
+void UpdateHelpFont(HWND wn);
 
 // translate.cpp
 int GetFileName(HWND wn, char* path, const char* t, const char* f, int write);

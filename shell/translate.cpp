@@ -1,16 +1,21 @@
 // The menu commands: choosing the two files and running the conversion.
 #include "shell/main_window.h"
 
+#include <cderr.h>
+
 #include <cstdio>
 #include <cstring>
 
 #include "convert/conversion.h"
 #include "convert/notice.h"
 
-char file[256];
-char File[256];
-char tit[256];
+char file[path_bytes];
+char File[path_bytes];
+char tit[path_bytes];
 OPENFILENAMEA ofn;
+
+static const char* const too_long_text =
+    "The path of the chosen file is too long. Choose a file with a shorter path.";
 
 // One description and pattern pair, the empty string that ends the list,
 // and the literal's own NUL: 18 bytes each.
@@ -28,14 +33,19 @@ int GetFileName(HWND wn, char* path, const char* t, const char* f, int write)
     ofn.lpstrCustomFilter = NULL;
     ofn.nFilterIndex = 0;
     ofn.lpstrFile = path;
-    ofn.nMaxFile = sizeof file;  // the whole buffer, so long folder paths fit
+    ofn.nMaxFile = sizeof file;
     ofn.lpstrFileTitle = tit;
     ofn.nMaxFileTitle = sizeof tit;
     ofn.lpstrInitialDir = NULL;
     ofn.lpstrTitle = t;
     ofn.Flags = write ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST;
-    BOOL chosen = write ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn);
-    return chosen ? 1 : 0;
+    if (write ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn))
+        return 1;
+    // A cancel ends the command quietly; a name that does not fit is said,
+    // under the title of the dialog it came from.
+    if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL)
+        notice(too_long_text, t, notice_warning);
+    return 0;
 }
 
 // The conversion tells its own outcome, except when it could not start.

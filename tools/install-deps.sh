@@ -1,17 +1,18 @@
 #!/bin/sh
 # Installs from Debian's packages what building and testing quarlen needs.
-#   install-deps.sh          the native build, its tests and the OBJ readers
-#   install-deps.sh --all    also the Windows cross build, Wine and Xvfb
+#   install-deps.sh          the native build, its tests, the OBJ readers and
+#                            the Debian package
+#   install-deps.sh --all    also the Windows cross build, Wine, Xvfb and unzip
 set -eu
 if [ "$(id -u)" -eq 0 ]; then sudo=; else sudo=sudo; fi
 export DEBIAN_FRONTEND=noninteractive
 
 packages="build-essential cmake python3 libgtest-dev clang-14 libclang-rt-14-dev
-  libtinyobjloader-dev assimp-utils python3-meshio"
+  libtinyobjloader-dev assimp-utils python3-meshio dpkg-dev groff-base"
 if [ "${1:-}" = --all ]; then
     # Wine's 32-bit half needs the i386 architecture.
     $sudo dpkg --add-architecture i386
-    packages="$packages g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool imagemagick"
+    packages="$packages g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool imagemagick unzip"
 fi
 $sudo apt-get update -q
 # shellcheck disable=SC2086

@@ -1,7 +1,7 @@
 #!/bin/sh
-# Runs every test: the native suite, the sanitizer suite, bounded fuzzing and
-# the Windows program under Wine. FUZZ_SECONDS sets the fuzzing time
-# (default 180).
+# Runs every test: the native suite, the release artefacts, the Windows
+# program under Wine, the sanitizer suite and bounded fuzzing. FUZZ_SECONDS
+# sets the fuzzing time (default 180).
 set -eu
 cd "$(dirname "$0")/.."
 tools/install-deps.sh --all
@@ -10,8 +10,15 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j"$(nproc)"
 (cd build && ctest -j"$(nproc)" --output-on-failure)
 
-# The Windows program, cross-built and driven through its window under Wine.
-tests/wine/run.sh build
+# The release artefacts, built from scratch into dist/ and checked; the Debian
+# package is installed and removed again.
+tools/release.sh
+tests/release/check.sh dist
+
+# The Windows program, cross-built and driven through its window under Wine,
+# then the programs in the zip.
+version=$(build/cli/quarlen --version | cut -d' ' -f2)
+tests/wine/run.sh build "dist/quarlen-$version-win32.zip"
 
 # The whole native suite under ASan+UBSan and under LSan, then bounded fuzzing.
 tests/extra.sh "${FUZZ_SECONDS:-180}"

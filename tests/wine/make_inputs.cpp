@@ -1,5 +1,7 @@
 // Writes the input files of the Wine suite into a folder, with the
-// project's RSR builder, and prints the path of the folder with a long name.
+// project's RSR builder, and prints three paths, one a line: the folder with
+// a long name, the input under folders with accented and CJK names, and the
+// input whose Windows path (Z:\...) has 250 characters, most of them CJK.
 //
 // usage: make_inputs DIR   (built and run on Linux by run.sh)
 #include <sys/stat.h>
@@ -9,6 +11,43 @@
 #include <string>
 
 #include "tests/rsr_builder.h"
+
+// UTF-16 units of a UTF-8 text: what a Windows path length counts.
+static size_t utf16Length(const std::string& s)
+{
+    size_t n = 0;
+    for (unsigned char c : s)
+        n += (c & 0xC0) != 0x80 ? (c >= 0xF0 ? 2 : 1) : 0;
+    return n;
+}
+
+// n CJK characters of 3 UTF-8 bytes each.
+static std::string cjk(size_t n)
+{
+    static const char* const glyphs[] = {"日", "本", "語", "の", "パ", "ス", "長", "い"};
+    std::string s;
+    for (size_t i = 0; i < n; ++i)
+        s += glyphs[i % 8];
+    return s;
+}
+
+// Folders of 80 CJK characters under dir, and a file name that makes the
+// Windows path of the file exactly 'total' characters long; empty when dir
+// itself is too long for that.
+static std::string deepPath(const std::string& dir, size_t total)
+{
+    size_t fixed = 2 + utf16Length(dir) + 1 + 4;  // Z:, dir, separator, .rsr
+    if (fixed + 1 > total)
+        return "";
+    size_t left = total - fixed;
+    std::string path = dir + "/";
+    while (left > 81) {
+        path += cjk(80) + "/";
+        mkdir(path.c_str(), 0755);
+        left -= 81;
+    }
+    return path + cjk(left) + ".rsr";
+}
 
 static bool write(const std::string& path, const Bytes& b)
 {
@@ -74,6 +113,14 @@ int main(int argc, char** argv)
         ok &= write(dir + "/" + name, good);
     ok &= write(longdir + "/long.rsr", good);
 
+    const std::string unicodeDir = dir + "/été/日本";
+    mkdir((dir + "/été").c_str(), 0755);
+    mkdir(unicodeDir.c_str(), 0755);
+    const std::string unicodeIn = unicodeDir + "/modèle 東京.rsr";
+    ok &= write(unicodeIn, good);
+    const std::string deepIn = deepPath(dir, 250);
+    ok &= !deepIn.empty() && write(deepIn, good);
+
     Bytes b;  // a name length of 300 where the first group should start
     putHeader(b);
     putI32(b, 300);
@@ -117,6 +164,6 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "make_inputs: cannot write the files into %s\n", dir.c_str());
         return 1;
     }
-    std::printf("%s\n", longdir.c_str());
+    std::printf("%s\n%s\n%s\n", longdir.c_str(), unicodeIn.c_str(), deepIn.c_str());
     return 0;
 }

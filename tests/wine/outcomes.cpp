@@ -87,7 +87,7 @@ bool runCase(const Setup& s, const Program& p, const Case& c, const std::string&
         a.deleteBeforeSave = a.in;
     HANDLE held = INVALID_HANDLE_VALUE;
     if (c.lockOutput)
-        held = CreateFileA(a.out.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+        held = CreateFileW(wide(a.out).c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
     if (c.lockOutput && held == INVALID_HANDLE_VALUE) {
         check(false, c.what, "cannot hold " + a.out + " open");
         return false;

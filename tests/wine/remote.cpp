@@ -19,6 +19,23 @@ static bool waitUntil(Cond cond, DWORD ms)
     }
 }
 
+std::wstring wide(const std::string& utf8)
+{
+    int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), NULL, 0);
+    std::wstring w(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), n);
+    return w;
+}
+
+std::string utf8(const std::wstring& w)
+{
+    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), NULL, 0, NULL,
+                                NULL);
+    std::string s(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, NULL, NULL);
+    return s;
+}
+
 std::string className(HWND wn)
 {
     char buf[256] = "";
@@ -28,12 +45,19 @@ std::string className(HWND wn)
 
 std::string textOf(HWND wn)
 {
-    char buf[2048] = "";
+    WCHAR buf[2048] = L"";
     DWORD_PTR got = 0;
-    if (!SendMessageTimeoutA(wn, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf),
-                             SMTO_NORMAL, reply_ms, &got))
+    if (!SendMessageTimeoutW(wn, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(buf), SMTO_NORMAL,
+                             reply_ms, &got))
         return "<no reply>";
-    return std::string(buf, got);
+    return utf8(std::wstring(buf, got));
+}
+
+std::string windowTitle(HWND wn)
+{
+    WCHAR buf[2048] = L"";
+    int n = GetWindowTextW(wn, buf, 2048);
+    return utf8(std::wstring(buf, static_cast<size_t>(n > 0 ? n : 0)));
 }
 
 struct Search {
@@ -87,12 +111,13 @@ bool waitGone(HWND wn, DWORD ms)
 
 bool startProgram(const std::string& exe, Program& p, const std::string& args)
 {
-    STARTUPINFOA si{};
+    STARTUPINFOW si{};
     si.cb = sizeof si;
-    const std::string line = args.empty() ? exe : "\"" + exe + "\" " + args;
-    std::vector<char> cmd(line.begin(), line.end());
-    cmd.push_back('\0');
-    if (!CreateProcessA(exe.c_str(), cmd.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, &p.pi))
+    std::wstring path = wide(exe);
+    std::wstring line = args.empty() ? path : L"\"" + path + L"\" " + wide(args);
+    std::vector<WCHAR> cmd(line.begin(), line.end());
+    cmd.push_back(L'\0');
+    if (!CreateProcessW(path.c_str(), cmd.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, &p.pi))
         return false;
     // Wait until the program has reached its message loop: only then is the
     // window in its final place.
@@ -156,7 +181,8 @@ std::string fileTypeText(HWND dlg)
 void chooseFile(HWND dlg, const std::string& name)
 {
     DWORD_PTR got = 0;
-    SendMessageTimeoutA(fileNameBox(dlg), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()),
+    std::wstring w = wide(name);
+    SendMessageTimeoutW(fileNameBox(dlg), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(w.c_str()),
                         SMTO_NORMAL, reply_ms, &got);
     pressButton(dlg, IDOK);
 }
@@ -166,10 +192,7 @@ void pressButton(HWND dlg, int id)
     PostMessageA(dlg, WM_COMMAND, static_cast<WPARAM>(id), 0);
 }
 
-// 32-bit pixels of a w by h picture.
-using Pixels = std::vector<DWORD>;
-
-static Pixels pixelsOf(HDC dc, HBITMAP bmp, int w, int h)
+Pixels pixelsOf(HDC dc, HBITMAP bmp, int w, int h)
 {
     BITMAPINFO bi{};
     bi.bmiHeader.biSize = sizeof bi.bmiHeader;
@@ -233,9 +256,7 @@ static IconKind iconOnScreen(HWND control)
 Notice readNotice(HWND box)
 {
     Notice n;
-    char caption[512] = "";
-    GetWindowTextA(box, caption, sizeof caption);
-    n.caption = caption;
+    n.caption = windowTitle(box);
     HWND text = GetDlgItem(box, 0xFFFF);
     n.text = text ? textOf(text) : "<no text control>";
     HWND icon = GetDlgItem(box, 0x440);

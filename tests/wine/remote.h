@@ -5,6 +5,12 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
+
+// The driver keeps all text in UTF-8 and talks to Windows in UTF-16, so
+// that names outside any ANSI code page survive.
+std::wstring wide(const std::string& utf8);
+std::string utf8(const std::wstring& w);
 
 struct Program {
     PROCESS_INFORMATION pi{};
@@ -20,6 +26,7 @@ void endProgram(Program& p);
 
 std::string className(HWND wn);
 std::string textOf(HWND wn);  // WM_GETTEXT, which also works across processes
+std::string windowTitle(HWND wn);
 
 // The first top-level dialog-class window of process pid, other than
 // 'other', whose title is title (any title when title is null).
@@ -38,6 +45,10 @@ std::string fileTypeText(HWND dlg);
 // Types name into the file-name box and presses OK.
 void chooseFile(HWND dlg, const std::string& name);
 void pressButton(HWND dlg, int id);
+
+// 32-bit pixels of a w by h bitmap, row by row from the top.
+using Pixels = std::vector<DWORD>;
+Pixels pixelsOf(HDC dc, HBITMAP bmp, int w, int h);
 
 enum class IconKind { none, exclamation, other };
 

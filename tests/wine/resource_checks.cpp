@@ -1,12 +1,16 @@
-// The menu bar and the icon, read from the resources of the program file.
+// The menu bar, the icon, the manifest and the version resource, read from
+// the resources of the program file.
 #include "resource_checks.h"
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "check.h"
+#include "remote.h"
 
 struct MenuItem {
     WORD flags;
@@ -132,13 +136,149 @@ static void checkIcon(HMODULE exe)
               std::to_string(coloured) + " other");
 }
 
-void checkResources(const std::string& exe)
+static std::string resourceBytes(HMODULE exe, LPCWSTR name, LPCWSTR type)
 {
-    HMODULE m = LoadLibraryExA(exe.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    HRSRC res = FindResourceW(exe, name, type);
+    const void* data = res ? LockResource(LoadResource(exe, res)) : nullptr;
+    return data ? std::string(static_cast<const char*>(data), SizeofResource(exe, res)) : "";
+}
+
+static bool has(const std::string& s, const std::string& part)
+{
+    return s.find(part) != std::string::npos;
+}
+
+static size_t count(const std::string& s, const std::string& part)
+{
+    size_t n = 0;
+    for (size_t at = s.find(part); at != std::string::npos; at = s.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+// A setting of the manifest, in the manifest with its blanks removed:
+// <name xmlns="ns">text</name>.
+static bool setting(const std::string& flat, const std::string& name, const std::string& ns,
+                    const std::string& text)
+{
+    return has(flat, "<" + name + "xmlns=\"" + ns + "\">" + text + "</" + name + ">");
+}
+
+static void checkManifest(HMODULE exe)
+{
+    // RT_MANIFEST, id 1: the manifest of the process.
+    std::string xml = resourceBytes(exe, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    check(has(xml, "<assembly") && has(xml, "</assembly>"), "manifest: resource type 24, id 1",
+          xml.empty() ? "none" : xml.substr(0, 60));
+    if (xml.empty())
+        return;
+    std::string flat;  // layout does not matter
+    for (char c : xml)
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n')
+            flat += c;
+
+    check(setting(flat, "activeCodePage", "http://schemas.microsoft.com/SMI/2019/WindowsSettings",
+                  "UTF-8"),
+          "manifest: active code page UTF-8");
+    check(setting(flat, "dpiAwareness", "http://schemas.microsoft.com/SMI/2016/WindowsSettings",
+                  "PerMonitorV2,PerMonitor") &&
+              setting(flat, "dpiAware", "http://schemas.microsoft.com/SMI/2005/WindowsSettings",
+                      "true/pm"),
+          "manifest: per-monitor DPI awareness v2, falling back to v1 (true/pm)");
+
+    size_t at = flat.find("name=\"Microsoft.Windows.Common-Controls\"");
+    size_t from = flat.rfind("<assemblyIdentity", at), to = flat.find("/>", at);
+    std::string identity = at != std::string::npos && from != std::string::npos
+                               ? flat.substr(from, to - from) : "";
+    check(has(identity, "version=\"6.0.0.0\"") && has(identity, "publicKeyToken=\"6595b64144ccf1df\"") &&
+              has(flat, "<dependency><dependentAssembly>" + identity),
+          "manifest: depends on common controls 6.0.0.0", identity);
+
+    // Windows 7, 8, 8.1, and 10 (which 11 shares), and no other.
+    const char* const systems[] = {"35138b9a-5d96-4fbd-8e2d-a2440225f93a",
+                                   "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38",
+                                   "1f676c76-80e1-4239-95bb-83d0f6d0da78",
+                                   "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"};
+    bool all = count(flat, "<supportedOS") == 4;
+    for (const char* id : systems)
+        all &= has(flat, std::string("<supportedOSId=\"{") + id + "}\"/>");
+    check(all, "manifest: supported systems Windows 7, 8, 8.1, 10 and 11",
+          std::to_string(count(flat, "<supportedOS")) + " supportedOS entries");
+}
+
+static std::string versionString(const std::vector<char>& block, const char* name)
+{
+    std::wstring key = L"\\StringFileInfo\\040904B0\\" + wide(name);
+    void* value = nullptr;
+    UINT len = 0;
+    if (!VerQueryValueW(block.data(), key.c_str(), &value, &len) || !value || !len)
+        return "<none>";
+    return utf8(std::wstring(static_cast<const WCHAR*>(value), len - 1));
+}
+
+static void checkVersion(HMODULE exe, const std::string& exeName, const std::string& version)
+{
+    std::string raw = resourceBytes(exe, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(16));
+    check(!raw.empty(), "version resource: RT_VERSION, id 1");
+    if (raw.empty())
+        return;
+    // VerQueryValue wants memory it may write to, as GetFileVersionInfo gives.
+    std::vector<char> block(raw.begin(), raw.end());
+    block.resize(block.size() * 2 + 64);
+
+    unsigned major = 0, minor = 0, patch = 0;
+    std::sscanf(version.c_str(), "%u.%u.%u", &major, &minor, &patch);
+    const DWORD ms = major << 16 | minor, ls = patch << 16;
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT len = 0;
+    bool ok = VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &len) &&
+              fixed && len == sizeof *fixed;
+    char got[160] = "no fixed part";
+    if (ok)
+        std::snprintf(got, sizeof got, "file %lu.%lu.%lu.%lu, product %lu.%lu.%lu.%lu, type %lu, os 0x%lx",
+                      fixed->dwFileVersionMS >> 16, fixed->dwFileVersionMS & 0xFFFF,
+                      fixed->dwFileVersionLS >> 16, fixed->dwFileVersionLS & 0xFFFF,
+                      fixed->dwProductVersionMS >> 16, fixed->dwProductVersionMS & 0xFFFF,
+                      fixed->dwProductVersionLS >> 16, fixed->dwProductVersionLS & 0xFFFF,
+                      fixed->dwFileType, fixed->dwFileOS);
+    check(ok && fixed->dwSignature == VS_FFI_SIGNATURE && fixed->dwFileVersionMS == ms &&
+              fixed->dwFileVersionLS == ls && fixed->dwProductVersionMS == ms &&
+              fixed->dwProductVersionLS == ls && fixed->dwFileType == VFT_APP &&
+              fixed->dwFileOS == VOS_NT_WINDOWS32,
+          "version resource: file and product version " + version + ".0, an application for Windows NT",
+          got);
+
+    // The description and the copyright are free text; they must name the
+    // program and its authors.
+    const struct {
+        const char* name;
+        std::string value;
+        bool exact;
+    } strings[] = {
+        {"FileVersion", version, true},
+        {"ProductVersion", version, true},
+        {"ProductName", "quarlen", true},
+        {"OriginalFilename", exeName, true},
+        {"FileDescription", "quarlen", false},
+        {"LegalCopyright", "The quarlen developers", false},
+    };
+    for (const auto& w : strings) {
+        std::string v = versionString(block, w.name);
+        bool good = w.exact ? v == w.value : has(v, w.value) && v.size() > w.value.size() + 8;
+        check(good, std::string("version resource: ") + w.name + " \"" + v + "\"",
+              std::string(w.exact ? "want \"" : "should name \"") + w.value + "\"");
+    }
+}
+
+void checkResources(const std::string& exe, const std::string& version)
+{
+    HMODULE m = LoadLibraryExW(wide(exe).c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
     check(m != NULL, "program file loads as a resource module", exe);
     if (!m)
         return;
     checkMenu(m);
     checkIcon(m);
+    checkManifest(m);
+    checkVersion(m, "quarlen.exe", version);
     FreeLibrary(m);
 }

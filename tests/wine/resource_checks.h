@@ -2,4 +2,6 @@
 
 #include <string>
 
-void checkResources(const std::string& exe);
+// The menu, icon, manifest and version resource of a program file whose
+// version resource should say version (such as "1.1.0").
+void checkResources(const std::string& exe, const std::string& version);

@@ -2,14 +2,22 @@
 # The Wine suite: cross-builds quarlen.exe and its test driver into build-win/,
 # makes the input files and, with the Linux program, the outputs they must
 # give, then runs the driver under Wine on a private X display and Wine prefix.
+# Given the Windows zip that tools/release.sh makes, it also checks the
+# programs in it.
 #
-# usage: tests/wine/run.sh BUILD_LINUX_DIR   (a native build holding cli/quarlen)
-# Needs g++-mingw-w64-i686, wine, wine32:i386, xvfb, cmake, a native g++.
+# usage: tests/wine/run.sh BUILD_LINUX_DIR [WINDOWS_ZIP]
+#   BUILD_LINUX_DIR: a native build holding cli/quarlen
+# Needs g++-mingw-w64-i686, wine, wine32:i386, xvfb, cmake, unzip, a native g++.
 set -euo pipefail
 
-if [ $# -ne 1 ]; then
-    echo "usage: $0 BUILD_LINUX_DIR" >&2
+if [ $# -lt 1 ] || [ $# -gt 2 ]; then
+    echo "usage: $0 BUILD_LINUX_DIR [WINDOWS_ZIP]" >&2
     exit 2
+fi
+zip=
+if [ $# -eq 2 ]; then
+    zip=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
+    [ -f "$zip" ] || { echo "$0: no zip at $2" >&2; exit 2; }
 fi
 root=$(cd "$(dirname "$0")/../.." && pwd)
 linux_quarlen=$(cd "$1" && pwd)/cli/quarlen
@@ -22,6 +30,7 @@ echo "== cross-building quarlen.exe and the driver"
 toolchain=$root/cmake/mingw-i686.cmake
 cmake -S "$root" -B "$root/build-win" -DCMAKE_TOOLCHAIN_FILE="$toolchain" >/dev/null
 cmake --build "$root/build-win" -j"$(nproc)"
+cmake --build "$root/build-win" -j"$(nproc)" --target quarlen_short_paths
 cmake -S "$root/tests/wine" -B "$root/build-win/wine-driver" -DCMAKE_TOOLCHAIN_FILE="$toolchain" >/dev/null
 cmake --build "$root/build-win/wine-driver" -j"$(nproc)"
 
@@ -36,7 +45,10 @@ trap cleanup EXIT
 
 echo "== making the test files"
 ${CXX:-c++} -std=c++20 -O1 -I"$root" -o "$tmp/make_inputs" "$root/tests/wine/make_inputs.cpp"
-longdir=$("$tmp/make_inputs" "$tmp/data")
+{ read -r longdir; read -r unicode_in; read -r deep_in; } < <("$tmp/make_inputs" "$tmp/data")
+[ -n "$deep_in" ] || { echo "$0: make_inputs failed" >&2; exit 1; }
+version=$("$linux_quarlen" --version)
+version=${version#quarlen }
 for name in good range junk eof badvalue negcount; do
     # Most of these fail on purpose; what counts is the output they leave.
     "$linux_quarlen" "$tmp/data/$name.rsr" "$tmp/data/expected/$name.obj" 2>/dev/null || true
@@ -66,6 +78,7 @@ done
 export DISPLAY=:$(cat "$tmp/display")
 export WINEPREFIX=$tmp/prefix WINEARCH=win32 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installers
+export LANG=C.UTF-8  # so that UTF-8 arguments reach the driver intact
 wineboot -i </dev/null >"$tmp/wine.log" 2>&1
 wineserver -w
 # There is no window manager: let Wine place and frame the windows itself,
@@ -76,10 +89,29 @@ wineserver -w
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
 echo "== running the driver"
+driver=$root/build-win/wine-driver/quarlen_wine_driver.exe
 status=0
-wine "$root/build-win/wine-driver/quarlen_wine_driver.exe" \
-    "$(winpath "$root/build-win/shell/quarlen.exe")" "$(winpath "$tmp/data")" "$(winpath "$longdir")" \
-    </dev/null 2>>"$tmp/wine.log" || status=$?
+wine "$driver" \
+    "$(winpath "$root/build-win/shell/quarlen.exe")" "$(winpath "$root/build-win/shell/quarlen_short_paths.exe")" \
+    "$(winpath "$tmp/data")" "$(winpath "$longdir")" "$(winpath "$unicode_in")" "$(winpath "$deep_in")" \
+    "$version" </dev/null 2>>"$tmp/wine.log" || status=$?
+
+if [ -n "$zip" ]; then
+    echo "== the programs in $(basename "$zip")"
+    unzip -q "$zip" -d "$tmp/zip"
+    exe=$(find "$tmp/zip" -name quarlen.exe)
+    wine "$driver" --package "$(winpath "$exe")" "$version" </dev/null 2>>"$tmp/wine.log" || status=1
+    cli=$(find "$tmp/zip" -name quarlen-cli.exe)
+    if [ -n "$cli" ]; then
+        said=$(wine "$cli" --version </dev/null 2>>"$tmp/wine.log" | tr -d '\r') || true
+        if [ "$said" = "quarlen $version" ]; then
+            echo "ok   quarlen-cli.exe --version says \"quarlen $version\""
+        else
+            echo "FAIL quarlen-cli.exe --version: \"$said\", want \"quarlen $version\""
+            status=1
+        fi
+    fi
+fi
 if [ "$status" -ne 0 ]; then
     echo "-- Wine's messages:" >&2
     grep -v 'Read access denied for device' "$tmp/wine.log" >&2 || true

@@ -10,9 +10,77 @@ static const DWORD dialog_ms = 20000;
 
 static std::string title(HWND wn)
 {
-    char buf[512] = "";
-    GetWindowTextA(wn, buf, sizeof buf);
-    return buf;
+    return windowTitle(wn);
+}
+
+// The help text drawn here into a white w by h area, as the program should
+// draw it: in font (none: the device context's own), broken between words.
+static Pixels drawHelp(HFONT font, int w, int h)
+{
+    HDC screen = GetDC(NULL);
+    HDC mem = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ oldBmp = SelectObject(mem, bmp);
+    RECT all{0, 0, w, h};
+    FillRect(mem, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    HGDIOBJ oldFont = font ? SelectObject(mem, font) : NULL;
+    DrawTextA(mem, help_text, -1, &all, DT_WORDBREAK);
+    if (oldFont)
+        SelectObject(mem, oldFont);
+    SelectObject(mem, oldBmp);
+    Pixels px = pixelsOf(mem, bmp, w, h);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(NULL, screen);
+    return px;
+}
+
+static Pixels clientOnScreen(HWND wn, int w, int h)
+{
+    POINT at{0, 0};
+    ClientToScreen(wn, &at);
+    HDC screen = GetDC(NULL);
+    HDC mem = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, w, h, screen, at.x, at.y, SRCCOPY);
+    SelectObject(mem, old);
+    Pixels px = pixelsOf(mem, bmp, w, h);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(NULL, screen);
+    return px;
+}
+
+// The client area shows the help text in the system's message font, pixel
+// for pixel as this process draws it, and not as the default font draws it.
+static void checkHelpText(const Program& p)
+{
+    RECT r{};
+    GetClientRect(p.main, &r);
+    int w = r.right, h = r.bottom;
+    NONCLIENTMETRICSW m{};
+    m.cbSize = sizeof m;
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof m, &m, 0);
+    HFONT font = CreateFontIndirectW(&m.lfMessageFont);
+    Pixels want = drawHelp(font, w, h);
+    Pixels plain = drawHelp(NULL, w, h);
+    DeleteObject(font);
+
+    InvalidateRect(p.main, NULL, TRUE);
+    roundTrip(p.main);
+    Pixels shown;
+    DWORD start = GetTickCount();
+    while ((shown = clientOnScreen(p.main, w, h)) != want && GetTickCount() - start < 3000)
+        Sleep(50);
+    size_t differ = 0;
+    for (size_t i = 0; i < shown.size() && i < want.size(); ++i)
+        differ += shown[i] != want[i];
+    check(w > 0 && h > 0 && shown == want && want != plain,
+          "help text drawn in the message font \"" + utf8(m.lfMessageFont.lfFaceName) +
+              "\", broken between words at the window's width",
+          std::to_string(differ) + " of " + std::to_string(shown.size()) + " pixels differ" +
+              (want == plain ? "; the two fonts draw alike" : ""));
 }
 
 void checkMainWindow(const Program& p)
@@ -39,6 +107,7 @@ void checkMainWindow(const Program& p)
     check(IsZoomed(p.main) && r.left == -4 && r.top == -4,
           "main window is maximized with its top-left corner at (-4,-4)",
           std::string(IsZoomed(p.main) ? "zoomed " : "not zoomed ") + where);
+    checkHelpText(p);
 }
 
 // The proposed name is filled in a moment after the dialog appears: wait

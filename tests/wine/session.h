@@ -5,13 +5,17 @@
 
 #include "remote.h"
 
-// Where the program and the test files are, as Windows paths.
+// Where the program and the test files are, as Windows paths in UTF-8.
 struct Setup {
     std::string exe;
+    std::string shortExe;  // the same program with 200-byte path buffers
     std::string data;      // inputs, made by make_inputs
     std::string out;       // data\out: what the program writes
     std::string expected;  // data\expected: what the Linux program wrote
     std::string longdir;   // a folder under data whose path is over 127 characters
+    std::string unicodeIn; // an input whose folders and name hold accented and CJK characters
+    std::string deepIn;    // an input whose path has 250 characters, most of them CJK
+    std::string version;   // the project version, as the Linux program tells it
 };
 
 // session.cpp
@@ -28,3 +32,8 @@ void checkExits(const Setup& s);
 
 // outcomes.cpp: every outcome of a conversion and every "bad filename" case.
 bool checkOutcomes(const Setup& s, const Program& p);
+
+// unicode_paths.cpp: names outside any ANSI code page, the longest paths
+// the dialogs return, and the notice for a name too long for the buffer.
+bool checkUnicodePaths(const Setup& s, const Program& p);
+void checkNameTooLong(const Setup& s);

@@ -23,7 +23,7 @@ bool answerDialogs(const Program& p, const DialogAnswers& a, std::string& why)
         why = "no Save As dialog";
         return false;
     }
-    if (!a.deleteBeforeSave.empty() && !DeleteFileA(a.deleteBeforeSave.c_str())) {
+    if (!a.deleteBeforeSave.empty() && !DeleteFileW(wide(a.deleteBeforeSave).c_str())) {
         why = "could not remove " + a.deleteBeforeSave;
         return false;
     }
@@ -84,7 +84,7 @@ std::string compareNotices(const std::vector<Notice>& seen, const std::vector<Ex
 
 static bool readAll(const std::string& path, std::string& bytes)
 {
-    FILE* f = std::fopen(path.c_str(), "rb");
+    FILE* f = _wfopen(wide(path).c_str(), L"rb");
     if (!f)
         return false;
     char buf[65536];
@@ -114,5 +114,5 @@ std::string compareFiles(const std::string& got, const std::string& want)
 
 bool fileExists(const std::string& path)
 {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }

@@ -1,0 +1,113 @@
+#!/bin/sh
+# Checks what tools/release.sh put into DIST_DIR (default dist/):
+# - the Debian package holds the console program, its manual page and the
+#   licence, depends on exactly the packages of the libraries the program
+#   loads, installs with dpkg, and its quarlen tells the project version and
+#   converts the bundled sample as the source tree says it should;
+# - the Windows zip holds quarlen.exe (and quarlen-cli.exe when built), a
+#   README.txt and LICENSE.txt with CR LF line ends and the text of README.md
+#   and LICENSE, and its programs are 32-bit and import only Windows' own DLLs.
+# tests/wine/run.sh BUILD dist/quarlen-VERSION-win32.zip starts its quarlen.exe.
+# The package is removed again at the end. Run as root, or with sudo at hand.
+#
+# usage: tests/release/check.sh [DIST_DIR]
+set -eu
+export LC_ALL=C  # one sort order and plain messages
+root=$(cd "$(dirname "$0")/../.." && pwd)
+dist=$(cd "${1:-$root/dist}" && pwd)
+if [ "$(id -u)" -eq 0 ]; then sudo=; else sudo=sudo; fi
+
+version=$(sed -n 's/^project(quarlen VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+deb=$dist/quarlen_${version}_amd64.deb
+zip=$dist/quarlen-${version}-win32.zip
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+status=0
+ok() { echo "ok   $1"; }
+fail() { echo "FAIL $1${2:+: $2}"; status=1; }
+same() {  # same WHAT GOT WANT
+    if [ "$2" = "$3" ]; then ok "$1"; else fail "$1" "got [$2], want [$3]"; fi
+}
+
+# The two artefacts and nothing else.
+same "dist/ holds the two artefacts of version $version" \
+    "$(ls "$dist" | tr '\n' ' ')" "quarlen-$version-win32.zip quarlen_${version}_amd64.deb "
+
+echo "== $(basename "$deb")"
+same "package contents" \
+    "$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $NF}' | sort | tr '\n' ' ')" \
+    "./usr/bin/quarlen ./usr/share/doc/quarlen/copyright ./usr/share/man/man1/quarlen.1.gz "
+same "package name, version and architecture" \
+    "$(dpkg-deb -f "$deb" Package Version Architecture | tr '\n' ' ')" \
+    "Package: quarlen Version: $version Architecture: amd64 "
+
+# The packages owning the shared libraries the program names, as found here.
+dpkg-deb -x "$deb" "$tmp/deb"
+owners=
+for lib in $(objdump -p "$tmp/deb/usr/bin/quarlen" | awk '$1 == "NEEDED" {print $2}'); do
+    path=$(ldconfig -p | awk -v lib="$lib" '$1 == lib && /x86-64/ {print $NF; exit}')
+    owner=$(dpkg -S "$path" 2>/dev/null || dpkg -S "/usr$path" 2>/dev/null || echo "?$lib")
+    owners="$owners ${owner%%:*}"
+done
+same "Depends names exactly the packages of the libraries it loads" \
+    "$(dpkg-deb -f "$deb" Depends | tr ',' '\n' | sed 's/(.*//; s/:.*//; s/ //g' | sort -u | tr '\n' ' ')" \
+    "$(echo $owners | tr ' ' '\n' | sort -u | tr '\n' ' ')"
+
+if $sudo dpkg -i "$deb" >"$tmp/dpkg.log" 2>&1; then
+    ok "dpkg installs it"
+    same "quarlen --version in the PATH" "$(quarlen --version)" "quarlen $version"
+    same "the program is /usr/bin/quarlen" "$(command -v quarlen)" "/usr/bin/quarlen"
+    quarlen "$root/examples/sample.rsr" "$tmp/sample.obj" 2>/dev/null || true
+    if cmp -s "$tmp/sample.obj" "$root/examples/sample.obj"; then
+        ok "the installed quarlen converts examples/sample.rsr to examples/sample.obj"
+    else
+        fail "the installed quarlen converts examples/sample.rsr to examples/sample.obj"
+    fi
+    warnings=$(zcat /usr/share/man/man1/quarlen.1.gz | groff -man -ww -z 2>&1)
+    same "the installed manual page renders without a warning" "$warnings" ""
+    $sudo dpkg -r quarlen >>"$tmp/dpkg.log" 2>&1 || fail "dpkg -r quarlen"
+    [ ! -e /usr/bin/quarlen ] || fail "dpkg -r removes /usr/bin/quarlen"
+else
+    fail "dpkg installs it" "$(cat "$tmp/dpkg.log")"
+fi
+
+echo "== $(basename "$zip")"
+top=quarlen-$version-win32
+files=$(unzip -Z1 "$zip" | grep -v '/$' | sort | tr '\n' ' ')
+case $files in
+    *"$top/quarlen-cli.exe "*) cli="$top/quarlen-cli.exe " ;;
+    *) cli= ;;
+esac
+same "zip contents" "$files" "$top/LICENSE.txt $top/README.txt $cli$top/quarlen.exe "
+
+unzip -q "$zip" -d "$tmp/zip"
+for pair in README.txt:README.md LICENSE.txt:LICENSE; do
+    txt=$tmp/zip/$top/${pair%%:*}
+    source=$root/${pair#*:}
+    lines=$(wc -l <"$txt")
+    crlf=$(grep -c "$(printf '\r')\$" "$txt" || true)
+    what="${pair%%:*}: the text of ${pair#*:}, every line ending in CR LF"
+    if ! tr -d '\r' <"$txt" | cmp -s - "$source"; then
+        fail "$what" "the text differs"
+    elif [ "$lines" -eq 0 ] || [ "$lines" != "$crlf" ]; then
+        fail "$what" "$crlf of $lines lines end in CR LF"
+    else
+        ok "$what"
+    fi
+done
+
+# Windows' own DLLs, as the programs may import them.
+system_dlls=" advapi32.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll shell32.dll user32.dll "
+for exe in "$tmp/zip/$top"/*.exe; do
+    name=$(basename "$exe")
+    same "$name is a 32-bit Windows program" \
+        "$(i686-w64-mingw32-objdump -f "$exe" | sed -n 's/.*file format //p')" "pei-i386"
+    others=
+    for dll in $(i686-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ {print tolower($3)}'); do
+        case $system_dlls in *" $dll "*) ;; *) others="$others $dll" ;; esac
+    done
+    same "$name imports only Windows' own DLLs" "$others" ""
+done
+
+exit "$status"
