@@ -10,7 +10,7 @@
 namespace {
 
 bool takeBuffer(Output& out) {
-    out.buf = static_cast<char*>(std::malloc(output_block));
+    out.buf = static_cast<char*>(std::malloc(out.block));
     if (out.buf) return true;
     if (!out.borrowed) std::fclose(out.f);
     out.f = nullptr;

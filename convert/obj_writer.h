@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstdio>
 
+inline constexpr size_t output_block = size_t(1) << 20;
+
 // An output file written in large blocks. Nothing reaches the file until
 // drain(): the run drains before every notice, so that the file on disk then
 // holds exactly what was written up to that moment.
@@ -14,11 +16,10 @@ struct Output {
     FILE* f = nullptr;
     char* buf = nullptr;
     size_t len = 0;
+    size_t block = output_block;  // bytes buf holds; no less than the longest line
     int error = 0;  // errno of the first failed write, such as a full disk
     bool borrowed = false;  // f belongs to the caller and stays open
 };
-
-inline constexpr size_t output_block = size_t(1) << 20;
 
 bool openOutput(Output& out, const char* path);  // false with errno set
 bool attachOutput(Output& out, FILE* f);          // writes to f, which stays open
@@ -27,7 +28,7 @@ void closeOutput(Output& out);  // drains first; a failure is kept in out.error
 
 // Room for n more bytes at the end of the buffer.
 inline char* room(Output& out, size_t n) {
-    if (output_block - out.len < n) drain(out);
+    if (out.block - out.len < n) drain(out);
     return out.buf + out.len;
 }
 
