@@ -254,9 +254,11 @@ RunResult convertRSR(const RunRequest& req) {
     if (finished) {
         unsigned char trailer[trailer_size];
         readBytes(r.in, trailer, sizeof trailer);
-        drain(r.out);
-        finished = !writeFailed(r);
     }
+    // A refused write is told instead of whatever else ended the run: the
+    // output no longer holds what the run wrote.
+    drain(r.out);
+    if (writeFailed(r)) finished = false;
     if (!finished && r.cancelled) {
         closeInput(r.in);
         closeOutput(r.out);
