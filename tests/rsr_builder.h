@@ -42,7 +42,7 @@ struct GroupSpec {
     std::vector<float> xyz;    // x, y, z of each point in turn
     std::vector<int32_t> pf;   // vertex index list
     std::vector<Facet> faces;
-    bool texq = false;
+    int32_t texq = 0;          // as stored: any value but 0 means texture data follows
     std::vector<float> uv;     // u, v of each texture vertex in turn
     std::vector<int32_t> pt;   // texture index list
     std::vector<TexFacet> faces2;
@@ -74,7 +74,7 @@ inline void putGroup(Bytes& b, const GroupSpec& g) {
     for (int32_t i : g.pf) putI32(b, i);
     putI32(b, static_cast<int32_t>(g.faces.size()));
     for (const Facet& f : g.faces) putFacet(b, f);
-    putI32(b, g.texq ? 1 : 0);
+    putI32(b, g.texq);
     if (g.texq) {
         putI32(b, static_cast<int32_t>(g.uv.size() / 2));
         for (float f : g.uv) putF32(b, f);

@@ -116,6 +116,13 @@ GroupSpec textured(std::vector<Facet> faces, std::vector<TexFacet> faces2,
     return g;
 }
 
+// n material names, all "x" but the last.
+std::vector<std::string> lastNamed(size_t n) {
+    std::vector<std::string> names(n - 1, "x");
+    names.push_back("last");
+    return names;
+}
+
 TEST(Facets, LineForms) {
     const FacetCase cases[] = {
         {"triangle", with({{0, 3, 0}}), "usemtl m\nf 1 2 3\n"},
@@ -139,6 +146,10 @@ TEST(Facets, LineForms) {
         {"material out of range before any switch", with({{0, 3, 5}, {0, 3, -1}}), "f 1 2 3\nf 1 2 3\n"},
         {"no materials at all", with({{0, 3, 0}}, {}), "f 1 2 3\n"},
         {"material 256", with({{0, 3, 256}}, std::vector<std::string>(257, "x")), "usemtl x\nf 1 2 3\n"},
+        {"material -32768, whose bits would name the last of 32769 names",
+         with({{0, 3, -32768}}, lastNamed(32769)), "f 1 2 3\n"},
+        {"material 32767, the last of 32768 names", with({{0, 3, 32767}}, lastNamed(32768)),
+         "usemtl last\nf 1 2 3\n"},
         {"material name of 39 characters",
          with({{0, 3, 0}}, {std::string(45, 'q')}),
          "usemtl " + std::string(39, 'q') + "\nf 1 2 3\n"},
@@ -150,6 +161,49 @@ TEST(Facets, LineForms) {
         ASSERT_EQ(c.outcome, RunOutcome::finished) << fc.what;
         const size_t end = c.obj.find("# File generated");
         EXPECT_EQ(c.obj.substr(0, end), crlf(head + fc.lines)) << fc.what;
+    }
+}
+
+TEST(Fields, AnyTexqButZeroMeansTextureData) {
+    const std::string text = crlf("g t\nv 0 0 0\nv 1 0 0\nv 2 0 0\nv 3 0 0\nvt 0 0\nvt 1 0\nvt 0 1\n"
+                                  "usemtl m\nf 1/1 2/2 3/3\n") + closing("1/3", "4/3/0");
+    for (int32_t texq : {1, 2, -1, 256, 0x01000000, std::numeric_limits<int32_t>::min()}) {
+        GroupSpec g = textured({{0, 3, 0}}, {{0, 3}});
+        g.texq = texq;
+        const Converted c = convertBytes(buildRsr({g}));
+        EXPECT_EQ(c.outcome, RunOutcome::finished) << texq;
+        EXPECT_EQ(c.obj, text) << texq;
+    }
+}
+
+TEST(Fields, EachCountAtZero) {
+    // A textured group with one count at 0 at a time, then all of them: no
+    // allocation notice, and index values still written as they are.
+    const std::string v = "v 0 0 0\nv 1 0 0\nv 2 0 0\nv 3 0 0\n", vt = "vt 0 0\nvt 1 0\nvt 0 1\n";
+    const struct {
+        const char* what;
+        void (*zero)(GroupSpec&);
+        std::string lines;
+        const char *facets, *verts;
+    } cases[] = {
+        {"np", [](GroupSpec& g) { g.xyz.clear(); }, vt + "usemtl m\nf 1/1 2/2 3/3\n", "1/3", "0/3/0"},
+        {"nq, under a facet of no corners", [](GroupSpec& g) { g.pf.clear(); g.faces = {{0, 0, 0}}; },
+         v + vt + "usemtl m\nf\n", "1/0", "4/3/0"},
+        {"nf", [](GroupSpec& g) { g.faces.clear(); }, v + vt, "0/0", "4/3/0"},
+        {"nt", [](GroupSpec& g) { g.uv.clear(); }, v + "usemtl m\nf 1/1 2/2 3/3\n", "1/3", "4/0/0"},
+        {"nq2, under a texture facet of no corners", [](GroupSpec& g) { g.pt.clear(); g.faces2 = {{0, 0}}; },
+         v + vt + "usemtl m\nf 1 2 3\n", "1/3", "4/3/0"},
+        {"nf2", [](GroupSpec& g) { g.faces2.clear(); }, v + vt + "usemtl m\nf 1 2 3\n", "1/3", "4/3/0"},
+        {"nm", [](GroupSpec& g) { g.mats.clear(); }, v + vt + "f 1/1 2/2 3/3\n", "1/3", "4/3/0"},
+        {"all", [](GroupSpec& g) { g = GroupSpec{.name = "t", .texq = 1}; }, "", "0/0", "0/0/0"},
+    };
+    for (const auto& k : cases) {
+        GroupSpec g = textured({{0, 3, 0}}, {{0, 3}});
+        k.zero(g);
+        const Converted c = convertBytes(buildRsr({g}));
+        EXPECT_EQ(c.outcome, RunOutcome::finished) << k.what;
+        EXPECT_EQ(c.notices.size(), 1u) << k.what;
+        EXPECT_EQ(c.obj, crlf("g t\n" + k.lines) + closing(k.facets, k.verts)) << k.what;
     }
 }
 
