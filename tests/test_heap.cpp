@@ -68,25 +68,30 @@ TEST(Heap, SecondOrThirdArrayOfAGroupRefused) {
 }
 
 TEST(Heap, NothingAskedForACountAtTheEndOfTheFile) {
-    // The file ends right after the count: its data cannot follow, and no
-    // block is asked for it, however large.
+    // The file ends right after the count, whose data cannot follow: no
+    // block is asked for it, however large. Or it ends two bytes into the
+    // count, whose value would be negative: the end of the file comes first.
     const int32_t count = 1000003;
     const struct {
         const char* name;
         size_t size;
     } counts[] = {{"np", 4}, {"nq", 4}, {"nf", 18}, {"nt", 4}, {"nq2", 4}, {"nf2", 8}, {"nm", 40}};
     for (const auto& k : counts) {
-        Bytes file = hipUpTo(k.name);
-        putI32(file, count);
-        watchHeap(size_t(count) * k.size);
-        const Converted c = convertBytes(file);
-        const int asked = heap.seen;
-        watchHeap(0);
-        EXPECT_EQ(asked, 0) << k.name;
-        EXPECT_EQ(c.outcome, RunOutcome::failed) << k.name;
-        ASSERT_EQ(c.notices.size(), 1u) << k.name;
-        EXPECT_EQ(c.notices[0].text, "end of file") << k.name;
-        EXPECT_EQ(c.obj, first_text + "g hip\r\n") << k.name;
+        Bytes after = hipUpTo(k.name), inside = after;
+        putI32(after, count);
+        putFill(inside, 2, 0xFF);
+        for (const Bytes* file : {&after, &inside}) {
+            const std::string what = std::string(k.name) + (file == &after ? " complete" : " cut");
+            watchHeap(size_t(count) * k.size);
+            const Converted c = convertBytes(*file);
+            const int asked = heap.seen;
+            watchHeap(0);
+            EXPECT_EQ(asked, 0) << what;
+            EXPECT_EQ(c.outcome, RunOutcome::failed) << what;
+            ASSERT_EQ(c.notices.size(), 1u) << what;
+            EXPECT_EQ(c.notices[0].text, "end of file") << what;
+            EXPECT_EQ(c.obj, first_text + "g hip\r\n") << what;
+        }
     }
 }
 

@@ -1,7 +1,7 @@
 // Properties that hold for every input, each checked over a generated family
 // of files: one outcome per run, cut files never finish, bytes after the end
 // marker change nothing, runs do not depend on earlier runs, and mutated
-// files keep all of that.
+// files end with the notices their bytes call for.
 #include <gtest/gtest.h>
 
 #include "tests/model_gen.h"
@@ -224,7 +224,95 @@ Bytes mutate(Dice& d, Bytes b, const std::vector<size_t>& fields) {
     return b;
 }
 
-TEST(Properties, MutatedFilesKeepTheOneOutcomeRule) {
+// The notices a run of the bytes b must show, in summary()'s form, worked
+// out from the file's layout alone: the fields in file order, a count that
+// no block can hold, data that is not in the file, a corner outside its
+// index list.
+std::string expectedNotices(const Bytes& b) {
+    const std::string failed = std::to_string(int(RunOutcome::failed)) + "\n";
+    auto warn = [](const std::string& text) { return "<in>|48|" + text + "\n"; };
+    const std::string eof = failed + warn("end of file");
+    auto be = [&](size_t at) {
+        return int32_t(uint32_t(b[at]) << 24 | uint32_t(b[at + 1]) << 16 | uint32_t(b[at + 2]) << 8 | b[at + 3]);
+    };
+    auto wrap = [](int32_t x, int32_t y) { return int32_t(uint32_t(x) + uint32_t(y)); };
+    size_t at = 268, data = 0;
+    auto has = [&](uint64_t n) { return at <= b.size() && n <= b.size() - at; };
+    auto field = [&](int32_t& v) {
+        if (!has(4)) return false;
+        v = be(at);
+        at += 4;
+        return true;
+    };
+    int32_t facets = 0;  // in the groups written
+    for (;;) {
+        int32_t length = 0;
+        if (!field(length)) return eof;
+        if (length == 0)
+            return std::to_string(int(RunOutcome::finished)) + "\n<out>|0|Finished. If Bryce refuses to read "
+                   "this .OBJ file, use a text editor to move to the start of the file the 3 comment lines "
+                   "starting with `#' that you will find at the end of the file.\n";
+        if (length < 0 || length > 256)
+            return failed + warn("# of chars in group name out of range: " + std::to_string(length)) +
+                   (facets == 0 ? warn("This may be a \"short RSR\" file that contains only a library "
+                                       "thumbnail graphic image. I can't handle those.")
+                                : "<in>|0|I probably hit junk at the end of the .RSR file, and likely the "
+                                  "output .OBJ file is complete\n");
+        if (!has(uint64_t(length))) return eof;
+        const std::string name(reinterpret_cast<const char*>(&b[at]),
+                               std::find(&b[at], &b[at] + length, 0) - &b[at]);
+        at += size_t(length);
+
+        std::string failure;
+        // A count, its blocks and its data; `asks` blocks are asked for
+        // before a count that none can hold fails.
+        auto count = [&](const char* what, uint32_t size, uint32_t fileBytes, int asks, int32_t& n) {
+            failure = eof;
+            if (!field(n)) return false;
+            if (n < 0 || uint64_t(n) * size > UINT32_MAX) {
+                failure = failed;
+                while (asks--) failure += "farmalloc|48|I can't get enough memory\n";
+                char m[400];
+                std::snprintf(m, sizeof m, "I ran out of store reading %s: %s=%d=0x%08x", name.c_str(), what, n,
+                              unsigned(n));
+                failure += warn(m);
+                return false;
+            }
+            if (!has(uint64_t(n) * fileBytes)) return false;
+            data = at;
+            at += size_t(n) * fileBytes;
+            return true;
+        };
+        int32_t np, nq, nf, texq, nt = 0, nq2 = 0, nf2 = 0, nm;
+        if (!count("np", 4, 12, 3, np) || !count("nq", 4, 4, 1, nq) || !count("nf", 18, 18, 1, nf)) return failure;
+        const size_t fac = data;
+        if (!field(texq)) return eof;
+        if (texq != 0 && (!count("nt", 4, 8, 1, nt) || !count("nq2", 4, 4, 1, nq2) ||
+                          !count("nf2", 8, 8, 1, nf2)))
+            return failure;
+        const size_t fac2 = data;
+        if (!count("nm", 40, 40, 1, nm)) return failure;
+
+        for (int32_t j = 0; j < nf; ++j) {
+            const size_t rec = fac + 18 * size_t(j), rec2 = fac2 + 8 * size_t(j);
+            const int32_t c1 = be(rec), c12 = j < nf2 ? be(rec2) : -1;
+            const int32_t end = wrap(c1, be(rec + 4)), end2 = j < nf2 ? wrap(c12, be(rec2 + 4)) : -2;
+            for (int32_t s = c1, k = c12; s < end; ++s, k = wrap(k, 1)) {
+                if (s < 0 || s >= nq) return failed + warn("bad value");
+                if (c12 >= 0 && k < end2 && (k < 0 || k >= nq2)) return failed + warn("bad value");
+            }
+        }
+        facets = wrap(facets, nf);
+    }
+}
+
+// A run's notices in summary()'s form, without the output.
+std::string noticesOf(const Converted& c) {
+    const std::string s = summary(c);
+    return s.substr(0, s.size() - c.obj.size());
+}
+
+TEST(Properties, MutatedFilesEndAsTheirBytesSay) {
     int finished = 0, failed = 0;
     for (uint32_t seed = 0; seed < 40; ++seed) {
         const auto model = randomModel(100 + seed, ModelOptions{.groups = 1 + int(seed % 6),
@@ -234,8 +322,9 @@ TEST(Properties, MutatedFilesKeepTheOneOutcomeRule) {
         ASSERT_EQ(whole.size(), fields.back() + 4 + trailer) << "field offsets of seed " << seed;
         Dice d(seed);
         for (int n = 0; n < 60; ++n) {
-            const Converted c = convertBytes(mutate(d, whole, fields));
-            ASSERT_TRUE(oneOutcome(c)) << "seed " << seed << " mutant " << n;
+            const Bytes mutant = mutate(d, whole, fields);
+            const Converted c = convertBytes(mutant);
+            ASSERT_EQ(noticesOf(c), expectedNotices(mutant)) << "seed " << seed << " mutant " << n;
             (c.outcome == RunOutcome::finished ? finished : failed)++;
         }
     }

@@ -60,6 +60,11 @@ TEST(Failures, NameLength) {
     putGroup(emptyGroupThenBad, GroupSpec{.name = "e", .xyz = {0, 0, 0}});
     putI32(emptyGroupThenBad, 257);
     const std::string empty_text = "g e\r\nv 0 0 0\r\n";
+    Bytes cornerless;  // facets count, not their corners
+    putHeader(cornerless);
+    putGroup(cornerless, GroupSpec{.name = "z", .xyz = {0, 0, 0}, .faces = {{0, 0, 0}}});
+    putI32(cornerless, 300);
+    const std::string cornerless_text = "g z\r\nv 0 0 0\r\nf\r\n";
     const FailureCase cases[] = {
         {"300 before any group", first300,
          {{"# of chars in group name out of range: 300", "in", notice_warning, ""},
@@ -73,6 +78,10 @@ TEST(Failures, NameLength) {
          {{"# of chars in group name out of range: 257", "in", notice_warning, empty_text},
           {short_file, "in", notice_warning, empty_text}},
          empty_text},
+        {"300 after a facet of no corners", cornerless,
+         {{"# of chars in group name out of range: 300", "in", notice_warning, cornerless_text},
+          {junk, "in", notice_plain, cornerless_text}},
+         cornerless_text},
     };
     for (const FailureCase& k : cases) check(k);
 }

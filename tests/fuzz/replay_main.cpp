@@ -1,6 +1,6 @@
-// Runs the fuzz target over files and folders of inputs, without libFuzzer:
-// the seed corpus and every input that once broke a run, in the ordinary
-// (and the sanitizer) test builds.
+// Runs the fuzz target over files and folders of inputs, without libFuzzer,
+// in the ordinary (and the sanitizer) test builds. A path that does not
+// exist, or holds no input, fails the replay: it would test nothing.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -17,8 +17,8 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         std::vector<fs::path> files;
         if (!fs::exists(argv[i])) {
-            std::printf("no inputs in %s\n", argv[i]);
-            continue;
+            std::printf("no such file or folder: %s\n", argv[i]);
+            return 1;
         }
         if (fs::is_directory(argv[i])) {
             for (const auto& e : fs::directory_iterator(argv[i]))
@@ -30,8 +30,12 @@ int main(int argc, char** argv) {
             std::ifstream f(p, std::ios::binary);
             const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
             LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
-            ++runs;
         }
+        if (files.empty()) {
+            std::printf("no inputs in %s\n", argv[i]);
+            return 1;
+        }
+        runs += files.size();
     }
     std::printf("replayed %zu inputs\n", runs);
     return runs > 0 ? 0 : 1;
