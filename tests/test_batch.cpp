@@ -106,6 +106,42 @@ TEST(Batch, ChoosesTheFormAndRefusesBadCalls) {
     }
 }
 
+TEST(Batch, HelpAnywhereOptionsAmongOperandsEmptyNames) {
+    // --help and --version win over any operand; options stand between
+    // operands; an empty name is a name, and a wrong one.
+    struct Case {
+        std::string args;  // run in a folder holding a.rsr, b.rsr and -x.rsr
+        int status;
+        std::set<std::string> made;
+        std::string out;  // the beginning of standard output
+    };
+    const Case cases[] = {
+        {"--help a.rsr out.obj", 0, {}, "usage: quarlen "},
+        {"a.rsr --help", 0, {}, "usage: quarlen "},
+        {"a.rsr out.obj --version", 0, {}, "quarlen "},
+        {"a.rsr -q b.rsr", 0, {"a.obj", "b.obj"}, ""},
+        {"a.rsr out.obj -q", 2, {}, ""},
+        {"a.rsr -- -x.rsr", 0, {"a.obj", "-x.obj"}, ""},
+        {"'' out.obj", 2, {}, ""},
+        {"a.rsr ''", 1, {"a.obj"}, ""},
+        {"''", 1, {}, ""},
+    };
+    const Bytes a = model(1);
+    for (const Case& c : cases) {
+        const fs::path d = freshDir();
+        for (const char* name : {"a.rsr", "b.rsr", "-x.rsr"}) put(d / name, a);
+        const Ran r = run(c.args, d.string());
+        EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.err;
+        std::set<std::string> made = filesBelow(d);
+        for (const char* name : {"a.rsr", "b.rsr", "-x.rsr"}) made.erase(name);
+        EXPECT_EQ(made, c.made) << c.args;
+        EXPECT_EQ(r.out.substr(0, c.out.size()), c.out) << c.args;
+        if (c.out.empty()) {
+            EXPECT_EQ(r.out, "") << c.args;
+        }
+    }
+}
+
 TEST(Batch, MapsNamesBelowTheOutputFolderAndFailsClashes) {
     const fs::path d = freshDir();
     put(d / "lib/a.rsr", model(1));
