@@ -97,7 +97,9 @@ int main(int argc, char** argv) {
     std::printf("library: %d files, %.1f MB, %zu to %zu bytes each, in %s\n", files, mb, smallest, largest,
                 root.c_str());
 
-    const std::string lib = "'" + (root / "lib").string() + "'";
+    std::string lib = "'";  // built in steps: GCC 12 warns falsely on "'" + string
+    lib += (root / "lib").string();
+    lib += "'";
     const std::string clean = "find " + lib + " -name '*.obj' -delete";
     const std::string loop = "find " + lib + " -name '*.rsr' | while IFS= read -r f; do '" + quarlen +
                              "' \"$f\" \"${f%.rsr}.obj\" 2>/dev/null; done";
