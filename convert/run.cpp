@@ -262,19 +262,13 @@ void showFailure(Run& r) {
     }
 }
 
-// What a run with options adds before its outcome is shown: the material
-// file and the one line that says what clean changed. False when the
-// material file cannot be written.
-bool finishOptions(Run& r) {
+// The material file, written before the outcome is shown. False when it
+// cannot be.
+bool writeMaterials(Run& r) {
     const OptionRun& o = *r.opt;
-    bool written = true;
-    if (!o.mtlPath.empty() && !writeMtl(o.mtlPath.c_str(), o.materials, o.o.lf)) {
-        std::snprintf(r.msg, sizeof r.msg, mtl_failed_format, std::strerror(errno));
-        written = false;
-    }
-    const std::string cleaned = cleanNotice(o);
-    if (!cleaned.empty()) tell(r, cleaned.c_str(), r.req.file, notice_plain);
-    return written;
+    if (o.mtlPath.empty() || writeMtl(o.mtlPath.c_str(), o.materials, o.o.lf)) return true;
+    std::snprintf(r.msg, sizeof r.msg, mtl_failed_format, std::strerror(errno));
+    return false;
 }
 
 RunResult convertWith(const RunRequest& req, OptionRun* opt) {
@@ -310,7 +304,7 @@ RunResult convertWith(const RunRequest& req, OptionRun* opt) {
         closeOutput(r.out);
         return {RunOutcome::cancelled, 0};
     }
-    if (r.opt && !finishOptions(r) && finished) {
+    if (r.opt && !writeMaterials(r) && finished) {
         finished = false;
         r.outputFailed = true;
     }
@@ -339,6 +333,11 @@ RunResult convertWith(const RunRequest& req, OptionRun* opt) {
         // Only the closing comments were left to write when the disk refused.
         tellSink(req.sink, r.msg, File, notice_warning);
         finished = false;
+    }
+    // What clean changed comes last, once the output is complete on disk.
+    if (r.opt) {
+        const std::string cleaned = cleanNotice(*r.opt);
+        if (!cleaned.empty()) tellSink(req.sink, cleaned.c_str(), file, notice_plain);
     }
     return {finished ? RunOutcome::finished : RunOutcome::failed, 0};
 }
