@@ -117,31 +117,31 @@ struct Sums {
     int64_t groups = 0, points = 0, textureVertices = 0, facets = 0;
 };
 
-void printSums(const Sums& s) {
-    std::printf("%lld %s, %lld %s, %lld %s, %lld %s", static_cast<long long>(s.groups),
+void printSums(FILE* out, const Sums& s) {
+    std::fprintf(out, "%lld %s, %lld %s, %lld %s, %lld %s", static_cast<long long>(s.groups),
                 plural(s.groups, "group", "groups"), static_cast<long long>(s.points),
                 plural(s.points, "point", "points"), static_cast<long long>(s.textureVertices),
                 plural(s.textureVertices, "texture vertex", "texture vertices"), static_cast<long long>(s.facets),
                 plural(s.facets, "facet", "facets"));
 }
 
-void printGroup(const InfoGroup& g, Sums& s) {
+void printGroup(FILE* out, const InfoGroup& g, Sums& s) {
     int64_t facets = 0;
     for (const auto& [corners, n] : g.facets) facets += n;
-    std::printf("  g %s: %d %s, %d %s, %lld %s", quoted(g.name).c_str(), g.points,
+    std::fprintf(out, "  g %s: %d %s, %d %s, %lld %s", quoted(g.name).c_str(), g.points,
                 plural(g.points, "point", "points"), g.textureVertices,
                 plural(g.textureVertices, "texture vertex", "texture vertices"), static_cast<long long>(facets),
                 plural(facets, "facet", "facets"));
     const char* sep = " (";
     for (const auto& [corners, n] : g.facets) {
-        std::printf("%s%lld with %d %s", sep, static_cast<long long>(n), corners,
+        std::fprintf(out, "%s%lld with %d %s", sep, static_cast<long long>(n), corners,
                     plural(corners, "corner", "corners"));
         sep = ", ";
     }
-    if (!g.facets.empty()) std::fputs(")", stdout);
-    std::printf(", %zu %s", g.materials.size(), plural(int64_t(g.materials.size()), "material", "materials"));
-    for (const std::string& m : g.materials) std::printf(" %s", quoted(m).c_str());
-    std::fputs("\n", stdout);
+    if (!g.facets.empty()) std::fputs(")", out);
+    std::fprintf(out, ", %zu %s", g.materials.size(), plural(int64_t(g.materials.size()), "material", "materials"));
+    for (const std::string& m : g.materials) std::fprintf(out, " %s", quoted(m).c_str());
+    std::fputs("\n", out);
     ++s.groups;
     s.points += g.points;
     s.textureVertices += g.textureVertices;
@@ -150,42 +150,44 @@ void printGroup(const InfoGroup& g, Sums& s) {
 
 }  // namespace
 
-int printInfo(const std::vector<std::string>& inputs) {
+int printInfo(const std::vector<std::string>& inputs, FILE* out) {
     Sums total;
     int failed = 0;
     for (const std::string& input : inputs) {
         InfoReport report;
-        std::fflush(stdout);  // the report and any notice, in the order they happen
+        std::fflush(out);  // the report and any notice, in the order they happen
         const RunResult r = inspectRSR(input.c_str(), report);
         if (r.outcome == RunOutcome::input_not_opened) {
             std::fprintf(stderr, "%s: cannot open the input: %s\n", input.c_str(), std::strerror(r.error));
             ++failed;
             continue;
         }
-        std::printf("%s: %zu %s\n", input.c_str(), report.groups.size(),
+        std::fprintf(out, "%s: %zu %s\n", input.c_str(), report.groups.size(),
                     plural(int64_t(report.groups.size()), "group", "groups"));
         Sums file;
-        for (const InfoGroup& g : report.groups) printGroup(g, file);
+        for (const InfoGroup& g : report.groups) printGroup(out, g, file);
         const std::string problems = describeCounts(report.problems);
         if (problems.empty())
-            std::puts("  --clean would change nothing");
+            std::fputs("  --clean would change nothing\n", out);
         else
-            std::printf("  --clean would change: %s\n", problems.c_str());
+            std::fprintf(out, "  --clean would change: %s\n", problems.c_str());
         if (r.outcome != RunOutcome::finished) {
-            std::puts("  the file could not be read to its end: the groups above are those before the failure");
+            std::fputs("  the file could not be read to its end: the groups above are those before the failure\n", out);
             ++failed;
         }
-        std::fputs("  in all: ", stdout);
-        printSums(file);
-        std::fputs("\n", stdout);
+        std::fputs("  in all: ", out);
+        printSums(out, file);
+        std::fputs("\n", out);
         total.groups += file.groups;
         total.points += file.points;
         total.textureVertices += file.textureVertices;
         total.facets += file.facets;
     }
-    std::printf("total: %zu %s, ", inputs.size(), plural(int64_t(inputs.size()), "file", "files"));
-    printSums(total);
-    std::printf("; %d could not be read in full\n", failed);
-    std::fflush(stdout);
+    std::fprintf(out, "total: %zu %s, ", inputs.size(), plural(int64_t(inputs.size()), "file", "files"));
+    printSums(out, total);
+    std::fprintf(out, "; %d could not be read in full\n", failed);
+    std::fflush(out);
     return failed ? 1 : 0;
 }
+
+int printInfo(const std::vector<std::string>& inputs) { return printInfo(inputs, stdout); }

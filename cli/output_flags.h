@@ -2,6 +2,7 @@
 // the --info report.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -24,3 +25,4 @@ extern const char* const output_flags_help;
 // total line, on standard output; failures go to standard error as in a
 // conversion. Returns 0 when every input was read in full, else 1.
 int printInfo(const std::vector<std::string>& inputs);
+int printInfo(const std::vector<std::string>& inputs, FILE* out);
