@@ -68,7 +68,7 @@ def read_expected(path):
 def kind_of(line):
     """A complaint with its numbers, addresses and quoted names taken out, so
     that each kind shows once."""
-    line = re.sub(r"\x1b\[[0-9;]*m", "", line).strip()
+    line = re.sub(r"\x1b\[[0-9;]*m", "", line).replace("\r", "\\r").strip()
     line = re.sub(r"0x[0-9a-f]+", "ADDR", line)
     line = re.sub(r"'[^']*'", "'NAME'", line)
     line = re.sub(r"(material|locate material) [^,]*,", r"\1 NAME,", line)
@@ -184,10 +184,10 @@ def blender_batch(objs, work):
     todo = list(objs)
     while todo:
         r = subprocess.run(["blender", "-b", "--factory-startup", "--python", script, "--"] + todo,
-                           capture_output=True, text=True, errors="replace", timeout=3600)
+                           capture_output=True, timeout=3600)
         current, said = None, []
-        # Not splitlines(): a CR inside a stray name would split the message.
-        for line in (r.stdout + r.stderr).split("\n"):
+        # Bytes, split at LF only: a CR inside a stray name stays in its message.
+        for line in (r.stdout + r.stderr).decode(errors="replace").split("\n"):
             if line.startswith("BEGIN "):
                 current, said = line[6:], []
             elif line.startswith("RESULT ") and current:
@@ -202,7 +202,7 @@ def blender_batch(objs, work):
             break
         # The file that was being read when Blender died.
         if current is None:
-            fail(f"blender exit status {r.returncode} outside an import: {r.stderr[-500:]}")
+            fail(f"blender exit status {r.returncode} outside an import: {r.stderr[-500:].decode(errors='replace')}")
             break
         code = -r.returncode if r.returncode < 0 else r.returncode - 128
         name = signal.Signals(code).name if 0 < code < 64 else str(r.returncode)
