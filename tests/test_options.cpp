@@ -53,7 +53,8 @@ OptRun convertWith(const Bytes& rsr, const OutputOptions& o) {
 
 // The traditional bytes with LF line ends, as --lf writes them.
 std::string lfOnly(std::string s) {
-    for (size_t at; (at = s.find("\r\n")) != std::string::npos;) s.erase(at, 1);
+    // One pass: a CR of a name just before a line end stays.
+    for (size_t at = 0; (at = s.find("\r\n", at)) != std::string::npos; ++at) s.erase(at, 1);
     return s;
 }
 

@@ -264,7 +264,7 @@ TEST(Properties, MutatedFilesWithOutputOptions) {
             const Converted l = convertBytes(b, &lf);
             ASSERT_EQ(l.outcome, t.outcome) << seed << " " << n;
             std::string want = t.obj;
-            for (size_t at; (at = want.find("\r\n")) != std::string::npos;) want.erase(at, 1);
+            for (size_t at = 0; (at = want.find("\r\n", at)) != std::string::npos; ++at) want.erase(at, 1);
             ASSERT_EQ(l.obj, want) << seed << " " << n;
             ASSERT_EQ(l.notices.size(), t.notices.size()) << seed << " " << n;
             for (size_t k = 0; k < t.notices.size(); ++k) ASSERT_EQ(l.notices[k].text, t.notices[k].text);

@@ -85,7 +85,8 @@ void checkOptions(RunOutcome traditional) {
     // --lf alone: the traditional bytes and notices, with LF line ends.
     if (convertWith(OutputOptions{.lf = true}) != traditional) broken("--lf changed the outcome");
     std::string want = readAll(out_path);
-    for (size_t at; (at = want.find("\r\n")) != std::string::npos;) want.erase(at, 1);
+    // One pass: a CR of a name just before a line end stays.
+    for (size_t at = 0; (at = want.find("\r\n", at)) != std::string::npos; ++at) want.erase(at, 1);
     if (readAll(opt_path) != want) broken("--lf output is not the traditional one with LF line ends");
     if (seenOpt.size() != seen.size()) broken("--lf changed the notices");
     for (size_t i = 0; i < seen.size(); ++i) {

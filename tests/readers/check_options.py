@@ -80,9 +80,11 @@ class Tally:
 
     def __init__(self):
         self.accepted = 0
+        self.refused = 0  # files the reader would not load at all, or died on
         self.kinds = {}
 
-    def complain(self, kinds):
+    def complain(self, kinds, refused=False):
+        self.refused += refused
         if not kinds:
             self.accepted += 1
         for k in set(kinds):
@@ -92,8 +94,8 @@ class Tally:
 # --- assimp ---------------------------------------------------------------
 
 def assimp_check(obj, work):
-    """Returns (complaints, faces). Refusals and the importer's log warnings
-    are complaints."""
+    """Returns (complaints, faces, refused). Refusals and the importer's log
+    warnings are complaints."""
     info = subprocess.run(["assimp", "info", obj], capture_output=True, text=True, errors="replace")
     complaints = [kind_of(l) for l in (info.stdout + info.stderr).splitlines() if l.startswith("ERROR")]
     if info.returncode != 0 and not complaints:
@@ -102,7 +104,7 @@ def assimp_check(obj, work):
     dump = subprocess.run(["assimp", "dump", obj, os.path.join(work, os.path.basename(obj) + ".assxml"), "-l"],
                           capture_output=True, text=True, errors="replace")
     complaints += [kind_of(l) for l in (dump.stdout + dump.stderr).splitlines() if re.match(r"(Warn|Error)", l)]
-    return complaints, int(faces.group(1)) if faces else None
+    return complaints, int(faces.group(1)) if faces else None, info.returncode != 0
 
 
 # --- F3D -----------------------------------------------------------------
@@ -257,7 +259,7 @@ def main():
         return os.path.basename(obj)[:-4]
 
     def check_opt_assimp(obj):
-        complaints, faces = assimp_check(obj, work)
+        complaints, faces, _ = assimp_check(obj, work)
         want = expected[key(obj)]["triangles"]
         if faces != want and not complaints:
             complaints.append(f"{faces} faces, want {want}")
@@ -280,15 +282,16 @@ def main():
             readers["assimp"][0].complain(complaints)
             if complaints:
                 fail(f"assimp with options, {key(obj)}: {complaints}")
-        for obj, complaints in zip(raw_objs, pool.map(lambda o: assimp_check(o, work)[0], raw_objs)):
-            readers["assimp"][1].complain(complaints)
+        for obj, (complaints, _, refused) in zip(raw_objs, pool.map(lambda o: assimp_check(o, work), raw_objs)):
+            readers["assimp"][1].complain(complaints, refused)
         t_assimp = time.time()
         for obj, complaints in zip(opt_objs, pool.map(check_opt_f3d, opt_objs)):
             readers["f3d"][0].complain(complaints)
             if complaints:
                 fail(f"f3d with options, {key(obj)}: {complaints}")
-        for obj, (complaints, _, _) in zip(raw_objs, pool.map(lambda o: f3d_check(o, None), raw_objs)):
-            readers["f3d"][1].complain(complaints)
+        # Refused: the geometry reader died or shows nothing.
+        for obj, (complaints, _, polygons) in zip(raw_objs, pool.map(lambda o: f3d_check(o, None), raw_objs)):
+            readers["f3d"][1].complain(complaints, not polygons)
     t_f3d = time.time()
 
     for obj, (complaints, vertices, polygons, materials) in blender_batch(opt_objs, work).items():
@@ -301,12 +304,13 @@ def main():
         if complaints:
             fail(f"blender with options, {key(obj)}: {complaints}")
     for obj, (complaints, *_rest) in blender_batch(raw_objs, work).items():
-        readers["blender"][1].complain(complaints)
+        readers["blender"][1].complain(complaints, any(c.startswith("crash") for c in complaints))
     t_blender = time.time()
 
     for name, (with_opt, without) in readers.items():
         print(f"{name}: with {' '.join(OPTIONS)} {with_opt.accepted}/{count} files accepted with the expected "
-              f"counts and no warning; without options {without.accepted}/{count} accepted without complaint")
+              f"counts and no warning; without options {without.accepted}/{count} accepted without complaint, "
+              f"{without.refused} refused (not loaded, nothing shown, or the reader died)")
         for k, n in sorted(without.kinds.items(), key=lambda kv: -kv[1])[:12]:
             print(f"  without options, {n} files: {k}")
         if without.accepted == count:
