@@ -297,6 +297,17 @@ OddModel oddModel(uint32_t seed) {
         tbase += int64_t(g.uv.size() / 2);
         m.groups.push_back(std::move(g));
     }
+    // One model in ten ends with a bare facet and then one of two corners,
+    // which makes Blender 3.4's importer crash.
+    if (d.chance(10)) {
+        GroupSpec& g = m.groups.back();
+        const int32_t at = int32_t(g.pf.size());
+        g.pf.insert(g.pf.end(), {0, 1});
+        g.faces.push_back(Facet{.c1 = at, .nc = 0});
+        g.faces.push_back(Facet{.c1 = at, .nc = 2});
+        if (g.texq) g.faces2.insert(g.faces2.end(), {TexFacet{}, TexFacet{}});
+        note(m, "bare-then-short-at-end");
+    }
     // One model in eight ends with a facet whose corners run past its
     // index list: the traditional run fails there with "bad value".
     if (d.chance(12)) {
