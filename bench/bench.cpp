@@ -1,11 +1,13 @@
 // Times the conversion of a large generated model three ways: the program's
 // own, the plain stdio way flushing at every promised point, and the plain
-// stdio way with ordinary buffering. Also measures peak memory against the
-// model's size. Prints figures; asserts nothing about time.
+// stdio way with ordinary buffering; then the program's own with output
+// options. Also measures peak memory against the model's size, and with
+// --weld. Prints figures; asserts nothing about time.
 //
 //   quarlen_bench [GROUPS [POINTS_PER_GROUP]]   (default 40 groups of 25000)
 //   quarlen_bench --model OUT.rsr [GROUPS [POINTS_PER_GROUP]]
 //                 only writes the model, for trying it in other programs
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +20,7 @@
 #include "bench/stdio_reference.h"
 #include "convert/conversion.h"
 #include "convert/notice.h"
+#include "convert/obj_options.h"
 #include "tests/rsr_builder.h"
 
 void notice(const char*, const char*, unsigned) {}
@@ -90,10 +93,21 @@ bool sameFile(const std::string& a, const std::string& b) {
     return same;
 }
 
+RunResult convertWith(const std::string& in, const std::string& out, const OutputOptions& o) {
+    RunRequest req;
+    req.file = in.c_str();
+    req.File = out.c_str();
+    req.options = &o;
+    return convertRSR(req);
+}
+
+const OutputOptions weld{.weld = true};
+const OutputOptions readers{.clean = true, .mtl = true, .triangulate = true};
+
 // Peak resident memory in MB of a fresh process of this program that
-// converts in to out (see --peak in main).
-double peakMB(const char* self, const std::string& in, const std::string& out) {
-    const std::string cmd = std::string(self) + " --peak " + in + " " + out;
+// converts in to out (see --peak in main), with --weld when asked.
+double peakMB(const char* self, const std::string& in, const std::string& out, bool welded = false) {
+    const std::string cmd = std::string(self) + (welded ? " --peak-weld " : " --peak ") + in + " " + out;
     FILE* p = popen(cmd.c_str(), "r");
     double kb = -1;
     if (p && std::fscanf(p, "%lf", &kb) != 1) kb = -1;
@@ -104,8 +118,11 @@ double peakMB(const char* self, const std::string& in, const std::string& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 4 && std::strcmp(argv[1], "--peak") == 0) {
-        convertRSR(argv[2], argv[3]);
+    if (argc == 4 && (std::strcmp(argv[1], "--peak") == 0 || std::strcmp(argv[1], "--peak-weld") == 0)) {
+        if (argv[1][6] == '-')
+            convertWith(argv[2], argv[3], weld);
+        else
+            convertRSR(argv[2], argv[3]);
         struct rusage ru {};
         getrusage(RUSAGE_SELF, &ru);
         std::printf("%ld\n", ru.ru_maxrss);
@@ -143,9 +160,33 @@ int main(int argc, char** argv) {
     row("fprintf, fflush at every step", flushing);
     row("fprintf, ordinary buffering", plain);
 
+    // The output options on the same model against the default, each the
+    // best of three runs, since a shared machine makes single runs noisy.
+    // Their outputs differ in size; the last column compares times.
+    const std::string mtl = base + ".mtl";
+    auto best = [&](const OutputOptions* o) {
+        double t = 1e9;
+        for (int i = 0; i < 3; ++i)
+            t = std::min(t, seconds([&] { o ? convertWith(in, out, *o) : convertRSR(in.c_str(), out.c_str()); }));
+        return t;
+    };
+    const double base3 = best(nullptr);
+    std::printf("\n%-36s %8s %10s %10s\n", "best of 3", "seconds", "out MB/s", "time");
+    auto optionRow = [&](const char* what, const OutputOptions* o) {
+        const double t = o ? best(o) : base3;
+        std::printf("%-36s %8.3f %10.1f %9.2fx  (%.1f MB written)\n", what, t, fileMB(out) / t, t / base3, fileMB(out));
+    };
+    optionRow("quarlen", nullptr);
+    optionRow("quarlen --clean --mtl --triangulate", &readers);
+    optionRow("quarlen --weld", &weld);
+    const OutputOptions lf{.lf = true};
+    optionRow("quarlen --lf", &lf);
+    std::remove(mtl.c_str());
+
     // Peak memory follows the largest group: four times the groups of the
     // same size should need no more.
     const double peak = peakMB(argv[0], in, out);
+    const double peakWeld = peakMB(argv[0], in, out, true);
     writeModel(in, groups * 4, points);
     const double peak4 = peakMB(argv[0], in, out);
     writeModel(in, 1, points * 4);
@@ -153,6 +194,8 @@ int main(int argc, char** argv) {
     std::printf("peak memory: %.1f MB for %d groups of %d points; %.1f MB for %d such groups; "
                 "%.1f MB for one group of %d points\n",
                 peak, groups, points, peak4, groups * 4, peakBig, points * 4);
+    std::printf("peak memory with --weld: %.1f MB for %d groups of %d points (%d distinct points)\n", peakWeld,
+                groups, points, groups * points);
 
     std::remove(in.c_str());
     std::remove(out.c_str());

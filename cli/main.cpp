@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/batch_form.h"
+#include "cli/output_flags.h"
 #include "convert/conversion.h"
 #include "convert/notice.h"
 #include "convert/obj_options.h"
@@ -33,7 +34,8 @@ enum Status { status_finished = 0, status_failed = 1, status_usage = 2 };
 #define QUARLEN_SYNOPSIS              \
     "usage: quarlen INPUT.rsr OUTPUT.obj\n" \
     "       quarlen INPUT.rsr -\n"          \
-    "       quarlen [OPTIONS] PATH...\n"
+    "       quarlen [OPTIONS] PATH...\n"    \
+    "       quarlen --info PATH...\n"
 
 constexpr const char* short_usage = QUARLEN_SYNOPSIS "Try 'quarlen --help' for more.\n";
 
@@ -57,19 +59,21 @@ constexpr const char* usage_text =
     "  -q, --quiet           no progress line and no summary line\n"
     "      --help            show this text\n"
     "      --version         show the version\n"
+    "The output options below apply to both forms.\n"
     "\n"
     "Each message is one line on standard error. Two inputs with the same output\n"
     "fail from the second on. Ctrl-C stops the batch: files in flight leave no\n"
     "temporary file, and the same command later carries on where it stopped.\n"
     "Exit status: 0 every file finished (skipped ones too), 1 a conversion\n"
-    "failed or a file could not be opened, 2 usage error, 130 interrupted.\n";
+    "failed or a file could not be opened, 2 usage error, 130 interrupted.\n"
+    "\n";
 
 struct Args {
     std::vector<std::string> operands;
     BatchForm batch;
     OutputOptions options;
     bool batchOption = false;  // an option that only the batch form takes
-    bool help = false, version = false;
+    bool help = false, version = false, info = false;
     std::string error;         // set: a usage error
 };
 
@@ -100,6 +104,12 @@ Args parseArgs(int argc, char** argv) {
             a.error = std::string("option ") + name + " needs a value";
             return nullptr;
         };
+        std::string why;
+        if (const int taken = parseOutputFlag(argc, argv, i, a.options, a.info, why)) {
+            if (taken < 0) a.error = why;
+            i += taken - 1;
+            continue;
+        }
         auto takeJobs = [&](const char* v) {
             if (v && !parseJobs(v, a.batch.jobs)) a.error = std::string("bad number of jobs: ") + v;
             a.batchOption = true;
@@ -204,6 +214,24 @@ int convertOne(const std::string& in, const std::string& out, const OutputOption
     return status_failed;
 }
 
+// --info: the files the operands give, as the batch form finds them, each
+// described; an operand that gives none is told as in the batch form.
+int describe(const std::vector<std::string>& operands, BatchSettings settings) {
+    settings.force = true;  // outputs play no part
+    std::vector<std::string> inputs;
+    int status = status_finished;
+    for (const BatchItem& item : planBatch(operands, settings)) {
+        if (item.out.empty()) {
+            notice(item.problem.c_str(), item.in.c_str(), notice_plain);
+            status = status_failed;
+        } else {
+            inputs.push_back(item.in);
+        }
+    }
+    if (!inputs.empty() && printInfo(inputs) != 0) status = status_failed;
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -216,6 +244,7 @@ int main(int argc, char** argv) {
     if (!a.error.empty()) return usageError(a.error);
     if (a.help) {
         std::fputs(usage_text, stdout);
+        std::fputs(output_flags_help, stdout);
         return status_finished;
     }
     if (a.version) {
@@ -223,7 +252,11 @@ int main(int argc, char** argv) {
         return status_finished;
     }
     if (a.operands.empty()) return usageError("");
-    if (oneFileForm(a.operands)) {
+    const bool oneFile = !a.info && oneFileForm(a.operands);
+    if (const char* conflict = outputFlagsConflict(a.options, a.info, oneFile && a.operands[1] == "-"))
+        return usageError(conflict);
+    if (a.info) return describe(a.operands, a.batch.settings);
+    if (oneFile) {
         if (a.batchOption) return usageError("-r, -o, -f, -j and -q apply to the batch form only");
         return convertOne(a.operands[0], a.operands[1], a.options);
     }

@@ -17,3 +17,7 @@ inline bool traditional(const OutputOptions& o) {
     return !o.clean && !o.mtl && !o.weld && !o.triangulate && !o.zUp && !o.lf && !o.exact &&
            o.scale == 1.0;
 }
+
+// True when the options write a file beside the output (NAME.mtl), which an
+// output to a stream such as standard output cannot have.
+inline bool needsFileName(const OutputOptions& o) { return o.mtl; }

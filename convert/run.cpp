@@ -4,8 +4,10 @@
 #include <cstdio>
 
 #include "convert/conversion.h"
+#include "convert/info.h"
 #include "convert/notice.h"
 #include "convert/obj_writer.h"
+#include "convert/option_writer.h"
 #include "convert/rsr.h"
 
 namespace {
@@ -24,6 +26,7 @@ constexpr const char* end_of_file_text = "end of file";
 constexpr const char* bad_value_text = "bad value";
 constexpr const char* no_memory_text = "I can't get enough memory";
 constexpr const char* write_failed_format = "I can't write the .OBJ file: %s";
+constexpr const char* mtl_failed_format = "I can't write the .MTL file: %s";
 
 void release(Group& g) {
     std::free(g.x);
@@ -58,6 +61,8 @@ struct Run {
     char gr[max_name_length + 1] = "";  // the current group's name
     bool outputFailed = false;          // the failure is the output's, not the input's
     bool cancelled = false;             // stopped on request; nothing is shown
+    OptionRun* opt = nullptr;           // the output options' writer, when options are in use
+    InfoReport* info = nullptr;         // describing instead of writing
 };
 
 // Whatever the output has buffered goes to disk before any notice is shown,
@@ -186,6 +191,14 @@ bool readGroup(Run& r, Group& g) {
     return true;
 }
 
+// Memory for what grows with the points (the weld table, --info's
+// report) ran out: told as the points' allocation failing.
+bool noMemory(Run& r, int32_t np) {
+    tellNoMemory(r);
+    allocationMessage(r, "np", np);
+    return false;
+}
+
 // Reads and writes groups until the end marker. False with the message set
 // on failure; `pending` then tells whether the failing group's "g" line is
 // still to be written.
@@ -213,10 +226,21 @@ bool convertGroups(Run& r, bool& pending) {
         pending = true;
         if (!readGroup(r, held.g)) return false;
         pending = false;
-        writeGroupLine(r.out, r.gr);
-        if (!writeGroupBody(r.out, held.g, r.t)) {
-            std::strcpy(r.msg, bad_value_text);
-            return false;
+        if (r.info) {
+            if (!addInfoGroup(*r.info, r.gr, held.g)) return noMemory(r, held.g.np);
+        } else if (r.opt) {
+            const GroupWritten w = writeOptionGroup(*r.opt, r.out, r.gr, held.g);
+            if (w == GroupWritten::no_memory) return noMemory(r, held.g.np);
+            if (w == GroupWritten::bad_value) {
+                std::strcpy(r.msg, bad_value_text);
+                return false;
+            }
+        } else {
+            writeGroupLine(r.out, r.gr);
+            if (!writeGroupBody(r.out, held.g, r.t)) {
+                std::strcpy(r.msg, bad_value_text);
+                return false;
+            }
         }
         if (writeFailed(r)) return false;
         r.t.dv = wrapAdd(r.t.dv, held.g.np);
@@ -225,15 +249,29 @@ bool convertGroups(Run& r, bool& pending) {
     }
 }
 
-}  // namespace
-
-void* Farmalloc(uint32_t n) {
-    void* block = n ? std::malloc(n) : nullptr;
-    if (!block && n != 0) notice(no_memory_text, "farmalloc", notice_warning);
-    return block;
+// The failure notices of a run that stopped while reading or writing a
+// group.
+void showFailure(Run& r) {
+    const char* const file = r.req.file;
+    tell(r, r.msg, file, notice_warning);
+    if (r.msg[0] == '#') {
+        if (r.t.Nf == 0)
+            tell(r, short_file_text, file, notice_warning);
+        else
+            tell(r, junk_text, file, notice_plain);
+    }
 }
 
-RunResult convertRSR(const RunRequest& req) {
+// The material file, written before the outcome is shown. False when it
+// cannot be.
+bool writeMaterials(Run& r) {
+    const OptionRun& o = *r.opt;
+    if (o.mtlPath.empty() || writeMtl(o.mtlPath.c_str(), o.materials, o.o.lf)) return true;
+    std::snprintf(r.msg, sizeof r.msg, mtl_failed_format, std::strerror(errno));
+    return false;
+}
+
+RunResult convertWith(const RunRequest& req, OptionRun* opt) {
     const char* const file = req.file;
     const char* const File = req.File;
     Run r(req);
@@ -244,6 +282,10 @@ RunResult convertRSR(const RunRequest& req) {
         const int error = errno;
         closeInput(r.in);
         return {RunOutcome::output_not_created, error};
+    }
+    if (opt) {
+        r.opt = opt;
+        startOptions(*opt, *req.options, File, req.stream != nullptr, r.out);
     }
 
     unsigned char header[header_size];
@@ -264,21 +306,27 @@ RunResult convertRSR(const RunRequest& req) {
         closeOutput(r.out);
         return {RunOutcome::cancelled, 0};
     }
+    if (r.opt && !writeMaterials(r) && finished) {
+        finished = false;
+        r.outputFailed = true;
+    }
     if (finished) {
         tell(r, finished_text, File, notice_plain);
         // The closing comments reach the file after the notice is dismissed.
-        writeClosing(r.out, r.t);
+        if (r.opt)
+            writeOptionClosing(*r.opt, r.out);
+        else
+            writeClosing(r.out, r.t);
     } else if (r.outputFailed) {
         tell(r, r.msg, File, notice_warning);
     } else {
-        tell(r, r.msg, file, notice_warning);
-        if (r.msg[0] == '#') {
-            if (r.t.Nf == 0)
-                tell(r, short_file_text, file, notice_warning);
+        showFailure(r);
+        if (pending) {
+            if (r.opt)
+                writeOptionGroupLine(*r.opt, r.out, r.gr);
             else
-                tell(r, junk_text, file, notice_plain);
+                writeGroupLine(r.out, r.gr);
         }
-        if (pending) writeGroupLine(r.out, r.gr);
     }
 
     closeInput(r.in);
@@ -288,6 +336,45 @@ RunResult convertRSR(const RunRequest& req) {
         tellSink(req.sink, r.msg, File, notice_warning);
         finished = false;
     }
+    // What clean changed comes last, once the output is complete on disk.
+    if (r.opt) {
+        const std::string cleaned = cleanNotice(*r.opt);
+        if (!cleaned.empty()) tellSink(req.sink, cleaned.c_str(), file, notice_plain);
+    }
+    return {finished ? RunOutcome::finished : RunOutcome::failed, 0};
+}
+
+}  // namespace
+
+void* Farmalloc(uint32_t n) {
+    void* block = n ? std::malloc(n) : nullptr;
+    if (!block && n != 0) notice(no_memory_text, "farmalloc", notice_warning);
+    return block;
+}
+
+RunResult convertRSR(const RunRequest& req) {
+    if (req.options && !traditional(*req.options)) {
+        OptionRun opt;
+        return convertWith(req, &opt);
+    }
+    return convertWith(req, nullptr);
+}
+
+RunResult inspectRSR(const char* file, InfoReport& report, const NoticeSink& sink) {
+    RunRequest req;
+    req.file = file;
+    req.File = file;
+    req.sink = sink;
+    Run r(req);
+    r.info = &report;
+    if (!openInput(r.in, file)) return {RunOutcome::input_not_opened, errno};
+    unsigned char header[header_size];
+    readBytes(r.in, header, sizeof header);
+    bool pending = false;
+    const bool finished = convertGroups(r, pending);
+    if (!finished) showFailure(r);
+    closeInput(r.in);
+    closeOutput(r.out);
     return {finished ? RunOutcome::finished : RunOutcome::failed, 0};
 }
 

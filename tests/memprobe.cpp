@@ -1,11 +1,14 @@
-// quarlen_memprobe INPUT OUTPUT: converts one file and prints the process's
-// peak resident memory, for the memory tests. A process of its own, so that
-// the peak belongs to this one conversion and nothing else.
+// quarlen_memprobe INPUT OUTPUT [--weld]: converts one file (with --weld,
+// also cleaned) and prints the process's peak resident memory, for the
+// memory tests. A process of its own, so that the peak belongs to this one
+// conversion and nothing else.
 #include <cstdio>
+#include <string>
 #include <sys/resource.h>
 
 #include "convert/conversion.h"
 #include "convert/notice.h"
+#include "convert/obj_options.h"
 
 namespace {
 int notices = 0;
@@ -14,11 +17,17 @@ int notices = 0;
 void notice(const char*, const char*, unsigned) { ++notices; }
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fputs("usage: quarlen_memprobe INPUT OUTPUT\n", stderr);
+    const bool weld = argc == 4 && std::string(argv[3]) == "--weld";
+    if (argc != 3 && !weld) {
+        std::fputs("usage: quarlen_memprobe INPUT OUTPUT [--weld]\n", stderr);
         return 2;
     }
-    const RunResult r = convertRSR(argv[1], argv[2]);
+    const OutputOptions o{.clean = true, .weld = true};
+    RunRequest req;
+    req.file = argv[1];
+    req.File = argv[2];
+    req.options = weld ? &o : nullptr;
+    const RunResult r = convertRSR(req);
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
     std::printf("maxrss_kb=%ld outcome=%d notices=%d\n", u.ru_maxrss, int(r.outcome), notices);

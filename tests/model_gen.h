@@ -52,3 +52,27 @@ struct Dice {
     bool chance(int percent) { return upTo(0, 99) < percent; }
     float coordinate();  // values over many orders of magnitude, both signs
 };
+
+// A model with the oddities that strict readers refuse in the traditional
+// output (bare and short facets, corners outside the group's points,
+// non-finite coordinates, repeated corners, partial texture corners, spaces,
+// tabs, line feeds and control bytes in names, empty names), and what
+// --clean --triangulate makes of it, worked out as the model is built.
+struct OddModel {
+    std::vector<GroupSpec> groups;
+    std::vector<std::string> oddities;  // the kinds of oddity it holds, each once
+    bool badValue = false;  // a corner outside an index list: the traditional run fails
+    // With --clean --triangulate:
+    int64_t points = 0, textureVertices = 0, triangles = 0;
+    int64_t usedPoints = 0;       // distinct points the triangles use
+    int64_t texturedTriangles = 0;
+    bool sameNumbers = true;      // every texture number equals its corner's point number
+    std::vector<std::string> materials;  // names in "usemtl" lines, made safe, in order of first use
+};
+
+OddModel oddModel(uint32_t seed);
+
+// A name as --clean and --mtl write it: up to its first NUL, every space,
+// tab and control byte as '_', "unnamed" when empty, and a material name
+// that is a number such as "2" or "-1.5" with '_' before it.
+std::string madeSafe(const std::string& stored, bool material);

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "convert/notice.h"
+#include "convert/obj_options.h"
 
 std::vector<Shown> shown;
 std::string watched;
@@ -34,18 +35,23 @@ std::string tempPath(const std::string& suffix) {
            std::to_string(n++) + suffix;
 }
 
-Converted convertBytes(const Bytes& rsr) {
+Converted convertBytes(const Bytes& rsr, const OutputOptions* options) {
     Converted c;
     c.in = tempPath(".rsr");
     c.out = tempPath(".obj");
     writeFile(c.in, rsr);
     shown.clear();
     watched = c.out;
-    c.outcome = convertRSR(c.in.c_str(), c.out.c_str()).outcome;
+    RunRequest req;
+    req.file = c.in.c_str();
+    req.File = c.out.c_str();
+    req.options = options;
+    c.outcome = convertRSR(req).outcome;
     watched.clear();
     c.notices = shown;
     c.obj = readFile(c.out);
     std::remove(c.in.c_str());
     std::remove(c.out.c_str());
+    if (options && options->mtl) std::remove((c.out.substr(0, c.out.size() - 4) + ".mtl").c_str());
     return c;
 }

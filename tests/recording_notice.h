@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "convert/conversion.h"
+#include "convert/obj_options.h"
 #include "tests/rsr_builder.h"
 
 struct Shown {
@@ -30,5 +31,6 @@ struct Converted {
     std::string in, out;        // the paths used, as captions name them
 };
 
-// Writes rsr to a temporary .rsr file and converts it to a temporary .obj.
-Converted convertBytes(const Bytes& rsr);
+// Writes rsr to a temporary .rsr file and converts it to a temporary .obj,
+// with output options when given.
+Converted convertBytes(const Bytes& rsr, const OutputOptions* options = nullptr);

@@ -83,6 +83,15 @@ TEST(Batch, ChoosesTheFormAndRefusesBadCalls) {
         {"--jobs=many a.rsr", 2, {}, ""},
         {"a.rsr -o", 2, {}, ""},
         {"-o '' a.rsr", 2, {}, ""},
+        // Output options in both forms, and the report that writes nothing.
+        {"--clean --lf a.rsr out.obj", 0, {"out.obj"}, ""},
+        {"-q --mtl a.rsr lib", 0, {"a.obj", "a.mtl", "lib/c.obj", "lib/c.mtl"}, ""},
+        {"--mtl a.rsr -", 2, {}, ""},
+        {"--scale 0 a.rsr", 2, {}, ""},
+        {"--scale", 2, {}, ""},
+        {"--info a.rsr lib", 0, {}, ""},
+        {"--info --clean a.rsr", 2, {}, ""},
+        {"--info a.rsr notes.txt", 1, {}, ""},
     };
     for (const Case& c : cases) {
         const fs::path d = freshDir();

@@ -15,14 +15,14 @@ struct Peak {
 };
 
 // Converts rsr in a fresh quarlen_memprobe process and reads its report.
-Peak measure(const Bytes& rsr) {
+Peak measure(const Bytes& rsr, bool weld = false) {
     const std::string in = tempPath(".rsr"), out = tempPath(".obj");
     writeFile(in, rsr);
     Peak p;
     // Under AddressSanitizer, freed blocks wait in a quarantine instead of
     // being reused; without it the peak means the same as in a plain build.
     const std::string cmd = "ASAN_OPTIONS=\"${ASAN_OPTIONS:-}:quarantine_size_mb=0\" " +
-                            std::string(QUARLEN_MEMPROBE) + " '" + in + "' '" + out + "'";
+                            std::string(QUARLEN_MEMPROBE) + " '" + in + "' '" + out + "'" + (weld ? " --weld" : "");
     if (FILE* f = popen(cmd.c_str(), "r")) {
         if (std::fscanf(f, "maxrss_kb=%ld outcome=%d notices=%d", &p.kb, &p.outcome, &p.notices) != 3) p.kb = -1;
         pclose(f);
@@ -85,13 +85,15 @@ TEST(Memory, HostileCountsStayNearABaselineRun) {
     ASSERT_EQ(base.outcome, int(RunOutcome::finished));
     std::printf("baseline (valid %zu-byte file): maxrss %ld KB\n", buildRsr({tiny()}).size(), base.kb);
     for (const char* name : {"np", "nq", "nf", "nt", "nq2", "nf2", "nm"}) {
-        for (int32_t value : {1000000000, 0x7fffffff, 0x3fffffff, -1}) {
-            const Peak p = measure(claiming(name, value));
+        for (int32_t value : {1000000000, 0x7fffffff, 0x3fffffff, -1, -2}) {
+            // -2 stands for 0x7fffffff with --weld --clean.
+            const bool weld = value == -2;
+            const Peak p = measure(claiming(name, weld ? 0x7fffffff : value), weld);
             ASSERT_GT(p.kb, 0) << name << "=" << value;
             EXPECT_EQ(p.outcome, int(RunOutcome::failed)) << name << "=" << value;
             EXPECT_LE(p.kb, base.kb + slack_kb) << name << "=" << value;
-            std::printf("4096-byte file, %s=%d: maxrss %ld KB (%+ld KB), %d notices\n", name, value, p.kb,
-                        p.kb - base.kb, p.notices);
+            std::printf("4096-byte file, %s=%d%s: maxrss %ld KB (%+ld KB), %d notices\n", name,
+                        weld ? 0x7fffffff : value, weld ? " --weld" : "", p.kb, p.kb - base.kb, p.notices);
         }
     }
 }
@@ -125,6 +127,27 @@ TEST(Memory, PeakFollowsTheLargestGroupNotTheFile) {
     EXPECT_LE(one.kb, base.kb + groupKb + slack_kb);
     // Five such groups in one file cost no more than one.
     EXPECT_LE(five.kb, one.kb + slack_kb);
+
+    // With --weld the table grows with the distinct points of the file:
+    // five copies of one group weld into one set of points and cost about
+    // one table; five groups of distinct points need five times the room.
+    std::vector<GroupSpec> distinct;
+    for (int k = 0; k < 5; ++k) {
+        distinct.push_back(big);
+        for (float& c : distinct.back().xyz) c += float(k + 1) * 1e6f;
+    }
+    const Peak sameWelded = measure(buildRsr({big, big, big, big, big}), true);
+    const Peak distinctWelded = measure(buildRsr(distinct), true);
+    ASSERT_EQ(sameWelded.outcome, int(RunOutcome::finished));
+    ASSERT_EQ(distinctWelded.outcome, int(RunOutcome::finished));
+    const long tableKb = distinctWelded.kb - sameWelded.kb;
+    std::printf("--weld: five copies of the group %ld KB (%+ld on one group unwelded); five distinct groups %ld KB "
+                "(%+ld: %.0f bytes a point)\n", sameWelded.kb, sameWelded.kb - one.kb, distinctWelded.kb, tableKb,
+                double(tableKb) * 1024.0 / (4.0 * np));
+    // A table for 150,000 points: at most 6 slots of 16 bytes each while it
+    // grows, plus the group's 4-byte numbers.
+    EXPECT_LE(sameWelded.kb, one.kb + long(np) * 100 / 1024 + slack_kb);
+    EXPECT_GT(distinctWelded.kb, sameWelded.kb + long(np) * 4 * 16 / 1024);
 }
 
 }  // namespace

@@ -333,4 +333,44 @@ TEST(Properties, MutatedFilesEndAsTheirBytesSay) {
     EXPECT_GT(failed, 100);
 }
 
+TEST(Properties, MutatedFilesWithOutputOptions) {
+    // --lf alone writes the traditional lines with LF ends and shows the
+    // same notices, failures included; with every option the run keeps the
+    // one-outcome rule (before the notice of what --clean changed) and never
+    // fails with "bad value".
+    const OutputOptions lf{.lf = true};
+    const OutputOptions all{.clean = true, .mtl = true, .weld = true, .triangulate = true, .zUp = true,
+                            .exact = true, .scale = 0.5};
+    int cleaned = 0, badValues = 0;
+    for (uint32_t seed = 0; seed < 20; ++seed) {
+        const auto model = randomModel(300 + seed, ModelOptions{.groups = 1 + int(seed % 5)});
+        const Bytes whole = buildRsr(model);
+        const std::vector<size_t> fields = fieldOffsets(model);
+        Dice d(seed + 1000);
+        for (int n = 0; n < 30; ++n) {
+            const Bytes b = mutate(d, whole, fields);
+            const Converted t = convertBytes(b);
+            const Converted l = convertBytes(b, &lf);
+            ASSERT_EQ(l.outcome, t.outcome) << seed << " " << n;
+            std::string want = t.obj;
+            for (size_t at = 0; (at = want.find("\r\n", at)) != std::string::npos; ++at) want.erase(at, 1);
+            ASSERT_EQ(l.obj, want) << seed << " " << n;
+            ASSERT_EQ(l.notices.size(), t.notices.size()) << seed << " " << n;
+            for (size_t k = 0; k < t.notices.size(); ++k) ASSERT_EQ(l.notices[k].text, t.notices[k].text);
+            badValues += !t.notices.empty() && t.notices[0].text == "bad value";
+
+            Converted a = convertBytes(b, &all);
+            if (!a.notices.empty() && a.notices.back().text.rfind("cleaned: ", 0) == 0) {
+                EXPECT_EQ(a.notices.back().caption, a.in);
+                a.notices.pop_back();
+                ++cleaned;
+            }
+            for (const Shown& s : a.notices) ASSERT_NE(s.text, "bad value") << seed << " " << n;
+            ASSERT_TRUE(oneOutcome(a)) << seed << " " << n;
+        }
+    }
+    EXPECT_GT(cleaned, 50);
+    EXPECT_GT(badValues, 10);
+}
+
 }  // namespace

@@ -9,6 +9,7 @@ tools/install-deps.sh --all
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j"$(nproc)"
 (cd build && ctest -j"$(nproc)" --output-on-failure)
+tests/readers/run_all.sh build
 
 # The release artefacts, built from scratch into dist/ and checked; the Debian
 # package is installed and removed again.

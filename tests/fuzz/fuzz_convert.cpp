@@ -1,7 +1,11 @@
 // libFuzzer target: any bytes, written to a real file, go through the whole
 // conversion run. A run must end with exactly one outcome (see
 // tests/outcome_rule.h), and a finished run's output must end with the
-// closing comment block; anything else aborts.
+// closing comment block; anything else aborts. The same bytes then go
+// through the output options: with --lf alone the output and notices are
+// the traditional ones with LF line ends; with every option at once the run
+// keeps the same rule, never fails with "bad value", and tells what --clean
+// changed in at most one notice after its outcome.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -12,12 +16,13 @@
 
 #include "convert/conversion.h"
 #include "convert/notice.h"
+#include "convert/obj_options.h"
 #include "tests/outcome_rule.h"
 
 namespace {
 
-std::vector<SeenNotice> seen;
-std::string in_path, out_path;
+std::vector<SeenNotice> seen, seenOpt;
+std::string in_path, out_path, opt_path, mtl_path;
 
 void broken(const std::string& what) {
     std::fprintf(stderr, "quarlen fuzz: %s\n", what.c_str());
@@ -29,9 +34,10 @@ void makePaths() {
     const std::string base = std::string(dir && *dir ? dir : "/tmp") + "/quarlen_fuzz_" + std::to_string(getpid());
     in_path = base + ".rsr";
     out_path = base + ".obj";
+    opt_path = base + "_opt.obj";
+    mtl_path = base + "_opt.mtl";
     std::atexit([] {
-        std::remove(in_path.c_str());
-        std::remove(out_path.c_str());
+        for (const std::string* p : {&in_path, &out_path, &opt_path, &mtl_path}) std::remove(p->c_str());
     });
 }
 
@@ -51,6 +57,61 @@ bool endsWithClosing(const std::string& path) {
            s.size() >= 4 && s.compare(s.size() - 4, 4, "/0\r\n") == 0;
 }
 
+std::string readAll(const std::string& path) {
+    std::string s;
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+        char buf[4096];
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) s.append(buf, n);
+        std::fclose(f);
+    }
+    return s;
+}
+
+void recordOpt(void*, const char* text, const char* caption, unsigned style) {
+    seenOpt.push_back({text, caption, style});
+}
+
+RunOutcome convertWith(const OutputOptions& o) {
+    seenOpt.clear();
+    RunRequest req;
+    req.file = in_path.c_str();
+    req.File = opt_path.c_str();
+    req.sink = {recordOpt, nullptr};
+    req.options = &o;
+    return convertRSR(req).outcome;
+}
+
+void checkOptions(RunOutcome traditional) {
+    // --lf alone: the traditional bytes and notices, with LF line ends.
+    if (convertWith(OutputOptions{.lf = true}) != traditional) broken("--lf changed the outcome");
+    std::string want = readAll(out_path);
+    // One pass: a CR of a name just before a line end stays.
+    for (size_t at = 0; (at = want.find("\r\n", at)) != std::string::npos; ++at) want.erase(at, 1);
+    if (readAll(opt_path) != want) broken("--lf output is not the traditional one with LF line ends");
+    if (seenOpt.size() != seen.size()) broken("--lf changed the notices");
+    for (size_t i = 0; i < seen.size(); ++i) {
+        const bool sameCaption = seen[i].caption == (seenOpt[i].caption == opt_path ? out_path : seenOpt[i].caption);
+        if (seenOpt[i].text != seen[i].text || seenOpt[i].style != seen[i].style || !sameCaption)
+            broken("--lf changed notice " + std::to_string(i) + ": " + seenOpt[i].text);
+    }
+
+    // Every option at once.
+    const OutputOptions all{.clean = true, .mtl = true, .weld = true, .triangulate = true, .zUp = true,
+                            .exact = true, .scale = 2.5};
+    const RunOutcome o = convertWith(all);
+    if (!seenOpt.empty() && startsWith(seenOpt.back().text, "cleaned: ")) {
+        if (seenOpt.back().caption != in_path || seenOpt.back().style != notice_plain)
+            broken("clean notice: " + seenOpt.back().text);
+        seenOpt.pop_back();
+    }
+    for (const SeenNotice& n : seenOpt)
+        if (n.text == "bad value" || startsWith(n.text, "cleaned: ")) broken("with every option: " + n.text);
+    const std::string violation = oneOutcomeViolation(o, seenOpt, in_path, opt_path);
+    if (!violation.empty()) broken("with every option, one-outcome rule broken: " + violation);
+    if (o == RunOutcome::finished && !endsWithClosing(opt_path))
+        broken("with every option, finished without the closing comment block");
+}
+
 }  // namespace
 
 void notice(const char* text, const char* caption, unsigned style) { seen.push_back({text, caption, style}); }
@@ -68,5 +129,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!violation.empty()) broken("one-outcome rule broken: " + violation);
     if (r.outcome == RunOutcome::finished && !endsWithClosing(out_path))
         broken("finished without the closing comment block at the end of the output");
+    checkOptions(r.outcome);
     return 0;
 }

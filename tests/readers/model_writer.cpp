@@ -10,15 +10,51 @@
 //   vt U V                      every texture vertex
 //   f GROUP MATERIAL V... [| T...]   GROUP is the index of its "g" line,
 //                               MATERIAL "-" when no "usemtl" came before
+//
+// model_writer odd FIRST COUNT DIR: writes COUNT odd models (seeds FIRST on)
+// as DIR/odd-SEED.rsr, each with DIR/odd-SEED.expected holding "key value"
+// lines: what --clean --triangulate makes of it (points, texture_vertices,
+// triangles, used_points, textured_triangles, same_numbers, materials, one
+// "material NAME" line each) and what it holds (oddities, bad_value).
 #include <cstdio>
 #include <fstream>
 #include <string>
 
 #include "tests/model_gen.h"
 
+namespace {
+
+int writeOdd(uint32_t first, uint32_t count, const std::string& dir) {
+    for (uint32_t seed = first; seed < first + count; ++seed) {
+        const OddModel m = oddModel(seed);
+        const std::string base = dir + "/odd-" + std::to_string(seed);
+        const Bytes rsr = buildRsr(m.groups);
+        std::ofstream(base + ".rsr", std::ios::binary).write(reinterpret_cast<const char*>(rsr.data()), long(rsr.size()));
+        FILE* f = std::fopen((base + ".expected").c_str(), "w");
+        if (!f) return 1;
+        std::fprintf(f, "points %lld\ntexture_vertices %lld\ntriangles %lld\nused_points %lld\n",
+                     static_cast<long long>(m.points), static_cast<long long>(m.textureVertices),
+                     static_cast<long long>(m.triangles), static_cast<long long>(m.usedPoints));
+        std::fprintf(f, "textured_triangles %lld\nsame_numbers %d\nbad_value %d\ngroups %zu\nmaterials %zu\n",
+                     static_cast<long long>(m.texturedTriangles), m.sameNumbers ? 1 : 0, m.badValue ? 1 : 0,
+                     m.groups.size(), m.materials.size());
+        for (const std::string& name : m.materials) std::fprintf(f, "material %s\n", name.c_str());
+        std::fputs("oddities", f);
+        for (const std::string& o : m.oddities) std::fprintf(f, " %s", o.c_str());
+        std::fputs("\n", f);
+        std::fclose(f);
+    }
+    return 0;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (argc == 5 && std::string(argv[1]) == "odd")
+        return writeOdd(uint32_t(std::stoul(argv[2])), uint32_t(std::stoul(argv[3])), argv[4]);
     if (argc != 4) {
-        std::fputs("usage: model_writer mixed|plain OUT.rsr OUT.expected\n", stderr);
+        std::fputs("usage: model_writer mixed|plain OUT.rsr OUT.expected\n"
+                   "       model_writer odd FIRST COUNT DIR\n", stderr);
         return 2;
     }
     const std::string kind = argv[1];

@@ -1,0 +1,67 @@
+// What --clean changes so that strict OBJ readers accept the output: facets
+// readers refuse, repeated corners, partial texture corners, non-finite
+// coordinates and unsafe names. Shared by the option writer and --info, so
+// that both count the same things.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "convert/obj_writer.h"
+
+struct CleanCounts {
+    int64_t fewCorners = 0;       // facets left out: fewer than 3 corners, also once repeats merged
+    int64_t outsideList = 0;      // facets left out: a corner outside the vertex index list
+    int64_t outsidePoints = 0;    // facets left out: an index outside the group's points
+    int64_t nonFinite = 0;        // facets left out: a corner on a point with a non-finite coordinate
+    int64_t merged = 0;           // repeated corners merged, in facets that were kept
+    int64_t texturesDropped = 0;  // facets written without the texture corners some of them had
+    int64_t pointsZeroed = 0;     // points written with 0 for a non-finite coordinate
+    int64_t textureZeroed = 0;    // texture vertices likewise
+    int64_t names = 0;            // group and material names made safe
+};
+
+void addCounts(CleanCounts& to, const CleanCounts& from);
+
+// What changed, as "3 facets left out (fewer than 3 corners), 2 repeated
+// corners merged, ..."; empty when nothing did.
+std::string describeCounts(const CleanCounts& c);
+
+// True when a name needs no change: not empty, and no space, tab or other
+// control byte; a material name also must not read as a number, which
+// F3D's material file reader takes for one ("2", "-1.5").
+bool safeName(const char* s, bool material);
+
+// Writes s with every space, tab or control byte as '_', "unnamed" for an
+// empty s, and '_' before a material name that reads as a number. Needs
+// room for max(strlen(s) + 1, 7) bytes. Returns the end.
+char* putSafeName(char* p, const char* s, bool material);
+
+// How the corners of one group are numbered in the output.
+struct Numbering {
+    const int32_t* map = nullptr;  // welded: the output number of each point
+    int32_t vbase = 1;             // otherwise point i gets vbase + i
+    int32_t tbase = 1;             // texture vertex i gets tbase + i
+    const unsigned char* badPoint = nullptr;  // points with a non-finite coordinate
+    const unsigned char* badTex = nullptr;    // texture vertices likewise
+};
+
+inline int32_t pointNumber(const Group& g, const Numbering& n, int32_t p) {
+    return n.map && p >= 0 && p < g.np ? n.map[p] : wrapAdd(n.vbase, p);
+}
+
+// One facet's corners as they are written: v[i] is a point number and, for
+// i < t.size(), t[i] the texture number that goes with it.
+struct Corners {
+    std::vector<int32_t> v, t;
+};
+
+// Facet j as --clean writes it. False when the facet is left out; counts
+// the reason, or what changed in a facet that is kept.
+bool cleanFacet(const Group& g, int32_t j, const Numbering& n, Corners& out, CleanCounts& c);
+
+// Facet j as the traditional output writes it, corner by corner. False at
+// the first corner outside the vertex or texture index list ("bad value"),
+// with out holding the corners before it.
+bool rawFacet(const Group& g, int32_t j, const Numbering& n, Corners& out);

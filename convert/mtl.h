@@ -1,0 +1,32 @@
+// The material file written by --mtl: one "newmtl" per distinct name used,
+// in order of first use, each with a diffuse colour of its own.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+struct MaterialList {
+    std::vector<std::string> names;  // in order of first use
+    std::unordered_map<std::string, size_t> index;
+};
+
+// Adds name unless the list has it already.
+void useMaterial(MaterialList& list, const std::string& name);
+
+// NAME.mtl for the output NAME.obj: File with its last 4 characters replaced
+// by ".mtl". Empty when File is shorter than that or is "-" (a stream).
+std::string mtlPathFor(const char* File);
+
+// The part of path after its last folder separator.
+const char* baseName(const char* path);
+
+// The diffuse colour of the i-th material as 8-bit red, green and blue: a
+// fixed palette first, then colours of their own, no two the same for
+// i below 2^24.
+void materialColour(size_t i, unsigned char rgb[3]);
+
+// Writes the material file at path with LF or CR LF line ends. False with
+// errno set when it cannot be written.
+bool writeMtl(const char* path, const MaterialList& list, bool lf);

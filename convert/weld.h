@@ -1,0 +1,24 @@
+// The points of a whole file by their coordinates' bits, for --weld: an
+// open-addressing table that grows with the distinct points it holds.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+struct WeldEntry {
+    uint32_t x, y, z;
+    int32_t number;  // the point's output number; 0 marks an empty slot
+};
+
+struct WeldTable {
+    WeldEntry* slots = nullptr;
+    size_t capacity = 0;  // a power of two, or 0
+    size_t count = 0;
+};
+
+// The output number of the point with these coordinate bits. A point not
+// seen before is added with `next`, and `added` is set. Returns 0 when the
+// table cannot grow (no memory).
+int32_t weldPoint(WeldTable& w, uint32_t x, uint32_t y, uint32_t z, int32_t next, bool& added);
+
+void freeWeld(WeldTable& w);
