@@ -15,12 +15,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "bench/baseline/conversion.h"
 #include "bench/stdio_reference.h"
 #include "convert/conversion.h"
 #include "convert/notice.h"
 #include "tests/rsr_builder.h"
 
 void notice(const char*, const char*, unsigned) {}
+void baseline::notice(const char*, const char*, unsigned) {}
 
 namespace {
 
