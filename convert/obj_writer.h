@@ -36,8 +36,8 @@ inline char* room(Output& out, size_t n) {
 void putBytes(Output& out, const char* p, size_t n);
 
 // One group's fields as stored in the file, big-endian, read with intAt,
-// floatAt and the face* readers of rsr.h. They lie in place in the mapped
-// input or in the input's held memory; pointers are null when empty.
+// floatAt and the face* readers of rsr.h. The arrays lie in mappings of the
+// input file or in the input's held memory; an empty one is never read.
 struct Group {
     int32_t np = 0, nq = 0, nf = 0, nt = 0, nq2 = 0, nf2 = 0, nm = 0;
     const unsigned char* xyz = nullptr;   // x, y, z of each point in turn
