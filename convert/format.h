@@ -65,6 +65,17 @@ inline void storeWord(char* p, uint64_t w) {
     }
 }
 
+// The eight decimal digits of u < 10^8, most significant first, as the
+// bytes of a word from its lowest up, each byte 0 to 9: arithmetic on
+// lanes of the word, without division loops or table loads.
+inline uint64_t eightDigits(uint32_t u) {
+    const uint64_t x = (u / 10000) | uint64_t(u % 10000) << 32;     // two lanes below 10^4
+    const uint64_t h = ((x * 10486) >> 20) & 0x0000007F0000007Fu;  // each lane / 100
+    const uint64_t q = h | (x - h * 100) << 16;                   // four lanes below 100
+    const uint64_t t = ((q * 103) >> 10) & 0x000F000F000F000Fu;   // each lane / 10
+    return t | (q - t * 10) << 8;
+}
+
 inline int decimalDigits(uint32_t u) {
     const int t = (std::bit_width(u | 1u) * 1233) >> 12;  // floor(log10) or one more
     return t + (u >= digits_from[t]);
@@ -151,16 +162,16 @@ inline char* formatInt(char* p, int32_t value) {
         *p++ = '-';
         u = 0u - u;
     }
-    const int n = decimalDigits(u);
     if (u < 100000000) {
-        // Eight digits with leading zeros in one word, the zeros then
-        // shifted out: no loop whose length depends on the value.
-        const uint32_t hi = u / 10000, lo = u % 10000;
-        const uint64_t w = pairBits(hi / 100) | pairBits(hi % 100) << 16 | pairBits(lo / 100) << 32 |
-                           pairBits(lo % 100) << 48;
-        storeWord(p, w >> (8 * (8 - n)));
-        return p + n;
+        // Eight digits with leading zeros in one word; the count of leading
+        // zeros comes from the word itself, and they are shifted out. The
+        // last digit's byte is marked, so that 0 keeps one digit.
+        const uint64_t d = eightDigits(u);
+        const int zeros = std::countr_zero(d | uint64_t(1) << 56) / 8;
+        storeWord(p, (d | 0x3030303030303030u) >> (8 * zeros));
+        return p + 8 - zeros;
     }
+    const int n = decimalDigits(u);
     putPair(p + n - 2, u % 100);
     u /= 100;
     putPair(p + n - 4, u % 100);

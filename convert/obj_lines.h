@@ -3,6 +3,8 @@
 // thread. The same calls make the same bytes either way.
 #pragma once
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "convert/format.h"
@@ -13,6 +15,10 @@
 // point or texture-vertex line (at most 48), a facet's material line with
 // its "f" (90 for a name of 39 LFs), or one corner with its texture number (24).
 inline constexpr size_t unit_text_max = 96;
+
+// Facet lines up to this many corners are written in one go when every
+// corner is in range.
+inline constexpr uint32_t quick_corners = 32;
 
 struct OutputSink {
     Output& out;
@@ -113,6 +119,30 @@ bool putFacet(Sink& out, const Group& g, const Totals& t, int32_t j, uint32_t fr
     const int32_t end2 = wrapAdd(c12, nc2);
     const uint32_t walk = cornerWalk(c1, nc);
     const uint32_t stop = to < walk ? to : walk;
+    if (stop > from && stop - from <= quick_corners) {
+        // The usual facet: every corner in both lists, so one room request
+        // and no checks per corner. Texture positions must not wrap.
+        const int64_t s0 = int64_t(c1) + from, k0 = int64_t(c12) + from;
+        const int64_t n = stop - from;
+        const int64_t textured = c12 < 0 ? 0 : std::clamp<int64_t>(int64_t(end2) - k0, 0, n);
+        if (s0 >= 0 && s0 + n <= g.nq && (textured == 0 || k0 + textured <= g.nq2) &&
+            k0 + n <= INT32_MAX) {
+            char* p = out.room(size_t(n) * (2 * int_text_max + 2) + 2);
+            for (int64_t i = 0; i < textured; ++i) {
+                *p++ = ' ';
+                p = formatInt(p, wrapAdd(intAt(g.pf, size_t(s0 + i)), t.dv));
+                *p++ = '/';
+                p = formatInt(p, wrapAdd(intAt(g.pt, size_t(k0 + i)), t.dt));
+            }
+            for (int64_t i = textured; i < n; ++i) {
+                *p++ = ' ';
+                p = formatInt(p, wrapAdd(intAt(g.pf, size_t(s0 + i)), t.dv));
+            }
+            if (stop == walk) p = putEnd(p);
+            out.done(p);
+            return true;
+        }
+    }
     for (uint32_t i = from; i < stop; ++i) {
         const auto s = static_cast<int32_t>(static_cast<uint32_t>(c1) + i);
         if (s < 0 || s >= g.nq) return false;

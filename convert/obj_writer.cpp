@@ -52,9 +52,12 @@ void closeOutput(Output& out) {
     out.error = error;
 }
 
-// Small pieces join the buffer; large ones go out without being copied.
+// Pieces smaller than this join the buffer; larger ones go out without
+// being copied, after what is buffered.
+constexpr size_t direct_write_min = 4096;
+
 void putBytes(Output& out, const char* p, size_t n) {
-    if (n < output_block / 8) {
+    if (n < direct_write_min) {
         std::memcpy(room(out, n), p, n);
         out.len += n;
         return;

@@ -181,27 +181,25 @@ struct WriterPool {
     std::condition_variable cv;
     bool quit = false;
 
-    // The body being written; set by the run's thread for one call.
+    // The body being written; set by the run's thread for one call. The
+    // run's thread alone cuts the body, outside the lock, into slots that
+    // are free; a chunk is then ready, taken, done and written, in order.
     const Group* g = nullptr;
     Totals t;
-    Splitter split;
-    bool stop = false;  // a chunk failed: hand out no more
-    uint64_t handed = 0, written = 0;
+    bool stop = false;  // a chunk failed: take no more
+    uint64_t ready = 0, taken = 0, written = 0;
     unsigned busy = 0;  // chunks being formatted
 };
 
 namespace {
 
-bool canHandOut(const WriterPool& p) {
-    return p.g && !p.stop && p.split.part != body_done && p.handed < p.written + p.slots.size();
-}
+bool canTake(const WriterPool& p) { return !p.stop && p.taken < p.ready; }
 
-// Takes the next chunk and formats it with the lock released.
+// Takes the next ready chunk and formats it with the lock released.
 void formatNext(WriterPool& p, std::unique_lock<std::mutex>& lock) {
-    Slot& s = p.slots[p.handed % p.slots.size()];
-    s.c = nextChunk(p.split, *p.g, p.chunk);
+    Slot& s = p.slots[p.taken % p.slots.size()];
     s.state = SlotState::busy;
-    ++p.handed;
+    ++p.taken;
     ++p.busy;
     lock.unlock();
     formatChunk(s, *p.g, p.t);
@@ -214,7 +212,7 @@ void formatNext(WriterPool& p, std::unique_lock<std::mutex>& lock) {
 void work(WriterPool& p) {
     std::unique_lock<std::mutex> lock(p.m);
     for (;;) {
-        p.cv.wait(lock, [&] { return p.quit || canHandOut(p); });
+        p.cv.wait(lock, [&] { return p.quit || canTake(p); });
         if (p.quit) return;
         formatNext(p, lock);
     }
@@ -259,32 +257,41 @@ void endPool(WriterPool* p) {
 }
 
 bool writeGroupBodySplit(WriterPool& p, Output& out, const Group& g, Totals& t) {
+    const uint64_t n = p.slots.size();
+    Splitter split;
+    settle(split, g);
+    uint64_t cut = 0;  // chunks cut so far
     std::unique_lock<std::mutex> lock(p.m);
     p.g = &g;
     p.t = t;
-    p.split = Splitter{};
-    settle(p.split, g);
     p.stop = false;
-    p.handed = p.written = 0;
-    p.cv.notify_all();
+    p.ready = p.taken = p.written = 0;
     bool ok = true;
     for (;;) {
-        Slot& s = p.slots[p.written % p.slots.size()];
-        if (p.written < p.handed && s.state == SlotState::done) {
+        Slot& next = p.slots[p.written % n];
+        if (p.written < p.taken && next.state == SlotState::done) {
             // Written in order, with the lock released; the slot stays
             // taken until then.
             lock.unlock();
-            putBytes(out, s.buf, s.len);
-            if (s.nq > t.Nq) t.Nq = s.nq;
-            ok = s.ok;
+            putBytes(out, next.buf, next.len);
+            if (next.nq > t.Nq) t.Nq = next.nq;
+            ok = next.ok;
             lock.lock();
-            s.state = SlotState::free;
+            next.state = SlotState::free;
             ++p.written;
             if (!ok) break;
+        } else if (split.part != body_done && cut < p.written + n) {
+            // Free slots are no other thread's business: cut chunks into
+            // them unlocked, then make them ready at once.
+            const uint64_t upTo = p.written + n;
+            lock.unlock();
+            while (split.part != body_done && cut < upTo) p.slots[cut++ % n].c = nextChunk(split, g, p.chunk);
+            lock.lock();
+            p.ready = cut;
             p.cv.notify_all();
-        } else if (canHandOut(p)) {
+        } else if (canTake(p)) {
             formatNext(p, lock);
-        } else if (p.written == p.handed && p.split.part == body_done) {
+        } else if (p.written == p.ready && split.part == body_done) {
             break;
         } else {
             p.cv.wait(lock);
