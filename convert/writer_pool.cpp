@@ -19,6 +19,33 @@
 #include <vector>
 #endif
 
+unsigned formatThreads(unsigned requested) {
+#ifdef QUARLEN_NO_THREADS
+    (void)requested;
+    return 1;
+#else
+    if (requested == 0) {
+        const unsigned cores = std::thread::hardware_concurrency();
+        requested = cores < 2 ? 1 : 2;
+    }
+    return requested < max_format_threads ? requested : max_format_threads;
+#endif
+}
+
+bool worthSplitting(const Group& g, uint32_t chunk) {
+    const uint64_t units = uint64_t(g.np) + uint64_t(g.nt) + uint64_t(g.nf) + uint64_t(g.nq);
+    return units >= 2 * uint64_t(chunk);
+}
+
+#ifdef QUARLEN_NO_THREADS
+
+struct WriterPool {};
+WriterPool* startPool(unsigned, uint32_t) { return nullptr; }
+void endPool(WriterPool*) {}
+bool writeGroupBodySplit(WriterPool&, Output& out, const Group& g, Totals& t) { return writeGroupBody(out, g, t); }
+
+#else
+
 namespace {
 
 enum Part { points, texture_vertices, facets, body_done };
@@ -146,33 +173,6 @@ void formatChunk(Slot& s, const Group& g, const Totals& t) {
 
 }  // namespace
 
-unsigned formatThreads(unsigned requested) {
-#ifdef QUARLEN_NO_THREADS
-    (void)requested;
-    return 1;
-#else
-    if (requested == 0) {
-        const unsigned cores = std::thread::hardware_concurrency();
-        requested = cores < 2 ? 1 : 2;
-    }
-    return requested < max_format_threads ? requested : max_format_threads;
-#endif
-}
-
-bool worthSplitting(const Group& g, uint32_t chunk) {
-    const uint64_t units = uint64_t(g.np) + uint64_t(g.nt) + uint64_t(g.nf) + uint64_t(g.nq);
-    return units >= 2 * uint64_t(chunk);
-}
-
-#ifdef QUARLEN_NO_THREADS
-
-struct WriterPool {};
-WriterPool* startPool(unsigned, uint32_t) { return nullptr; }
-void endPool(WriterPool*) {}
-bool writeGroupBodySplit(WriterPool&, Output& out, const Group& g, Totals& t) { return writeGroupBody(out, g, t); }
-
-#else
-
 struct WriterPool {
     uint32_t chunk = default_chunk;
     std::vector<std::thread> threads;
@@ -187,7 +187,7 @@ struct WriterPool {
     const Group* g = nullptr;
     Totals t;
     bool stop = false;  // a chunk failed: take no more
-    uint64_t ready = 0, taken = 0, written = 0;
+    size_t ready = 0, taken = 0, written = 0;
     unsigned busy = 0;  // chunks being formatted
 };
 
@@ -257,10 +257,10 @@ void endPool(WriterPool* p) {
 }
 
 bool writeGroupBodySplit(WriterPool& p, Output& out, const Group& g, Totals& t) {
-    const uint64_t n = p.slots.size();
+    const size_t n = p.slots.size();
     Splitter split;
     settle(split, g);
-    uint64_t cut = 0;  // chunks cut so far
+    size_t cut = 0;  // chunks cut so far
     std::unique_lock<std::mutex> lock(p.m);
     p.g = &g;
     p.t = t;
@@ -283,7 +283,7 @@ bool writeGroupBodySplit(WriterPool& p, Output& out, const Group& g, Totals& t) 
         } else if (split.part != body_done && cut < p.written + n) {
             // Free slots are no other thread's business: cut chunks into
             // them unlocked, then make them ready at once.
-            const uint64_t upTo = p.written + n;
+            const size_t upTo = p.written + n;
             lock.unlock();
             while (split.part != body_done && cut < upTo) p.slots[cut++ % n].c = nextChunk(split, g, p.chunk);
             lock.lock();
