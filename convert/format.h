@@ -130,7 +130,8 @@ inline char* formatFloat(char* p, float f) {
     // above them are zero and get stored past the text.
     const uint64_t w = pairBits(n / 10000) | pairBits(n / 100 % 100) << 16 | pairBits(n % 100) << 32;
     // Less trailing zeros; the first digit is never '0', so the word is not 0.
-    const int count = 6 - std::countl_zero(((w ^ 0x303030303030u) << 16) | 1) / 8;
+    const auto trailing = static_cast<unsigned>(std::countl_zero(((w ^ 0x303030303030u) << 16) | 1)) / 8;
+    const int count = 6 - static_cast<int>(trailing);
 
     if (x < -4 || x >= 6) {
         p[0] = static_cast<char>(w);
@@ -167,7 +168,7 @@ inline char* formatInt(char* p, int32_t value) {
         // zeros comes from the word itself, and they are shifted out. The
         // last digit's byte is marked, so that 0 keeps one digit.
         const uint64_t d = eightDigits(u);
-        const int zeros = std::countr_zero(d | uint64_t(1) << 56) / 8;
+        const auto zeros = static_cast<unsigned>(std::countr_zero(d | uint64_t(1) << 56)) / 8;
         storeWord(p, (d | 0x3030303030303030u) >> (8 * zeros));
         return p + 8 - zeros;
     }
