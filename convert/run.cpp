@@ -29,7 +29,7 @@ constexpr const char* write_failed_format = "I can't write the .OBJ file: %s";
 struct Run {
     explicit Run(const RunRequest& request)
         : req(request), threads(formatThreads(request.threads)),
-          chunk(request.chunk ? request.chunk : default_chunk) {}
+          chunk(request.chunk == 0 ? default_chunk : request.chunk < max_chunk ? request.chunk : max_chunk) {}
     Run(const Run&) = delete;
     Run& operator=(const Run&) = delete;
     ~Run() { endPool(pool); }

@@ -221,7 +221,7 @@ void work(WriterPool& p) {
 }  // namespace
 
 WriterPool* startPool(unsigned threads, uint32_t chunk) {
-    if (threads < 2 || chunk == 0) return nullptr;
+    if (threads < 2 || chunk == 0 || chunk > max_chunk) return nullptr;
     auto* p = new (std::nothrow) WriterPool;
     if (!p) return nullptr;
     p->chunk = chunk;

@@ -16,6 +16,7 @@
 struct WriterPool;
 
 inline constexpr uint32_t default_chunk = 2048;
+inline constexpr uint32_t max_chunk = uint32_t(1) << 16;  // larger asks get this
 inline constexpr unsigned max_format_threads = 16;
 
 // The formatting threads a run gets when it asks for `requested` (0: one

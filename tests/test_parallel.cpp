@@ -200,7 +200,7 @@ TEST(ParallelRun, SameRunWhereverChunkEdgesFall) {
         const std::string one = runSummary(convertBytes(file, 1, 0));
         ASSERT_EQ(one.substr(0, 2), "0\n");
         for (unsigned threads : {2u, 3u})
-            for (uint32_t chunk : {1u, 2u, 3u, 5u, 8u, 64u, 0u})
+            for (uint32_t chunk : {1u, 2u, 3u, 5u, 8u, 64u, 0u, UINT32_MAX})
                 EXPECT_EQ(runSummary(convertBytes(file, threads, chunk)), one)
                     << "chunk " << chunk << ", threads " << threads;
     }
