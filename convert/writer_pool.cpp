@@ -178,15 +178,24 @@ struct WriterPool {
     std::vector<std::thread> threads;
     std::vector<Slot> slots;  // chunk n goes to slot n % slots.size()
     std::mutex m;
-    std::condition_variable cv;
+    // Each side is woken only when it waits: the formatting threads for
+    // ready chunks, the run's thread for chunks done.
+    std::condition_variable toThreads, toRun;
+    unsigned idle = 0;
+    bool runWaits = false;
     bool quit = false;
 
     // The body being written; set by the run's thread for one call. The
     // run's thread alone cuts the body, outside the lock, into slots that
     // are free; a chunk is then ready, taken, done and written, in order.
+    // Whichever thread finds the next chunk to write done writes it, one
+    // thread at a time.
     const Group* g = nullptr;
     Totals t;
-    bool stop = false;  // a chunk failed: take no more
+    Output* out = nullptr;
+    bool writing = false;
+    bool stop = false;  // a chunk failed: take and write no more
+    int32_t nq = INT32_MIN;  // most corners of any facet written
     size_t ready = 0, taken = 0, written = 0;
     unsigned busy = 0;  // chunks being formatted
 };
@@ -195,7 +204,35 @@ namespace {
 
 bool canTake(const WriterPool& p) { return !p.stop && p.taken < p.ready; }
 
-// Takes the next ready chunk and formats it with the lock released.
+bool canWrite(const WriterPool& p) {
+    return !p.writing && !p.stop && p.written < p.taken &&
+           p.slots[p.written % p.slots.size()].state == SlotState::done;
+}
+
+// Writes the chunks that are done, in order, with the lock released while
+// each is written; the slots stay taken until then.
+void writeDone(WriterPool& p, std::unique_lock<std::mutex>& lock) {
+    p.writing = true;
+    while (!p.stop && p.written < p.taken) {
+        Slot& s = p.slots[p.written % p.slots.size()];
+        if (s.state != SlotState::done) break;
+        lock.unlock();
+        putBytes(*p.out, s.buf, s.len);
+        lock.lock();
+        if (s.nq > p.nq) p.nq = s.nq;
+        p.stop = !s.ok;
+        s.state = SlotState::free;
+        ++p.written;
+    }
+    p.writing = false;
+}
+
+void wakeRun(WriterPool& p) {
+    if (p.runWaits) p.toRun.notify_one();
+}
+
+// Takes the next ready chunk and formats it with the lock released, then
+// writes what is done.
 void formatNext(WriterPool& p, std::unique_lock<std::mutex>& lock) {
     Slot& s = p.slots[p.taken % p.slots.size()];
     s.state = SlotState::busy;
@@ -206,13 +243,16 @@ void formatNext(WriterPool& p, std::unique_lock<std::mutex>& lock) {
     lock.lock();
     s.state = SlotState::done;
     --p.busy;
-    p.cv.notify_all();
+    if (canWrite(p)) writeDone(p, lock);
+    wakeRun(p);
 }
 
 void work(WriterPool& p) {
     std::unique_lock<std::mutex> lock(p.m);
     for (;;) {
-        p.cv.wait(lock, [&] { return p.quit || canTake(p); });
+        ++p.idle;
+        p.toThreads.wait(lock, [&] { return p.quit || canTake(p); });
+        --p.idle;
         if (p.quit) return;
         formatNext(p, lock);
     }
@@ -250,7 +290,7 @@ void endPool(WriterPool* p) {
         std::lock_guard<std::mutex> lock(p->m);
         p->quit = true;
     }
-    p->cv.notify_all();
+    p->toThreads.notify_all();
     for (std::thread& th : p->threads) th.join();
     for (Slot& s : p->slots) std::free(s.buf);
     delete p;
@@ -264,23 +304,14 @@ bool writeGroupBodySplit(WriterPool& p, Output& out, const Group& g, Totals& t) 
     std::unique_lock<std::mutex> lock(p.m);
     p.g = &g;
     p.t = t;
+    p.out = &out;
     p.stop = false;
+    p.nq = INT32_MIN;
     p.ready = p.taken = p.written = 0;
-    bool ok = true;
     for (;;) {
-        Slot& next = p.slots[p.written % n];
-        if (p.written < p.taken && next.state == SlotState::done) {
-            // Written in order, with the lock released; the slot stays
-            // taken until then.
-            lock.unlock();
-            putBytes(out, next.buf, next.len);
-            if (next.nq > t.Nq) t.Nq = next.nq;
-            ok = next.ok;
-            lock.lock();
-            next.state = SlotState::free;
-            ++p.written;
-            if (!ok) break;
-        } else if (split.part != body_done && cut < p.written + n) {
+        if (canWrite(p)) {
+            writeDone(p, lock);
+        } else if (!p.stop && split.part != body_done && cut < p.written + n) {
             // Free slots are no other thread's business: cut chunks into
             // them unlocked, then make them ready at once.
             const size_t upTo = p.written + n;
@@ -288,20 +319,27 @@ bool writeGroupBodySplit(WriterPool& p, Output& out, const Group& g, Totals& t) 
             while (split.part != body_done && cut < upTo) p.slots[cut++ % n].c = nextChunk(split, g, p.chunk);
             lock.lock();
             p.ready = cut;
-            p.cv.notify_all();
+            if (p.idle) p.toThreads.notify_all();
         } else if (canTake(p)) {
             formatNext(p, lock);
-        } else if (p.written == p.ready && split.part == body_done) {
+        } else if ((p.written == p.ready && split.part == body_done) || (p.stop && !p.writing)) {
             break;
         } else {
-            p.cv.wait(lock);
+            p.runWaits = true;
+            p.toRun.wait(lock);
+            p.runWaits = false;
         }
     }
     // After a failure, chunks past it may still be in hand; their text goes.
+    const bool ok = !p.stop;
     p.stop = true;
-    p.cv.wait(lock, [&] { return p.busy == 0; });
+    p.runWaits = true;
+    p.toRun.wait(lock, [&] { return p.busy == 0; });
+    p.runWaits = false;
     for (Slot& s : p.slots) s.state = SlotState::free;
+    if (p.nq > t.Nq) t.Nq = p.nq;
     p.g = nullptr;
+    p.out = nullptr;
     return ok;
 }
 
