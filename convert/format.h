@@ -9,7 +9,7 @@
 #include <cstring>
 
 // Room to leave for formatFloat and formatInt. The longest float text,
-// "-1.17549e-38", has 12 characters, but formatFloat stores up to 17 bytes
+// "-1.17549e-38", has 12 characters, but formatFloat stores up to 16 bytes
 // past p; formatInt stores up to 11, its longest text "-2147483648" included.
 inline constexpr int float_text_max = 24;
 inline constexpr int int_text_max = 11;
@@ -89,7 +89,7 @@ char* formatNearHalf(char* p, double v);
 
 // Writes f, widened to double, exactly as C's "%g" prints it; an infinity as
 // "+INF" or "-INF" and a NaN as "+NAN" or "-NAN" by its sign bit. The same
-// bytes on every host. Returns the end of the text; stores up to 17 bytes.
+// bytes on every host. Returns the end of the text; stores up to 16 bytes.
 inline char* formatFloat(char* p, float f) {
     using namespace format_detail;
     const auto bits = std::bit_cast<uint32_t>(f);
