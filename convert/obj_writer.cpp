@@ -53,8 +53,9 @@ void closeOutput(Output& out) {
 }
 
 // Pieces smaller than this join the buffer; larger ones go out without
-// being copied, after what is buffered.
-constexpr size_t direct_write_min = 4096;
+// being copied, after what is buffered. Many small writes cost a file
+// system far more than copying them into large ones.
+constexpr size_t direct_write_min = output_block / 2;
 
 void putBytes(Output& out, const char* p, size_t n) {
     if (n < direct_write_min) {
