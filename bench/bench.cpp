@@ -1,10 +1,13 @@
-// Times the conversion of a large generated model three ways: the program's
-// own, the plain stdio way flushing at every promised point, and the plain
-// stdio way with ordinary buffering; then the program's own with output
-// options. Also measures peak memory against the model's size, and with
-// --weld. Prints figures; asserts nothing about time.
+// Times the conversion of a large generated model: today's core (a copy of
+// the converter before the parallel writer, bench/baseline/), the program's
+// own on one and two threads, and the plain stdio way with ordinary
+// buffering, each to /dev/null and to a file, best of several runs. Also
+// measures peak memory against the model's size. Prints figures and the
+// speed targets; asserts nothing about time.
 //
-//   quarlen_bench [GROUPS [POINTS_PER_GROUP]]   (default 40 groups of 25000)
+//   quarlen_bench [--runs N] [--flushing] [GROUPS [POINTS_PER_GROUP]]
+//                 (default 3 runs of 40 groups of 25000; --flushing adds
+//                 stdio flushing at every step, which takes a while)
 //   quarlen_bench --model OUT.rsr [GROUPS [POINTS_PER_GROUP]]
 //                 only writes the model, for trying it in other programs
 #include <algorithm>
@@ -12,18 +15,21 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "bench/baseline/conversion.h"
 #include "bench/stdio_reference.h"
 #include "convert/conversion.h"
-#include "convert/notice.h"
 #include "convert/obj_options.h"
+#include "convert/notice.h"
 #include "tests/rsr_builder.h"
 
 void notice(const char*, const char*, unsigned) {}
+void baseline::notice(const char*, const char*, unsigned) {}
 
 namespace {
 
@@ -93,21 +99,25 @@ bool sameFile(const std::string& a, const std::string& b) {
     return same;
 }
 
-RunResult convertWith(const std::string& in, const std::string& out, const OutputOptions& o) {
+enum Core { today, ours };
+
+void convertWith(Core core, unsigned threads, const std::string& in, const std::string& out) {
+    if (core == today) {
+        baseline::convertRSR(in.c_str(), out.c_str());
+        return;
+    }
     RunRequest req;
     req.file = in.c_str();
     req.File = out.c_str();
-    req.options = &o;
-    return convertRSR(req);
+    req.threads = threads;
+    convertRSR(req);
 }
 
-const OutputOptions weld{.weld = true};
-const OutputOptions readers{.clean = true, .mtl = true, .triangulate = true};
-
 // Peak resident memory in MB of a fresh process of this program that
-// converts in to out (see --peak in main), with --weld when asked.
-double peakMB(const char* self, const std::string& in, const std::string& out, bool welded = false) {
-    const std::string cmd = std::string(self) + (welded ? " --peak-weld " : " --peak ") + in + " " + out;
+// converts in to out (see --peak in main).
+double peakMB(const char* self, Core core, unsigned threads, const std::string& in, const std::string& out) {
+    const std::string cmd = std::string(self) + " --peak " + (core == today ? "today " : "ours ") +
+                            std::to_string(threads) + " " + in + " " + out;
     FILE* p = popen(cmd.c_str(), "r");
     double kb = -1;
     if (p && std::fscanf(p, "%lf", &kb) != 1) kb = -1;
@@ -118,84 +128,143 @@ double peakMB(const char* self, const std::string& in, const std::string& out, b
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 4 && (std::strcmp(argv[1], "--peak") == 0 || std::strcmp(argv[1], "--peak-weld") == 0)) {
-        if (argv[1][6] == '-')
-            convertWith(argv[2], argv[3], weld);
-        else
-            convertRSR(argv[2], argv[3]);
+    if (argc == 6 && std::strcmp(argv[1], "--peak") == 0) {
+        convertWith(std::strcmp(argv[2], "today") == 0 ? today : ours, unsigned(std::atoi(argv[3])), argv[4],
+                    argv[5]);
         struct rusage ru {};
         getrusage(RUSAGE_SELF, &ru);
         std::printf("%ld\n", ru.ru_maxrss);
         return 0;
     }
-    const bool modelOnly = argc >= 3 && std::strcmp(argv[1], "--model") == 0;
-    const int first = modelOnly ? 3 : 1;
+    int first = 1, runs = 3;
+    bool flushing = false;
+    for (; first < argc && argv[first][0] == '-' && std::strcmp(argv[first], "--model") != 0; ++first) {
+        if (std::strcmp(argv[first], "--flushing") == 0) flushing = true;
+        if (std::strcmp(argv[first], "--runs") == 0 && first + 1 < argc) runs = std::max(1, std::atoi(argv[++first]));
+    }
+    const bool modelOnly = argc >= first + 2 && std::strcmp(argv[first], "--model") == 0;
+    if (modelOnly) first += 2;
     const int groups = argc > first ? std::atoi(argv[first]) : 40;
     const int points = argc > first + 1 ? std::atoi(argv[first + 1]) : 25000;
     if (modelOnly) {
-        writeModel(argv[2], groups, points);
+        writeModel(argv[first - 1], groups, points);
         return 0;
     }
     const std::string dir = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp";
     const std::string base = dir + "/quarlen_bench_" + std::to_string(getpid());
     const std::string in = base + ".rsr", out = base + ".obj", ref = base + "_ref.obj";
+    const std::string null = "/dev/null";
 
     writeModel(in, groups, points);
     std::printf("model: %d groups, %d points, %d four-corner facets with texture corners, "
                 "%d texture vertices, 8 materials; %.1f MB\n",
                 groups, groups * points, groups * points, groups * points, fileMB(in));
 
-    const double own = seconds([&] { convertRSR(in.c_str(), out.c_str()); });
-    const double outMB = fileMB(out);
-    const double plain = seconds([&] { stdioConvert(in.c_str(), ref.c_str(), false); });
-    const bool same = sameFile(out, ref);
-    const double flushing = seconds([&] { stdioConvert(in.c_str(), ref.c_str(), true); });
+    // Every conversion must make the same bytes as today's core.
+    convertWith(today, 1, in, ref);
+    const double outMB = fileMB(ref);
+    bool same = true;
+    for (unsigned threads : {1u, 2u}) {
+        convertWith(ours, threads, in, out);
+        same = same && sameFile(out, ref);
+    }
+    stdioConvert(in.c_str(), out.c_str(), false);
+    same = same && sameFile(out, ref);
+    std::printf("output: %.1f MB, identical in every conversion: %s\n", outMB, same ? "yes" : "NO");
 
-    std::printf("output: %.1f MB, identical to the stdio conversion: %s\n", outMB, same ? "yes" : "NO");
-    std::printf("%-36s %8s %10s %10s\n", "conversion", "seconds", "out MB/s", "speed-up");
-    auto row = [&](const char* what, double t) {
-        std::printf("%-36s %8.3f %10.1f %9.1fx\n", what, t, outMB / t, t / own);
+    struct Row {
+        const char* what;
+        unsigned threads;
+        std::function<void(const std::string&)> run;
+        double toNull = 0, toFile = 0;
     };
-    row("quarlen", own);
-    row("fprintf, fflush at every step", flushing);
-    row("fprintf, ordinary buffering", plain);
+    Row rows[] = {
+        {"today's core", 1, [&](const std::string& o) { convertWith(today, 1, in, o); }},
+        {"quarlen", 1, [&](const std::string& o) { convertWith(ours, 1, in, o); }},
+        {"quarlen", 2, [&](const std::string& o) { convertWith(ours, 2, in, o); }},
+        {"fprintf, ordinary buffering", 1, [&](const std::string& o) { stdioConvert(in.c_str(), o.c_str(), false); }},
+    };
+    // Runs alternate between the conversions, so that a busy moment on a
+    // shared machine does not fall on one of them only.
+    for (int i = 0; i < runs; ++i) {
+        for (Row& r : rows) {
+            const double a = seconds([&] { r.run(null); }), b = seconds([&] { r.run(out); });
+            r.toNull = i ? std::min(r.toNull, a) : a;
+            r.toFile = i ? std::min(r.toFile, b) : b;
+        }
+    }
+    const Row& base1 = rows[0];
+    const Row& plain = rows[3];
+    std::printf("\nbest of %d runs, MB of OBJ text per second\n", runs);
+    std::printf("%-28s %7s | %9s %8s %8s | %9s %8s %8s\n", "conversion", "threads", "/dev/null", "x today",
+                "x fprintf", "file", "x today", "x fprintf");
+    for (const Row& r : rows)
+        std::printf("%-28s %7u | %9.1f %7.2fx %7.1fx | %9.1f %7.2fx %7.1fx\n", r.what, r.threads, outMB / r.toNull,
+                    base1.toNull / r.toNull, plain.toNull / r.toNull, outMB / r.toFile, base1.toFile / r.toFile,
+                    plain.toFile / r.toFile);
+    if (flushing) {
+        const double t = seconds([&] { stdioConvert(in.c_str(), out.c_str(), true); });
+        std::printf("%-28s %7u | %9s %8s %8s | %9.1f %7.2fx %7.1fx\n", "fprintf, fflush every step", 1u, "-", "-",
+                    "-", outMB / t, base1.toFile / t, plain.toFile / t);
+    }
+
+    auto target = [](const char* what, double got, double want) {
+        std::printf("target %-48s >= %5.2fx: %6.2fx %s\n", what, want, got, got >= want ? "met" : "NOT met");
+    };
+    std::printf("\n");
+    target("2 threads vs today's core, /dev/null", base1.toNull / rows[2].toNull, 2.0);
+    target("1 thread vs today's core, /dev/null", base1.toNull / rows[1].toNull, 1.3);
+    target("2 threads vs buffered fprintf, /dev/null", plain.toNull / rows[2].toNull, 12.0);
+    target("2 threads vs buffered fprintf, file", plain.toFile / rows[2].toFile, 12.0);
 
     // The output options on the same model against the default, each the
-    // best of three runs, since a shared machine makes single runs noisy.
-    // Their outputs differ in size; the last column compares times.
-    const std::string mtl = base + ".mtl";
-    auto best = [&](const OutputOptions* o) {
+    // best of three runs to a file. Their outputs differ in size; the last
+    // column compares times.
+    auto withOptions = [&](const OutputOptions* o) {
         double t = 1e9;
         for (int i = 0; i < 3; ++i)
-            t = std::min(t, seconds([&] { o ? convertWith(in, out, *o) : convertRSR(in.c_str(), out.c_str()); }));
+            t = std::min(t, seconds([&] {
+                RunRequest req;
+                req.file = in.c_str();
+                req.File = out.c_str();
+                req.options = o;
+                convertRSR(req);
+            }));
         return t;
     };
-    const double base3 = best(nullptr);
-    std::printf("\n%-36s %8s %10s %10s\n", "best of 3", "seconds", "out MB/s", "time");
+    const double plainRun = withOptions(nullptr);
+    std::printf("\n%-36s %8s %10s %10s\n", "output options, best of 3", "seconds", "out MB/s", "time");
     auto optionRow = [&](const char* what, const OutputOptions* o) {
-        const double t = o ? best(o) : base3;
-        std::printf("%-36s %8.3f %10.1f %9.2fx  (%.1f MB written)\n", what, t, fileMB(out) / t, t / base3, fileMB(out));
+        const double t = o ? withOptions(o) : plainRun;
+        std::printf("%-36s %8.3f %10.1f %9.2fx  (%.1f MB written)\n", what, t, fileMB(out) / t, t / plainRun,
+                    fileMB(out));
     };
+    const OutputOptions readers{.clean = true, .mtl = true, .triangulate = true}, weld{.weld = true},
+        lf{.lf = true};
     optionRow("quarlen", nullptr);
     optionRow("quarlen --clean --mtl --triangulate", &readers);
     optionRow("quarlen --weld", &weld);
-    const OutputOptions lf{.lf = true};
     optionRow("quarlen --lf", &lf);
-    std::remove(mtl.c_str());
+    std::remove((out.substr(0, out.size() - 4) + ".mtl").c_str());
 
     // Peak memory follows the largest group: four times the groups of the
     // same size should need no more.
-    const double peak = peakMB(argv[0], in, out);
-    const double peakWeld = peakMB(argv[0], in, out, true);
-    writeModel(in, groups * 4, points);
-    const double peak4 = peakMB(argv[0], in, out);
-    writeModel(in, 1, points * 4);
-    const double peakBig = peakMB(argv[0], in, out);
-    std::printf("peak memory: %.1f MB for %d groups of %d points; %.1f MB for %d such groups; "
-                "%.1f MB for one group of %d points\n",
-                peak, groups, points, peak4, groups * 4, peakBig, points * 4);
-    std::printf("peak memory with --weld: %.1f MB for %d groups of %d points (%d distinct points)\n", peakWeld,
-                groups, points, groups * points);
+    struct Peak {
+        const char* what;
+        Core core;
+        unsigned threads;
+        double mb[3];
+    } peaks[] = {{"today's core", today, 1, {}}, {"quarlen", ours, 1, {}}, {"quarlen", ours, 2, {}}};
+    const std::pair<int, int> shapes[] = {{groups, points}, {groups * 4, points}, {1, points * 4}};
+    for (int k = 0; k < 3; ++k) {
+        writeModel(in, shapes[k].first, shapes[k].second);
+        for (Peak& p : peaks) p.mb[k] = peakMB(argv[0], p.core, p.threads, in, out);
+    }
+    std::printf("\n%-28s %7s |", "peak memory, MB", "threads");
+    for (const auto& [g, n] : shapes) std::printf(" %10s", (std::to_string(g) + "x" + std::to_string(n)).c_str());
+    std::printf("  (groups x points)\n");
+    for (const Peak& p : peaks)
+        std::printf("%-28s %7u | %10.1f %10.1f %10.1f\n", p.what, p.threads, p.mb[0], p.mb[1], p.mb[2]);
 
     std::remove(in.c_str());
     std::remove(out.c_str());

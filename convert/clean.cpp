@@ -96,10 +96,10 @@ bool rawFacet(const Group& g, int32_t j, const Numbering& n, Corners& out) {
     int32_t k = c12;
     for (int32_t s = c1; s < end; ++s, k = wrapAdd(k, 1)) {
         if (s < 0 || s >= g.nq) return false;
-        out.v.push_back(pointNumber(g, n, g.pf[s]));
+        out.v.push_back(pointNumber(g, n, intAt(g.pf, size_t(s))));
         if (c12 >= 0 && k < end2) {
             if (k < 0 || k >= g.nq2) return false;
-            out.t.push_back(wrapAdd(g.pt[k], n.tbase));
+            out.t.push_back(wrapAdd(intAt(g.pt, size_t(k)), n.tbase));
         }
     }
     return true;
@@ -118,16 +118,16 @@ bool cleanFacet(const Group& g, int32_t j, const Numbering& n, Corners& out, Cle
         ++c.outsideList;
         return false;
     }
-    const int32_t* pf = g.pf + c1;
+    auto pf = [&](int32_t i) { return intAt(g.pf, size_t(c1) + size_t(i)); };
     for (int32_t i = 0; i < nc; ++i) {
-        if (pf[i] < 0 || pf[i] >= g.np) {
+        if (pf(i) < 0 || pf(i) >= g.np) {
             ++c.outsidePoints;
             return false;
         }
     }
     if (n.badPoint) {
         for (int32_t i = 0; i < nc; ++i) {
-            if (n.badPoint[pf[i]]) {
+            if (n.badPoint[pf(i)]) {
                 ++c.nonFinite;
                 return false;
             }
@@ -137,16 +137,17 @@ bool cleanFacet(const Group& g, int32_t j, const Numbering& n, Corners& out, Cle
     // Texture corners only when every corner has one, in range; "had" is
     // whether the traditional output would write any.
     bool had = false, whole = false;
-    const int32_t* pt = nullptr;
+    int32_t c12 = 0;
+    auto pt = [&](int32_t i) { return intAt(g.pt, size_t(c12) + size_t(i)); };
     if (j < g.nf2) {
         const unsigned char* rec2 = g.fac2 + size_t(j) * face2_size;
-        const int32_t c12 = faceC1(rec2), nc2 = faceNc(rec2);
+        c12 = faceC1(rec2);
+        const int32_t nc2 = faceNc(rec2);
         had = c12 >= 0 && wrapAdd(c12, nc2) > c12;
         whole = had && nc2 >= nc && int64_t(c12) + nc <= g.nq2;
         if (whole) {
-            pt = g.pt + c12;
             for (int32_t i = 0; i < nc && whole; ++i)
-                whole = pt[i] >= 0 && pt[i] < g.nt && !(n.badTex && n.badTex[pt[i]]);
+                whole = pt(i) >= 0 && pt(i) < g.nt && !(n.badTex && n.badTex[pt(i)]);
         }
     }
 
@@ -154,13 +155,13 @@ bool cleanFacet(const Group& g, int32_t j, const Numbering& n, Corners& out, Cle
     // meet in one facet merge too.
     int64_t merged = 0;
     for (int32_t i = 0; i < nc; ++i) {
-        const int32_t v = pointNumber(g, n, pf[i]);
+        const int32_t v = pointNumber(g, n, pf(i));
         if (!out.v.empty() && out.v.back() == v) {
             ++merged;
             continue;
         }
         out.v.push_back(v);
-        if (whole) out.t.push_back(wrapAdd(pt[i], n.tbase));
+        if (whole) out.t.push_back(wrapAdd(pt(i), n.tbase));
     }
     while (out.v.size() > 1 && out.v.back() == out.v.front()) {
         out.v.pop_back();

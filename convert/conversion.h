@@ -32,6 +32,12 @@ struct RunRequest {
     NoticeSink sink;                // where the notices go
     const OutputOptions* options = nullptr;     // null: the traditional output
     const std::atomic<bool>* cancel = nullptr;  // when set, stop before the next group
+    // Large groups are formatted on this many threads, the caller's included
+    // (0: one per core, at most two), in chunks of this many lines, a facet
+    // line counting one per corner (0: the default). Small groups stay on
+    // the caller's thread.
+    unsigned threads = 0;
+    uint32_t chunk = 0;
 };
 
 RunResult convertRSR(const RunRequest& request);

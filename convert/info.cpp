@@ -12,19 +12,21 @@ void describe(InfoReport& report, const char* name, const Group& g) {
     ig.name = name;
     ig.points = g.np;
     ig.textureVertices = g.nt;
-    for (int32_t i = 0; i < g.nm; ++i) ig.materials.emplace_back(g.mats + size_t(i) * material_size);
+    for (int32_t i = 0; i < g.nm; ++i) ig.materials.emplace_back(materialName(g, i).s);
 
     // What the option writer with clean alone would count.
     CleanCounts& c = report.problems;
     if (!safeName(name, false)) ++c.names;
     std::vector<unsigned char> badPoint(size_t(g.np)), badTex(size_t(g.nt)), named(size_t(g.nm));
     for (int32_t i = 0; i < g.np; ++i) {
-        if (std::isfinite(g.x[i]) && std::isfinite(g.y[i]) && std::isfinite(g.z[i])) continue;
+        const size_t k = 3 * size_t(i);
+        if (std::isfinite(floatAt(g.xyz, k)) && std::isfinite(floatAt(g.xyz, k + 1)) && std::isfinite(floatAt(g.xyz, k + 2)))
+            continue;
         badPoint[size_t(i)] = 1;
         ++c.pointsZeroed;
     }
     for (int32_t i = 0; i < g.nt; ++i) {
-        if (std::isfinite(g.u[i]) && std::isfinite(g.v[i])) continue;
+        if (std::isfinite(floatAt(g.uv, 2 * size_t(i))) && std::isfinite(floatAt(g.uv, 2 * size_t(i) + 1))) continue;
         badTex[size_t(i)] = 1;
         ++c.textureZeroed;
     }
@@ -42,7 +44,7 @@ void describe(InfoReport& report, const char* name, const Group& g) {
         // The material's name is written, and counted, with its first facet.
         if (cm >= 0 && !named[size_t(cm)]) {
             named[size_t(cm)] = 1;
-            if (!safeName(g.mats + size_t(cm) * material_size, true)) ++c.names;
+            if (!safeName(materialName(g, cm).s, true)) ++c.names;
         }
     }
 }

@@ -4,8 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "convert/format.h"
-#include "convert/rsr.h"
+#include "convert/obj_lines.h"
 
 namespace {
 
@@ -53,69 +52,28 @@ void closeOutput(Output& out) {
     out.error = error;
 }
 
+// Pieces smaller than this join the buffer; larger ones go out without
+// being copied, after what is buffered. Many small writes cost a file
+// system far more than copying them into large ones.
+constexpr size_t direct_write_min = output_block / 2;
+
+void putBytes(Output& out, const char* p, size_t n) {
+    if (n < direct_write_min) {
+        std::memcpy(room(out, n), p, n);
+        out.len += n;
+        return;
+    }
+    drain(out);
+    if (std::fwrite(p, 1, n, out.f) != n && !out.error) out.error = errno ? errno : EIO;
+}
+
 namespace {
 
-char* putText(char* p, const char* s, size_t n) {
-    std::memcpy(p, s, n);
-    return p + n;
-}
-
-char* putEnd(char* p) { return putText(p, "\r\n", 2); }
-
-// Copies a name up to its NUL, turning each LF into CR LF.
-char* putName(char* p, const char* s) {
-    for (; *s; ++s) {
-        if (*s == '\n') *p++ = '\r';
-        *p++ = *s;
-    }
-    return p;
-}
-
 void putLine(Output& out, const char* head, size_t headLen, const char* name) {
-    char* p = room(out, headLen + 2 * std::strlen(name) + 2);
-    p = putEnd(putName(putText(p, head, headLen), name));
+    const size_t n = std::strlen(name);
+    char* p = room(out, headLen + 2 * n + 2);
+    p = putEnd(putName(putText(p, head, headLen), name, n));
     out.len = static_cast<size_t>(p - out.buf);
-}
-
-// Writes n lines of `head` followed by the i-th values of a, b and, when
-// given, c: the point lines and the texture-vertex lines.
-void writeFloatLines(Output& out, const char* head, size_t headLen, const float* a,
-                     const float* b, const float* c, int32_t n) {
-    for (int32_t i = 0; i < n; ++i) {
-        char* p = room(out, headLen + 3 * float_text_max + 4);
-        p = formatFloat(putText(p, head, headLen), a[i]);
-        *p++ = ' ';
-        p = formatFloat(p, b[i]);
-        if (c) {
-            *p++ = ' ';
-            p = formatFloat(p, c[i]);
-        }
-        p = putEnd(p);
-        out.len = static_cast<size_t>(p - out.buf);
-    }
-}
-
-// Writes the corners of one facet after its "f". The vertex position s runs
-// from c1 while s < c1 + nc, the texture position k alongside it from c12.
-bool writeCorners(Output& out, const Group& g, const Totals& t, int32_t c1, int32_t nc,
-                  int32_t c12, int32_t nc2) {
-    const int32_t end = wrapAdd(c1, nc);
-    const int32_t end2 = wrapAdd(c12, nc2);
-    int32_t k = c12;
-    for (int32_t s = c1; s < end; ++s, k = wrapAdd(k, 1)) {
-        if (s < 0 || s >= g.nq) return false;
-        char* p = room(out, 2 * int_text_max + 2);
-        *p++ = ' ';
-        p = formatInt(p, wrapAdd(g.pf[s], t.dv));
-        out.len = static_cast<size_t>(p - out.buf);
-        if (c12 >= 0 && k < end2) {
-            if (k < 0 || k >= g.nq2) return false;
-            *p++ = '/';
-            p = formatInt(p, wrapAdd(g.pt[k], t.dt));
-            out.len = static_cast<size_t>(p - out.buf);
-        }
-    }
-    return true;
 }
 
 }  // namespace
@@ -123,30 +81,12 @@ bool writeCorners(Output& out, const Group& g, const Totals& t, int32_t c1, int3
 void writeGroupLine(Output& out, const char* name) { putLine(out, "g ", 2, name); }
 
 bool writeGroupBody(Output& out, const Group& g, Totals& t) {
-    writeFloatLines(out, "v ", 2, g.x, g.y, g.z, g.np);
-    writeFloatLines(out, "vt ", 3, g.u, g.v, nullptr, g.nt);
+    OutputSink sink{out};
+    putFloatLines(sink, g.xyz, 0, g.np, true);
+    putFloatLines(sink, g.uv, 0, g.nt, false);
     int32_t cm = -1;  // material of the last "usemtl" line of this group
-    for (int32_t j = 0; j < g.nf; ++j) {
-        const unsigned char* rec = g.fac + size_t(j) * face_size;
-        const int32_t mat = faceMat(rec);
-        if (mat != cm && mat >= 0 && mat < g.nm) {
-            putLine(out, "usemtl ", 7, g.mats + size_t(mat) * material_size);
-            cm = mat;
-        }
-        const int32_t c1 = faceC1(rec), nc = faceNc(rec);
-        if (nc > t.Nq) t.Nq = nc;
-        int32_t c12 = -1, nc2 = -1;
-        if (j < g.nf2) {
-            const unsigned char* rec2 = g.fac2 + size_t(j) * face2_size;
-            c12 = faceC1(rec2);
-            nc2 = faceNc(rec2);
-        }
-        *room(out, 1) = 'f';
-        ++out.len;
-        if (!writeCorners(out, g, t, c1, nc, c12, nc2)) return false;
-        putEnd(room(out, 2));
-        out.len += 2;
-    }
+    for (int32_t j = 0; j < g.nf; ++j)
+        if (!putFacet(sink, g, t, j, 0, UINT32_MAX, cm, t.Nq)) return false;
     return true;
 }
 

@@ -6,12 +6,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 inline constexpr size_t output_block = size_t(1) << 20;
 
 // An output file written in large blocks. Nothing reaches the file until
-// drain(): the run drains before every notice, so that the file on disk then
-// holds exactly what was written up to that moment.
+// drain() or a large putBytes(): the run drains before every notice, so that
+// the file on disk then holds exactly what was written up to that moment.
 struct Output {
     FILE* f = nullptr;
     char* buf = nullptr;
@@ -32,18 +33,40 @@ inline char* room(Output& out, size_t n) {
     return out.buf + out.len;
 }
 
-// One group's arrays as read from the file; pointers are null when empty.
-// Facet records stay in their stored form, decoded as they are written.
+// Appends n bytes of text made elsewhere; a large piece goes to the file
+// directly, after what is buffered.
+void putBytes(Output& out, const char* p, size_t n);
+
+// One group's fields as stored in the file, big-endian, read with intAt,
+// floatAt and the face* readers of rsr.h. The arrays lie in mappings of the
+// input file or in the input's held memory; an empty one is never read.
+struct Group;
+
+// Material slot i of a group as a C string: a name ends at its first NUL or
+// after the slot's 39th byte.
+struct MaterialName {
+    char s[40];
+};
+MaterialName materialName(const Group& g, int32_t i);
+
 struct Group {
     int32_t np = 0, nq = 0, nf = 0, nt = 0, nq2 = 0, nf2 = 0, nm = 0;
-    float *x = nullptr, *y = nullptr, *z = nullptr;
-    int32_t* pf = nullptr;          // vertex index list
-    unsigned char* fac = nullptr;   // nf stored facet records
-    float *u = nullptr, *v = nullptr;
-    int32_t* pt = nullptr;          // texture index list
-    unsigned char* fac2 = nullptr;  // nf2 stored texture facet records
-    char* mats = nullptr;           // nm material name slots, each NUL-terminated
+    const unsigned char* xyz = nullptr;   // x, y, z of each point in turn
+    const unsigned char* pf = nullptr;    // vertex index list
+    const unsigned char* fac = nullptr;   // nf facet records
+    const unsigned char* uv = nullptr;    // u, v of each texture vertex in turn
+    const unsigned char* pt = nullptr;    // texture index list
+    const unsigned char* fac2 = nullptr;  // nf2 texture facet records
+    const unsigned char* mats = nullptr;  // nm material slots; a name ends at its first NUL
+                                          // or after the slot's 39th byte
 };
+
+inline MaterialName materialName(const Group& g, int32_t i) {
+    MaterialName m;
+    std::memcpy(m.s, g.mats + size_t(i) * 40, 39);
+    m.s[39] = '\0';
+    return m;
+}
 
 // The run totals: numbers given to the next group's first point and texture
 // vertex, facets in completed groups, most corners of any facet written.
@@ -58,9 +81,10 @@ inline int32_t wrapAdd(int32_t a, int32_t b) {
 
 void writeGroupLine(Output& out, const char* name);
 
-// Writes the points, texture vertices and facets of g. False when a corner
-// lies outside the vertex or texture index list; the line written so far,
-// up to the last corner that was in range, stays in the output.
+// Writes the points, texture vertices and facets of g on the caller's
+// thread. False when a corner lies outside the vertex or texture index
+// list; the line written so far, up to the last corner that was in range,
+// stays in the output.
 bool writeGroupBody(Output& out, const Group& g, Totals& t);
 
 void writeClosing(Output& out, const Totals& t);

@@ -87,7 +87,7 @@ bool writePoints(OptionRun& r, Output& out, const Group& g) {
     for (int32_t i = 0; i < g.np; ++i) {
         float w[3];
         uint32_t key[3];
-        if (writtenPoint(r, g.x[i], g.y[i], g.z[i], w, key)) {
+        if (writtenPoint(r, floatAt(g.xyz, 3 * size_t(i)), floatAt(g.xyz, 3 * size_t(i) + 1), floatAt(g.xyz, 3 * size_t(i) + 2), w, key)) {
             r.badPoint[size_t(i)] = 1;
             ++r.counts.pointsZeroed;
         }
@@ -107,7 +107,7 @@ bool writePoints(OptionRun& r, Output& out, const Group& g) {
 void writeTextureVertices(OptionRun& r, Output& out, const Group& g) {
     if (r.o.clean) r.badTex.assign(size_t(g.nt), 0);
     for (int32_t i = 0; i < g.nt; ++i) {
-        float c[2] = {g.u[i], g.v[i]};
+        float c[2] = {floatAt(g.uv, 2 * size_t(i)), floatAt(g.uv, 2 * size_t(i) + 1)};
         if (r.o.clean && (!std::isfinite(c[0]) || !std::isfinite(c[1]))) {
             for (float& f : c)
                 if (!std::isfinite(f)) f = 0;
@@ -120,7 +120,8 @@ void writeTextureVertices(OptionRun& r, Output& out, const Group& g) {
 }
 
 void writeMaterialLine(OptionRun& r, Output& out, const Group& g, int32_t slot) {
-    const char* name = g.mats + size_t(slot) * material_size;
+    const MaterialName stored = materialName(g, slot);
+    const char* name = stored.s;
     const bool safe = r.o.clean || r.o.mtl;
     if (r.o.clean && !r.named[size_t(slot)]) {
         r.named[size_t(slot)] = 1;

@@ -17,17 +17,33 @@ inline constexpr int max_name_length = 256;
 
 // An input file read in large blocks. A read that asks for more bytes than
 // the file has left sets eof, which stays set: the same contract as a stdio
-// stream's end-of-file indicator, which the conversion tests after each field.
+// stream's end-of-file indicator, which the conversion tests after each
+// field.
+//
+// A group's arrays are taken whole (takeBytes): a large one of a regular
+// file is mapped into memory where the host can (POSIX), each in a mapping
+// of its own that ends where the array ends; the others are read into held
+// memory, kept from group to group rather than given back.
 struct Input {
     FILE* f = nullptr;
     unsigned char* buf = nullptr;
     size_t pos = 0, len = 0;
     bool eof = false;
+    bool map = false;   // large arrays may be mapped
     int64_t size = -1;  // the file's size, or -1 when it cannot be known (a pipe)
     int64_t base = 0;   // file offset of buf[0]
+    unsigned char* hold = nullptr;
+    size_t held = 0, holdCap = 0;
+    struct Mapping {
+        void* at;
+        size_t len;
+    } maps[8] = {};     // the current group's mapped arrays
+    int mapped = 0;
 };
 
-bool openInput(Input& in, const char* path);  // false with errno set
+// Opens path; map false reads every array into held memory. False with
+// errno set.
+bool openInput(Input& in, const char* path, bool map = true);
 void closeInput(Input& in);
 
 // Bytes the file has left after what was read, or -1 when unknown.
@@ -40,6 +56,26 @@ inline int64_t bytesLeft(const Input& in) {
 // Reads n bytes into dst. On a short read the missing bytes become zero and
 // eof is set; a read that takes exactly the last bytes leaves eof clear.
 void readBytes(Input& in, void* dst, size_t n);
+
+// Where an array taken by takeBytes lies: in a mapping of its own, or at an
+// offset in held memory, which may move until the group is read.
+struct Piece {
+    const unsigned char* mapped = nullptr;
+    size_t at = 0;
+};
+
+// Takes the next n bytes of the file as one array, valid until startGroup().
+// Held memory for a file of unknown size grows only as its bytes arrive, so
+// that a count larger than the data behind it costs nothing.
+enum class Take { ok, short_read, no_memory };
+Take takeBytes(Input& in, uint64_t n, Piece& piece);
+
+inline const unsigned char* pieceAt(const Input& in, const Piece& p) {
+    return p.mapped ? p.mapped : in.hold + p.at;
+}
+
+// Starts a new group: the previous group's arrays go, held memory stays.
+void startGroup(Input& in);
 
 // Reverses the byte order of a 32-bit value.
 constexpr uint32_t endianrev(uint32_t x) {
@@ -72,6 +108,10 @@ inline int32_t Getl(Input& in) {
 
 // The next float32be field.
 inline float Getf(Input& in) { return Float(static_cast<uint32_t>(Getl(in))); }
+
+// The i-th big-endian 32-bit integer and float of a stored array.
+inline int32_t intAt(const unsigned char* a, size_t i) { return static_cast<int32_t>(be32(a + 4 * i)); }
+inline float floatAt(const unsigned char* a, size_t i) { return Float(be32(a + 4 * i)); }
 
 // Fields of a stored facet record (18 bytes: c1, nc, 5 bytes, mat, 3 bytes)
 // and texture facet record (8 bytes: c1, nc).

@@ -9,6 +9,7 @@
 #include "convert/obj_writer.h"
 #include "convert/option_writer.h"
 #include "convert/rsr.h"
+#include "convert/writer_pool.h"
 
 namespace {
 
@@ -28,31 +29,13 @@ constexpr const char* no_memory_text = "I can't get enough memory";
 constexpr const char* write_failed_format = "I can't write the .OBJ file: %s";
 constexpr const char* mtl_failed_format = "I can't write the .MTL file: %s";
 
-void release(Group& g) {
-    std::free(g.x);
-    std::free(g.y);
-    std::free(g.z);
-    std::free(g.pf);
-    std::free(g.fac);
-    std::free(g.u);
-    std::free(g.v);
-    std::free(g.pt);
-    std::free(g.fac2);
-    std::free(g.mats);
-    g = Group{};
-}
-
-// Holds one group's arrays and gives them back on every way out.
-struct HeldGroup {
-    Group g;
-    HeldGroup() = default;
-    HeldGroup(const HeldGroup&) = delete;
-    HeldGroup& operator=(const HeldGroup&) = delete;
-    ~HeldGroup() { release(g); }
-};
-
 struct Run {
-    explicit Run(const RunRequest& request) : req(request) {}
+    explicit Run(const RunRequest& request)
+        : req(request), threads(formatThreads(request.threads)),
+          chunk(request.chunk == 0 ? default_chunk : request.chunk < max_chunk ? request.chunk : max_chunk) {}
+    Run(const Run&) = delete;
+    Run& operator=(const Run&) = delete;
+    ~Run() { endPool(pool); }
     const RunRequest& req;
     Input in;
     Output out;
@@ -63,6 +46,10 @@ struct Run {
     bool cancelled = false;             // stopped on request; nothing is shown
     OptionRun* opt = nullptr;           // the output options' writer, when options are in use
     InfoReport* info = nullptr;         // describing instead of writing
+    unsigned threads;                   // formatting threads, this one included
+    uint32_t chunk;                     // units per chunk of a large group
+    WriterPool* pool = nullptr;         // started with the first large group
+    bool noPool = false;                // it could not be started
 };
 
 // Whatever the output has buffered goes to disk before any notice is shown,
@@ -96,16 +83,6 @@ bool pastEnd(const Input& in, int32_t count, uint32_t fileBytesPerItem) {
     return left >= 0 && int64_t(count) * fileBytesPerItem > left;
 }
 
-// Asks for one array of count items of size bytes; null when it cannot be had
-// (after the "farmalloc" notice) or when count is 0.
-template <class T>
-T* ask(Run& r, int32_t count, uint32_t size = sizeof(T)) {
-    const uint32_t n = hopeless(count, size) ? 0 : uint32_t(count) * size;
-    void* block = n ? std::malloc(n) : nullptr;
-    if (!block && (n != 0 || hopeless(count, size))) tellNoMemory(r);
-    return static_cast<T*>(block);
-}
-
 void allocationMessage(Run& r, const char* name, int32_t count) {
     std::snprintf(r.msg, sizeof r.msg, "I ran out of store reading %s: %s=%d=0x%08x", r.gr, name,
                   count, static_cast<unsigned>(count));
@@ -131,63 +108,50 @@ bool readCount(Run& r, int32_t& count, const char* name, uint32_t size, uint32_t
     return true;
 }
 
-bool readFloats(Run& r, float* a, float* b, float* c, int32_t n) {
-    for (int32_t i = 0; i < n; ++i) {
-        a[i] = Getf(r.in);
-        b[i] = Getf(r.in);
-        if (c) c[i] = Getf(r.in);
-        if (endOfFile(r)) return false;
+// Takes the stored bytes of an array of `count` items of fileBytes bytes,
+// whose count has been read. The array stands for `asks` blocks of count
+// items of `size` bytes, each asked of the heap in turn before a failure is
+// told: a count that no block can hold shows the "farmalloc" notice that
+// many times. False with the message set when the run must fail; an array
+// cut short by the end of the file fails only when checkEof says so.
+bool takeArray(Run& r, int32_t count, uint32_t size, uint32_t fileBytes, int asks, Piece& at,
+               bool checkEof = true) {
+    Take took = Take::no_memory;
+    if (!hopeless(count, size)) took = takeBytes(r.in, uint64_t(count) * fileBytes, at);
+    if (took == Take::no_memory) {
+        for (int i = 0; i < asks; ++i) tellNoMemory(r);
+        return false;
     }
-    return true;
-}
-
-bool readInts(Run& r, int32_t* a, int32_t n) {
-    for (int32_t i = 0; i < n; ++i) a[i] = Getl(r.in);
-    return !endOfFile(r);
+    return took == Take::ok || !checkEof || !endOfFile(r);
 }
 
 // Reads the counts and arrays of one group whose name has been read.
 bool readGroup(Run& r, Group& g) {
-    if (!readCount(r, g.np, "np", 4, 12)) return false;
-    g.x = ask<float>(r, g.np);
-    g.y = ask<float>(r, g.np);
-    g.z = ask<float>(r, g.np);
-    if (g.np != 0 && (!g.x || !g.y || !g.z)) return false;
-    if (!readFloats(r, g.x, g.y, g.z, g.np)) return false;
-
-    if (!readCount(r, g.nq, "nq", 4, 4)) return false;
-    if (!(g.pf = ask<int32_t>(r, g.nq)) && g.nq != 0) return false;
-    if (!readInts(r, g.pf, g.nq)) return false;
-
-    if (!readCount(r, g.nf, "nf", face_size, face_size)) return false;
-    if (!(g.fac = ask<unsigned char>(r, g.nf, face_size)) && g.nf != 0) return false;
-    readBytes(r.in, g.fac, size_t(g.nf) * face_size);  // checked after texq
-
+    Piece xyz, pf, fac, uv, pt, fac2, mats;
+    if (!readCount(r, g.np, "np", 4, 12) || !takeArray(r, g.np, 4, 12, 3, xyz)) return false;
+    if (!readCount(r, g.nq, "nq", 4, 4) || !takeArray(r, g.nq, 4, 4, 1, pf)) return false;
+    // The facets are checked for the end of the file after texq.
+    if (!readCount(r, g.nf, "nf", face_size, face_size) ||
+        !takeArray(r, g.nf, face_size, face_size, 1, fac, false))
+        return false;
     const int32_t texq = Getl(r.in);
     if (endOfFile(r)) return false;
-
-    if (!readCount(r, g.nt, "nt", 4, 8, texq != 0)) return false;
-    if (!(g.u = ask<float>(r, g.nt)) && g.nt != 0) return false;
-    if (!(g.v = ask<float>(r, g.nt)) && g.nt != 0) return false;
-    if (!readFloats(r, g.u, g.v, nullptr, g.nt)) return false;
-
-    if (!readCount(r, g.nq2, "nq2", 4, 4, texq != 0)) return false;
-    if (!(g.pt = ask<int32_t>(r, g.nq2)) && g.nq2 != 0) return false;
-    if (!readInts(r, g.pt, g.nq2)) return false;
-
-    if (!readCount(r, g.nf2, "nf2", face2_size, face2_size, texq != 0)) return false;
-    if (!(g.fac2 = ask<unsigned char>(r, g.nf2, face2_size)) && g.nf2 != 0) return false;
-    readBytes(r.in, g.fac2, size_t(g.nf2) * face2_size);
-    if (endOfFile(r)) return false;
-
-    if (!readCount(r, g.nm, "nm", material_size, material_size)) return false;
-    if (!(g.mats = ask<char>(r, g.nm, material_size)) && g.nm != 0) return false;
-    for (int32_t i = 0; i < g.nm; ++i) {
-        char* slot = g.mats + size_t(i) * material_size;
-        readBytes(r.in, slot, material_size);
-        if (endOfFile(r)) return false;
-        slot[material_size - 1] = '\0';
-    }
+    if (!readCount(r, g.nt, "nt", 4, 8, texq != 0) || !takeArray(r, g.nt, 4, 8, 1, uv)) return false;
+    if (!readCount(r, g.nq2, "nq2", 4, 4, texq != 0) || !takeArray(r, g.nq2, 4, 4, 1, pt)) return false;
+    if (!readCount(r, g.nf2, "nf2", face2_size, face2_size, texq != 0) ||
+        !takeArray(r, g.nf2, face2_size, face2_size, 1, fac2))
+        return false;
+    if (!readCount(r, g.nm, "nm", material_size, material_size) ||
+        !takeArray(r, g.nm, material_size, material_size, 1, mats))
+        return false;
+    // Held memory may have moved while the group was read.
+    g.xyz = pieceAt(r.in, xyz);
+    g.pf = pieceAt(r.in, pf);
+    g.fac = pieceAt(r.in, fac);
+    g.uv = pieceAt(r.in, uv);
+    g.pt = pieceAt(r.in, pt);
+    g.fac2 = pieceAt(r.in, fac2);
+    g.mats = pieceAt(r.in, mats);
     return true;
 }
 
@@ -199,6 +163,16 @@ bool noMemory(Run& r, int32_t np) {
     return false;
 }
 
+// Writes a group body, on several threads when it is large enough to pay.
+bool writeBody(Run& r, const Group& g) {
+    if (r.threads > 1 && !r.pool && !r.noPool && worthSplitting(g, r.chunk)) {
+        r.pool = startPool(r.threads, r.chunk);
+        r.noPool = !r.pool;
+    }
+    if (r.pool && worthSplitting(g, r.chunk)) return writeGroupBodySplit(*r.pool, r.out, g, r.t);
+    return writeGroupBody(r.out, g, r.t);
+}
+
 // Reads and writes groups until the end marker. False with the message set
 // on failure; `pending` then tells whether the failing group's "g" line is
 // still to be written.
@@ -208,7 +182,8 @@ bool convertGroups(Run& r, bool& pending) {
             r.cancelled = true;
             return false;
         }
-        HeldGroup held;
+        startGroup(r.in);
+        Group g;
         const int32_t length = Getl(r.in);
         if (endOfFile(r)) return false;
         if (length == 0) return true;
@@ -224,28 +199,28 @@ bool convertGroups(Run& r, bool& pending) {
         // that fails while being read shows its notices before its "g" line
         // reaches the file.
         pending = true;
-        if (!readGroup(r, held.g)) return false;
+        if (!readGroup(r, g)) return false;
         pending = false;
         if (r.info) {
-            if (!addInfoGroup(*r.info, r.gr, held.g)) return noMemory(r, held.g.np);
+            if (!addInfoGroup(*r.info, r.gr, g)) return noMemory(r, g.np);
         } else if (r.opt) {
-            const GroupWritten w = writeOptionGroup(*r.opt, r.out, r.gr, held.g);
-            if (w == GroupWritten::no_memory) return noMemory(r, held.g.np);
+            const GroupWritten w = writeOptionGroup(*r.opt, r.out, r.gr, g);
+            if (w == GroupWritten::no_memory) return noMemory(r, g.np);
             if (w == GroupWritten::bad_value) {
                 std::strcpy(r.msg, bad_value_text);
                 return false;
             }
         } else {
             writeGroupLine(r.out, r.gr);
-            if (!writeGroupBody(r.out, held.g, r.t)) {
+            if (!writeBody(r, g)) {
                 std::strcpy(r.msg, bad_value_text);
                 return false;
             }
         }
         if (writeFailed(r)) return false;
-        r.t.dv = wrapAdd(r.t.dv, held.g.np);
-        r.t.dt = wrapAdd(r.t.dt, held.g.nt);
-        r.t.Nf = wrapAdd(r.t.Nf, held.g.nf);
+        r.t.dv = wrapAdd(r.t.dv, g.np);
+        r.t.dt = wrapAdd(r.t.dt, g.nt);
+        r.t.Nf = wrapAdd(r.t.Nf, g.nf);
     }
 }
 

@@ -55,3 +55,53 @@ Converted convertBytes(const Bytes& rsr, const OutputOptions* options) {
     if (options && options->mtl) std::remove((c.out.substr(0, c.out.size() - 4) + ".mtl").c_str());
     return c;
 }
+
+namespace {
+
+struct Recorder {
+    std::vector<Shown> shown;
+    std::string watched;
+};
+
+void record(void* ctx, const char* text, const char* caption, unsigned style) {
+    auto* r = static_cast<Recorder*>(ctx);
+    r->shown.push_back({text, caption, style, readFile(r->watched)});
+}
+
+}  // namespace
+
+Converted convertPaths(const std::string& in, const std::string& out, unsigned threads, uint32_t chunk) {
+    Converted c;
+    c.in = in;
+    c.out = out;
+    Recorder r;
+    r.watched = c.out;
+    RunRequest req;
+    req.file = c.in.c_str();
+    req.File = c.out.c_str();
+    req.sink = {record, &r};
+    req.threads = threads;
+    req.chunk = chunk;
+    c.outcome = convertRSR(req).outcome;
+    c.notices = r.shown;
+    c.obj = readFile(c.out);
+    return c;
+}
+
+Converted convertBytes(const Bytes& rsr, unsigned threads, uint32_t chunk) {
+    const std::string in = tempPath(".rsr"), out = tempPath(".obj");
+    writeFile(in, rsr);
+    Converted c = convertPaths(in, out, threads, chunk);
+    std::remove(in.c_str());
+    std::remove(out.c_str());
+    return c;
+}
+
+std::string runSummary(const Converted& c) {
+    std::string s = std::to_string(int(c.outcome)) + "\n";
+    for (const Shown& n : c.notices) {
+        const std::string caption = n.caption == c.in ? "<in>" : n.caption == c.out ? "<out>" : n.caption;
+        s += caption + "|" + std::to_string(n.style) + "|" + n.text + "|on disk:\n" + n.on_disk + "\n";
+    }
+    return s + "file:\n" + c.obj;
+}

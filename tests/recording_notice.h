@@ -34,3 +34,17 @@ struct Converted {
 // Writes rsr to a temporary .rsr file and converts it to a temporary .obj,
 // with output options when given.
 Converted convertBytes(const Bytes& rsr, const OutputOptions* options = nullptr);
+
+// The same with large groups formatted on `threads` threads in chunks of
+// `chunk` lines (0: the defaults). The notices go through the run's own
+// sink, so that runs on several threads at once can each record theirs.
+Converted convertBytes(const Bytes& rsr, unsigned threads, uint32_t chunk);
+
+// The same for an input that exists already (such as a pipe) and an output
+// path; neither is removed.
+Converted convertPaths(const std::string& in, const std::string& out, unsigned threads, uint32_t chunk);
+
+// A run's outcome, notices (with the file on disk at each) and output, the
+// temporary paths replaced by <in> and <out>: two runs of the same bytes
+// compare equal.
+std::string runSummary(const Converted& c);

@@ -54,22 +54,26 @@ TEST(BlockEdges, LongestLinesAtEveryOffset) {
     const std::string w = "-1.17549e-38";
     const std::string lfs(max_name_length, '\n');
 
-    std::vector<float> coords = {widest, widest};
+    // Groups as the file stores them: big-endian fields.
+    Bytes coords;
+    for (int i = 0; i < 6; ++i) putF32(coords, widest);
     Group points;
-    points.x = points.y = points.z = coords.data();
+    points.xyz = coords.data();
     points.np = 2;
     Group tex;
-    tex.u = tex.v = coords.data();
+    tex.uv = coords.data();
     tex.nt = 2;
 
     // One facet of 60 corners whose vertex and texture numbers, most + 1,
     // wrap to the longest number there is, after a material name of LFs.
-    std::vector<int32_t> entries(60, most);
+    Bytes entries;
+    for (int i = 0; i < 60; ++i) putI32(entries, most);
     Bytes fac, fac2;
     putFacet(fac, Facet{0, 60, 0});
     putI32(fac2, 0);
     putI32(fac2, 60);
-    std::string mats = std::string(material_size - 1, '\n') + '\0';
+    Bytes mats;
+    putMaterial(mats, std::string(material_size - 1, '\n'));
     Group facet;
     facet.pf = facet.pt = entries.data();
     facet.nq = facet.nq2 = 60;

@@ -1,0 +1,136 @@
+// The input read three ways: large arrays mapped, everything read in blocks
+// with the size known (as on Windows), and from a pipe whose size is
+// unknown. All give the same fields, arrays and end-of-file points, and so
+// the same runs.
+#include <csignal>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+#include "convert/rsr.h"
+#include "tests/model_gen.h"
+#include "tests/recording_notice.h"
+
+namespace {
+
+// One read: a field ('l'), n bytes ('b'), an array of n bytes ('t'), or the
+// start of the next group ('g'), which first checks the arrays taken since
+// the last one against the file.
+struct Step {
+    char op;
+    size_t n = 0;
+};
+
+std::string readSteps(const std::string& path, const std::string& bytes, bool map, const std::vector<Step>& steps) {
+    Input in;
+    EXPECT_TRUE(openInput(in, path.c_str(), map));
+    std::string log;
+    size_t offset = 0;  // where the next read starts in the file
+    struct Taken {
+        Piece piece;
+        size_t n, offset;
+    };
+    std::vector<Taken> pieces;
+    for (const Step& s : steps) {
+        if (s.op == 'l') {
+            log += std::to_string(Getl(in));
+            offset += 4;
+        } else if (s.op == 'b') {
+            std::string b(s.n, '?');
+            readBytes(in, b.data(), s.n);
+            std::string want = bytes.substr(std::min(offset, bytes.size()), s.n);
+            want.resize(s.n, '\0');  // what the file does not have reads as zeros
+            log += b == want ? "bytes" : "other bytes";
+            offset += s.n;
+        } else if (s.op == 't') {
+            Piece p;
+            const Take t = takeBytes(in, s.n, p);
+            log += "take " + std::to_string(int(t)) + (p.mapped ? " mapped" : "");
+            if (t == Take::ok) pieces.push_back({p, s.n, offset});
+            offset += s.n;
+        } else {
+            for (const Taken& p : pieces) {
+                const std::string got(reinterpret_cast<const char*>(pieceAt(in, p.piece)), p.n);
+                log += got == bytes.substr(p.offset, p.n) ? " piece" : " OTHER PIECE";
+            }
+            pieces.clear();
+            startGroup(in);
+        }
+        log += " eof=" + std::to_string(in.eof) + " left=" + std::to_string(bytesLeft(in)) + "\n";
+    }
+    closeInput(in);
+    return log;
+}
+
+TEST(Input, MappedAndBlockReadsAgree) {
+    // Arrays within a block, across blocks, larger than a block, one byte,
+    // and one that meets the end of the file; fields after each.
+    std::string bytes;
+    for (uint32_t i = 0; i < 200000; ++i) bytes += static_cast<char>((i * 7) ^ (i >> 8));
+    const std::string path = tempPath(".bin");
+    writeFile(path, Bytes(bytes.begin(), bytes.end()));
+    const std::vector<Step> steps = {{'l'},         {'b', 5},    {'t', 10}, {'l'},     {'t', 70000}, {'l'},
+                                     {'b', 3},      {'g'},       {'t', 65536}, {'t', 1}, {'l'},       {'g'},
+                                     {'b', 60000},  {'t', 4000}, {'g'},     {'t', 10000}, {'l'},     {'b', 2}};
+    const std::string mapped = readSteps(path, bytes, true, steps);
+    EXPECT_EQ(mapped.find("OTHER"), std::string::npos) << mapped;
+    EXPECT_EQ(mapped.find("other"), std::string::npos) << mapped;
+    EXPECT_NE(mapped.find("take 0 mapped"), std::string::npos) << mapped;
+    EXPECT_NE(mapped.find("take 1 eof=1 left=0"), std::string::npos) << mapped;
+    std::string copied = mapped;
+    for (size_t at; (at = copied.find(" mapped")) != std::string::npos;) copied.erase(at, 7);
+    EXPECT_EQ(readSteps(path, bytes, false, steps), copied);
+    std::remove(path.c_str());
+}
+
+// Converts rsr written into a pipe by another thread, as a shell's process
+// substitution gives it.
+Converted convertFromPipe(const Bytes& rsr) {
+    const std::string in = tempPath(".rsr"), out = tempPath(".obj");
+    EXPECT_EQ(mkfifo(in.c_str(), 0600), 0);
+    std::thread writer([&] {
+        const int fd = open(in.c_str(), O_WRONLY);
+        for (size_t done = 0; fd >= 0 && done < rsr.size();) {
+            const ssize_t n = write(fd, rsr.data() + done, rsr.size() - done);
+            if (n <= 0) break;  // the run stopped reading
+            done += size_t(n);
+        }
+        if (fd >= 0) close(fd);
+    });
+    Converted c = convertPaths(in, out, 2, 3);
+    writer.join();
+    std::remove(in.c_str());
+    std::remove(out.c_str());
+    return c;
+}
+
+TEST(Input, APipeGivesTheSameRunsAsAFile) {
+    std::signal(SIGPIPE, SIG_IGN);  // a run that fails stops reading the pipe
+    const Bytes whole = buildRsr(
+        randomModel(21, ModelOptions{.groups = 5, .maxPoints = 40, .maxFacets = 30, .maxCorners = 8, .materials = 3}));
+    std::vector<Bytes> files = {whole};
+    for (size_t cut = 0; cut < whole.size(); cut += whole.size() / 37 + 1)
+        files.push_back(Bytes(whole.begin(), whole.begin() + long(cut)));
+    // Counts that no data follows, or that no memory can hold, and a bad
+    // name length.
+    for (int32_t count : {1000000000, 100000000, -5}) {
+        Bytes b;
+        putHeader(b);
+        putGroup(b, GroupSpec{.name = "a", .xyz = {1, 2, 3}, .pf = {0}, .faces = {{0, 1, 0}}});
+        putI32(b, 3);
+        putRaw(b, "hip");
+        putI32(b, count);  // np
+        putFill(b, 5000, 0x3F);
+        files.push_back(b);
+    }
+    Bytes name;
+    putHeader(name);
+    putI32(name, 300);
+    files.push_back(name);
+    for (size_t i = 0; i < files.size(); ++i)
+        EXPECT_EQ(runSummary(convertFromPipe(files[i])), runSummary(convertBytes(files[i], 2, 3))) << "file " << i;
+}
+
+}  // namespace

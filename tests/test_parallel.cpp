@@ -1,0 +1,247 @@
+// Large groups formatted on several threads in chunks: the bytes, the
+// failure point, the totals, the notices and the file on disk at each notice
+// are those of one thread, wherever the chunk edges fall.
+#include <gtest/gtest.h>
+#include <thread>
+
+#include "convert/writer_pool.h"
+#include "tests/model_gen.h"
+#include "tests/recording_notice.h"
+
+namespace {
+
+// A group's arrays stored as the file holds them, and the writer's view.
+struct Stored {
+    Bytes xyz, pf, fac, uv, pt, fac2, mats;
+    int32_t np = 0, nt = 0;
+    size_t nq = 0, nf = 0, nq2 = 0, nf2 = 0, nm = 0;
+};
+
+Stored store(const GroupSpec& s) {
+    Stored r;
+    for (float f : s.xyz) putF32(r.xyz, f);
+    for (int32_t i : s.pf) putI32(r.pf, i);
+    for (const Facet& f : s.faces) putFacet(r.fac, f);
+    for (float f : s.uv) putF32(r.uv, f);
+    for (int32_t i : s.pt) putI32(r.pt, i);
+    for (const TexFacet& f : s.faces2) {
+        putI32(r.fac2, f.c1);
+        putI32(r.fac2, f.nc);
+    }
+    for (const std::string& m : s.mats) putMaterial(r.mats, m);
+    r.np = int32_t(s.xyz.size() / 3);
+    r.nt = int32_t(s.uv.size() / 2);
+    r.nq = s.pf.size();
+    r.nf = s.faces.size();
+    r.nq2 = s.pt.size();
+    r.nf2 = s.faces2.size();
+    r.nm = s.mats.size();
+    return r;
+}
+
+Group view(const Stored& s) {
+    Group g;
+    g.np = s.np;
+    g.nt = s.nt;
+    g.nq = int32_t(s.nq);
+    g.nf = int32_t(s.nf);
+    g.nq2 = int32_t(s.nq2);
+    g.nf2 = int32_t(s.nf2);
+    g.nm = int32_t(s.nm);
+    g.xyz = s.xyz.data();
+    g.pf = s.pf.data();
+    g.fac = s.fac.data();
+    g.uv = s.uv.data();
+    g.pt = s.pt.data();
+    g.fac2 = s.fac2.data();
+    g.mats = s.mats.data();
+    return g;
+}
+
+struct Body {
+    bool ok = false;
+    int32_t nq = 0;
+    std::string text;
+};
+
+// The body of g as written on one thread (threads 1) or through a pool,
+// after bases of 7 points and 3 texture vertices.
+Body writeBody(const Group& g, unsigned threads, uint32_t chunk) {
+    const std::string path = tempPath(".obj");
+    Output out;
+    EXPECT_TRUE(openOutput(out, path.c_str()));
+    Totals t;
+    t.dv = 7;
+    t.dt = 3;
+    Body b;
+    if (threads == 1) {
+        b.ok = writeGroupBody(out, g, t);
+    } else {
+        WriterPool* pool = startPool(threads, chunk);
+        EXPECT_NE(pool, nullptr);
+        if (pool) b.ok = writeGroupBodySplit(*pool, out, g, t);
+        endPool(pool);
+    }
+    closeOutput(out);
+    b.nq = t.Nq;
+    b.text = readFile(path);
+    std::remove(path.c_str());
+    return b;
+}
+
+std::vector<int32_t> upTo(int32_t n, int32_t mod) {
+    std::vector<int32_t> v;
+    for (int32_t i = 0; i < n; ++i) v.push_back(i % mod);
+    return v;
+}
+
+std::vector<float> coordinates(uint32_t seed, int n) {
+    Dice d(seed);
+    std::vector<float> v;
+    for (int i = 0; i < n; ++i) v.push_back(d.coordinate());
+    return v;
+}
+
+// Facets of three corners over the index list 0, 1, 2, ..., with materials
+// in runs that cross chunk edges, some outside the names.
+std::vector<Facet> materialRuns(int n) {
+    const int16_t mats[] = {0, 0, 1, -1, 1, 2, 0, 5, 0, 1, 1, -1, -1, 0};
+    std::vector<Facet> f;
+    for (int j = 0; j < n; ++j) f.push_back({3 * (j % 10), 3, mats[j % 14]});
+    return f;
+}
+
+struct BodyCase {
+    const char* what;
+    GroupSpec g;
+    bool ok;
+};
+
+std::vector<BodyCase> bodyCases() {
+    std::vector<BodyCase> cases;
+    cases.push_back({"points and texture vertices",
+                     GroupSpec{.name = "p", .xyz = coordinates(1, 90), .texq = true, .uv = coordinates(2, 50)},
+                     true});
+    GroupSpec lines{.name = "l", .xyz = coordinates(3, 18), .pf = upTo(60, 6), .texq = true,
+                    .uv = coordinates(4, 20), .pt = upTo(60, 10), .mats = {"a", "b\nc"}};
+    lines.faces = {{0, 50, 0}, {10, 3, 1}, {0, 0, 1}, {5, -2, 0}, {2147483647, 1, 0}, {50, 10, 1}, {7, 9, 0}};
+    lines.faces2 = {{0, 50}, {10, 2}, {0, 0}, {1, 1}, {-4, 3}, {2, 60}};  // the last facet has none
+    cases.push_back({"long lines in pieces, texture corners short and surplus", lines, true});
+    GroupSpec runs{.name = "r", .xyz = coordinates(5, 9), .pf = upTo(30, 3), .mats = {"m0", "m1", "m2"}};
+    runs.faces = materialRuns(40);
+    cases.push_back({"material runs across chunk edges", runs, true});
+
+    GroupSpec second = runs;
+    second.faces[7] = {29, 3, 1};  // the third corner is past the list
+    cases.push_back({"bad corner in the second chunk", second, false});
+    GroupSpec texture = lines;
+    texture.pt = upTo(30, 10);  // the first line's texture corners run out at corner 30
+    cases.push_back({"bad texture corner inside a long line", texture, false});
+    GroupSpec tail = lines;
+    tail.faces[1] = {20, 50, 1};  // corner 40 of this line is past the list
+    cases.push_back({"bad corner at the end of a long line", tail, false});
+    GroupSpec before = lines;
+    before.faces[3] = {-1, 4, 0};
+    cases.push_back({"bad corner first in its line", before, false});
+    return cases;
+}
+
+TEST(ParallelBody, SameBytesFailureAndTotalsAsOneThread) {
+    for (const BodyCase& k : bodyCases()) {
+        const Stored s = store(k.g);
+        const Group g = view(s);
+        const Body one = writeBody(g, 1, 0);
+        ASSERT_EQ(one.ok, k.ok) << k.what;
+        for (unsigned threads : {2u, 3u})
+            for (uint32_t chunk : {1u, 2u, 3u, 4u, 5u, 7u, 11u, 16u, 64u}) {
+                const Body b = writeBody(g, threads, chunk);
+                EXPECT_EQ(b.ok, one.ok) << k.what << ", chunk " << chunk << ", threads " << threads;
+                EXPECT_EQ(b.nq, one.nq) << k.what << ", chunk " << chunk << ", threads " << threads;
+                ASSERT_EQ(b.text, one.text) << k.what << ", chunk " << chunk << ", threads " << threads;
+            }
+    }
+}
+
+TEST(ParallelBody, LongLinesEndWhereTheWalkEnds) {
+    // The pieces of one line: nothing of the line is lost or doubled at a
+    // piece edge, and only the last piece ends the line.
+    GroupSpec g{.name = "l", .xyz = coordinates(6, 6), .pf = upTo(12, 2), .faces = {{0, 12, 0}, {0, 2, 0}}};
+    const Stored s = store(g);
+    const std::string line = "f 7 8 7 8 7 8 7 8 7 8 7 8\r\nf 7 8\r\n";
+    for (uint32_t chunk : {1u, 2u, 5u, 12u, 13u}) {
+        const Body b = writeBody(view(s), 2, chunk);
+        ASSERT_TRUE(b.ok);
+        ASSERT_GE(b.text.size(), line.size());
+        EXPECT_EQ(b.text.substr(b.text.size() - line.size()), line) << chunk;
+        EXPECT_EQ(b.nq, 12);
+    }
+}
+
+GroupSpec triangle() {
+    return GroupSpec{.name = "first", .xyz = {0, 0, 0, 1, 0, 0, 0, 1, 0}, .pf = {0, 1, 2},
+                     .faces = {{0, 3, 0}}, .mats = {"m"}};
+}
+
+std::vector<Bytes> finishingModels() {
+    std::vector<Bytes> m;
+    m.push_back(buildRsr(randomModel(11, ModelOptions{.groups = 4, .maxPoints = 30, .maxFacets = 40,
+                                                      .maxCorners = 12, .materials = 4})));
+    m.push_back(buildRsr(randomModel(12, ModelOptions{.groups = 6, .maxPoints = 12, .maxFacets = 20,
+                                                      .emptyGroups = true})));
+    std::vector<GroupSpec> odd = {triangle()};
+    for (const BodyCase& k : bodyCases())
+        if (k.ok) odd.push_back(k.g);
+    m.push_back(buildRsr(odd));
+    return m;
+}
+
+TEST(ParallelRun, SameRunWhereverChunkEdgesFall) {
+    for (const Bytes& file : finishingModels()) {
+        const std::string one = runSummary(convertBytes(file, 1, 0));
+        ASSERT_EQ(one.substr(0, 2), "0\n");
+        for (unsigned threads : {2u, 3u})
+            for (uint32_t chunk : {1u, 2u, 3u, 5u, 8u, 64u, 0u, UINT32_MAX})
+                EXPECT_EQ(runSummary(convertBytes(file, threads, chunk)), one)
+                    << "chunk " << chunk << ", threads " << threads;
+    }
+}
+
+TEST(ParallelRun, FailureWhileLaterChunksAreInFlight) {
+    // A complete group, then one of 300 facets whose facet j fails at its
+    // second corner; many chunks follow it. The notice must find on disk
+    // exactly what one thread had written: up to the failing corner.
+    for (int j : {0, 1, 2, 5, 37, 298, 299}) {
+        GroupSpec big{.name = "big", .xyz = coordinates(7, 30), .pf = upTo(30, 10), .mats = {"a", "b"}};
+        big.faces = materialRuns(300);
+        big.faces[size_t(j)] = {29, 4, 1};
+        const Bytes file = buildRsr({triangle(), big, triangle()});
+        const Converted one = convertBytes(file, 1, 0);
+        ASSERT_EQ(one.notices.size(), 1u);
+        ASSERT_EQ(one.notices[0].text, "bad value");
+        const std::string& disk = one.notices[0].on_disk;
+        ASSERT_EQ(disk.substr(disk.size() - 4), "f 13") << "ends inside the failing line";
+        for (uint32_t chunk : {1u, 3u, 7u, 40u})
+            EXPECT_EQ(runSummary(convertBytes(file, 2, chunk)), runSummary(one)) << "facet " << j << ", chunk " << chunk;
+    }
+}
+
+TEST(ParallelRun, RunsOnSeveralThreadsAtOnce) {
+    std::vector<Bytes> files = finishingModels();
+    GroupSpec bad = triangle();
+    bad.pf = upTo(40, 3);
+    bad.faces = materialRuns(30);
+    bad.faces.push_back({38, 3, 0});
+    files.push_back(buildRsr({triangle(), bad}));
+    std::vector<std::string> expected;
+    for (const Bytes& f : files) expected.push_back(runSummary(convertBytes(f, 1, 0)));
+    for (int round = 0; round < 3; ++round) {
+        std::vector<std::string> got(files.size());
+        std::vector<std::thread> runs;
+        for (size_t i = 0; i < files.size(); ++i)
+            runs.emplace_back([&, i] { got[i] = runSummary(convertBytes(files[i], 2, 3)); });
+        for (std::thread& t : runs) t.join();
+        for (size_t i = 0; i < files.size(); ++i) EXPECT_EQ(got[i], expected[i]) << "file " << i << ", round " << round;
+    }
+}
+
+}  // namespace
