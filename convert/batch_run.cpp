@@ -67,6 +67,9 @@ bool convertItem(const BatchItem& item, size_t serial, const BatchRun& run, File
     req.sink = {collect, &report};
     req.options = run.options;
     req.cancel = run.cancel;
+    // Files converting side by side already keep the cores busy: a run of
+    // its own on more threads would only compete with them.
+    if (run.jobs > 1) req.threads = 1;
     const RunResult r = convertRSR(req);
     switch (r.outcome) {
     case RunOutcome::cancelled:
