@@ -188,8 +188,8 @@ int convertOne(const std::string& in, const std::string& out, const OutputOption
         return status_usage;
     }
     RunRequest req;
-    req.file = in.c_str();
-    req.File = out.c_str();
+    req.input = in.c_str();
+    req.output = out.c_str();
     if (!traditional(options)) req.options = &options;
     if (toStdout) {
 #ifdef _WIN32

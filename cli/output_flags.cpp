@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "convert/conversion.h"
 #include "convert/info.h"
 
 const char* const output_flags_help =
@@ -156,7 +157,10 @@ int printInfo(const std::vector<std::string>& inputs, FILE* out) {
     for (const std::string& input : inputs) {
         InfoReport report;
         std::fflush(out);  // the report and any notice, in the order they happen
-        const RunResult r = inspectRSR(input.c_str(), report);
+        RunRequest req;
+        req.input = input.c_str();
+        req.report = &report;
+        const RunResult r = convertRSR(req);
         if (r.outcome == RunOutcome::input_not_opened) {
             std::fprintf(stderr, "%s: cannot open the input: %s\n", input.c_str(), std::strerror(r.error));
             ++failed;

@@ -43,8 +43,8 @@ Converted convertBytes(const Bytes& rsr, const OutputOptions* options) {
     shown.clear();
     watched = c.out;
     RunRequest req;
-    req.file = c.in.c_str();
-    req.File = c.out.c_str();
+    req.input = c.in.c_str();
+    req.output = c.out.c_str();
     req.options = options;
     c.outcome = convertRSR(req).outcome;
     watched.clear();
@@ -77,9 +77,9 @@ Converted convertPaths(const std::string& in, const std::string& out, unsigned t
     Recorder r;
     r.watched = c.out;
     RunRequest req;
-    req.file = c.in.c_str();
-    req.File = c.out.c_str();
-    req.sink = {record, &r};
+    req.input = c.in.c_str();
+    req.output = c.out.c_str();
+    req.notices = {record, &r};
     req.threads = threads;
     req.chunk = chunk;
     c.outcome = convertRSR(req).outcome;

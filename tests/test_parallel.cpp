@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <thread>
 
+#include "convert/obj_writer.h"
 #include "convert/writer_pool.h"
 #include "tests/model_gen.h"
 #include "tests/recording_notice.h"

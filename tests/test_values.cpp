@@ -77,7 +77,9 @@ TEST(Decode, MaterialNumberIsLowByteFirstAndSigned) {
         unsigned char rec[face_size] = {};
         rec[13] = c.lo;
         rec[14] = c.hi;
-        EXPECT_EQ(faceMat(rec), c.mat);
+        Group g;
+        g.fac = rec;
+        EXPECT_EQ(faceAt(g, 0).mat, c.mat);
     }
 }
 
