@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "convert/obj_lines.h"
-
+#include "convert/obj_writer.h"
 #include "convert/threads.h"
 
 #ifndef QUARLEN_NO_THREADS
