@@ -151,19 +151,14 @@ bool putCornersQuick(Sink& out, const Group& g, const Totals& t, const CornerWal
     return true;
 }
 
-// Writes a facet line or a piece of it. False when a corner lies outside
-// the vertex or texture index list, after writing the corners before it
-// (and the vertex number of that corner, when only its texture side was
-// outside).
+// The corners from to stop - 1 one at a time, each checked. False at a
+// corner outside the vertex or texture index list, after writing the
+// corners before it (and the vertex number of that corner, when only its
+// texture side was outside).
 template <class Sink>
-bool putFacet(Sink& out, const Group& g, const Totals& t, FacetPiece piece, FacetState& st) {
-    const Face f = faceAt(g, piece.j);
-    if (piece.from == 0) putFacetHead(out, g, f, st);
-    const CornerWalk w = cornerWalk(f, texFaceAt(g, piece.j));
-    const uint32_t stop = std::min(piece.to, w.corners);
-    const bool end = stop == w.corners;
-    if (putCornersQuick(out, g, t, w, piece.from, stop, end)) return true;
-    for (uint32_t i = piece.from; i < stop; ++i) {
+bool putCornersChecked(Sink& out, const Group& g, const Totals& t, const CornerWalk& w, uint32_t from,
+                       uint32_t stop) {
+    for (uint32_t i = from; i < stop; ++i) {
         Corner c;
         const bool ok = cornerAt(g, w, i, c);
         if (!ok && !c.textured) return false;
@@ -177,6 +172,20 @@ bool putFacet(Sink& out, const Group& g, const Totals& t, FacetPiece piece, Face
         out.done(p);
         if (!ok) return false;
     }
+    return true;
+}
+
+// Writes a facet line or a piece of it. False when a corner lies outside
+// the vertex or texture index list.
+template <class Sink>
+bool putFacet(Sink& out, const Group& g, const Totals& t, FacetPiece piece, FacetState& st) {
+    const Face f = faceAt(g, piece.j);
+    if (piece.from == 0) putFacetHead(out, g, f, st);
+    const CornerWalk w = cornerWalk(f, texFaceAt(g, piece.j));
+    const uint32_t stop = std::min(piece.to, w.corners);
+    const bool end = stop == w.corners;
+    if (putCornersQuick(out, g, t, w, piece.from, stop, end)) return true;
+    if (!putCornersChecked(out, g, t, w, piece.from, stop)) return false;
     if (end) out.done(putEnd(out.room(2)));
     return true;
 }
