@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
+#include <span>
 
 #include "convert/notice.h"
 #include "convert/output.h"
@@ -31,8 +33,7 @@ struct RunRequest {
     // The input: the .RSR file at this path, which captions name, or the
     // bytes given here (the path then only names them).
     const char* input = nullptr;
-    const unsigned char* inputBytes = nullptr;
-    size_t inputSize = 0;
+    std::optional<std::span<const unsigned char>> inputBytes;
 
     // The output as the user knows it, which captions name: the .OBJ file
     // at this path, unless the bytes go to writeTo (such as a temporary

@@ -165,8 +165,8 @@ void showFailure(Run& r) {
 }
 
 bool openRunInput(Run& r) {
-    if (r.req.inputBytes || !r.req.input) {
-        openInputBytes(r.in, r.req.inputBytes, r.req.inputSize);
+    if (r.req.inputBytes) {
+        openInputBytes(r.in, r.req.inputBytes->data(), r.req.inputBytes->size());
         return true;
     }
     return openInput(r.in, r.req.input);

@@ -97,6 +97,39 @@ Converted convertBytes(const Bytes& rsr, unsigned threads, uint32_t chunk) {
     return c;
 }
 
+namespace {
+
+struct MemoryRun {
+    std::vector<Shown> shown;
+    std::string obj;
+};
+
+bool appendTo(void* ctx, const char* p, size_t n) {
+    static_cast<MemoryRun*>(ctx)->obj.append(p, n);
+    return true;
+}
+
+void recordInMemory(void* ctx, const char* text, const char* caption, unsigned style) {
+    auto* m = static_cast<MemoryRun*>(ctx);
+    m->shown.push_back({text, caption, style, m->obj});
+}
+
+}  // namespace
+
+Converted convertInMemory(const Bytes& rsr, unsigned threads, uint32_t chunk) {
+    Converted c;
+    c.in = "in.rsr";
+    c.out = "out.obj";
+    MemoryRun m;
+    const RunRequest req{.input = c.in.c_str(), .inputBytes = rsr,
+                         .output = c.out.c_str(), .sink = {appendTo, &m}, .notices = {recordInMemory, &m},
+                         .threads = threads, .chunk = chunk};
+    c.outcome = convertRSR(req).outcome;
+    c.notices = m.shown;
+    c.obj = m.obj;
+    return c;
+}
+
 std::string runSummary(const Converted& c) {
     std::string s = std::to_string(int(c.outcome)) + "\n";
     for (const Shown& n : c.notices) {

@@ -38,7 +38,7 @@ bool append(void* to, const char* p, size_t n) {
 // and its material file "out.mtl" into strings of the run's own.
 OptRun convertWith(const Bytes& rsr, const OutputOptions& o) {
     OptRun r;
-    const RunRequest req{.input = "in", .inputBytes = rsr.data(), .inputSize = rsr.size(), .output = "out.obj",
+    const RunRequest req{.input = "in", .inputBytes = rsr, .output = "out.obj",
                          .sink = {append, &r.obj}, .mtlSink = {append, &r.mtl}, .notices = {record, &r.notices},
                          .options = &o};
     r.outcome = convertRSR(req).outcome;
@@ -280,7 +280,7 @@ TEST(Options, InfoCountsWhatCleanChanges) {
         const Bytes rsr = buildRsr(m.groups);
         InfoReport report;
         std::vector<Shown> seen;
-        const RunResult info = convertRSR({.input = "model.rsr", .inputBytes = rsr.data(), .inputSize = rsr.size(),
+        const RunResult info = convertRSR({.input = "model.rsr", .inputBytes = rsr,
                                            .notices = {record, &seen}, .report = &report});
         const OptRun clean = convertWith(buildRsr(m.groups), OutputOptions{.clean = true});
         ASSERT_EQ(info.outcome, RunOutcome::finished) << seed;
