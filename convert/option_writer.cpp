@@ -1,11 +1,10 @@
 #include "convert/option_writer.h"
 
-#include <bit>
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <new>
 
+#include "convert/float_text.h"
 #include "convert/format.h"
 #include "convert/rsr.h"
 
@@ -30,7 +29,7 @@ char* putRawName(const OptionRun& r, char* p, const char* s) {
 }
 
 char* putCoordinate(const OptionRun& r, char* p, float f) {
-    if (r.o.exact && std::isfinite(f)) return std::to_chars(p, p + float_text_max, f).ptr;
+    if (r.o.exact && std::isfinite(f)) return shortestFloatText(p, p + float_text_max, f);
     return formatFloat(p, f);
 }
 
@@ -61,7 +60,7 @@ bool writtenPoint(const OptionRun& r, float x, float y, float z, float w[3], uin
     bool changed = false;
     for (int k = 0; k < 3; ++k) {
         if (r.o.scale != 1.0) s[k] = static_cast<float>(double(s[k]) * r.o.scale);
-        key[k] = std::bit_cast<uint32_t>(stored[k]);
+        key[k] = bitCast<uint32_t>(stored[k]);
         if (r.o.clean && !std::isfinite(s[k])) {
             s[k] = 0;
             key[k] = 0;

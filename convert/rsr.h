@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "convert/float_text.h"
+
 // Byte sizes of the file's fixed parts and records.
 inline constexpr int header_size = 268;
 inline constexpr int trailer_size = 47;
@@ -91,7 +93,7 @@ inline uint32_t be32(const unsigned char* p) {
 }
 
 // The float whose IEEE-754 single-precision bits are `bits`.
-inline float Float(uint32_t bits) { return std::bit_cast<float>(bits); }
+inline float Float(uint32_t bits) { return bitCast<float>(bits); }
 
 // The next int32be field. Fields are read one at a time from the block
 // buffer; only a field that straddles a block end takes the slow path.
