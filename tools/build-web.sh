@@ -1,0 +1,45 @@
+#!/bin/sh
+# Builds the web page into web/dist/, a folder of static files that any
+# static web server can serve (tools/serve-web.sh serves it here):
+#   quarlen-core.wasm, quarlen-core.js  the core (web/core/sources.txt),
+#                                       compiled by Debian's Emscripten
+#   main.js, worker.js                  the page and its worker, bundled by
+#                                       esbuild with three.js and fflate
+#   index.html, style.css, sw.js        the page, its look, its offline store
+# The npm packages come from web/package-lock.json (npm ci). Needs em++ and
+# npm (tools/install-deps.sh --all installs them).
+set -eu
+cd "$(dirname "$0")/.."
+for tool in em++ npm; do
+    command -v "$tool" >/dev/null || { echo "build-web: $tool is missing: run tools/install-deps.sh --all" >&2; exit 1; }
+done
+
+# npm ci again only when the lock file is newer than the last install.
+if [ ! -f web/node_modules/.package-lock.json ] || [ web/package-lock.json -nt web/node_modules/.package-lock.json ]; then
+    (cd web && npm ci --no-audit --no-fund)
+fi
+
+out=web/dist
+rm -rf "$out"
+mkdir -p "$out"
+
+# Debian's em++ runs its optimiser on node, which finds Debian's acorn only
+# on NODE_PATH when the machine's node is not Debian's own. One thread, no
+# many-files code: the page converts one file at a time in a worker.
+echo "build-web: the core ($(em++ --version | sed -n 1p))"
+# shellcheck disable=SC2046
+NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH} em++ -std=c++20 -O3 \
+    -Wall -Wextra -Wshadow -Wconversion -Wno-sign-conversion -Werror \
+    -DQUARLEN_NO_THREADS=1 -DQUARLEN_NO_FLOAT_TO_CHARS=1 -I. \
+    $(grep -v '^#' web/core/sources.txt) \
+    -sALLOW_MEMORY_GROWTH=1 -sMAXIMUM_MEMORY=4GB -sMODULARIZE=1 -sEXPORT_NAME=createQuarlen \
+    -sENVIRONMENT=web,worker,node -sEXPORTED_FUNCTIONS=_malloc,_free \
+    -sEXPORTED_RUNTIME_METHODS=HEAPU8,HEAPU32 \
+    -o "$out/quarlen-core.js"
+
+echo "build-web: the page"
+esbuild=web/node_modules/.bin/esbuild
+"$esbuild" web/src/main.js --bundle --format=esm --minify --log-level=warning --outfile="$out/main.js"
+"$esbuild" web/src/worker.js --bundle --format=iife --minify --log-level=warning --outfile="$out/worker.js"
+cp web/src/index.html web/src/style.css web/src/sw.js "$out/"
+ls -l "$out"
