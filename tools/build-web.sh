@@ -28,7 +28,7 @@ mkdir -p "$out"
 # many-files code: the page converts one file at a time in a worker.
 echo "build-web: the core ($(em++ --version | sed -n 1p))"
 # shellcheck disable=SC2046
-NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH} em++ -std=c++20 -O3 \
+NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH} em++ -std=c++20 -O2 \
     -Wall -Wextra -Wshadow -Wconversion -Wno-sign-conversion -Werror \
     -DQUARLEN_NO_THREADS=1 -DQUARLEN_NO_FLOAT_TO_CHARS=1 -I. \
     $(grep -v '^#' web/core/sources.txt) \

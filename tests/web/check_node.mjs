@@ -2,12 +2,11 @@
 // below DIR converts to the same bytes, notices and outcome, with and
 // without output options, and gives the same --info report.
 //   node check_node.mjs QUARLEN WEB_DIST DIR
-import { cpSync, readdirSync, readFileSync } from 'node:fs';
+import { cpSync, readFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { join, resolve } from 'node:path';
 import { convertFile, startCore } from '../../web/src/core.js';
-import { comparePaths, isRsr } from '../../web/src/paths.js';
-import { compare, nativeInfo, nativeResults } from './native.mjs';
+import { compare, modelPaths, nativeInfo, nativeResults } from './native.mjs';
 
 const [quarlen, dist, dir] = process.argv.slice(2);
 export const optionSets = [
@@ -18,7 +17,7 @@ export const optionSets = [
 
 const createQuarlen = createRequire(import.meta.url)(resolve(dist, 'quarlen-core.js'));
 const core = await startCore(createQuarlen, await WebAssembly.compile(readFileSync(join(dist, 'quarlen-core.wasm'))));
-const paths = readdirSync(join(dir, 'lib'), { recursive: true }).map((p) => `lib/${p}`).filter(isRsr).sort(comparePaths);
+const paths = modelPaths(dir);
 
 let failures = 0;
 for (const [k, args] of optionSets.entries()) {

@@ -1,8 +1,21 @@
 // What the console program makes of each file, for the web tests: its
 // one-file run's notices, outcome and outputs, and its --info report.
 import { spawnSync } from 'node:child_process';
-import { existsSync, readFileSync } from 'node:fs';
+import { existsSync, readdirSync, readFileSync } from 'node:fs';
 import { join } from 'node:path';
+import { comparePaths, isRsr } from '../../web/src/paths.js';
+
+// The .rsr files below dir/lib as "lib/..." paths, in the console program's
+// order (readdirSync's own walk needs Node 18.17; Debian 12 has 18.13).
+export function modelPaths(dir, under = 'lib') {
+  const found = [];
+  for (const e of readdirSync(join(dir, under), { withFileTypes: true })) {
+    const path = `${under}/${e.name}`;
+    if (e.isDirectory()) found.push(...modelPaths(dir, path));
+    else if (isRsr(path)) found.push(path);
+  }
+  return found.sort(comparePaths);
+}
 
 export function nativeResults(quarlen, dir, paths, args) {
   const results = new Map();

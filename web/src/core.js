@@ -31,7 +31,7 @@ function putText(core, text) {
 // Converts bytes known to the user as path (ending in .rsr) with the
 // console program's output options (args, such as ['--clean', '--scale',
 // '0.01']). Returns { converted, outputs: [{ path, bytes }], notices, info,
-// counts }. Throws when the instance dies (memory it could not get); it is
+// counts, seconds }. Throws when the instance dies (memory it could not get); it is
 // then of no further use.
 export function convertFile(core, path, bytes, args) {
   const pathAt = putText(core, path);
@@ -48,13 +48,14 @@ export function convertFile(core, path, bytes, args) {
   if (!at) return failure(path, 'not enough memory in this tab to convert the file');
   const word = (i) => core.HEAPU32[(at >>> 2) + i];
   const block = (i) => core.HEAPU8.slice(word(i), word(i) + word(i + 1));
-  const counts = new Float64Array(core.HEAPU8.buffer, at + 40, 4);
+  const counts = new Float64Array(core.HEAPU8.buffer, at + 40, 6);
   const result = {
     converted: word(0) === 1,
     outputs: [],
     notices: decoder.decode(block(5)),
     info: decoder.decode(block(7)),
     counts: { groups: counts[0], points: counts[1], textureVertices: counts[2], facets: counts[3] },
+    seconds: { convert: counts[4], info: counts[5] },
   };
   if (word(1)) result.outputs.push({ path: outputPath(path, '.obj'), bytes: block(1) });
   if (word(3)) result.outputs.push({ path: outputPath(path, '.mtl'), bytes: block(3) });

@@ -83,6 +83,7 @@ let batch = { total: 0, ended: 0, failed: 0, bytes: 0, start: 0 };
 let selected = null;
 
 const megabytes = (n) => `${(n / 1e6).toFixed(1)} MB`;
+const size = (n) => (n < 1e6 ? `${(n / 1e3).toFixed(1)} kB` : megabytes(n));
 
 function cell(row, i, content, className) {
   const td = row.cells[i];
@@ -128,8 +129,8 @@ function showRow(item) {
   cell(row, 3, c ? String(c.groups) : '', 'n');
   cell(row, 4, c ? String(c.points) : '', 'n');
   cell(row, 5, c ? String(c.facets) : '', 'n');
-  const size = result.outputs.reduce((n, o) => n + o.bytes.length, 0);
-  cell(row, 6, result.outputs.length ? megabytes(size) : '', 'n');
+  const bytes = result.outputs.reduce((n, o) => n + o.bytes.length, 0);
+  cell(row, 6, result.outputs.length ? size(bytes) : '', 'n');
   const links = document.createElement('span');
   for (const o of result.outputs) links.append(downloadLink(o), ' ');
   cell(row, 7, links);
@@ -295,13 +296,13 @@ async function select(item, force = false) {
   $('view-note').replaceChildren();
   viewer.clear();
   const outputs = item.result?.outputs ?? [];
-  const size = outputs.reduce((n, o) => n + o.bytes.length, 0);
+  const bytes = outputs.reduce((n, o) => n + o.bytes.length, 0);
   if (!outputs.length) return;
-  if (size > largeOutput && !force) {
+  if (bytes > largeOutput && !force) {
     const show = document.createElement('button');
     show.textContent = 'Show it';
     show.addEventListener('click', () => select(item, true));
-    $('view-note').append(`This output is ${megabytes(size)}: drawing it takes a while. `, show);
+    $('view-note').append(`This output is ${megabytes(bytes)}: drawing it takes a while. `, show);
     return;
   }
   const problem = await viewer.show(outputs, item.path);
