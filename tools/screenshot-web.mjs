@@ -14,7 +14,7 @@ const server = spawn(join(root, 'tools/serve-web.sh'), [String(port)], { stdio: 
 const browser = await puppeteer.launch({
   executablePath: '/usr/bin/chromium',
   args: ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader'],
-  defaultViewport: { width: 1280, height: 760 },
+  defaultViewport: { width: 1440, height: 760 },
 });
 try {
   const page = await browser.newPage();
