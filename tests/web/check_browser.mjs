@@ -2,11 +2,11 @@
 // generated models given through #files converts, each row's outcome and
 // notices are the console program's, the downloaded quarlen-obj.zip holds
 // the console program's outputs byte for byte (traditional, then the preset
-// for today's readers), the 3D view draws the sample, and no request
-// leaves the page's origin.
+// for today's readers, then the models of a .zip archive), the 3D view
+// draws the sample, and no request leaves the page's origin.
 //   node check_browser.mjs QUARLEN DIR   (DIR/lib: the models; web/dist built)
 import { spawn } from 'node:child_process';
-import { cpSync, existsSync, mkdirSync, readdirSync, readFileSync, rmSync } from 'node:fs';
+import { cpSync, existsSync, mkdirSync, readdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { createServer } from 'node:net';
 import { dirname, join } from 'node:path';
@@ -16,7 +16,7 @@ import { compare, modelPaths, nativeResults } from './native.mjs';
 const root = join(dirname(fileURLToPath(import.meta.url)), '../..');
 const require = createRequire(join(root, 'web/package.json'));
 const puppeteer = require('puppeteer-core');
-const { unzipSync } = require('fflate');
+const { unzipSync, zipSync } = require('fflate');
 
 const [quarlen, dir] = process.argv.slice(2);
 const paths = modelPaths(dir);
@@ -61,14 +61,14 @@ try {
   await cdp.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
 
   // Converts, then compares rows and the zip with the console program's run.
-  async function round(label, args) {
+  async function round(label, args, list = paths) {
     const rows = () => page.$$eval('tr[data-path]', (trs) => trs.map((tr) => ({
       path: tr.dataset.path, status: tr.dataset.status, notices: tr.cells[2].textContent })));
     await page.waitForFunction((n) => document.body.dataset.state === 'idle' &&
-      document.querySelectorAll('tr[data-path][data-status]').length === n, { timeout: 300000 }, paths.length);
+      document.querySelectorAll('tr[data-path][data-status]').length === n, { timeout: 300000 }, list.length);
     const work = join(dir, `browser-${label}`);
     cpSync(join(dir, 'lib'), join(work, 'lib'), { recursive: true });
-    const theirs = nativeResults(quarlen, work, paths, args);
+    const theirs = nativeResults(quarlen, work, list, args);
     rmSync(downloads, { recursive: true, force: true });
     mkdirSync(downloads);
     await page.click('#download-all');
@@ -83,7 +83,8 @@ try {
     }));
     const wanted = [...theirs.values()].reduce((n, r) => n + r.outputs.length, 0);
     check(Object.keys(zip).length === wanted, `${label}: quarlen-obj.zip holds the ${wanted} files the console program writes (it holds ${Object.keys(zip).length})`);
-    check(compare(label, ours, theirs) === 0, `${label}: ${paths.length} rows and their files as the console program's`);
+    check(ours.size === list.length && compare(label, ours, theirs) === 0,
+      `${label}: ${list.length} rows and their files as the console program's`);
   }
 
   const files = await page.$('#files');
@@ -103,6 +104,14 @@ try {
   check(groups === 3, `the view lists the sample's 3 groups (${groups})`);
   const info = await page.$eval('#info', (e) => e.textContent);
   check(info.startsWith('lib/sample.rsr: 3 groups'), 'the --info report is beside the view');
+
+  // A .zip archive through #pick-files: its models convert under their
+  // paths in it.
+  await page.click('#clear');
+  const zipped = paths.filter((p) => /^lib\/(models|Ü)/.test(p));
+  writeFileSync(join(dir, 'models.zip'), zipSync(Object.fromEntries(zipped.map((p) => [p, readFileSync(join(dir, p))]))));
+  await (await page.$('#pick-files')).uploadFile(join(dir, 'models.zip'));
+  await round('zip', ['--clean', '--mtl', '--triangulate'], zipped);
 
   const away = requests.filter((u) => new URL(u).origin !== origin && !u.startsWith(`blob:${origin}/`));
   check(away.length === 0, `no request left ${origin} (${requests.length} requests${away.length ? `; ${away.slice(0, 3)}` : ''})`);
