@@ -15,7 +15,8 @@ for tool in em++ npm; do
 done
 
 # npm ci again only when the lock file is newer than the last install.
-if [ ! -f web/node_modules/.package-lock.json ] || [ web/package-lock.json -nt web/node_modules/.package-lock.json ]; then
+installed=web/node_modules/.package-lock.json
+if [ ! -f "$installed" ] || [ -n "$(find web/package-lock.json -newer "$installed")" ]; then
     (cd web && npm ci --no-audit --no-fund)
 fi
 
