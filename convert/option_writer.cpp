@@ -1,13 +1,13 @@
 #include "convert/option_writer.h"
 
-#include <bit>
-#include <charconv>
+#include <cmath>
 #include <cstring>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "convert/clean.h"
+#include "convert/float_text.h"
 #include "convert/mtl.h"
 #include "convert/obj_lines.h"
 #include "convert/weld.h"
@@ -67,7 +67,7 @@ public:
 
 private:
     char* putCoordinate(char* p, float f) const {
-        if (o_.exact && std::isfinite(f)) return std::to_chars(p, p + float_text_max, f).ptr;
+        if (o_.exact && std::isfinite(f)) return shortestFloatText(p, p + float_text_max, f);
         return formatFloat(p, f);
     }
 
@@ -104,7 +104,7 @@ private:
             uint32_t key[3];
             const bool finite = scaledPoint(g, i, o_.scale, s);
             for (int k = 0; k < 3; ++k) {
-                key[k] = std::bit_cast<uint32_t>(pointAt(g, i, k));
+                key[k] = bitCast<uint32_t>(pointAt(g, i, k));
                 if (o_.clean && !std::isfinite(s[k])) s[k] = 0, key[k] = 0;
             }
             if (o_.clean && !finite) {
