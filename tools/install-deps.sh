@@ -3,8 +3,11 @@
 #   install-deps.sh          the native build, its tests, the OBJ readers and
 #                            the Debian package
 #   install-deps.sh --all    also both Windows cross builds (32-bit, which
-#                            ships, and 64-bit), Wine, Xvfb, unzip and the
-#                            tools that read Windows programs
+#                            ships, and 64-bit), Wine, Xvfb, unzip, the
+#                            tools that read Windows programs, and for the
+#                            web page Emscripten, Chromium, and Node.js with
+#                            npm unless some node and npm are on the PATH
+#                            already
 set -eu
 if [ "$(id -u)" -eq 0 ]; then sudo=; else sudo=sudo; fi
 export DEBIAN_FRONTEND=noninteractive
@@ -15,7 +18,11 @@ if [ "${1:-}" = --all ]; then
     # Wine's 32-bit half needs the i386 architecture.
     $sudo dpkg --add-architecture i386
     packages="$packages g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 xvfb xdotool imagemagick
-      unzip file icoutils"
+      unzip zip file icoutils emscripten chromium"
+    # Any Node.js of 18 or later builds and tests the page; Debian's when
+    # there is none.
+    command -v node >/dev/null || packages="$packages nodejs"
+    command -v npm >/dev/null || packages="$packages npm"
 fi
 $sudo apt-get update -q
 # shellcheck disable=SC2086
