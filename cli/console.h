@@ -7,5 +7,6 @@
 // "warning: " left out when empty or plain.
 std::string noticeLine(const char* text, const char* caption, unsigned style);
 
-// True when standard error goes to a terminal.
+// True when standard error, or standard output, goes to a terminal.
 bool stderrIsTerminal();
+bool stdoutIsTerminal();

@@ -30,3 +30,11 @@ bool stderrIsTerminal() {
     return isatty(STDERR_FILENO) != 0;
 #endif
 }
+
+bool stdoutIsTerminal() {
+#ifdef _WIN32
+    return _isatty(_fileno(stdout)) != 0;
+#else
+    return isatty(STDOUT_FILENO) != 0;
+#endif
+}

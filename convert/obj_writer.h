@@ -68,6 +68,10 @@ inline MaterialName materialName(const Group& g, int32_t i) {
     return m;
 }
 
+// The material in force after a facet whose record names material `mat`:
+// a number outside the group's nm slots leaves the one before (-1: none).
+inline int32_t materialInForce(int32_t cm, int32_t mat, int32_t nm) { return mat >= 0 && mat < nm ? mat : cm; }
+
 // The run totals: numbers given to the next group's first point and texture
 // vertex, facets in completed groups, most corners of any facet written.
 struct Totals {

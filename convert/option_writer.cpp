@@ -60,7 +60,7 @@ bool writtenPoint(const OptionRun& r, float x, float y, float z, float w[3], uin
     float s[3] = {x, y, z};
     bool changed = false;
     for (int k = 0; k < 3; ++k) {
-        if (r.o.scale != 1.0) s[k] = static_cast<float>(double(s[k]) * r.o.scale);
+        s[k] = scaledCoordinate(s[k], r.o.scale);
         key[k] = std::bit_cast<uint32_t>(stored[k]);
         if (r.o.clean && !std::isfinite(s[k])) {
             s[k] = 0;
@@ -128,10 +128,7 @@ void writeMaterialLine(OptionRun& r, Output& out, const Group& g, int32_t slot) 
         if (!safeName(name, true)) ++r.counts.names;
     }
     nameLine(r, out, "usemtl ", 7, name, safe, true);
-    if (r.o.mtl) {
-        char written[material_size + 8];
-        useMaterial(r.materials, std::string(written, putSafeName(written, name, true)));
-    }
+    if (r.o.mtl) useMaterialName(r.materials, name);
 }
 
 // The corners after a facet's "f": c's corners at[0..n) or, without at,
@@ -169,8 +166,9 @@ void writeFacet(OptionRun& r, Output& out, const Corners& c, int32_t nc) {
         facetLine(r, out, c, nullptr, n, r.o.clean || r.o.triangulate ? int32_t(n) : nc);
         return;
     }
-    for (size_t i = 1; i + 1 < n; ++i) {
-        const size_t at[3] = {0, i, i + 1};
+    for (size_t i = 0; i + 2 < n; ++i) {
+        size_t at[3];
+        fanTriangle(i, at);
         facetLine(r, out, c, at, 3, 3);
     }
 }
@@ -192,8 +190,7 @@ GroupWritten writeGroup(OptionRun& r, Output& out, const char* name, const Group
     int32_t cm = -1;       // the material in force, as the traditional output tracks it
     int32_t written = -1;  // the material of the last "usemtl" line written for this group
     for (int32_t j = 0; j < g.nf; ++j) {
-        const int32_t mat = faceMat(g.fac + size_t(j) * face_size);
-        if (mat != cm && mat >= 0 && mat < g.nm) cm = mat;
+        cm = materialInForce(cm, faceMat(g.fac + size_t(j) * face_size), g.nm);
         bool ok = true;
         if (r.o.clean) {
             if (!cleanFacet(g, j, n, r.corners, r.counts)) continue;

@@ -4,8 +4,10 @@
 #include <cstdio>
 
 #include "convert/conversion.h"
+#include "convert/glb_writer.h"
 #include "convert/info.h"
 #include "convert/notice.h"
+#include "convert/obj_options.h"
 #include "convert/obj_writer.h"
 #include "convert/option_writer.h"
 #include "convert/rsr.h"
@@ -23,6 +25,11 @@ constexpr const char* short_file_text =
 constexpr const char* junk_text =
     "I probably hit junk at the end of the .RSR file, and likely the output .OBJ file is "
     "complete";
+constexpr const char* glb_finished_text = "Finished.";
+constexpr const char* glb_junk_text =
+    "I probably hit junk at the end of the .RSR file, and likely the output .GLB file is "
+    "complete";
+constexpr const char* glb_failed_format = "I can't write the .GLB file: %s";
 constexpr const char* end_of_file_text = "end of file";
 constexpr const char* bad_value_text = "bad value";
 constexpr const char* no_memory_text = "I can't get enough memory";
@@ -46,6 +53,7 @@ struct Run {
     bool cancelled = false;             // stopped on request; nothing is shown
     OptionRun* opt = nullptr;           // the output options' writer, when options are in use
     InfoReport* info = nullptr;         // describing instead of writing
+    GlbRun* glb = nullptr;              // a GLB file instead of OBJ text
     unsigned threads;                   // formatting threads, this one included
     uint32_t chunk;                     // units per chunk of a large group
     WriterPool* pool = nullptr;         // started with the first large group
@@ -163,6 +171,13 @@ bool noMemory(Run& r, int32_t np) {
     return false;
 }
 
+// The GLB's data or the file itself could not be written.
+bool glbFailed(Run& r, int error) {
+    std::snprintf(r.msg, sizeof r.msg, glb_failed_format, std::strerror(error));
+    r.outputFailed = true;
+    return false;
+}
+
 // Writes a group body, on several threads when it is large enough to pay.
 bool writeBody(Run& r, const Group& g) {
     if (r.threads > 1 && !r.pool && !r.noPool && worthSplitting(g, r.chunk)) {
@@ -203,6 +218,10 @@ bool convertGroups(Run& r, bool& pending) {
         pending = false;
         if (r.info) {
             if (!addInfoGroup(*r.info, r.gr, g)) return noMemory(r, g.np);
+        } else if (r.glb) {
+            const GlbAdded w = addGlbGroup(*r.glb, r.gr, g);
+            if (w == GlbAdded::no_memory) return noMemory(r, g.np);
+            if (w == GlbAdded::spill_failed) return glbFailed(r, r.glb->spill.error);
         } else if (r.opt) {
             const GroupWritten w = writeOptionGroup(*r.opt, r.out, r.gr, g);
             if (w == GroupWritten::no_memory) return noMemory(r, g.np);
@@ -233,7 +252,7 @@ void showFailure(Run& r) {
         if (r.t.Nf == 0)
             tell(r, short_file_text, file, notice_warning);
         else
-            tell(r, junk_text, file, notice_plain);
+            tell(r, r.glb ? glb_junk_text : junk_text, file, notice_plain);
     }
 }
 
@@ -246,7 +265,39 @@ bool writeMaterials(Run& r) {
     return false;
 }
 
-RunResult convertWith(const RunRequest& req, OptionRun* opt) {
+// The end of a GLB run: the whole file is written, with the groups read in
+// full and the failing group's node, before the outcome is shown.
+RunResult finishGlbRun(Run& r, bool finished, bool pending) {
+    const RunRequest& req = r.req;
+    if (!finished && !r.outputFailed && pending) addGlbFailedGroup(*r.glb, r.gr);
+    if (!r.outputFailed) {
+        const bool written = finishGlb(*r.glb, r.out);
+        const int error = errno;
+        drain(r.out);
+        if (!written || r.out.error) {
+            glbFailed(r, r.out.error ? r.out.error : error);
+            finished = false;
+        }
+    }
+    if (finished)
+        tell(r, glb_finished_text, req.File, notice_plain);
+    else if (r.outputFailed)
+        tell(r, r.msg, req.File, notice_warning);
+    else
+        showFailure(r);
+    closeInput(r.in);
+    closeOutput(r.out);
+    if (!r.outputFailed && r.out.error) {
+        glbFailed(r, r.out.error);
+        tellSink(req.sink, r.msg, req.File, notice_warning);
+        finished = false;
+    }
+    const std::string cleaned = glbNotice(*r.glb);
+    if (!cleaned.empty()) tellSink(req.sink, cleaned.c_str(), req.file, notice_plain);
+    return {finished ? RunOutcome::finished : RunOutcome::failed, 0};
+}
+
+RunResult convertWith(const RunRequest& req, OptionRun* opt, GlbRun* glb = nullptr) {
     const char* const file = req.file;
     const char* const File = req.File;
     Run r(req);
@@ -261,6 +312,10 @@ RunResult convertWith(const RunRequest& req, OptionRun* opt) {
     if (opt) {
         r.opt = opt;
         startOptions(*opt, *req.options, File, req.stream != nullptr, r.out);
+    }
+    if (glb) {
+        r.glb = glb;
+        startGlb(*glb, glbScale(req.options->scale, req.options->scaleGiven));
     }
 
     unsigned char header[header_size];
@@ -281,6 +336,7 @@ RunResult convertWith(const RunRequest& req, OptionRun* opt) {
         closeOutput(r.out);
         return {RunOutcome::cancelled, 0};
     }
+    if (r.glb) return finishGlbRun(r, finished, pending);
     if (r.opt && !writeMaterials(r) && finished) {
         finished = false;
         r.outputFailed = true;
@@ -328,6 +384,10 @@ void* Farmalloc(uint32_t n) {
 }
 
 RunResult convertRSR(const RunRequest& req) {
+    if (req.options && req.options->glb) {
+        GlbRun glb;
+        return convertWith(req, nullptr, &glb);
+    }
     if (req.options && !traditional(*req.options)) {
         OptionRun opt;
         return convertWith(req, &opt);
