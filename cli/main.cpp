@@ -187,7 +187,7 @@ bool oneFileForm(const std::vector<std::string>& operands) {
 // with standard output not a terminal. Null when they hold.
 const char* glbOutputProblem(const std::string& out) {
     if (out == "-")
-        return stdoutIsTerminal() ? "--glb writes binary data: '-' as the output needs standard output to go to a "
+        return isTerminal(stdout) ? "--glb writes binary data: '-' as the output needs standard output to go to a "
                                     "file or a pipe, not a terminal"
                                   : nullptr;
     return hasExtension(out.c_str(), ".glb") ? nullptr : "with --glb the output must end in .glb";

@@ -60,15 +60,6 @@ def utf8_name(raw):
     return raw.split(b"\0")[0].decode("utf-8", errors="latin1")
 
 
-def install_js():
-    if shutil.which("node") is None or shutil.which("npm") is None:
-        sudo = [] if os.geteuid() == 0 else ["sudo"]
-        env = dict(os.environ, DEBIAN_FRONTEND="noninteractive")
-        lock = ["-o", "DPkg::Lock::Timeout=900"]
-        subprocess.run(sudo + ["apt-get"] + lock + ["update", "-q"], check=True, env=env, stdout=subprocess.DEVNULL)
-        subprocess.run(sudo + ["apt-get"] + lock + ["install", "-y", "-q", "nodejs", "npm"], check=True, env=env,
-                       stdout=subprocess.DEVNULL)
-    subprocess.run(["npm", "ci", "--no-audit", "--no-fund", "--silent"], cwd=JS, check=True)
 
 
 # --- reading a GLB and an OBJ ----------------------------------------------
@@ -285,8 +276,8 @@ def main():
     work = os.path.abspath(work)
     count = int(sys.argv[6]) if len(sys.argv) > 6 else int(os.environ.get("READER_MODELS", "300"))
     t_start = time.time()
-    install_on_demand()
-    install_js()
+    install_on_demand((("nodejs", "node"), ("npm", "npm")))
+    subprocess.run(["npm", "ci", "--no-audit", "--no-fund", "--silent"], cwd=JS, check=True)
     t_installed = time.time()
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
