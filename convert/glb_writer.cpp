@@ -1,5 +1,6 @@
 #include "convert/glb_writer.h"
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cmath>
@@ -63,14 +64,20 @@ size_t slotOf(const std::vector<GlbVertexSlot>& table, int32_t build, int32_t po
     return at;
 }
 
-// An empty table of about twice the slots a group of nq corners needs.
-void resetTable(GlbRun& r, int32_t nq) {
+// An empty table for the group, twice as large as the corners its facets
+// state, but no more than its index list could give twice over: it grows
+// when more vertices turn up, so that no growth is needed for a usual group
+// and a file's large counts cost no memory until they are used.
+void resetTable(GlbRun& r, const Group& g) {
+    uint64_t corners = 0;
+    for (int32_t j = 0; j < g.nf; ++j) corners += uint64_t(std::max(faceNc(g.fac + size_t(j) * face_size), 0));
+    corners = std::min(corners, 2 * uint64_t(g.nq));
     size_t want = 1024;
-    while (want < 2 * size_t(nq) && want < (size_t(1) << 26)) want *= 2;
+    while (want < 2 * corners) want *= 2;
     if (r.table.size() == want)
         std::fill(r.table.begin(), r.table.end(), GlbVertexSlot{});
     else
-        r.table.assign(want, GlbVertexSlot{});
+        std::vector<GlbVertexSlot>(want).swap(r.table);
     r.tableUsed = 0;
 }
 
@@ -156,7 +163,7 @@ void buildGroup(GlbRun& r, const Group& g) {
     r.slotMaterial.assign(size_t(g.nm), -2);
     r.slotBuild.assign(2 * (size_t(g.nm) + 1), -1);
     r.used = 0;
-    resetTable(r, g.nq);
+    resetTable(r, g);
 
     int32_t cm = -1;
     Corners& c = r.corners;

@@ -53,12 +53,12 @@ def install_on_demand(more=()):
 
 
 def read_expected(path):
-    e = {"material": []}
+    e = {"material": [], "group": []}
     with open(path) as f:
         for line in f:
             key, _, value = line.rstrip("\n").partition(" ")
-            if key == "material":
-                e["material"].append(value)
+            if key in e:
+                e[key].append(value)
             elif key == "oddities":
                 e[key] = value.split()
             else:
