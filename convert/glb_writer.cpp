@@ -1,17 +1,93 @@
 #include "convert/glb_writer.h"
 
 #include <algorithm>
-#include <bit>
 #include <cerrno>
-#include <cmath>
-#include <cstring>
+#include <cstdint>
+#include <cstdio>
 #include <new>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
+#include "convert/clean.h"
+#include "convert/float_text.h"
 #include "convert/json_text.h"
-#include "convert/obj_options.h"
+#include "convert/mtl.h"
 #include "convert/rsr.h"
 
 namespace {
+
+// The binary data written so far: a temporary file, or bytes in memory.
+struct GlbSpill {
+    FILE* f = nullptr;
+    std::vector<unsigned char> bytes;  // all data in memory, or the file's write buffer
+    uint64_t size = 0;                 // bytes spilled
+    int error = 0;                     // errno of the first failed write
+};
+
+struct GlbPrimitive {
+    int32_t material = -1;  // index into the materials, -1: none (glTF's default material)
+    bool textured = false;  // has TEXCOORD_0
+    uint32_t vertices = 0, indices = 0;
+    uint64_t at = 0;        // offset of its positions in the data; texture coordinates, then indices follow
+    float min[3] = {}, max[3] = {};
+};
+
+struct GlbNode {
+    std::string name;             // valid UTF-8
+    size_t first = 0, count = 0;  // its primitives; none: a node without a mesh
+};
+
+struct GlbMaterial {
+    std::string name;  // valid UTF-8
+    size_t colour;     // the index materialColour takes
+};
+
+// One group's facets sorted into primitives; kept from group to group so
+// that their memory is reused.
+struct GlbBuild {
+    int32_t material = -1;
+    bool textured = false;
+    std::vector<int32_t> point, texture;  // each vertex's point and texture vertex (-1: none)
+    std::vector<uint32_t> index;          // three vertices per triangle
+};
+
+// A slot of the table that numbers a group's vertices: the distinct
+// (build, point, texture vertex) triples its triangles use.
+struct GlbVertexSlot {
+    int32_t build = -1;  // -1: empty
+    int32_t point = 0, texture = 0;
+    uint32_t vertex = 0;
+};
+
+// Everything one GLB run keeps; nothing is shared between runs.
+struct GlbRun {
+    double scale = poser_unit_metres;
+    GlbSpill spill;
+    std::vector<GlbNode> nodes;
+    std::vector<GlbPrimitive> primitives;
+    std::vector<GlbMaterial> materials;
+    std::unordered_map<std::string, int32_t> materialIndex;  // stored name -> materials index
+    MaterialList colours;  // names as --mtl writes them, for their colours
+    CleanCounts counts;
+    int64_t latin1Names = 0;  // names with bytes read as Latin-1
+    // Per group:
+    std::vector<unsigned char> badPoint, badTex;
+    std::vector<int32_t> slotMaterial;  // materials index of each slot, -2: not yet known
+    std::vector<int32_t> slotBuild;     // builds index of each (slot, textured), -1: none yet
+    std::vector<GlbBuild> builds;
+    size_t used = 0;                    // builds in use by this group
+    std::vector<GlbVertexSlot> table;
+    size_t tableUsed = 0;
+    Corners corners;
+
+    GlbRun() = default;
+    GlbRun(const GlbRun&) = delete;
+    GlbRun& operator=(const GlbRun&) = delete;
+    ~GlbRun() {
+        if (spill.f) std::fclose(spill.f);
+    }
+};
 
 constexpr size_t spill_block = size_t(1) << 16;
 
@@ -35,7 +111,7 @@ void spill32(GlbSpill& s, uint32_t x) {
     s.size += 4;
 }
 
-void spillFloat(GlbSpill& s, float f) { spill32(s, std::bit_cast<uint32_t>(f)); }
+void spillFloat(GlbSpill& s, float f) { spill32(s, bitCast<uint32_t>(f)); }
 
 // Index pairs for 16-bit indices; an odd count ends with a 0 of padding.
 void spillIndices(GlbSpill& s, const std::vector<uint32_t>& index, bool wide) {
@@ -70,7 +146,7 @@ size_t slotOf(const std::vector<GlbVertexSlot>& table, int32_t build, int32_t po
 // and a file's large counts cost no memory until they are used.
 void resetTable(GlbRun& r, const Group& g) {
     uint64_t corners = 0;
-    for (int32_t j = 0; j < g.nf; ++j) corners += uint64_t(std::max(faceNc(g.fac + size_t(j) * face_size), 0));
+    for (int32_t j = 0; j < g.nf; ++j) corners += uint64_t(std::max(faceAt(g, j).nc, 0));
     corners = std::min(corners, 2 * uint64_t(g.nq));
     size_t want = 1024;
     while (want < 2 * corners) want *= 2;
@@ -145,11 +221,10 @@ int32_t buildOf(GlbRun& r, const Group& g, int32_t cm, bool textured) {
 // or the facets' texture corners.
 void markNonFinite(GlbRun& r, const Group& g) {
     r.badPoint.assign(size_t(g.np), 0);
-    for (size_t i = 0; i < size_t(g.np) * 3; ++i)
-        if (!std::isfinite(scaledCoordinate(floatAt(g.xyz, i), r.scale))) r.badPoint[i / 3] = 1;
+    float s[3];
+    for (int32_t i = 0; i < g.np; ++i) r.badPoint[size_t(i)] = !scaledPoint(g, i, r.scale, s);
     r.badTex.assign(size_t(g.nt), 0);
-    for (size_t i = 0; i < size_t(g.nt) * 2; ++i)
-        if (!std::isfinite(floatAt(g.uv, i))) r.badTex[i / 2] = 1;
+    for (int32_t i = 0; i < g.nt; ++i) r.badTex[size_t(i)] = !texturePoint(g, i, s);
 }
 
 // Sorts the group's triangles into builds.
@@ -168,7 +243,7 @@ void buildGroup(GlbRun& r, const Group& g) {
     int32_t cm = -1;
     Corners& c = r.corners;
     for (int32_t j = 0; j < g.nf; ++j) {
-        cm = materialInForce(cm, faceMat(g.fac + size_t(j) * face_size), g.nm);
+        cm = materialAfter(g, cm, faceAt(g, j).mat);
         if (!cleanFacet(g, j, n, c, r.counts)) continue;
         const bool textured = !c.t.empty();
         const int32_t b = buildOf(r, g, cm, textured);
@@ -192,33 +267,40 @@ GlbPrimitive spillBuild(GlbRun& r, const Group& g, const GlbBuild& b) {
     p.indices = static_cast<uint32_t>(b.index.size());
     p.at = r.spill.size;
     for (size_t v = 0; v < b.point.size(); ++v) {
+        float s[3];
+        scaledPoint(g, b.point[v], r.scale, s);
         for (int k = 0; k < 3; ++k) {
-            const float f = scaledCoordinate(floatAt(g.xyz, 3 * size_t(b.point[v]) + size_t(k)), r.scale);
-            if (v == 0 || f < p.min[k]) p.min[k] = f;
-            if (v == 0 || f > p.max[k]) p.max[k] = f;
-            spillFloat(r.spill, f);
+            if (v == 0 || s[k] < p.min[k]) p.min[k] = s[k];
+            if (v == 0 || s[k] > p.max[k]) p.max[k] = s[k];
+            spillFloat(r.spill, s[k]);
         }
     }
     // glTF's texture origin is the top-left corner, OBJ's the bottom-left.
     if (b.textured) {
         for (const int32_t t : b.texture) {
-            spillFloat(r.spill, floatAt(g.uv, 2 * size_t(t)));
-            spillFloat(r.spill, 1.0f - floatAt(g.uv, 2 * size_t(t) + 1));
+            float c[2];
+            texturePoint(g, t, c);
+            spillFloat(r.spill, c[0]);
+            spillFloat(r.spill, 1.0f - c[1]);
         }
     }
     spillIndices(r.spill, b.index, wideIndices(p.vertices));
     return p;
 }
 
-GlbAdded addGroup(GlbRun& r, const char* name, const Group& g) {
+GlbNode& addNode(GlbRun& r, const char* name) {
     GlbNode& node = r.nodes.emplace_back();
     if (appendUtf8(node.name, name)) ++r.latin1Names;
     node.first = r.primitives.size();
+    return node;
+}
+
+// A failed write to the spill is told when the file is written.
+void addGroup(GlbRun& r, const char* name, const Group& g) {
+    addNode(r, name);
     buildGroup(r, g);
     for (size_t b = 0; b < r.used; ++b) r.primitives.push_back(spillBuild(r, g, r.builds[b]));
-    node.count = r.used;
-    if (r.spill.f && r.spill.bytes.size() >= spill_block) flushSpill(r.spill);
-    return r.spill.error ? GlbAdded::spill_failed : GlbAdded::done;
+    r.nodes.back().count = r.used;
 }
 
 // --- the JSON part -------------------------------------------------------
@@ -417,35 +499,9 @@ bool copySpill(GlbSpill& s, Output& out) {
     return true;
 }
 
-}  // namespace
-
-GlbRun::~GlbRun() {
-    if (spill.f) std::fclose(spill.f);
-}
-
-double glbScale(double scale, bool scaleGiven) { return scaleGiven ? scale : poser_unit_metres; }
-
-void startGlb(GlbRun& r, double scale, bool inMemory) {
-    r.scale = scale;
-    if (!inMemory) r.spill.f = std::tmpfile();
-    if (r.spill.f) r.spill.bytes.reserve(spill_block);
-}
-
-GlbAdded addGlbGroup(GlbRun& r, const char* name, const Group& g) {
-    try {
-        return addGroup(r, name, g);
-    } catch (const std::bad_alloc&) {
-        return GlbAdded::no_memory;
-    }
-}
-
-void addGlbFailedGroup(GlbRun& r, const char* name) {
-    GlbNode& node = r.nodes.emplace_back();
-    if (appendUtf8(node.name, name)) ++r.latin1Names;
-    node.first = r.primitives.size();
-}
-
-bool finishGlb(GlbRun& r, Output& out) {
+// Writes the whole file. False, with errno set, when the data cannot be
+// read back from the spill or the file would pass the format's 4 GiB.
+bool writeFile(GlbRun& r, Output& out) {
     std::string j = json(r);
     while (j.size() % 4) j += ' ';
     const uint64_t total = 12 + 8 + j.size() + (r.spill.size ? 8 + r.spill.size : 0);
@@ -467,12 +523,47 @@ bool finishGlb(GlbRun& r, Output& out) {
     return false;
 }
 
-std::string glbNotice(const GlbRun& r) {
-    std::string what = describeCounts(r.counts);
-    if (r.latin1Names) {
-        if (!what.empty()) what += ", ";
-        what += std::to_string(r.latin1Names) + (r.latin1Names == 1 ? " name" : " names") +
-                " not UTF-8, read as Latin-1";
+class GlbWriter final : public GroupWriter {
+public:
+    GlbWriter(Output& out, double scale, bool spillInMemory) : out_(out) {
+        r_.scale = scale;
+        if (!spillInMemory) r_.spill.f = std::tmpfile();
+        if (r_.spill.f) r_.spill.bytes.reserve(spill_block);
     }
-    return what.empty() ? what : "cleaned: " + what;
+
+    GroupWritten group(const char* name, const Group& g) override {
+        try {
+            addGroup(r_, name, g);
+            return GroupWritten::done;
+        } catch (const std::bad_alloc&) {
+            return GroupWritten::no_memory;
+        }
+    }
+
+    // The group whose reading failed becomes a node without a mesh, as the
+    // OBJ output ends with its "g" line.
+    bool finishOutput(const char* failedGroup) override {
+        if (failedGroup) addNode(r_, failedGroup);
+        return writeFile(r_, out_);
+    }
+
+    std::string lastNotice() const override {
+        std::string what = describeCounts(r_.counts);
+        if (r_.latin1Names) {
+            if (!what.empty()) what += ", ";
+            what += std::to_string(r_.latin1Names) + (r_.latin1Names == 1 ? " name" : " names") +
+                    " not UTF-8, read as Latin-1";
+        }
+        return what.empty() ? what : "cleaned: " + what;
+    }
+
+private:
+    Output& out_;
+    GlbRun r_;
+};
+
+}  // namespace
+
+std::unique_ptr<GroupWriter> glbWriter(Output& out, double scale, bool spillInMemory) {
+    return std::make_unique<GlbWriter>(out, scale, spillInMemory);
 }

@@ -1,6 +1,7 @@
 #include "convert/json_text.h"
 
 #include <charconv>
+#include <cstdio>
 
 namespace {
 
@@ -69,9 +70,13 @@ void putJsonString(std::string& out, const std::string& s) {
     out += '"';
 }
 
+// 17 significant digits read back as the same double; snprintf gives the
+// same text on every host whose printf rounds exactly, which std::to_chars
+// for doubles is not on all of them.
 void putJsonNumber(std::string& out, double v) {
     char text[32];
-    out.append(text, std::to_chars(text, text + sizeof text, v).ptr);
+    const int n = std::snprintf(text, sizeof text, "%.17g", v);
+    out.append(text, size_t(n));
 }
 
 void putJsonNumber(std::string& out, uint64_t v) {

@@ -13,6 +13,6 @@ bool appendUtf8(std::string& out, const char* s);
 // Appends s, valid UTF-8, as a quoted JSON string.
 void putJsonString(std::string& out, const std::string& s);
 
-// Appends v as the shortest JSON number that reads back as the same double.
+// Appends v, finite, as a JSON number that reads back as the same double.
 void putJsonNumber(std::string& out, double v);
 void putJsonNumber(std::string& out, uint64_t v);

@@ -16,12 +16,6 @@ struct OutputOptions {
     bool glb = false;          // a binary glTF file (.glb) instead of OBJ text
 };
 
-// A coordinate multiplied by the scale, in double precision and rounded
-// once to a float.
-inline float scaledCoordinate(float f, double scale) {
-    return scale != 1.0 ? static_cast<float>(double(f) * scale) : f;
-}
-
 inline bool traditional(const OutputOptions& o) {
     return !o.clean && !o.mtl && !o.weld && !o.triangulate && !o.zUp && !o.lf && !o.exact &&
            o.scale == 1.0 && !o.glb;

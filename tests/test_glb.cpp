@@ -76,13 +76,14 @@ TEST(Glb, IndexWidthAndSpillInMemory) {
 
         // The same bytes from a spill in memory.
         const Stored stored(spec);
-        GlbRun r;
-        startGlb(r, poser_unit_metres, true);
-        ASSERT_EQ(addGlbGroup(r, "g", stored.g), GlbAdded::done);
         const std::string path = tempPath(".glb");
         Output out;
         ASSERT_TRUE(openOutput(out, path.c_str()));
-        EXPECT_TRUE(finishGlb(r, out));
+        {
+            const auto w = glbWriter(out, poser_unit_metres, true);
+            ASSERT_EQ(w->group("g", stored.g), GroupWritten::done);
+            EXPECT_TRUE(w->finishOutput(nullptr));
+        }
         closeOutput(out);
         EXPECT_TRUE(readFile(path) == run) << n;
         std::remove(path.c_str());
