@@ -76,6 +76,14 @@ struct Corners {
     std::vector<int32_t> v, t;
 };
 
+// A facet of n > 3 corners as triangles fanned from its first corner:
+// triangle i, for i from 0 to n - 3, has corners 0, i + 1 and i + 2.
+inline void fanTriangle(size_t i, size_t at[3]) {
+    at[0] = 0;
+    at[1] = i + 1;
+    at[2] = i + 2;
+}
+
 // Facet j as --clean writes it. False when the facet is left out; counts
 // the reason, or what changed in a facet that is kept.
 bool cleanFacet(const Group& g, int32_t j, const Numbering& n, Corners& out, CleanCounts& c);

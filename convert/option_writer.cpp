@@ -149,10 +149,7 @@ private:
             if (!safeName(name, true)) ++counts_.names;
         }
         nameLine("usemtl ", 7, name, o_.clean || o_.mtl, true);
-        if (o_.mtl) {
-            char written[material_size + 8];
-            useMaterial(materials_, std::string(written, putSafeName(written, name, true)));
-        }
+        if (o_.mtl) useMaterialName(materials_, name);
     }
 
     // The corners after a facet's "f": c's corners at[0..n) or, without
@@ -190,8 +187,9 @@ private:
             facetLine(c, nullptr, n, o_.clean || o_.triangulate ? int32_t(n) : nc);
             return;
         }
-        for (size_t i = 1; i + 1 < n; ++i) {
-            const size_t at[3] = {0, i, i + 1};
+        for (size_t i = 0; i + 2 < n; ++i) {
+            size_t at[3];
+            fanTriangle(i, at);
             facetLine(c, at, 3, 3);
         }
     }

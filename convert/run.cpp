@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "convert/conversion.h"
+#include "convert/glb_writer.h"
 #include "convert/info.h"
 #include "convert/mtl.h"
 #include "convert/obj_options.h"
@@ -26,6 +27,11 @@ constexpr const char* junk_text =
     "I probably hit junk at the end of the .RSR file, and likely the output .OBJ file is "
     "complete";
 constexpr const char* no_memory_text = "I can't get enough memory";
+// A GLB run's texts: its output is no OBJ file.
+constexpr const char* glb_finished_text = "Finished.";
+constexpr const char* glb_junk_text =
+    "I probably hit junk at the end of the .RSR file, and likely the output .GLB file is "
+    "complete";
 
 // Why a run failed; the text is made only when it is shown.
 struct Failure {
@@ -44,8 +50,9 @@ struct Failure {
 };
 
 struct Run {
-    explicit Run(const RunRequest& request) : req(request) {}
+    explicit Run(const RunRequest& request) : req(request), glb(request.options && request.options->glb) {}
     const RunRequest& req;
+    const bool glb;  // a GLB file instead of OBJ text
     Input in;
     Output out;
     std::unique_ptr<GroupWriter> writer;
@@ -70,7 +77,8 @@ std::string failureText(const Run& r) {
     case Failure::bad_value:
         return "bad value";
     case Failure::write_failed:
-        return std::string("I can't write the .OBJ file: ") + std::strerror(f.error);
+        return std::string(r.glb ? "I can't write the .GLB file: " : "I can't write the .OBJ file: ") +
+               std::strerror(f.error);
     case Failure::side_file_failed:
         return std::string("I can't write the .MTL file: ") + std::strerror(f.error);
     case Failure::end_of_file:
@@ -160,7 +168,7 @@ void showFailure(Run& r) {
         if (r.facets == 0)
             tell(r, short_file_text, input, notice_warning);
         else
-            tell(r, junk_text, input, notice_plain);
+            tell(r, r.glb ? glb_junk_text : junk_text, input, notice_plain);
     }
 }
 
@@ -184,6 +192,7 @@ bool openRunOutput(Run& r) {
 std::unique_ptr<GroupWriter> makeWriter(Run& r) {
     const RunRequest& req = r.req;
     if (req.report) return reportWriter(*req.report);
+    if (r.glb) return glbWriter(r.out, glbScale(req.options->scale, req.options->scaleGiven));
     if (!req.options || traditional(*req.options)) return traditionalWriter(r.out, req.threads, req.chunk);
     MaterialFile mtl;
     // NAME.mtl goes beside the output under its final name, or to the
@@ -222,8 +231,17 @@ RunResult convertRSR(const RunRequest& req) {
         r.failure = {Failure::side_file_failed, "", 0, errno ? errno : EIO};
         finished = false;
     }
+    // A writer that keeps its output until the input is read writes it now,
+    // with the failing group, so that the file is complete when the outcome
+    // is told.
+    if (!outputFailure(r.failure) && !r.writer->finishOutput(pending ? r.name : nullptr)) {
+        r.failure = {Failure::write_failed, "", 0, errno ? errno : EIO};
+        finished = false;
+    }
+    drain(r.out);
+    if (writeFailed(r)) finished = false;
     if (finished && !req.report) {
-        tell(r, finished_text, req.output, notice_plain);
+        tell(r, r.glb ? glb_finished_text : finished_text, req.output, notice_plain);
         // The closing comments reach the file after the notice is dismissed.
         r.writer->closing();
     } else if (!finished) {
