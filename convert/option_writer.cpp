@@ -153,21 +153,20 @@ private:
         }
     }
 
-    // What the points mean before any is written: with weld, their numbers
-    // and which are new; with clean, which have a coordinate that is not
-    // finite. False when the weld table cannot grow.
-    bool preparePoints(const Group& g) {
-        if (o_.clean) badPoint_.assign(size_t(g.np), 0);
-        if (o_.weld) {
-            map_.resize(size_t(g.np));
-            added_.assign(size_t(g.np), 0);
-        }
-        for (int32_t i = 0; i < g.np; ++i) {
+    // What points begin to end - 1 mean before they are written: with
+    // weld, their numbers and which are new; with clean, which have a
+    // coordinate that is not finite. Done in order, as each chunk of points
+    // is cut, so that the weld table is built while earlier chunks are
+    // formatted. The points zeroed are counted in `c`, apart from the
+    // counts that chunks being written add to. False when the weld table
+    // cannot grow.
+    bool preparePoints(const Group& g, int32_t begin, int32_t end, CleanCounts& c) {
+        for (int32_t i = begin; i < end; ++i) {
             float s[3];
             const bool finite = scaledPoint(g, i, o_.scale, s);
             if (o_.clean && !finite) {
                 badPoint_[size_t(i)] = 1;
-                ++counts_.pointsZeroed;
+                ++c.pointsZeroed;
             }
             if (!o_.weld) continue;
             // Welding compares the stored bits, with clean's zeros.
@@ -181,21 +180,16 @@ private:
             added_[size_t(i)] = added;
             if (added) t_.dv = wrapAdd(t_.dv, 1);
         }
-        if (!o_.weld) t_.dv = wrapAdd(t_.dv, g.np);
         return true;
     }
 
-    void prepareTextureVertices(const Group& g) {
-        if (o_.clean) {
-            badTex_.assign(size_t(g.nt), 0);
-            for (int32_t i = 0; i < g.nt; ++i) {
-                float c[2];
-                if (texturePoint(g, i, c)) continue;
-                badTex_[size_t(i)] = 1;
-                ++counts_.textureZeroed;
-            }
+    void prepareTextureVertices(const Group& g, int32_t begin, int32_t end, CleanCounts& c) {
+        for (int32_t i = begin; o_.clean && i < end; ++i) {
+            float uv[2];
+            if (texturePoint(g, i, uv)) continue;
+            badTex_[size_t(i)] = 1;
+            ++c.textureZeroed;
         }
-        t_.dt = wrapAdd(t_.dt, g.nt);
     }
 
     // A pool for a group large enough to pay, started with the first one.
@@ -244,6 +238,12 @@ public:
         if (part_ != facets) {
             const int64_t n = part_ == points ? g_.np : g_.nt;
             c.end = static_cast<int32_t>(std::min<int64_t>(n, int64_t(next_) + w_.chunk_));
+            if (part_ == texture_vertices) w_.prepareTextureVertices(g_, c.begin, c.end, prepared_);
+            if (part_ == points && !w_.preparePoints(g_, c.begin, c.end, prepared_)) {
+                noMemory_ = true;  // the chunks before it are written
+                part_ = body_done;
+                return false;
+            }
         } else {
             // A facet's corners are its units, three per corner as triangles.
             uint64_t units = 0;
@@ -287,6 +287,7 @@ public:
     }
 
     bool noMemory() const { return noMemory_; }
+    const CleanCounts& prepared() const { return prepared_; }
 
 private:
     bool writeSlot(Slot& s) {
@@ -416,26 +417,35 @@ private:
     int32_t next_ = 0;
     int32_t cm_ = -1;  // the material in force before the next chunk
     bool noMemory_ = false;
+    CleanCounts prepared_;  // counted as chunks are cut
 };
 
 GroupWritten OptionWriter::writeGroup(const char* name, const Group& g) {
     groupLine(name);
+    // The body's chunks number points and texture vertices from here.
     Numbering n;
     n.vbase = t_.dv;
-    if (!preparePoints(g)) return GroupWritten::no_memory;
     n.tbase = t_.dt;
-    prepareTextureVertices(g);
-    if (o_.weld) n.map = map_.data();
+    if (!o_.weld) t_.dv = wrapAdd(t_.dv, g.np);
+    t_.dt = wrapAdd(t_.dt, g.nt);
+    if (o_.weld) {
+        map_.resize(size_t(g.np));
+        added_.assign(size_t(g.np), 0);
+        n.map = map_.data();
+    }
     if (o_.clean) {
+        badPoint_.assign(size_t(g.np), 0);
+        badTex_.assign(size_t(g.nt), 0);
+        named_.assign(size_t(g.nm), 0);
         n.badPoint = badPoint_.data();
         n.badTex = badTex_.data();
-        named_.assign(size_t(g.nm), 0);
     }
     written_ = -1;
 
     WriterPool* pool = poolFor(g);
     Body body(*this, g, n, poolSlots(pool));
     const bool ok = writeChunks(pool, body);
+    counts_ += body.prepared();
     if (body.noMemory()) return GroupWritten::no_memory;
     return ok ? GroupWritten::done : GroupWritten::bad_value;
 }
