@@ -23,6 +23,8 @@ struct CleanCounts {
     int64_t names = 0;            // group and material names made safe
 };
 
+CleanCounts& operator+=(CleanCounts& to, const CleanCounts& from);
+
 // What changed, as "3 facets left out (fewer than 3 corners), 2 repeated
 // corners merged, ..."; empty when nothing did.
 std::string describeCounts(const CleanCounts& c);

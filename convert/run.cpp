@@ -198,7 +198,7 @@ std::unique_ptr<GroupWriter> makeWriter(Run& r) {
     // NAME.mtl goes beside the output under its final name, or to the
     // caller's sink; an output to a stream has no name to put it beside.
     if (req.options->mtl && (req.mtlSink.write || !req.stream)) mtl = {mtlPathFor(req.output), req.mtlSink};
-    return optionWriter(r.out, *req.options, mtl);
+    return optionWriter(r.out, *req.options, mtl, req.threads, req.chunk);
 }
 
 }  // namespace
