@@ -16,22 +16,31 @@
 
 namespace {
 
-constexpr const char* finished_text =
-    "Finished. If Bryce refuses to read this .OBJ file, use a text editor to move to the "
-    "start of the file the 3 comment lines starting with `#' that you will find at the end "
-    "of the file.";
 constexpr const char* short_file_text =
     "This may be a \"short RSR\" file that contains only a library thumbnail graphic image. "
     "I can't handle those.";
-constexpr const char* junk_text =
-    "I probably hit junk at the end of the .RSR file, and likely the output .OBJ file is "
-    "complete";
 constexpr const char* no_memory_text = "I can't get enough memory";
-// A GLB run's texts: its output is no OBJ file.
-constexpr const char* glb_finished_text = "Finished.";
-constexpr const char* glb_junk_text =
+
+// The texts that name the kind of file a run writes.
+struct OutputTexts {
+    const char* finished;
+    const char* junk;
+    const char* writeFailed;
+};
+constexpr OutputTexts obj_texts = {
+    "Finished. If Bryce refuses to read this .OBJ file, use a text editor to move to the "
+    "start of the file the 3 comment lines starting with `#' that you will find at the end "
+    "of the file.",
+    "I probably hit junk at the end of the .RSR file, and likely the output .OBJ file is "
+    "complete",
+    "I can't write the .OBJ file: ",
+};
+constexpr OutputTexts glb_texts = {
+    "Finished.",
     "I probably hit junk at the end of the .RSR file, and likely the output .GLB file is "
-    "complete";
+    "complete",
+    "I can't write the .GLB file: ",
+};
 
 // Why a run failed; the text is made only when it is shown.
 struct Failure {
@@ -50,9 +59,11 @@ struct Failure {
 };
 
 struct Run {
-    explicit Run(const RunRequest& request) : req(request), glb(request.options && request.options->glb) {}
+    explicit Run(const RunRequest& request)
+        : req(request), glb(request.options && request.options->glb), texts(glb ? glb_texts : obj_texts) {}
     const RunRequest& req;
     const bool glb;  // a GLB file instead of OBJ text
+    const OutputTexts& texts;
     Input in;
     Output out;
     std::unique_ptr<GroupWriter> writer;
@@ -77,8 +88,7 @@ std::string failureText(const Run& r) {
     case Failure::bad_value:
         return "bad value";
     case Failure::write_failed:
-        return std::string(r.glb ? "I can't write the .GLB file: " : "I can't write the .OBJ file: ") +
-               std::strerror(f.error);
+        return std::string(r.texts.writeFailed) + std::strerror(f.error);
     case Failure::side_file_failed:
         return std::string("I can't write the .MTL file: ") + std::strerror(f.error);
     case Failure::end_of_file:
@@ -168,7 +178,7 @@ void showFailure(Run& r) {
         if (r.facets == 0)
             tell(r, short_file_text, input, notice_warning);
         else
-            tell(r, r.glb ? glb_junk_text : junk_text, input, notice_plain);
+            tell(r, r.texts.junk, input, notice_plain);
     }
 }
 
@@ -241,7 +251,7 @@ RunResult convertRSR(const RunRequest& req) {
     drain(r.out);
     if (writeFailed(r)) finished = false;
     if (finished && !req.report) {
-        tell(r, r.glb ? glb_finished_text : finished_text, req.output, notice_plain);
+        tell(r, r.texts.finished, req.output, notice_plain);
         // The closing comments reach the file after the notice is dismissed.
         r.writer->closing();
     } else if (!finished) {
