@@ -76,7 +76,7 @@ int runBatchForm(const BatchForm& form) {
     Console c;
     c.total = items.size();
     c.quiet = form.quiet;
-    c.progress = !form.quiet && stderrIsTerminal();
+    c.progress = !form.quiet && isTerminal(stderr);
 
     BatchRun run;
     run.jobs = form.jobs > 0 ? form.jobs : processorCount();
