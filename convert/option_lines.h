@@ -19,8 +19,9 @@ inline size_t nameLineMax(size_t headLen, size_t nameLen) { return headLen + 2 *
 inline constexpr size_t float_line_max = 4 + 3 * (float_text_max + 1) + 2;
 
 // Room for the lines of a facet of n corners written as the options ask
-// (as triangles: n - 2 lines of 3), without its material line.
-inline size_t facetLinesMax(size_t n) { return (3 * n + 3) * (2 * int_text_max + 4); }
+// (as triangles: n - 2 lines of 3), without its material line; a corner
+// copied whole may store 32 bytes.
+inline size_t facetLinesMax(size_t n) { return (3 * n + 3) * (2 * int_text_max + 4) + 32; }
 
 inline char* putCoordinate(const OutputOptions& o, char* p, float f) {
     if (o.exact && std::isfinite(f)) return shortestFloatText(p, p + float_text_max, f);

@@ -64,6 +64,12 @@ struct Text {
     void done(char* p) { len = static_cast<size_t>(p - data); }
 };
 
+// One corner's text, " v/t", in a slot that is copied whole.
+struct CornerText {
+    char text[32];
+    unsigned char len;
+};
+
 enum Part { points, texture_vertices, facets, body_done };
 
 constexpr int32_t no_material_line = INT32_MIN;
@@ -88,6 +94,7 @@ struct Slot {
     CleanCounts counts;
     int32_t lines = 0, nq = INT32_MIN;  // facet lines written, most corners counted
     Corners corners;
+    std::vector<CornerText> cornerText;  // a facet's corners as text, for its triangles
 };
 
 class OptionWriter final : public GroupWriter {
@@ -158,24 +165,37 @@ private:
     // counts that chunks being written add to. False when the weld table
     // cannot grow.
     bool preparePoints(const Group& g, int32_t begin, int32_t end, CleanCounts& c) {
-        for (int32_t i = begin; i < end; ++i) {
-            float s[3];
-            const bool finite = scaledPoint(g, i, o_.scale, s);
-            if (o_.clean && !finite) {
-                badPoint_[size_t(i)] = 1;
-                ++c.pointsZeroed;
+        if (!o_.clean && !o_.weld) return true;
+        if (o_.weld && !reserveWeld(weld_, size_t(end - begin))) return false;
+        // In batches: each point's key, and its slot asked of memory, then
+        // the lookups in order while the slots arrive.
+        constexpr int32_t batch = 16;
+        uint32_t keys[batch][3];
+        for (int32_t first = begin; first < end; first += batch) {
+            const int32_t last = std::min(end, first + batch);
+            for (int32_t i = first; i < last; ++i) {
+                float s[3];
+                const bool finite = scaledPoint(g, i, o_.scale, s);
+                if (o_.clean && !finite) {
+                    badPoint_[size_t(i)] = 1;
+                    ++c.pointsZeroed;
+                }
+                if (!o_.weld) continue;
+                // Welding compares the stored bits, with clean's zeros.
+                uint32_t* key = keys[i - first];
+                for (int k = 0; k < 3; ++k)
+                    key[k] = o_.clean && !std::isfinite(s[k]) ? 0 : bitCast<uint32_t>(pointAt(g, i, k));
+                prefetchWeld(weld_, key[0], key[1], key[2]);
             }
-            if (!o_.weld) continue;
-            // Welding compares the stored bits, with clean's zeros.
-            uint32_t key[3];
-            for (int k = 0; k < 3; ++k)
-                key[k] = o_.clean && !std::isfinite(s[k]) ? 0 : bitCast<uint32_t>(pointAt(g, i, k));
-            bool added;
-            const int32_t number = weldPoint(weld_, key[0], key[1], key[2], t_.dv, added);
-            if (number == 0) return false;
-            map_[size_t(i)] = number;
-            added_[size_t(i)] = added;
-            if (added) t_.dv = wrapAdd(t_.dv, 1);
+            for (int32_t i = first; o_.weld && i < last; ++i) {
+                const uint32_t* key = keys[i - first];
+                bool added;
+                const int32_t number = weldPoint(weld_, key[0], key[1], key[2], t_.dv, added);
+                if (number == 0) return false;
+                map_[size_t(i)] = number;
+                added_[size_t(i)] = added;
+                if (added) t_.dv = wrapAdd(t_.dv, 1);
+            }
         }
         return true;
     }
@@ -352,10 +372,31 @@ private:
             s.nq = std::max(s.nq, counted);
             return putEnd(putCorners(p, c, nullptr, n), o_.lf);
         }
+        // Each corner's text is made once: the fan repeats the first corner
+        // in every triangle and the others in two. Whole slots are copied,
+        // which is quicker than copying just the text.
+        s.cornerText.resize(n);
+        for (size_t k = 0; k < n; ++k) {
+            CornerText& t = s.cornerText[k];
+            char* q = t.text;
+            *q++ = ' ';
+            q = formatInt(q, c.v[k]);
+            if (k < c.t.size()) {
+                *q++ = '/';
+                q = formatInt(q, c.t[k]);
+            }
+            t.len = static_cast<unsigned char>(q - t.text);
+        }
+        auto corner = [&](char* q, size_t k) {
+            std::memcpy(q, s.cornerText[k].text, sizeof s.cornerText[k].text);
+            return q + s.cornerText[k].len;
+        };
         for (size_t i = 0; i + 2 < n; ++i) {
             size_t at[3];
             fanTriangle(i, at);
-            p = putEnd(putCorners(p, c, at, 3), o_.lf);
+            *p++ = 'f';
+            for (const size_t k : at) p = corner(p, k);
+            p = putEnd(p, o_.lf);
             ++s.lines;
             s.nq = std::max(s.nq, 3);
         }

@@ -21,4 +21,13 @@ struct WeldTable {
 // table cannot grow (no memory).
 int32_t weldPoint(WeldTable& w, uint32_t x, uint32_t y, uint32_t z, int32_t next, bool& added);
 
+// Grows the table, if need be, so that `more` points can be added without
+// growing it again. False when memory runs out.
+bool reserveWeld(WeldTable& w, size_t more);
+
+// Asks the processor to fetch the slot where the point's search starts:
+// a table of many points is far larger than the caches, and lookups that
+// wait for memory one after another are what welding spends its time on.
+void prefetchWeld(const WeldTable& w, uint32_t x, uint32_t y, uint32_t z);
+
 void freeWeld(WeldTable& w);
