@@ -20,30 +20,23 @@ inline constexpr int max_name_length = 256;
 // stream's end-of-file indicator, which the conversion tests after each
 // field.
 //
-// A group's arrays are taken whole (takeBytes): a large one of a regular
-// file is mapped into memory where the host can (POSIX), each in a mapping
-// of its own that ends where the array ends; the others are read into held
-// memory, kept from group to group rather than given back.
+// A group's arrays are taken whole (takeBytes) into held memory, kept from
+// group to group rather than given back. They are read, not mapped: a
+// mapped file that another program cuts short kills the process (SIGBUS),
+// while a read just comes up short.
 struct Input {
     FILE* f = nullptr;
     unsigned char* buf = nullptr;
     size_t pos = 0, len = 0;
     bool eof = false;
-    bool map = false;   // large arrays may be mapped
-    int64_t size = -1;  // the file's size, or -1 when it cannot be known (a pipe)
+    int64_t size = -1;  // the file's size when opened, or -1 when it cannot be known (a pipe)
     int64_t base = 0;   // file offset of buf[0]
     unsigned char* hold = nullptr;
     size_t held = 0, holdCap = 0;
-    struct Mapping {
-        void* at;
-        size_t len;
-    } maps[8] = {};     // the current group's mapped arrays
-    int mapped = 0;
 };
 
-// Opens path; map false reads every array into held memory. False with
-// errno set.
-bool openInput(Input& in, const char* path, bool map = true);
+// Opens path. False with errno set.
+bool openInput(Input& in, const char* path);
 void closeInput(Input& in);
 
 // Bytes the file has left after what was read, or -1 when unknown.
@@ -57,10 +50,15 @@ inline int64_t bytesLeft(const Input& in) {
 // eof is set; a read that takes exactly the last bytes leaves eof clear.
 void readBytes(Input& in, void* dst, size_t n);
 
-// Where an array taken by takeBytes lies: in a mapping of its own, or at an
-// offset in held memory, which may move until the group is read.
+// True when eof came before the size the file had when it was opened: the
+// file was cut short (or replaced) while it was read.
+inline bool endedEarly(const Input& in) {
+    return in.eof && in.size >= 0 && in.base + static_cast<int64_t>(in.pos) < in.size && !std::ferror(in.f);
+}
+
+// Where an array taken by takeBytes lies: an offset in held memory, which
+// may move until the group is read.
 struct Piece {
-    const unsigned char* mapped = nullptr;
     size_t at = 0;
 };
 
@@ -70,9 +68,7 @@ struct Piece {
 enum class Take { ok, short_read, no_memory };
 Take takeBytes(Input& in, uint64_t n, Piece& piece);
 
-inline const unsigned char* pieceAt(const Input& in, const Piece& p) {
-    return p.mapped ? p.mapped : in.hold + p.at;
-}
+inline const unsigned char* pieceAt(const Input& in, const Piece& p) { return in.hold + p.at; }
 
 // Starts a new group: the previous group's arrays go, held memory stays.
 void startGroup(Input& in);

@@ -24,6 +24,7 @@ constexpr const char* junk_text =
     "I probably hit junk at the end of the .RSR file, and likely the output .OBJ file is "
     "complete";
 constexpr const char* end_of_file_text = "end of file";
+constexpr const char* ended_early_text = "end of file: the file became shorter while it was read";
 constexpr const char* bad_value_text = "bad value";
 constexpr const char* no_memory_text = "I can't get enough memory";
 constexpr const char* write_failed_format = "I can't write the .OBJ file: %s";
@@ -90,7 +91,7 @@ void allocationMessage(Run& r, const char* name, int32_t count) {
 
 bool endOfFile(Run& r) {
     if (!r.in.eof) return false;
-    std::strcpy(r.msg, end_of_file_text);
+    std::strcpy(r.msg, endedEarly(r.in) ? ended_early_text : end_of_file_text);
     return true;
 }
 
