@@ -57,13 +57,18 @@ constexpr const char* usage_text =
     "  -f, --force           replace outputs that exist (else they are skipped)\n"
     "  -j, --jobs N          convert N files at once (default: one per processor)\n"
     "  -q, --quiet           no progress line and no summary line\n"
+    "  -v, --verbose         also a line for each file that converted or was\n"
+    "                        skipped (a.rsr -> a.obj)\n"
     "      --help            show this text\n"
     "      --version         show the version\n"
     "The output options below apply to both forms.\n"
     "\n"
-    "Each message is one line on standard error. Two inputs with the same output\n"
-    "fail from the second on. Ctrl-C stops the batch: files in flight leave no\n"
-    "temporary file, and the same command later carries on where it stopped.\n"
+    "Each message is one line on standard error. In the batch form a file that\n"
+    "converts or is skipped prints nothing (the summary counts it), and every\n"
+    "line of a file that fails starts with its input's path. Two inputs with\n"
+    "the same output fail from the second on. Ctrl-C stops the batch: files in\n"
+    "flight leave no temporary file, and the same command later carries on\n"
+    "where it stopped.\n"
     "Exit status: 0 every file finished (skipped ones too), 1 a conversion\n"
     "failed or a file could not be opened, 2 usage error, 130 interrupted.\n"
     "\n";
@@ -131,6 +136,8 @@ Args parseArgs(int argc, char** argv) {
             a.batch.settings.force = a.batchOption = true;
         } else if (arg == "--quiet") {
             a.batch.quiet = a.batchOption = true;
+        } else if (arg == "--verbose") {
+            a.batch.verbose = a.batchOption = true;
         } else if (arg == "--jobs" || arg.rfind("--jobs=", 0) == 0) {
             takeJobs(value(arg.size() > 6 ? arg.substr(7) : "", "--jobs"));
         } else if (arg == "--output-dir" || arg.rfind("--output-dir=", 0) == 0) {
@@ -147,6 +154,8 @@ Args parseArgs(int argc, char** argv) {
                     a.batch.settings.force = a.batchOption = true;
                 } else if (c == 'q') {
                     a.batch.quiet = a.batchOption = true;
+                } else if (c == 'v') {
+                    a.batch.verbose = a.batchOption = true;
                 } else if (c == 'j' || c == 'o') {
                     const char* v = value(arg.substr(k + 1), c == 'j' ? "-j" : "-o");
                     c == 'j' ? takeJobs(v) : takeDir(v);
@@ -257,7 +266,7 @@ int main(int argc, char** argv) {
         return usageError(conflict);
     if (a.info) return describe(a.operands, a.batch.settings);
     if (oneFile) {
-        if (a.batchOption) return usageError("-r, -o, -f, -j and -q apply to the batch form only");
+        if (a.batchOption) return usageError("-r, -o, -f, -j, -q and -v apply to the batch form only");
         return convertOne(a.operands[0], a.operands[1], a.options);
     }
     a.batch.operands = a.operands;
