@@ -43,21 +43,28 @@ bool moveIntoPlace(const std::string& from, const std::string& to, std::error_co
 }
 
 // Converts one item; false when it was stopped by the cancel flag.
-bool convertItem(const BatchItem& item, size_t serial, const BatchRun& run, FileReport& report) {
+// `folder` is the output folder this thread last found or made: files come
+// in path order, ten or a hundred to a folder, and asking the file system
+// for it once per file costs as much as a small file's conversion.
+bool convertItem(const BatchItem& item, size_t serial, const BatchRun& run, FileReport& report, fs::path& folder) {
     if (!item.problem.empty()) {
         report = fail(item.problem, item.in);
         return true;
     }
     report = {item.skip ? FileOutcome::skipped : FileOutcome::failed, {}, 0};
+    if (item.skip) return true;
     std::error_code ec;
     report.bytesRead = fs::file_size(toPath(item.in), ec);
     if (ec) report.bytesRead = 0;
-    if (item.skip) return true;
 
-    const fs::path folder = toPath(item.out).parent_path();
-    if (!folder.empty() && !fs::is_directory(folder, ec) && !fs::create_directories(folder, ec) && ec) {
-        report = fail("cannot create the folder: " + ec.message(), item.out);
-        return true;
+    const fs::path out = toPath(item.out);
+    if (out.parent_path() != folder) {
+        folder = out.parent_path();
+        if (!folder.empty() && !fs::is_directory(folder, ec) && !fs::create_directories(folder, ec) && ec) {
+            report = fail("cannot create the folder: " + ec.message(), item.out);
+            folder.clear();
+            return true;
+        }
     }
     const std::string temp = temporaryName(item.out, serial);
     RunRequest req;
@@ -110,10 +117,11 @@ BatchTotals runBatch(const std::vector<BatchItem>& items, const BatchRun& run) {
     std::atomic<size_t> next{0};
 
     auto work = [&] {
+        fs::path folder;
         for (size_t i; !cancelled(run) && (i = next++) < items.size();) {
             FileReport report;
             try {
-                if (!convertItem(items[i], i, run, report)) continue;
+                if (!convertItem(items[i], i, run, report, folder)) continue;
             } catch (const std::exception& e) {  // a name the system cannot take, no memory
                 report = fail(std::string("cannot convert: ") + e.what(), items[i].in);
             }
