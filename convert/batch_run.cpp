@@ -44,8 +44,8 @@ bool moveIntoPlace(const std::string& from, const std::string& to, std::error_co
 
 // Converts one item; false when it was stopped by the cancel flag.
 // `folder` is the output folder this thread last found or made: files come
-// in path order, ten or a hundred to a folder, and asking the file system
-// for it once per file costs as much as a small file's conversion.
+// in path order, many to a folder, so most files need no call to the file
+// system for it.
 bool convertItem(const BatchItem& item, size_t serial, const BatchRun& run, FileReport& report, fs::path& folder) {
     if (!item.problem.empty()) {
         report = fail(item.problem, item.in);
