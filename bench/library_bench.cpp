@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <sys/resource.h>
@@ -69,6 +70,17 @@ Timing timed(const std::string& setup, const std::string& command) {
     return {std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), cpuOfChildren() - cpu};
 }
 
+// The system's load average over the last minute, where the system says it
+// (Linux): a busy shared machine spreads the figures.
+std::string loadAverage() {
+    char text[64] = "unknown";
+    if (FILE* f = std::fopen("/proc/loadavg", "r")) {
+        if (std::fscanf(f, "%63s", text) != 1) std::strcpy(text, "unknown");
+        std::fclose(f);
+    }
+    return text;
+}
+
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     const size_t n = v.size();
@@ -119,6 +131,7 @@ int main(int argc, char** argv) {
     const std::string clean = "find " + lib + " -name '*.obj' -delete";
     const std::string loop = "find " + lib + " -name '*.rsr' | while IFS= read -r f; do '" + quarlen +
                              "' \"$f\" \"${f%.rsr}.obj\" 2>/dev/null; done";
+    const std::string loadBefore = loadAverage();
     std::vector<double> loopWall;
     for (int i = 0; i < 3; ++i) loopWall.push_back(timed(clean, loop).wall);
 
@@ -136,7 +149,8 @@ int main(int argc, char** argv) {
         ratio.push_back(t[0].wall / t[1].wall);
     }
 
-    std::printf("medians of %d paired runs (the shell loop: of 3)\n", pairs);
+    std::printf("medians of %d paired runs (the shell loop: of 3); load average %s before, %s after\n", pairs,
+                loadBefore.c_str(), loadAverage().c_str());
     std::printf("%-34s %9s %9s %9s %9s\n", "conversion", "seconds", "files/s", "MB/s", "CPU s");
     auto row = [&](const char* name, double t, double c) {
         std::printf("%-34s %9.3f %9.0f %9.1f %9.3f\n", name, t, files / t, mb / t, c);
