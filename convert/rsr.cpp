@@ -9,6 +9,8 @@ namespace {
 constexpr size_t input_block = size_t(1) << 16;
 // How much held memory grows at a time for a file whose size is unknown.
 constexpr size_t hold_step = size_t(1) << 20;
+// Arrays this large reserve held memory for the rest of the file.
+constexpr size_t reserve_min = size_t(1) << 16;
 
 int64_t fileSize(FILE* f) {
 #ifdef _WIN32
@@ -97,9 +99,16 @@ Take takeBytes(Input& in, uint64_t n, Piece& piece) {
     auto left = static_cast<size_t>(n);
     while (left > 0) {
         if (in.held == in.holdCap) {
-            // A file of known size has been checked to hold the array.
+            // A file of known size has been checked to hold the array. For a
+            // large one, held memory is asked for the rest of the file at
+            // once: only the pages read into count, and it need not grow
+            // again, which would hold the old block and the new one at once
+            // where realloc copies.
+            const int64_t rest = bytesLeft(in);
+            const bool reserve = in.size >= 0 && left >= reserve_min && uint64_t(rest) <= SIZE_MAX - in.held;
             const size_t want = in.size >= 0 ? left : std::min(left, std::max(hold_step, in.holdCap / 2));
-            if (!growHold(in, in.held + want)) return Take::no_memory;
+            if (!(reserve && growHold(in, in.held + size_t(rest))) && !growHold(in, in.held + want))
+                return Take::no_memory;
         }
         unsigned char* dst = in.hold + in.held;
         const size_t part = std::min(in.holdCap - in.held, left);
