@@ -1,9 +1,9 @@
-// Times the conversion of a large generated model: today's core (a copy of
-// the converter before the parallel writer, bench/baseline/), the program's
-// own on one and two threads, and the plain stdio way with ordinary
-// buffering, each to /dev/null and to a file, best of several runs. Also
-// measures peak memory against the model's size. Prints figures and the
-// speed targets; asserts nothing about time.
+// Times the conversion of a large generated model: the program's own on
+// one and two threads, and the plain stdio way with ordinary buffering,
+// each to /dev/null and to a file, best of several runs. Also measures peak
+// memory against the model's size. Prints figures and the speed targets;
+// asserts nothing about time. bench/against_release.sh compares whole
+// processes with an earlier release built from history.
 //
 //   quarlen_bench [--runs N] [--flushing] [GROUPS [POINTS_PER_GROUP]]
 //                 (default 3 runs of 40 groups of 25000; --flushing adds
@@ -21,7 +21,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "bench/baseline/conversion.h"
 #include "bench/stdio_reference.h"
 #include "convert/conversion.h"
 #include "convert/obj_options.h"
@@ -29,7 +28,6 @@
 #include "tests/rsr_builder.h"
 
 void notice(const char*, const char*, unsigned) {}
-void baseline::notice(const char*, const char*, unsigned) {}
 
 namespace {
 
@@ -99,25 +97,18 @@ bool sameFile(const std::string& a, const std::string& b) {
     return same;
 }
 
-enum Core { today, ours };
-
-void convertWith(Core core, unsigned threads, const std::string& in, const std::string& out) {
-    if (core == today) {
-        baseline::convertRSR(in.c_str(), out.c_str());
-        return;
-    }
+void convertWith(unsigned threads, const std::string& in, const std::string& out) {
     RunRequest req;
-    req.file = in.c_str();
-    req.File = out.c_str();
+    req.input = in.c_str();
+    req.output = out.c_str();
     req.threads = threads;
     convertRSR(req);
 }
 
 // Peak resident memory in MB of a fresh process of this program that
 // converts in to out (see --peak in main).
-double peakMB(const char* self, Core core, unsigned threads, const std::string& in, const std::string& out) {
-    const std::string cmd = std::string(self) + " --peak " + (core == today ? "today " : "ours ") +
-                            std::to_string(threads) + " " + in + " " + out;
+double peakMB(const char* self, unsigned threads, const std::string& in, const std::string& out) {
+    const std::string cmd = std::string(self) + " --peak " + std::to_string(threads) + " " + in + " " + out;
     FILE* p = popen(cmd.c_str(), "r");
     double kb = -1;
     if (p && std::fscanf(p, "%lf", &kb) != 1) kb = -1;
@@ -128,9 +119,8 @@ double peakMB(const char* self, Core core, unsigned threads, const std::string& 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 6 && std::strcmp(argv[1], "--peak") == 0) {
-        convertWith(std::strcmp(argv[2], "today") == 0 ? today : ours, unsigned(std::atoi(argv[3])), argv[4],
-                    argv[5]);
+    if (argc == 5 && std::strcmp(argv[1], "--peak") == 0) {
+        convertWith(unsigned(std::atoi(argv[2])), argv[3], argv[4]);
         struct rusage ru {};
         getrusage(RUSAGE_SELF, &ru);
         std::printf("%ld\n", ru.ru_maxrss);
@@ -160,16 +150,14 @@ int main(int argc, char** argv) {
                 "%d texture vertices, 8 materials; %.1f MB\n",
                 groups, groups * points, groups * points, groups * points, fileMB(in));
 
-    // Every conversion must make the same bytes as today's core.
-    convertWith(today, 1, in, ref);
+    // Every conversion must make the same bytes as the plain stdio one.
+    stdioConvert(in.c_str(), ref.c_str(), false);
     const double outMB = fileMB(ref);
     bool same = true;
     for (unsigned threads : {1u, 2u}) {
-        convertWith(ours, threads, in, out);
+        convertWith(threads, in, out);
         same = same && sameFile(out, ref);
     }
-    stdioConvert(in.c_str(), out.c_str(), false);
-    same = same && sameFile(out, ref);
     std::printf("output: %.1f MB, identical in every conversion: %s\n", outMB, same ? "yes" : "NO");
 
     struct Row {
@@ -179,9 +167,8 @@ int main(int argc, char** argv) {
         double toNull = 0, toFile = 0;
     };
     Row rows[] = {
-        {"today's core", 1, [&](const std::string& o) { convertWith(today, 1, in, o); }},
-        {"quarlen", 1, [&](const std::string& o) { convertWith(ours, 1, in, o); }},
-        {"quarlen", 2, [&](const std::string& o) { convertWith(ours, 2, in, o); }},
+        {"quarlen", 1, [&](const std::string& o) { convertWith(1, in, o); }},
+        {"quarlen", 2, [&](const std::string& o) { convertWith(2, in, o); }},
         {"fprintf, ordinary buffering", 1, [&](const std::string& o) { stdioConvert(in.c_str(), o.c_str(), false); }},
     };
     // Runs alternate between the conversions, so that a busy moment on a
@@ -194,10 +181,10 @@ int main(int argc, char** argv) {
         }
     }
     const Row& base1 = rows[0];
-    const Row& plain = rows[3];
+    const Row& plain = rows[2];
     std::printf("\nbest of %d runs, MB of OBJ text per second\n", runs);
-    std::printf("%-28s %7s | %9s %8s %8s | %9s %8s %8s\n", "conversion", "threads", "/dev/null", "x today",
-                "x fprintf", "file", "x today", "x fprintf");
+    std::printf("%-28s %7s | %9s %8s %8s | %9s %8s %8s\n", "conversion", "threads", "/dev/null", "x 1 thr",
+                "x fprintf", "file", "x 1 thr", "x fprintf");
     for (const Row& r : rows)
         std::printf("%-28s %7u | %9.1f %7.2fx %7.1fx | %9.1f %7.2fx %7.1fx\n", r.what, r.threads, outMB / r.toNull,
                     base1.toNull / r.toNull, plain.toNull / r.toNull, outMB / r.toFile, base1.toFile / r.toFile,
@@ -212,10 +199,8 @@ int main(int argc, char** argv) {
         std::printf("target %-48s >= %5.2fx: %6.2fx %s\n", what, want, got, got >= want ? "met" : "NOT met");
     };
     std::printf("\n");
-    target("2 threads vs today's core, /dev/null", base1.toNull / rows[2].toNull, 2.0);
-    target("1 thread vs today's core, /dev/null", base1.toNull / rows[1].toNull, 1.3);
-    target("2 threads vs buffered fprintf, /dev/null", plain.toNull / rows[2].toNull, 12.0);
-    target("2 threads vs buffered fprintf, file", plain.toFile / rows[2].toFile, 12.0);
+    target("2 threads vs buffered fprintf, /dev/null", plain.toNull / rows[1].toNull, 12.0);
+    target("2 threads vs buffered fprintf, file", plain.toFile / rows[1].toFile, 12.0);
 
     // The output options on the same model against the default, each the
     // best of three runs to a file. Their outputs differ in size; the last
@@ -225,8 +210,8 @@ int main(int argc, char** argv) {
         for (int i = 0; i < 3; ++i)
             t = std::min(t, seconds([&] {
                 RunRequest req;
-                req.file = in.c_str();
-                req.File = out.c_str();
+                req.input = in.c_str();
+                req.output = out.c_str();
                 req.options = o;
                 convertRSR(req);
             }));
@@ -251,14 +236,13 @@ int main(int argc, char** argv) {
     // same size should need no more.
     struct Peak {
         const char* what;
-        Core core;
         unsigned threads;
         double mb[3];
-    } peaks[] = {{"today's core", today, 1, {}}, {"quarlen", ours, 1, {}}, {"quarlen", ours, 2, {}}};
+    } peaks[] = {{"quarlen", 1, {}}, {"quarlen", 2, {}}};
     const std::pair<int, int> shapes[] = {{groups, points}, {groups * 4, points}, {1, points * 4}};
     for (int k = 0; k < 3; ++k) {
         writeModel(in, shapes[k].first, shapes[k].second);
-        for (Peak& p : peaks) p.mb[k] = peakMB(argv[0], p.core, p.threads, in, out);
+        for (Peak& p : peaks) p.mb[k] = peakMB(argv[0], p.threads, in, out);
     }
     std::printf("\n%-28s %7s |", "peak memory, MB", "threads");
     for (const auto& [g, n] : shapes) std::printf(" %10s", (std::to_string(g) + "x" + std::to_string(n)).c_str());

@@ -111,18 +111,18 @@ bool stdioConvert(const char* file, const char* File, bool flushEachStep) {
         int32_t cm = -1;
         for (int32_t j = 0; ok && j < nf; ++j) {
             const unsigned char* rec = fac + size_t(j) * face_size;
-            const int32_t mat = faceMat(rec);
+            const auto mat = static_cast<int16_t>(rec[13] | (rec[14] << 8));
             if (mat != cm && mat >= 0 && mat < nm) {
                 std::fprintf(o, "usemtl %s\r\n", mats + mat * material_size);
                 cm = mat;
             }
             step();
-            const int32_t c1 = faceC1(rec), nc = faceNc(rec);
+            const auto c1 = static_cast<int32_t>(be32(rec)), nc = static_cast<int32_t>(be32(rec + 4));
             if (nc > Nq) Nq = nc;
             int32_t c12 = -1, nc2 = -1;
             if (j < nf2) {
-                c12 = faceC1(fac2 + size_t(j) * face2_size);
-                nc2 = faceNc(fac2 + size_t(j) * face2_size);
+                c12 = static_cast<int32_t>(be32(fac2 + size_t(j) * face2_size));
+                nc2 = static_cast<int32_t>(be32(fac2 + size_t(j) * face2_size + 4));
             }
             std::fputs("f", o);
             step();

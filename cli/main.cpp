@@ -91,79 +91,109 @@ bool parseJobs(const char* text, int& jobs) {
     return true;
 }
 
+// An option of the batch form, by its long name and its letter. One that
+// takes a value gets it as the rest of the word ("-j2", "--jobs=2") or as
+// the next argument.
+struct BatchOption {
+    const char* name;
+    char letter;
+    bool takesValue;
+    void (*take)(Args& a, const char* value);
+};
+
+constexpr BatchOption batch_options[] = {
+    {"--recursive", 'r', false, [](Args& a, const char*) { a.batch.settings.recursive = true; }},
+    {"--force", 'f', false, [](Args& a, const char*) { a.batch.settings.force = true; }},
+    {"--quiet", 'q', false, [](Args& a, const char*) { a.batch.quiet = true; }},
+    {"--verbose", 'v', false, [](Args& a, const char*) { a.batch.verbose = true; }},
+    {"--jobs", 'j', true,
+     [](Args& a, const char* v) {
+         if (!parseJobs(v, a.batch.jobs)) a.error = std::string("bad number of jobs: ") + v;
+     }},
+    {"--output-dir", 'o', true,
+     [](Args& a, const char* v) {
+         if (!*v) a.error = "the output folder is an empty name";
+         a.batch.settings.outputDir = v;
+     }},
+};
+
+// Takes option o, whose value (when it takes one) is `rest` unless that is
+// null, else the next argument. Returns how many arguments after i it took.
+int takeBatchOption(Args& a, const BatchOption& o, const char* rest, int argc, char** argv, int i) {
+    a.batchOption = true;
+    if (!o.takesValue) {
+        o.take(a, nullptr);
+        return 0;
+    }
+    if (rest) {
+        o.take(a, rest);
+        return 0;
+    }
+    if (i + 1 < argc) {
+        o.take(a, argv[i + 1]);
+        return 1;
+    }
+    a.error = std::string("option ") + (std::strcmp(argv[i], o.name) == 0 ? o.name : std::string("-") + o.letter) +
+              " needs a value";
+    return 0;
+}
+
+// A long option, "--name" or "--name=value". Returns how many arguments
+// after i it took.
+int takeLongOption(Args& a, int argc, char** argv, int i) {
+    const std::string arg = argv[i];
+    if (arg == "--help") {
+        a.help = true;
+        return 0;
+    }
+    if (arg == "--version") {
+        a.version = true;
+        return 0;
+    }
+    for (const BatchOption& o : batch_options) {
+        const size_t n = std::strlen(o.name);
+        if (arg == o.name) return takeBatchOption(a, o, nullptr, argc, argv, i);
+        if (o.takesValue && arg.compare(0, n, o.name) == 0 && arg.size() > n && arg[n] == '=')
+            return takeBatchOption(a, o, argv[i] + n + 1, argc, argv, i);
+    }
+    a.error = "unknown option: " + arg;
+    return 0;
+}
+
+// A cluster of short options, such as -rf or -j2. Returns how many
+// arguments after i it took.
+int takeShortOptions(Args& a, int argc, char** argv, int i) {
+    const char* arg = argv[i];
+    for (size_t k = 1; arg[k] && a.error.empty(); ++k) {
+        const BatchOption* o = nullptr;
+        for (const BatchOption& b : batch_options)
+            if (b.letter == arg[k]) o = &b;
+        if (!o) {
+            a.error = std::string("unknown option: -") + arg[k];
+        } else if (o->takesValue) {
+            return takeBatchOption(a, *o, arg[k + 1] ? arg + k + 1 : nullptr, argc, argv, i);
+        } else {
+            takeBatchOption(a, *o, nullptr, argc, argv, i);
+        }
+    }
+    return 0;
+}
+
 // Reads the options wherever they stand; "--" ends them, and "-" alone is an
 // operand (standard output).
 Args parseArgs(int argc, char** argv) {
     Args a;
     bool options = true;
     for (int i = 1; i < argc && a.error.empty(); ++i) {
-        const std::string arg = argv[i];
-        if (!options || arg.size() < 2 || arg[0] != '-') {
+        const char* arg = argv[i];
+        if (!options || arg[0] != '-' || !arg[1]) {
             a.operands.push_back(arg);
-            continue;
-        }
-        // The value of -o or -j: the rest of the word, or the next argument.
-        auto value = [&](const std::string& rest, const char* name) -> const char* {
-            if (!rest.empty()) return argv[i] + (arg.size() - rest.size());
-            if (i + 1 < argc) return argv[++i];
-            a.error = std::string("option ") + name + " needs a value";
-            return nullptr;
-        };
-        std::string why;
-        if (const int taken = parseOutputFlag(argc, argv, i, a.options, a.info, why)) {
-            if (taken < 0) a.error = why;
-            i += taken - 1;
-            continue;
-        }
-        auto takeJobs = [&](const char* v) {
-            if (v && !parseJobs(v, a.batch.jobs)) a.error = std::string("bad number of jobs: ") + v;
-            a.batchOption = true;
-        };
-        auto takeDir = [&](const char* v) {
-            if (v && !*v) a.error = "the output folder is an empty name";
-            if (v) a.batch.settings.outputDir = v;
-            a.batchOption = true;
-        };
-        if (arg == "--") {
+        } else if (std::strcmp(arg, "--") == 0) {
             options = false;
-        } else if (arg == "--help") {
-            a.help = true;
-        } else if (arg == "--version") {
-            a.version = true;
-        } else if (arg == "--recursive") {
-            a.batch.settings.recursive = a.batchOption = true;
-        } else if (arg == "--force") {
-            a.batch.settings.force = a.batchOption = true;
-        } else if (arg == "--quiet") {
-            a.batch.quiet = a.batchOption = true;
-        } else if (arg == "--verbose") {
-            a.batch.verbose = a.batchOption = true;
-        } else if (arg == "--jobs" || arg.rfind("--jobs=", 0) == 0) {
-            takeJobs(value(arg.size() > 6 ? arg.substr(7) : "", "--jobs"));
-        } else if (arg == "--output-dir" || arg.rfind("--output-dir=", 0) == 0) {
-            takeDir(value(arg.size() > 12 ? arg.substr(13) : "", "--output-dir"));
-        } else if (arg[1] == '-') {
-            a.error = "unknown option: " + arg;
+        } else if (const int taken = parseOutputFlag(argc, argv, i, a.options, a.info, a.error)) {
+            i += taken > 0 ? taken - 1 : 0;
         } else {
-            // A cluster of short options, such as -rf or -j2.
-            for (size_t k = 1; k < arg.size() && a.error.empty(); ++k) {
-                const char c = arg[k];
-                if (c == 'r') {
-                    a.batch.settings.recursive = a.batchOption = true;
-                } else if (c == 'f') {
-                    a.batch.settings.force = a.batchOption = true;
-                } else if (c == 'q') {
-                    a.batch.quiet = a.batchOption = true;
-                } else if (c == 'v') {
-                    a.batch.verbose = a.batchOption = true;
-                } else if (c == 'j' || c == 'o') {
-                    const char* v = value(arg.substr(k + 1), c == 'j' ? "-j" : "-o");
-                    c == 'j' ? takeJobs(v) : takeDir(v);
-                    break;
-                } else {
-                    a.error = std::string("unknown option: -") + c;
-                }
-            }
+            i += arg[1] == '-' ? takeLongOption(a, argc, argv, i) : takeShortOptions(a, argc, argv, i);
         }
     }
     return a;
@@ -197,8 +227,8 @@ int convertOne(const std::string& in, const std::string& out, const OutputOption
         return status_usage;
     }
     RunRequest req;
-    req.file = in.c_str();
-    req.File = out.c_str();
+    req.input = in.c_str();
+    req.output = out.c_str();
     if (!traditional(options)) req.options = &options;
     if (toStdout) {
 #ifdef _WIN32

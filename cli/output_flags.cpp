@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "convert/conversion.h"
 #include "convert/info.h"
 
 const char* const output_flags_help =
@@ -113,11 +114,7 @@ std::string quoted(const std::string& s) {
 
 const char* plural(int64_t n, const char* one, const char* many) { return n == 1 ? one : many; }
 
-struct Sums {
-    int64_t groups = 0, points = 0, textureVertices = 0, facets = 0;
-};
-
-void printSums(FILE* out, const Sums& s) {
+void printSums(FILE* out, const InfoSums& s) {
     std::fprintf(out, "%lld %s, %lld %s, %lld %s, %lld %s", static_cast<long long>(s.groups),
                 plural(s.groups, "group", "groups"), static_cast<long long>(s.points),
                 plural(s.points, "point", "points"), static_cast<long long>(s.textureVertices),
@@ -125,7 +122,7 @@ void printSums(FILE* out, const Sums& s) {
                 plural(s.facets, "facet", "facets"));
 }
 
-void printGroup(FILE* out, const InfoGroup& g, Sums& s) {
+void printGroup(FILE* out, const InfoGroup& g, InfoSums& s) {
     int64_t facets = 0;
     for (const auto& [corners, n] : g.facets) facets += n;
     std::fprintf(out, "  g %s: %d %s, %d %s, %lld %s", quoted(g.name).c_str(), g.points,
@@ -150,34 +147,41 @@ void printGroup(FILE* out, const InfoGroup& g, Sums& s) {
 
 }  // namespace
 
+InfoSums printFileInfo(FILE* out, const std::string& input, const InfoReport& report, RunOutcome outcome) {
+    std::fprintf(out, "%s: %zu %s\n", input.c_str(), report.groups.size(),
+                 plural(int64_t(report.groups.size()), "group", "groups"));
+    InfoSums file;
+    for (const InfoGroup& g : report.groups) printGroup(out, g, file);
+    const std::string problems = describeCounts(report.problems);
+    if (problems.empty())
+        std::fputs("  --clean would change nothing\n", out);
+    else
+        std::fprintf(out, "  --clean would change: %s\n", problems.c_str());
+    if (outcome != RunOutcome::finished)
+        std::fputs("  the file could not be read to its end: the groups above are those before the failure\n", out);
+    std::fputs("  in all: ", out);
+    printSums(out, file);
+    std::fputs("\n", out);
+    return file;
+}
+
 int printInfo(const std::vector<std::string>& inputs, FILE* out) {
-    Sums total;
+    InfoSums total;
     int failed = 0;
     for (const std::string& input : inputs) {
         InfoReport report;
         std::fflush(out);  // the report and any notice, in the order they happen
-        const RunResult r = inspectRSR(input.c_str(), report);
+        RunRequest req;
+        req.input = input.c_str();
+        req.report = &report;
+        const RunResult r = convertRSR(req);
         if (r.outcome == RunOutcome::input_not_opened) {
             std::fprintf(stderr, "%s: cannot open the input: %s\n", input.c_str(), std::strerror(r.error));
             ++failed;
             continue;
         }
-        std::fprintf(out, "%s: %zu %s\n", input.c_str(), report.groups.size(),
-                    plural(int64_t(report.groups.size()), "group", "groups"));
-        Sums file;
-        for (const InfoGroup& g : report.groups) printGroup(out, g, file);
-        const std::string problems = describeCounts(report.problems);
-        if (problems.empty())
-            std::fputs("  --clean would change nothing\n", out);
-        else
-            std::fprintf(out, "  --clean would change: %s\n", problems.c_str());
-        if (r.outcome != RunOutcome::finished) {
-            std::fputs("  the file could not be read to its end: the groups above are those before the failure\n", out);
-            ++failed;
-        }
-        std::fputs("  in all: ", out);
-        printSums(out, file);
-        std::fputs("\n", out);
+        const InfoSums file = printFileInfo(out, input, report, r.outcome);
+        if (r.outcome != RunOutcome::finished) ++failed;
         total.groups += file.groups;
         total.points += file.points;
         total.textureVertices += file.textureVertices;

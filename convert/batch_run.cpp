@@ -4,9 +4,13 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
-#include <mutex>
 #include <system_error>
+
+#include "convert/threads.h"
+#ifndef QUARLEN_NO_THREADS
+#include <mutex>
 #include <thread>
+#endif
 
 #include "convert/batch.h"
 #include "convert/conversion.h"
@@ -68,10 +72,10 @@ bool convertItem(const BatchItem& item, size_t serial, const BatchRun& run, File
     }
     const std::string temp = temporaryName(item.out, serial);
     RunRequest req;
-    req.file = item.in.c_str();
-    req.File = item.out.c_str();
+    req.input = item.in.c_str();
+    req.output = item.out.c_str();
     req.writeTo = temp.c_str();
-    req.sink = {collect, &report};
+    req.notices = {collect, &report};
     req.options = run.options;
     req.cancel = run.cancel;
     // Files converting side by side already keep the cores busy: a run of
@@ -102,18 +106,41 @@ bool convertItem(const BatchItem& item, size_t serial, const BatchRun& run, File
     return true;
 }
 
+// Files end one at a time, under this lock when they end on several
+// threads.
+#ifdef QUARLEN_NO_THREADS
+struct EndLock {
+    void lock() {}
+    void unlock() {}
+};
+#else
+using EndLock = std::mutex;
+#endif
+
+struct Held {
+    explicit Held(EndLock& l) : lock(l) { lock.lock(); }
+    ~Held() { lock.unlock(); }
+    Held(const Held&) = delete;
+    Held& operator=(const Held&) = delete;
+    EndLock& lock;
+};
+
 bool cancelled(const BatchRun& run) { return run.cancel && run.cancel->load(); }
 
 }  // namespace
 
 int processorCount() {
+#ifdef QUARLEN_NO_THREADS
+    return 1;
+#else
     const unsigned n = std::thread::hardware_concurrency();
     return n ? int(n) : 1;
+#endif
 }
 
 BatchTotals runBatch(const std::vector<BatchItem>& items, const BatchRun& run) {
     BatchTotals totals;
-    std::mutex lock;
+    EndLock lock;
     std::atomic<size_t> next{0};
 
     auto work = [&] {
@@ -125,7 +152,7 @@ BatchTotals runBatch(const std::vector<BatchItem>& items, const BatchRun& run) {
             } catch (const std::exception& e) {  // a name the system cannot take, no memory
                 report = fail(std::string("cannot convert: ") + e.what(), items[i].in);
             }
-            std::lock_guard<std::mutex> hold(lock);
+            const Held hold(lock);
             switch (report.outcome) {
             case FileOutcome::converted: ++totals.converted; break;
             case FileOutcome::failed: ++totals.failed; break;
@@ -136,11 +163,15 @@ BatchTotals runBatch(const std::vector<BatchItem>& items, const BatchRun& run) {
         }
     };
 
+#ifdef QUARLEN_NO_THREADS
+    work();
+#else
     const size_t threads = std::min<size_t>(size_t(run.jobs > 0 ? run.jobs : 1), items.size());
     std::vector<std::thread> helpers;
     for (size_t t = 1; t < threads; ++t) helpers.emplace_back(work);
     work();
     for (std::thread& h : helpers) h.join();
+#endif
     totals.interrupted = cancelled(run);
     return totals;
 }

@@ -2,20 +2,6 @@
 
 #include <cstring>
 
-#include "convert/rsr.h"
-
-void addCounts(CleanCounts& to, const CleanCounts& from) {
-    to.fewCorners += from.fewCorners;
-    to.outsideList += from.outsideList;
-    to.outsidePoints += from.outsidePoints;
-    to.nonFinite += from.nonFinite;
-    to.merged += from.merged;
-    to.texturesDropped += from.texturesDropped;
-    to.pointsZeroed += from.pointsZeroed;
-    to.textureZeroed += from.textureZeroed;
-    to.names += from.names;
-}
-
 namespace {
 
 void item(std::string& s, int64_t n, const char* one, const char* many, const char* rest) {
@@ -81,87 +67,60 @@ char* putSafeName(char* p, const char* s, bool material) {
     return p;
 }
 
-bool rawFacet(const Group& g, int32_t j, const Numbering& n, Corners& out) {
-    out.v.clear();
-    out.t.clear();
-    const unsigned char* rec = g.fac + size_t(j) * face_size;
-    const int32_t c1 = faceC1(rec), nc = faceNc(rec);
-    int32_t c12 = -1, nc2 = -1;
-    if (j < g.nf2) {
-        const unsigned char* rec2 = g.fac2 + size_t(j) * face2_size;
-        c12 = faceC1(rec2);
-        nc2 = faceNc(rec2);
+namespace {
+
+// Why facet f is left out before its corners are looked at one by one: too
+// few corners, corners outside the index list or on points outside the
+// group or not finite. Null when it is not.
+int64_t CleanCounts::*leftOut(const Group& g, const Face& f, const Numbering& n) {
+    if (f.nc < 3) return &CleanCounts::fewCorners;
+    if (f.c1 < 0 || int64_t(f.c1) + f.nc > g.nq) return &CleanCounts::outsideList;
+    for (int32_t i = 0; i < f.nc; ++i) {
+        const int32_t p = vertexEntry(g, f.c1 + i);
+        if (p < 0 || p >= g.np) return &CleanCounts::outsidePoints;
     }
-    const int32_t end = wrapAdd(c1, nc), end2 = wrapAdd(c12, nc2);
-    int32_t k = c12;
-    for (int32_t s = c1; s < end; ++s, k = wrapAdd(k, 1)) {
-        if (s < 0 || s >= g.nq) return false;
-        out.v.push_back(pointNumber(g, n, intAt(g.pf, size_t(s))));
-        if (c12 >= 0 && k < end2) {
-            if (k < 0 || k >= g.nq2) return false;
-            out.t.push_back(wrapAdd(intAt(g.pt, size_t(k)), n.tbase));
-        }
+    for (int32_t i = 0; n.badPoint && i < f.nc; ++i)
+        if (n.badPoint[vertexEntry(g, f.c1 + i)]) return &CleanCounts::nonFinite;
+    return nullptr;
+}
+
+// True when every corner of f has a texture corner in range, on a finite
+// texture vertex; `had` tells whether the traditional output writes any.
+bool wholeTexture(const Group& g, const Face& f, const TexFace& t, const Numbering& n, bool& had) {
+    had = t.c1 >= 0 && wrapAdd(t.c1, t.nc) > t.c1;
+    if (!had || t.nc < f.nc || int64_t(t.c1) + f.nc > g.nq2) return false;
+    for (int32_t i = 0; i < f.nc; ++i) {
+        const int32_t k = textureEntry(g, t.c1 + i);
+        if (k < 0 || k >= g.nt || (n.badTex && n.badTex[k])) return false;
     }
     return true;
 }
 
+}  // namespace
+
 bool cleanFacet(const Group& g, int32_t j, const Numbering& n, Corners& out, CleanCounts& c) {
     out.v.clear();
     out.t.clear();
-    const unsigned char* rec = g.fac + size_t(j) * face_size;
-    const int32_t c1 = faceC1(rec), nc = faceNc(rec);
-    if (nc < 3) {
-        ++c.fewCorners;
+    const Face f = faceAt(g, j);
+    if (int64_t CleanCounts::*why = leftOut(g, f, n)) {
+        ++(c.*why);
         return false;
     }
-    if (c1 < 0 || int64_t(c1) + nc > g.nq) {
-        ++c.outsideList;
-        return false;
-    }
-    auto pf = [&](int32_t i) { return intAt(g.pf, size_t(c1) + size_t(i)); };
-    for (int32_t i = 0; i < nc; ++i) {
-        if (pf(i) < 0 || pf(i) >= g.np) {
-            ++c.outsidePoints;
-            return false;
-        }
-    }
-    if (n.badPoint) {
-        for (int32_t i = 0; i < nc; ++i) {
-            if (n.badPoint[pf(i)]) {
-                ++c.nonFinite;
-                return false;
-            }
-        }
-    }
-
-    // Texture corners only when every corner has one, in range; "had" is
-    // whether the traditional output would write any.
-    bool had = false, whole = false;
-    int32_t c12 = 0;
-    auto pt = [&](int32_t i) { return intAt(g.pt, size_t(c12) + size_t(i)); };
-    if (j < g.nf2) {
-        const unsigned char* rec2 = g.fac2 + size_t(j) * face2_size;
-        c12 = faceC1(rec2);
-        const int32_t nc2 = faceNc(rec2);
-        had = c12 >= 0 && wrapAdd(c12, nc2) > c12;
-        whole = had && nc2 >= nc && int64_t(c12) + nc <= g.nq2;
-        if (whole) {
-            for (int32_t i = 0; i < nc && whole; ++i)
-                whole = pt(i) >= 0 && pt(i) < g.nt && !(n.badTex && n.badTex[pt(i)]);
-        }
-    }
+    const TexFace t = texFaceAt(g, j);
+    bool had = false;
+    const bool whole = wholeTexture(g, f, t, n, had);
 
     // Repeats are judged by the number written, so that welded points that
     // meet in one facet merge too.
     int64_t merged = 0;
-    for (int32_t i = 0; i < nc; ++i) {
-        const int32_t v = pointNumber(g, n, pf(i));
+    for (int32_t i = 0; i < f.nc; ++i) {
+        const int32_t v = pointNumber(g, n, vertexEntry(g, f.c1 + i));
         if (!out.v.empty() && out.v.back() == v) {
             ++merged;
             continue;
         }
         out.v.push_back(v);
-        if (whole) out.t.push_back(wrapAdd(pt(i), n.tbase));
+        if (whole) out.t.push_back(wrapAdd(textureEntry(g, t.c1 + i), n.tbase));
     }
     while (out.v.size() > 1 && out.v.back() == out.v.front()) {
         out.v.pop_back();

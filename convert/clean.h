@@ -4,11 +4,12 @@
 // that both count the same things.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "convert/obj_writer.h"
+#include "convert/rsr.h"
 
 struct CleanCounts {
     int64_t fewCorners = 0;       // facets left out: fewer than 3 corners, also once repeats merged
@@ -21,8 +22,6 @@ struct CleanCounts {
     int64_t textureZeroed = 0;    // texture vertices likewise
     int64_t names = 0;            // group and material names made safe
 };
-
-void addCounts(CleanCounts& to, const CleanCounts& from);
 
 // What changed, as "3 facets left out (fewer than 3 corners), 2 repeated
 // corners merged, ..."; empty when nothing did.
@@ -37,6 +36,26 @@ bool safeName(const char* s, bool material);
 // empty s, and '_' before a material name that reads as a number. Needs
 // room for max(strlen(s) + 1, 7) bytes. Returns the end.
 char* putSafeName(char* p, const char* s, bool material);
+
+// Point i with each coordinate multiplied by scale (1: as stored). False
+// when a coordinate is then not finite: clean writes 0 for it and leaves
+// out the facets on the point.
+inline bool scaledPoint(const Group& g, int32_t i, double scale, float s[3]) {
+    bool finite = true;
+    for (int k = 0; k < 3; ++k) {
+        s[k] = pointAt(g, i, k);
+        if (scale != 1.0) s[k] = static_cast<float>(double(s[k]) * scale);
+        finite = finite && std::isfinite(s[k]);
+    }
+    return finite;
+}
+
+// Texture vertex i; false when a coordinate is not finite.
+inline bool texturePoint(const Group& g, int32_t i, float c[2]) {
+    c[0] = texAt(g, i, 0);
+    c[1] = texAt(g, i, 1);
+    return std::isfinite(c[0]) && std::isfinite(c[1]);
+}
 
 // How the corners of one group are numbered in the output.
 struct Numbering {
@@ -60,8 +79,3 @@ struct Corners {
 // Facet j as --clean writes it. False when the facet is left out; counts
 // the reason, or what changed in a facet that is kept.
 bool cleanFacet(const Group& g, int32_t j, const Numbering& n, Corners& out, CleanCounts& c);
-
-// Facet j as the traditional output writes it, corner by corner. False at
-// the first corner outside the vertex or texture index list ("bad value"),
-// with out holding the corners before it.
-bool rawFacet(const Group& g, int32_t j, const Numbering& n, Corners& out);

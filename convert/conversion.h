@@ -2,12 +2,17 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
+#include <span>
 
 #include "convert/notice.h"
+#include "convert/output.h"
 
 struct OutputOptions;
+struct InfoReport;
 
 enum class RunOutcome {
     finished,            // the "Finished" notice was shown
@@ -25,13 +30,25 @@ struct RunResult {
 // One conversion and everything it may use. The run keeps all of its state in
 // itself, so runs on several threads at once share nothing.
 struct RunRequest {
-    const char* file = nullptr;  // the .RSR input
-    const char* File = nullptr;  // the .OBJ output as the user knows it; captions name it
-    const char* writeTo = nullptr;  // where the bytes go instead of File, such as a temporary name
-    FILE* stream = nullptr;         // or an open stream (standard output), left open
-    NoticeSink sink;                // where the notices go
+    // The input: the .RSR file at this path, which captions name, or the
+    // bytes given here (the path then only names them).
+    const char* input = nullptr;
+    std::optional<std::span<const unsigned char>> inputBytes;
+
+    // The output as the user knows it, which captions name: the .OBJ file
+    // at this path, unless the bytes go to writeTo (such as a temporary
+    // name), to an open stream (standard output; left open) or to a sink.
+    const char* output = nullptr;
+    const char* writeTo = nullptr;
+    FILE* stream = nullptr;
+    ByteSink sink;
+    ByteSink mtlSink;  // with --mtl, NAME.mtl goes here rather than beside the output
+
+    NoticeSink notices;                         // where the notices go
     const OutputOptions* options = nullptr;     // null: the traditional output
+    InfoReport* report = nullptr;               // describe the input into this; write nothing
     const std::atomic<bool>* cancel = nullptr;  // when set, stop before the next group
+
     // Large groups are formatted on this many threads, the caller's included
     // (0: one per core, at most two), in chunks of this many lines, a facet
     // line counting one per corner (0: the default). Small groups stay on
@@ -42,18 +59,9 @@ struct RunRequest {
 
 RunResult convertRSR(const RunRequest& request);
 
-// Converts file (the .RSR input) into File (the .OBJ output), telling the user
-// every success and failure through notice(). Reads both paths afresh for each
-// notice's caption.
-RunResult convertRSR(const char* file, const char* File);
-
-// The same run, reporting 1 when it ran (finished or failed) and 0 when the
-// input could not be opened or the output could not be created.
-int readRSR(const char* file, const char* File);
-
-// Allocates n bytes from the heap; shows the "farmalloc" notice when a
-// request for more than 0 bytes cannot be met. Release with std::free.
-void* Farmalloc(uint32_t n);
+// Converts the .RSR file at input into the .OBJ file at output, telling the
+// user every success and failure through notice().
+RunResult convertRSR(const char* input, const char* output);
 
 // True when the last four characters of name equal ext (four characters, such
 // as ".rsr"), letters a to z compared without regard to case. Shorter names

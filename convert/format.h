@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "convert/float_text.h"
+
 // Room to leave for formatFloat and formatInt. The longest float text,
 // "-1.17549e-38", has 12 characters, but formatFloat stores up to 16 bytes
 // past p; formatInt stores up to 11, its longest text "-2147483648" included.
@@ -92,7 +94,7 @@ char* formatNearHalf(char* p, double v);
 // bytes on every host. Returns the end of the text; stores up to 16 bytes.
 inline char* formatFloat(char* p, float f) {
     using namespace format_detail;
-    const auto bits = std::bit_cast<uint32_t>(f);
+    const auto bits = bitCast<uint32_t>(f);
     const uint32_t biased = (bits >> 23) & 0xFF;
     const uint32_t fraction = bits & 0x7FFFFF;
     if (biased == 0xFF) {
@@ -108,7 +110,7 @@ inline char* formatFloat(char* p, float f) {
 
     // The six significant digits, correctly rounded, and the decimal
     // exponent x of the first.
-    const double v = std::bit_cast<float>(bits & 0x7FFFFFFF);
+    const double v = bitCast<float>(bits & 0x7FFFFFFF);
     const int e2 = biased ? static_cast<int>(biased) - 127 : std::bit_width(fraction) - 150;
     // x from the binary exponent is right or one short; comparing with the
     // next power settles it without a branch.

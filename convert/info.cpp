@@ -1,9 +1,6 @@
 #include "convert/info.h"
 
-#include <cmath>
 #include <new>
-
-#include "convert/rsr.h"
 
 namespace {
 
@@ -19,16 +16,18 @@ void describe(InfoReport& report, const char* name, const Group& g) {
     if (!safeName(name, false)) ++c.names;
     std::vector<unsigned char> badPoint(size_t(g.np)), badTex(size_t(g.nt)), named(size_t(g.nm));
     for (int32_t i = 0; i < g.np; ++i) {
-        const size_t k = 3 * size_t(i);
-        if (std::isfinite(floatAt(g.xyz, k)) && std::isfinite(floatAt(g.xyz, k + 1)) && std::isfinite(floatAt(g.xyz, k + 2)))
-            continue;
-        badPoint[size_t(i)] = 1;
-        ++c.pointsZeroed;
+        float s[3];
+        if (!scaledPoint(g, i, 1.0, s)) {
+            badPoint[size_t(i)] = 1;
+            ++c.pointsZeroed;
+        }
     }
     for (int32_t i = 0; i < g.nt; ++i) {
-        if (std::isfinite(floatAt(g.uv, 2 * size_t(i))) && std::isfinite(floatAt(g.uv, 2 * size_t(i) + 1))) continue;
-        badTex[size_t(i)] = 1;
-        ++c.textureZeroed;
+        float uv[2];
+        if (!texturePoint(g, i, uv)) {
+            badTex[size_t(i)] = 1;
+            ++c.textureZeroed;
+        }
     }
     Numbering n;
     n.badPoint = badPoint.data();
@@ -36,10 +35,9 @@ void describe(InfoReport& report, const char* name, const Group& g) {
     Corners corners;
     int32_t cm = -1;
     for (int32_t j = 0; j < g.nf; ++j) {
-        const unsigned char* rec = g.fac + size_t(j) * face_size;
-        ++ig.facets[faceNc(rec)];
-        const int32_t mat = faceMat(rec);
-        if (mat != cm && mat >= 0 && mat < g.nm) cm = mat;
+        const Face f = faceAt(g, j);
+        ++ig.facets[f.nc];
+        cm = materialAfter(g, cm, f.mat);
         if (!cleanFacet(g, j, n, corners, c)) continue;
         // The material's name is written, and counted, with its first facet.
         if (cm >= 0 && !named[size_t(cm)]) {
@@ -49,13 +47,22 @@ void describe(InfoReport& report, const char* name, const Group& g) {
     }
 }
 
+class ReportWriter final : public GroupWriter {
+public:
+    explicit ReportWriter(InfoReport& report) : report_(report) {}
+    GroupWritten group(const char* name, const Group& g) override {
+        try {
+            describe(report_, name, g);
+            return GroupWritten::done;
+        } catch (const std::bad_alloc&) {
+            return GroupWritten::no_memory;
+        }
+    }
+
+private:
+    InfoReport& report_;
+};
+
 }  // namespace
 
-bool addInfoGroup(InfoReport& report, const char* name, const Group& g) {
-    try {
-        describe(report, name, g);
-        return true;
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-}
+std::unique_ptr<GroupWriter> reportWriter(InfoReport& report) { return std::make_unique<ReportWriter>(report); }

@@ -1,14 +1,16 @@
 // --info: what a file holds, group by group, and what --clean would change
-// in it, without writing anything.
+// in it, without writing anything. A run given a report describes its
+// input into it instead of writing an output.
 #pragma once
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "convert/clean.h"
-#include "convert/conversion.h"
+#include "convert/group_writer.h"
 
 struct InfoGroup {
     std::string name;  // as stored
@@ -22,10 +24,6 @@ struct InfoReport {
     CleanCounts problems;           // what --clean would change
 };
 
-// Adds one fully read group. False when memory runs out.
-bool addInfoGroup(InfoReport& report, const char* name, const Group& g);
-
-// Reads file as a conversion does, with the same failure notices, and
-// describes it in report. Shows no "Finished" notice and writes no file.
-// The outcome is finished, failed or input_not_opened.
-RunResult inspectRSR(const char* file, InfoReport& report, const NoticeSink& sink = {});
+// The writer of a run that describes: each group read in full goes into
+// the report.
+std::unique_ptr<GroupWriter> reportWriter(InfoReport& report);

@@ -59,18 +59,23 @@ void materialColour(size_t i, unsigned char rgb[3]) {
     rgb[2] = static_cast<unsigned char>(c);
 }
 
-bool writeMtl(const char* path, const MaterialList& list, bool lf) {
-    FILE* f = std::fopen(path, "wb");
-    if (!f) return false;
+std::string mtlText(const MaterialList& list, bool lf) {
     const char* eol = lf ? "\n" : "\r\n";
-    std::fprintf(f, "# Materials written by quarlen%s", eol);
+    std::string text = std::string("# Materials written by quarlen") + eol;
     for (size_t i = 0; i < list.names.size(); ++i) {
         unsigned char c[3];
         materialColour(i, c);
-        std::fprintf(f, "%snewmtl %s%sKd %.3f %.3f %.3f%s", eol, list.names[i].c_str(), eol, c[0] / 255.0,
-                     c[1] / 255.0, c[2] / 255.0, eol);
+        char kd[64];
+        std::snprintf(kd, sizeof kd, "Kd %.3f %.3f %.3f", c[0] / 255.0, c[1] / 255.0, c[2] / 255.0);
+        text.append(eol).append("newmtl ").append(list.names[i]).append(eol).append(kd).append(eol);
     }
-    const bool failed = std::ferror(f) != 0;
+    return text;
+}
+
+bool writeWholeFile(const char* path, const std::string& text) {
+    FILE* f = std::fopen(path, "wb");
+    if (!f) return false;
+    const bool failed = std::fwrite(text.data(), 1, text.size(), f) != text.size();
     const int closed = std::fclose(f);
     if (failed || closed != 0) {
         if (!errno) errno = EIO;

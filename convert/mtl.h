@@ -27,6 +27,9 @@ const char* baseName(const char* path);
 // i below 2^24.
 void materialColour(size_t i, unsigned char rgb[3]);
 
-// Writes the material file at path with LF or CR LF line ends. False with
-// errno set when it cannot be written.
-bool writeMtl(const char* path, const MaterialList& list, bool lf);
+// The material file's text, with LF or CR LF line ends.
+std::string mtlText(const MaterialList& list, bool lf);
+
+// Writes text as the whole file at path. False with errno set when it
+// cannot be written.
+bool writeWholeFile(const char* path, const std::string& text);

@@ -4,50 +4,20 @@
 // through here.
 #pragma once
 
-#include <cstdint>
-#include <string>
-#include <vector>
+#include <memory>
 
-#include "convert/clean.h"
-#include "convert/mtl.h"
+#include "convert/group_writer.h"
 #include "convert/obj_options.h"
-#include "convert/obj_writer.h"
-#include "convert/weld.h"
+#include "convert/output.h"
 
-// Everything one run with options keeps; nothing is shared between runs.
-struct OptionRun {
-    OutputOptions o;
-    Totals t;  // next point and texture numbers, facet lines and most corners written
-    WeldTable weld;
-    std::vector<int32_t> map;                      // welded number of each point of the group
-    std::vector<unsigned char> badPoint, badTex;   // non-finite, per point of the group
-    std::vector<unsigned char> named;              // material slots of the group already seen
-    Corners corners;
-    CleanCounts counts;
-    MaterialList materials;
-    std::string mtlPath;  // empty when no material file is written
-
-    OptionRun() = default;
-    OptionRun(const OptionRun&) = delete;
-    OptionRun& operator=(const OptionRun&) = delete;
-    ~OptionRun() { freeWeld(weld); }
+// Where the material file of --mtl goes: `name` is NAME.mtl for the output
+// NAME.obj, which the "mtllib" line names; the file is written at that path
+// or, given a sink, into it. An empty name: no material file.
+struct MaterialFile {
+    std::string name;
+    ByteSink sink;
 };
 
-// Sets up the run and writes what comes before the first group: the
-// "mtllib" line when a material file goes beside File.
-void startOptions(OptionRun& r, const OutputOptions& o, const char* File, bool toStream, Output& out);
-
-enum class GroupWritten { done, bad_value, no_memory };
-
-// Writes a group's line and body. bad_value as the traditional writer has
-// it (never with clean); no_memory when the weld table cannot grow.
-GroupWritten writeOptionGroup(OptionRun& r, Output& out, const char* name, const Group& g);
-
-// The group line alone, for a group whose reading failed.
-void writeOptionGroupLine(OptionRun& r, Output& out, const char* name);
-
-void writeOptionClosing(const OptionRun& r, Output& out);
-
-// "cleaned: ..." for the run so far; empty without clean or when nothing
-// changed.
-std::string cleanNotice(const OptionRun& r);
+// The writer of a run with output options. Writes the "mtllib" line at
+// once when there is a material file.
+std::unique_ptr<GroupWriter> optionWriter(Output& out, const OutputOptions& o, MaterialFile mtl);

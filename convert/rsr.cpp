@@ -1,138 +1,95 @@
+// Reading the groups of an RSR file in field order, with the test each
+// field needs.
 #include "convert/rsr.h"
-
-#include <algorithm>
-#include <cstdlib>
-#include <sys/stat.h>
 
 namespace {
 
-constexpr size_t input_block = size_t(1) << 16;
-// How much held memory grows at a time for a file whose size is unknown.
-constexpr size_t hold_step = size_t(1) << 20;
-// Arrays this large reserve held memory for the rest of the file.
-constexpr size_t reserve_min = size_t(1) << 16;
+// A count for which no block is ever asked of the heap: negative, or more
+// bytes than a 32-bit size can say.
+bool hopeless(int32_t count, uint32_t size) { return count < 0 || uint64_t(count) * size > UINT32_MAX; }
 
-int64_t fileSize(FILE* f) {
-#ifdef _WIN32
-    struct _stat64 st;
-    if (_fstat64(_fileno(f), &st) != 0 || !(st.st_mode & _S_IFREG)) return -1;
-#else
-    struct stat st;
-    if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
-#endif
-    return static_cast<int64_t>(st.st_size);
+// A count whose data cannot be in what is left of the input. Its reads
+// would meet the end of the file, so nothing is allocated for it.
+bool pastEnd(const Input& in, int32_t count, uint32_t fileBytesPerItem) {
+    const int64_t left = bytesLeft(in);
+    return left >= 0 && int64_t(count) * fileBytesPerItem > left;
 }
 
-// The next block of the file into the block buffer; false at its end.
-bool refill(Input& in) {
-    if (in.eof) return false;
-    in.base += static_cast<int64_t>(in.len);
-    in.pos = 0;
-    in.len = std::fread(in.buf, 1, input_block, in.f);
-    return in.len > 0;
-}
+// One array of a group: its count's name, the size of an item in memory as
+// the heap was asked for it, and in the file.
+struct ArrayField {
+    const char* name;
+    uint32_t size, fileBytes;
+    int asks;  // blocks asked of the heap for it, each of count x size bytes
+};
 
-// Reads straight from the file into dst, past the block buffer, which has
-// been used up. Returns the bytes that came.
-size_t readDirect(Input& in, unsigned char* dst, size_t n) {
-    in.base += static_cast<int64_t>(in.len);
-    in.pos = in.len = 0;
-    const size_t got = in.eof ? 0 : std::fread(dst, 1, n, in.f);
-    in.base += static_cast<int64_t>(got);
-    return got;
-}
+constexpr ArrayField points_field{"np", 4, 12, 3};  // x, y and z asked for in turn
+constexpr ArrayField vertex_list_field{"nq", 4, 4, 1};
+constexpr ArrayField faces_field{"nf", face_size, face_size, 1};
+constexpr ArrayField tex_field{"nt", 4, 8, 1};  // u is refused before v is asked for
+constexpr ArrayField tex_list_field{"nq2", 4, 4, 1};
+constexpr ArrayField tex_faces_field{"nf2", face2_size, face2_size, 1};
+constexpr ArrayField materials_field{"nm", material_size, material_size, 1};
 
-bool growHold(Input& in, size_t need) {
-    size_t cap = std::max(need, in.holdCap + in.holdCap / 2);
-    auto* p = static_cast<unsigned char*>(std::realloc(in.hold, cap));
-    if (!p && cap > need) p = static_cast<unsigned char*>(std::realloc(in.hold, cap = need));
-    if (!p) return false;
-    in.hold = p;
-    in.holdCap = cap;
-    return true;
+ReadFailure endOfFile() { return {ReadFailure::end_of_file}; }
+
+// Reads an array's count (0 without reading when absent), then takes its
+// bytes. An array cut short by the end of the file fails only when
+// checkEof says so.
+ReadFailure readArray(Input& in, const ArrayField& f, int32_t& count, Piece& at, bool present = true,
+                      bool checkEof = true) {
+    count = present ? Getl(in) : 0;
+    if (in.eof) return endOfFile();
+    const bool noBlock = hopeless(count, f.size);
+    if (!noBlock && pastEnd(in, count, f.fileBytes)) return endOfFile();
+    const Take took = noBlock ? Take::no_memory : takeBytes(in, uint64_t(count) * f.fileBytes, at);
+    if (took == Take::no_memory) return {ReadFailure::no_memory, f.name, count, f.asks};
+    if (took == Take::short_read && checkEof && in.eof) return endOfFile();
+    return {};
 }
 
 }  // namespace
 
-bool openInput(Input& in, const char* path) {
-    in = Input{};
-    in.f = std::fopen(path, "rb");
-    if (!in.f) return false;
-    in.buf = static_cast<unsigned char*>(std::malloc(input_block));
-    if (!in.buf) {
-        std::fclose(in.f);
-        in.f = nullptr;
-        return false;
-    }
-    in.size = fileSize(in.f);
-    std::setvbuf(in.f, nullptr, _IONBF, 0);  // reads are whole blocks already
-    return true;
+void readHeader(Input& in) {
+    unsigned char header[header_size];
+    readBytes(in, header, sizeof header);
 }
 
-void closeInput(Input& in) {
-    if (in.f) std::fclose(in.f);
-    std::free(in.buf);
-    std::free(in.hold);
-    in = Input{};
+void readTrailer(Input& in) {
+    unsigned char trailer[trailer_size];
+    readBytes(in, trailer, sizeof trailer);
 }
 
-void readBytes(Input& in, void* dst, size_t n) {
-    auto* out = static_cast<unsigned char*>(dst);
-    while (n > 0) {
-        if (in.pos == in.len && !refill(in)) {
-            in.eof = true;
-            std::memset(out, 0, n);
-            return;
-        }
-        const size_t take = std::min(in.len - in.pos, n);
-        std::memcpy(out, in.buf + in.pos, take);
-        in.pos += take;
-        out += take;
-        n -= take;
-    }
+GroupStart readGroupStart(Input& in, int32_t& length, char (&name)[max_name_length + 1]) {
+    length = Getl(in);
+    if (in.eof) return GroupStart::end_of_file;
+    if (length == 0) return GroupStart::end_marker;
+    if (length < 0 || length > max_name_length) return GroupStart::bad_length;
+    std::memset(name, 0, sizeof name);
+    readBytes(in, name, size_t(length));
+    return in.eof ? GroupStart::end_of_file : GroupStart::group;
 }
 
-Take takeBytes(Input& in, uint64_t n, Piece& piece) {
-    piece = Piece{};
-    if (n > SIZE_MAX - in.held) return Take::no_memory;
-    piece.at = in.held;
-    auto left = static_cast<size_t>(n);
-    while (left > 0) {
-        if (in.held == in.holdCap) {
-            // A file of known size has been checked to hold the array. For a
-            // large one, held memory is asked for the rest of the file at
-            // once: only the pages read into count, and it need not grow
-            // again, which would hold the old block and the new one at once
-            // where realloc copies.
-            const int64_t rest = bytesLeft(in);
-            const bool reserve = in.size >= 0 && left >= reserve_min && uint64_t(rest) <= SIZE_MAX - in.held;
-            const size_t want = in.size >= 0 ? left : std::min(left, std::max(hold_step, in.holdCap / 2));
-            if (!(reserve && growHold(in, in.held + size_t(rest))) && !growHold(in, in.held + want))
-                return Take::no_memory;
-        }
-        unsigned char* dst = in.hold + in.held;
-        const size_t part = std::min(in.holdCap - in.held, left);
-        size_t got;
-        if (in.pos < in.len) {
-            got = std::min(part, in.len - in.pos);
-            std::memcpy(dst, in.buf + in.pos, got);
-            in.pos += got;
-        } else if (part >= input_block) {
-            got = readDirect(in, dst, part);
-            if (got < part) in.eof = true;
-        } else if (refill(in)) {
-            got = std::min(part, in.len);
-            std::memcpy(dst, in.buf, got);
-            in.pos = got;
-        } else {
-            got = 0;
-            in.eof = true;
-        }
-        in.held += got;
-        left -= got;
-        if (in.eof) return Take::short_read;
-    }
-    return Take::ok;
+ReadFailure readGroupBody(Input& in, Group& g) {
+    Piece xyz, pf, fac, uv, pt, fac2, mats;
+    ReadFailure f;
+    if ((f = readArray(in, points_field, g.np, xyz)).kind) return f;
+    if ((f = readArray(in, vertex_list_field, g.nq, pf)).kind) return f;
+    // The facets are checked for the end of the file after texq.
+    if ((f = readArray(in, faces_field, g.nf, fac, true, false)).kind) return f;
+    const bool texq = Getl(in) != 0;
+    if (in.eof) return endOfFile();
+    if ((f = readArray(in, tex_field, g.nt, uv, texq)).kind) return f;
+    if ((f = readArray(in, tex_list_field, g.nq2, pt, texq)).kind) return f;
+    if ((f = readArray(in, tex_faces_field, g.nf2, fac2, texq)).kind) return f;
+    if ((f = readArray(in, materials_field, g.nm, mats)).kind) return f;
+    // Held memory may have moved while the group was read.
+    g.xyz = pieceAt(in, xyz);
+    g.pf = pieceAt(in, pf);
+    g.fac = pieceAt(in, fac);
+    g.uv = pieceAt(in, uv);
+    g.pt = pieceAt(in, pt);
+    g.fac2 = pieceAt(in, fac2);
+    g.mats = pieceAt(in, mats);
+    return {};
 }
-
-void startGroup(Input& in) { in.held = 0; }

@@ -1,77 +1,26 @@
-// The RSR file's value readers: big-endian 32-bit integers and floats, read
-// through a buffered input that keeps a sticky end-of-file indicator.
+// The RSR geometry file: its layout, its values, and the reading of its
+// groups in field order. Every rule of the format lives here; the writers
+// read a group only through what this header gives.
 #pragma once
 
 #include <bit>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
+
+#include "convert/input.h"
 
 // Byte sizes of the file's fixed parts and records.
 inline constexpr int header_size = 268;
 inline constexpr int trailer_size = 47;
 inline constexpr int face_size = 18;
 inline constexpr int face2_size = 8;
-inline constexpr int material_size = 40;
+inline constexpr int material_size = 40;  // a name has at most 39 bytes: the 40th is taken as NUL
 inline constexpr int max_name_length = 256;
 
-// An input file read in large blocks. A read that asks for more bytes than
-// the file has left sets eof, which stays set: the same contract as a stdio
-// stream's end-of-file indicator, which the conversion tests after each
-// field.
-//
-// A group's arrays are taken whole (takeBytes) into held memory, kept from
-// group to group rather than given back. They are read, not mapped: a
-// mapped file that another program cuts short kills the process (SIGBUS),
-// while a read just comes up short.
-struct Input {
-    FILE* f = nullptr;
-    unsigned char* buf = nullptr;
-    size_t pos = 0, len = 0;
-    bool eof = false;
-    int64_t size = -1;  // the file's size when opened, or -1 when it cannot be known (a pipe)
-    int64_t base = 0;   // file offset of buf[0]
-    unsigned char* hold = nullptr;
-    size_t held = 0, holdCap = 0;
-};
-
-// Opens path. False with errno set.
-bool openInput(Input& in, const char* path);
-void closeInput(Input& in);
-
-// Bytes the file has left after what was read, or -1 when unknown.
-inline int64_t bytesLeft(const Input& in) {
-    if (in.size < 0) return -1;
-    int64_t left = in.size - in.base - static_cast<int64_t>(in.pos);
-    return left > 0 ? left : 0;
+// Sums of the format's signed 32-bit numbers wrap around modulo 2^32.
+inline int32_t wrapAdd(int32_t a, int32_t b) {
+    return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
 }
-
-// Reads n bytes into dst. On a short read the missing bytes become zero and
-// eof is set; a read that takes exactly the last bytes leaves eof clear.
-void readBytes(Input& in, void* dst, size_t n);
-
-// True when eof came before the size the file had when it was opened: the
-// file was cut short (or replaced) while it was read.
-inline bool endedEarly(const Input& in) {
-    return in.eof && in.size >= 0 && in.base + static_cast<int64_t>(in.pos) < in.size && !std::ferror(in.f);
-}
-
-// Where an array taken by takeBytes lies: an offset in held memory, which
-// may move until the group is read.
-struct Piece {
-    size_t at = 0;
-};
-
-// Takes the next n bytes of the file as one array, valid until startGroup().
-// Held memory for a file of unknown size grows only as its bytes arrive, so
-// that a count larger than the data behind it costs nothing.
-enum class Take { ok, short_read, no_memory };
-Take takeBytes(Input& in, uint64_t n, Piece& piece);
-
-inline const unsigned char* pieceAt(const Input& in, const Piece& p) { return in.hold + p.at; }
-
-// Starts a new group: the previous group's arrays go, held memory stays.
-void startGroup(Input& in);
 
 // Reverses the byte order of a 32-bit value.
 constexpr uint32_t endianrev(uint32_t x) {
@@ -87,10 +36,15 @@ inline uint32_t be32(const unsigned char* p) {
 }
 
 // The float whose IEEE-754 single-precision bits are `bits`.
-inline float Float(uint32_t bits) { return std::bit_cast<float>(bits); }
+inline float Float(uint32_t bits) {
+    float f;
+    std::memcpy(&f, &bits, 4);
+    return f;
+}
 
-// The next int32be field. Fields are read one at a time from the block
-// buffer; only a field that straddles a block end takes the slow path.
+// The next int32be field of the input. Fields are read one at a time from
+// the block buffer; only a field that straddles a block end takes the slow
+// path.
 inline int32_t Getl(Input& in) {
     unsigned char b[4];
     if (in.len - in.pos >= 4) {
@@ -102,18 +56,138 @@ inline int32_t Getl(Input& in) {
     return static_cast<int32_t>(be32(b));
 }
 
-// The next float32be field.
-inline float Getf(Input& in) { return Float(static_cast<uint32_t>(Getl(in))); }
-
 // The i-th big-endian 32-bit integer and float of a stored array.
 inline int32_t intAt(const unsigned char* a, size_t i) { return static_cast<int32_t>(be32(a + 4 * i)); }
 inline float floatAt(const unsigned char* a, size_t i) { return Float(be32(a + 4 * i)); }
 
-// Fields of a stored facet record (18 bytes: c1, nc, 5 bytes, mat, 3 bytes)
-// and texture facet record (8 bytes: c1, nc).
-inline int32_t faceC1(const unsigned char* rec) { return static_cast<int32_t>(be32(rec)); }
-inline int32_t faceNc(const unsigned char* rec) { return static_cast<int32_t>(be32(rec + 4)); }
-// The material number is the one field stored low byte first.
-inline int16_t faceMat(const unsigned char* rec) {
-    return static_cast<int16_t>(rec[13] | (rec[14] << 8));
+// One group's fields as stored in the file, big-endian. The arrays lie in
+// the input (mapped, held or the caller's bytes); an empty one is never read.
+struct Group {
+    int32_t np = 0, nq = 0, nf = 0, nt = 0, nq2 = 0, nf2 = 0, nm = 0;
+    const unsigned char* xyz = nullptr;   // x, y, z of each point in turn
+    const unsigned char* pf = nullptr;    // vertex index list
+    const unsigned char* fac = nullptr;   // nf facet records
+    const unsigned char* uv = nullptr;    // u, v of each texture vertex in turn
+    const unsigned char* pt = nullptr;    // texture index list
+    const unsigned char* fac2 = nullptr;  // nf2 texture facet records
+    const unsigned char* mats = nullptr;  // nm material slots
+};
+
+// Coordinate k (0 to 2) of point i, and of texture vertex i (0 to 1).
+inline float pointAt(const Group& g, int32_t i, int k) { return floatAt(g.xyz, 3 * size_t(i) + size_t(k)); }
+inline float texAt(const Group& g, int32_t i, int k) { return floatAt(g.uv, 2 * size_t(i) + size_t(k)); }
+
+// Entries of the vertex and texture index lists.
+inline int32_t vertexEntry(const Group& g, int32_t s) { return intAt(g.pf, size_t(s)); }
+inline int32_t textureEntry(const Group& g, int32_t k) { return intAt(g.pt, size_t(k)); }
+
+// Facet j: its corners are the vertex index list entries c1 to c1 + nc - 1;
+// mat numbers one of the group's material names. The texture facet of the
+// same number gives its texture corners; past the last one, both fields
+// are -1.
+struct Face {
+    int32_t c1, nc;
+    int16_t mat;
+};
+struct TexFace {
+    int32_t c1 = -1, nc = -1;
+};
+
+inline Face faceAt(const Group& g, int32_t j) {
+    const unsigned char* rec = g.fac + size_t(j) * face_size;
+    // The material number is the one field stored low byte first.
+    return {static_cast<int32_t>(be32(rec)), static_cast<int32_t>(be32(rec + 4)),
+            static_cast<int16_t>(rec[13] | (rec[14] << 8))};
 }
+
+inline TexFace texFaceAt(const Group& g, int32_t j) {
+    if (j >= g.nf2) return {};
+    const unsigned char* rec = g.fac2 + size_t(j) * face2_size;
+    return {static_cast<int32_t>(be32(rec)), static_cast<int32_t>(be32(rec + 4))};
+}
+
+// The material in force after a facet with material number mat, when cm
+// was in force before it: a number outside the group's names changes
+// nothing.
+inline int32_t materialAfter(const Group& g, int32_t cm, int32_t mat) { return mat >= 0 && mat < g.nm ? mat : cm; }
+
+// Material slot i as a C string: a name ends at its first NUL or after the
+// slot's 39th byte.
+struct MaterialName {
+    char s[material_size];
+};
+inline MaterialName materialName(const Group& g, int32_t i) {
+    MaterialName m;
+    std::memcpy(m.s, g.mats + size_t(i) * material_size, material_size - 1);
+    m.s[material_size - 1] = '\0';
+    return m;
+}
+
+// The corners of facet j as they are walked: position s runs from c1 while
+// s < c1 + nc, the bound wrapping around as a signed 32-bit sum, and the
+// texture position k from the texture facet's c1 alongside it, giving a
+// texture corner while k < its c1 + nc.
+struct CornerWalk {
+    int32_t c1, c12, end2;
+    uint32_t corners;
+};
+
+inline uint32_t walkLength(int32_t c1, int32_t nc) {
+    const int32_t end = wrapAdd(c1, nc);
+    return end > c1 ? static_cast<uint32_t>(int64_t(end) - c1) : 0;
+}
+
+inline CornerWalk cornerWalk(const Face& f, const TexFace& t) {
+    return {f.c1, t.c1, wrapAdd(t.c1, t.nc), walkLength(f.c1, f.nc)};
+}
+
+// Corner i of a walk: the vertex index list entry v and, when `textured`,
+// the texture index list entry t. False at a position outside its list,
+// where the walk fails ("bad value"); `textured` then tells whether the
+// vertex side was in range and only the texture side was not.
+struct Corner {
+    int32_t v = 0, t = 0;
+    bool textured = false;
+};
+inline bool cornerAt(const Group& g, const CornerWalk& w, uint32_t i, Corner& c) {
+    const auto s = static_cast<int32_t>(static_cast<uint32_t>(w.c1) + i);
+    c.textured = false;
+    if (s < 0 || s >= g.nq) return false;
+    c.v = vertexEntry(g, s);
+    const auto k = static_cast<int32_t>(static_cast<uint32_t>(w.c12) + i);
+    if (w.c12 < 0 || k >= w.end2) return true;
+    c.textured = true;
+    if (k < 0 || k >= g.nq2) return false;
+    c.t = textureEntry(g, k);
+    return true;
+}
+
+// Reading a file: the header, groups until the end marker, the trailer.
+// Each read is followed by the test its field needs; a failure says what
+// the run tells the user.
+
+enum class GroupStart {
+    group,        // a name was read
+    end_marker,   // a name length of 0: no more groups
+    bad_length,   // a name length outside 1 to 256
+    end_of_file,  // the file ended
+};
+
+// Reads the header (not interpreted; no test follows).
+void readHeader(Input& in);
+void readTrailer(Input& in);
+
+// Reads a group's name length and name. `length` is the name length read.
+GroupStart readGroupStart(Input& in, int32_t& length, char (&name)[max_name_length + 1]);
+
+// Why reading a group's counts and arrays failed.
+struct ReadFailure {
+    enum Kind { none, end_of_file, no_memory } kind = none;
+    const char* count = "";  // for no_memory: the count's name ("np", "nq", ...)
+    int32_t value = 0;       // and its value
+    int asks = 0;            // blocks asked of the heap for it, each refused
+};
+
+// Reads the counts and arrays of a group whose name has been read, in
+// field order. The arrays stay valid until the next startGroup().
+ReadFailure readGroupBody(Input& in, Group& g);

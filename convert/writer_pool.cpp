@@ -3,12 +3,8 @@
 #include <cstdlib>
 
 #include "convert/obj_lines.h"
-
-// MinGW's win32 thread model has no std::thread; the writer then works on
-// the run's thread alone.
-#if defined(__GLIBCXX__) && !defined(_GLIBCXX_HAS_GTHREADS)
-#define QUARLEN_NO_THREADS 1
-#endif
+#include "convert/obj_writer.h"
+#include "convert/threads.h"
 
 #ifndef QUARLEN_NO_THREADS
 #include <condition_variable>
@@ -84,19 +80,16 @@ void settle(Splitter& s, const Group& g) {
 // Corners written for facet j: its walk up to and including the first
 // corner outside the vertex index list, where the walk fails.
 uint32_t cornersWritten(const Group& g, int32_t j) {
-    const unsigned char* rec = g.fac + size_t(j) * face_size;
-    const int32_t c1 = faceC1(rec);
-    const uint32_t walk = cornerWalk(c1, faceNc(rec));
+    const Face f = faceAt(g, j);
+    const int32_t c1 = f.c1;
+    const uint32_t walk = walkLength(c1, f.nc);
     if (walk == 0) return 0;
     if (c1 < 0 || c1 >= g.nq) return 1;
     const int64_t inList = int64_t(g.nq) - c1;
     return walk <= inList ? walk : static_cast<uint32_t>(inList + 1);
 }
 
-void stepMaterial(Splitter& s, const Group& g, int32_t j) {
-    const int32_t mat = faceMat(g.fac + size_t(j) * face_size);
-    if (mat >= 0 && mat < g.nm) s.cm = mat;
-}
+void stepMaterial(Splitter& s, const Group& g, int32_t j) { s.cm = materialAfter(g, s.cm, faceAt(g, j).mat); }
 
 // The next chunk of at most `budget` units, or budget + 1 for the first
 // piece of a long line (its "f" counts one). The body must not be done.
@@ -163,10 +156,10 @@ void formatChunk(Slot& s, const Group& g, const Totals& t) {
     } else if (c.part == texture_vertices) {
         putFloatLines(sink, g.uv, c.begin, c.end, false);
     } else {
-        int32_t cm = c.cm;
+        FacetState st{c.cm, INT32_MIN};
         for (int32_t j = c.begin; j < c.end && s.ok; ++j)
-            s.ok = putFacet(sink, g, t, j, j == c.begin ? c.from : 0, j + 1 == c.end ? c.to : UINT32_MAX,
-                            cm, s.nq);
+            s.ok = putFacet(sink, g, t, {j, j == c.begin ? c.from : 0, j + 1 == c.end ? c.to : UINT32_MAX}, st);
+        s.nq = st.nqMax;
     }
     s.len = static_cast<size_t>(sink.p - s.buf);
 }

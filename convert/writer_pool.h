@@ -11,13 +11,18 @@
 
 #include <cstdint>
 
-#include "convert/obj_writer.h"
+#include "convert/obj_lines.h"
 
 struct WriterPool;
 
 inline constexpr uint32_t default_chunk = 2048;
 inline constexpr uint32_t max_chunk = uint32_t(1) << 16;  // larger asks get this
 inline constexpr unsigned max_format_threads = 16;
+
+// The chunk size a run gets when it asks for `requested` (0: the default).
+inline uint32_t chunkSize(uint32_t requested) {
+    return requested == 0 ? default_chunk : requested < max_chunk ? requested : max_chunk;
+}
 
 // The formatting threads a run gets when it asks for `requested` (0: one
 // per core, at most two); 1 where the host has no threads.

@@ -3,9 +3,7 @@
 // folders walked to the bottom, becomes NAME.obj beside it; outputs that
 // exist are left alone. The conversions run off the window's thread, the
 // title shows how far they are, and one notice sums them up at the end.
-#include "shell/main_window.h"
-
-#include <shellapi.h>
+#include "shell/drop_batch.h"
 
 #include <cstdio>
 #include <string>
@@ -17,7 +15,7 @@
 
 namespace {
 
-constexpr UINT msg_batch_progress = WM_APP + 1;  // wParam: files ended, lParam: files in all
+constexpr UINT msg_batch_progress = WM_APP + 1;  // wParam: files ended
 constexpr UINT msg_batch_done = WM_APP + 2;
 constexpr size_t failures_listed = 10;
 
@@ -29,6 +27,7 @@ struct Failure {
 // runBatch's callback; the window reads them after joining the worker.
 struct DropBatch {
     HWND wn = NULL;
+    const char* name = "";  // the window's title when no batch runs
     std::vector<BatchItem> items;
     BatchTotals totals;
     size_t ended = 0;
@@ -55,14 +54,14 @@ void fileEnded(void* ctx, const BatchItem& item, const FileReport& report)
     ++b.ended;
     if (report.outcome == FileOutcome::failed && b.failures.size() < failures_listed)
         b.failures.push_back({item.in, report.notices.empty() ? std::string() : report.notices.front().text});
-    PostMessageA(b.wn, msg_batch_progress, WPARAM(b.ended), LPARAM(b.items.size()));
+    PostMessageA(b.wn, msg_batch_progress, WPARAM(b.ended), 0);
 }
 
-void showProgress(HWND wn, WPARAM ended, LPARAM total)
+void showProgress(const DropBatch& b, size_t ended)
 {
     char title[64];
-    std::snprintf(title, sizeof title, "%s - %u of %u", progname, unsigned(ended), unsigned(total));
-    SetTitle(wn, title);
+    std::snprintf(title, sizeof title, "%s - %u of %u", b.name, unsigned(ended), unsigned(b.items.size()));
+    SetWindowTextA(b.wn, title);
 }
 
 void showSummary(const DropBatch& b)
@@ -75,24 +74,22 @@ void showSummary(const DropBatch& b)
         for (const Failure& f : b.failures)
             text += "\n" + f.in + ": " + f.text;
     }
-    notice(text.c_str(), progname, t.failed ? notice_warning : notice_plain);
+    notice(text.c_str(), b.name, t.failed ? notice_warning : notice_plain);
 }
 
 }  // namespace
 
-void StartBatch(HWND wn, const std::vector<std::string>& paths)
+bool StartBatch(HWND wn, const std::vector<std::string>& paths, const char* name)
 {
-    if (running || fileopen) {  // one conversion at a time
-        MessageBeep(0xFFFFFFFF);
-        return;
-    }
+    if (running)
+        return false;
     BatchSettings s;
     s.recursive = true;
     running = new DropBatch;
     running->wn = wn;
+    running->name = name;
     running->items = planBatch(paths, s);
-    fileopen = 1;  // refuses a close and a translate until the batch ends
-    showProgress(wn, 0, LPARAM(running->items.size()));
+    showProgress(*running, 0);
     running->worker = std::thread([b = running] {
         BatchRun run;
         run.jobs = processorCount();
@@ -101,9 +98,10 @@ void StartBatch(HWND wn, const std::vector<std::string>& paths)
         b->totals = runBatch(b->items, run);
         PostMessageA(b->wn, msg_batch_done, 0, 0);
     });
+    return true;
 }
 
-void DropFiles(HWND wn, HDROP drop)
+std::vector<std::string> DroppedPaths(HDROP drop)
 {
     std::vector<std::string> paths;
     const UINT n = DragQueryFileW(drop, 0xFFFFFFFF, NULL, 0);
@@ -113,7 +111,7 @@ void DropFiles(HWND wn, HDROP drop)
         paths.push_back(utf8(name.c_str()));
     }
     DragFinish(drop);
-    StartBatch(wn, paths);
+    return paths;
 }
 
 std::vector<std::string> CommandLinePaths()
@@ -128,21 +126,22 @@ std::vector<std::string> CommandLinePaths()
     return paths;
 }
 
-bool BatchMessage(HWND wn, UINT iMessage, WPARAM S, LPARAM L)
+bool BatchMessage(UINT iMessage, WPARAM S, bool& over)
 {
+    over = false;
     if (iMessage == msg_batch_progress) {
-        showProgress(wn, S, L);
+        if (running)
+            showProgress(*running, size_t(S));
         return true;
     }
     if (iMessage != msg_batch_done || !running)
         return false;
     DropBatch* b = running;
     b->worker.join();
-    showProgress(wn, WPARAM(b->ended), LPARAM(b->items.size()));
+    showProgress(*b, b->ended);
     showSummary(*b);  // the batch lasts until its notice is dismissed
-    SetTitle(wn, progname);
     running = nullptr;
-    fileopen = 0;
     delete b;
+    over = true;
     return true;
 }

@@ -4,15 +4,14 @@
 #include <cstdlib>
 #include <cstring>
 
-const char* const progname = "quarlen";
-const char* const help =
+#include "shell/drop_batch.h"
+
+static const char* const help =
     "Translate a Poser geometry .RSR file into .OBJ format. The component "
     "groups will be unwelded from each other at their borders because Poser "
     "did that while translating from .OBJ to .RSR mode.";
 
-HINSTANCE Instance;
-HWND mwn;
-HMENU mainmenu;
+static HINSTANCE Instance;
 unsigned char fileopen;
 
 // A program that cannot register its class has nothing to show: it ends
@@ -34,7 +33,7 @@ static void Register(const char* name, WNDPROC proc)
         std::exit(0);
 }
 
-HWND newwindow(const char* clas, const char* name, long c)
+static HWND newwindow(const char* clas, const char* name, long c)
 {
     HWND wn = CreateWindowExA(0, clas, name, static_cast<DWORD>(c) | WS_OVERLAPPEDWINDOW,
                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
@@ -66,13 +65,23 @@ static void PaintHelp(HWND wn)
     EndPaint(wn, &ps);
 }
 
-LRESULT CALLBACK MainWinProc(HWND wn, UINT iMessage, WPARAM S, LPARAM L)
+// Files and folders to convert off the window's thread, one batch at a
+// time; it refuses a close and a translate until it ends.
+static void StartConversions(HWND wn, const std::vector<std::string>& paths)
+{
+    if (fileopen || !StartBatch(wn, paths, progname)) {
+        MessageBeep(0xFFFFFFFF);
+        return;
+    }
+    fileopen = 1;
+}
+
+static LRESULT CALLBACK MainWinProc(HWND wn, UINT iMessage, WPARAM S, LPARAM L)
 {
     switch (iMessage) {
     case WM_CREATE:
         UpdateHelpFont(wn);
-        mainmenu = LoadMenuA(Instance, progname);
-        SetMenu(wn, mainmenu);
+        SetMenu(wn, LoadMenuA(Instance, progname));
         ShowWindow(wn, SW_SHOW);
         DragAcceptFiles(wn, TRUE);
         break;
@@ -118,11 +127,17 @@ LRESULT CALLBACK MainWinProc(HWND wn, UINT iMessage, WPARAM S, LPARAM L)
     case WM_ENTERIDLE:
         return 0;
     case WM_DROPFILES:
-        DropFiles(wn, reinterpret_cast<HDROP>(S));
+        StartConversions(wn, DroppedPaths(reinterpret_cast<HDROP>(S)));
         return 0;
     }
-    if (BatchMessage(wn, iMessage, S, L))
+    bool over = false;
+    if (BatchMessage(iMessage, S, over)) {
+        if (over) {
+            SetTitle(wn, progname);
+            fileopen = 0;
+        }
         return 0;
+    }
     return DefWindowProcA(wn, iMessage, S, L);
 }
 
@@ -131,14 +146,14 @@ int WINAPI WinMain(HINSTANCE hInst, HINSTANCE hPrev, LPSTR, int)
     Instance = hInst;
     if (hPrev == NULL)
         Register(progname, MainWinProc);
-    mwn = newwindow(progname, progname, WS_MAXIMIZE);
+    HWND mwn = newwindow(progname, progname, WS_MAXIMIZE);
     if (mwn == NULL)
         return 0;
     // Files and folders named on the command line: "Open with", or a drop
     // on the program's icon.
     const std::vector<std::string> paths = CommandLinePaths();
     if (!paths.empty())
-        StartBatch(mwn, paths);
+        StartConversions(mwn, paths);
 
     MSG msg;
     while (GetMessageA(&msg, NULL, 0, 0)) {

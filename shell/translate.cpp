@@ -9,10 +9,18 @@
 #include "convert/conversion.h"
 #include "convert/notice.h"
 
-char file[path_bytes];
-char File[path_bytes];
-char tit[path_bytes];
-OPENFILENAMEA ofn;
+// Path buffers of the translate command and the name part of the file
+// chosen last, proposed by the next dialog. The process code page is UTF-8
+// (res/app.manifest), where a full path of 260 characters takes up to 3
+// bytes each. The Wine suite builds a copy with smaller buffers, to reach
+// the notice for a name that does not fit.
+#ifndef QUARLEN_PATH_BYTES
+#define QUARLEN_PATH_BYTES (260 * 3 + 1)
+#endif
+static char file[QUARLEN_PATH_BYTES];
+static char File[QUARLEN_PATH_BYTES];
+static char tit[QUARLEN_PATH_BYTES];
+static OPENFILENAMEA ofn;
 
 static const char* const too_long_text =
     "The path of the chosen file is too long. Choose a file with a shorter path.";
@@ -23,7 +31,7 @@ static const char filterRSR[] = "RSR files\0*.RSR\0\0";
 static const char filterOBJ[] = "OBJ files\0*.OBJ\0\0";
 static_assert(sizeof filterRSR == 18 && sizeof filterOBJ == 18);
 
-int GetFileName(HWND wn, char* path, const char* t, const char* f, int write)
+static int GetFileName(HWND wn, char* path, const char* t, const char* f, int write)
 {
     std::strcpy(path, tit);  // propose the name part of the file chosen last
     ofn = OPENFILENAMEA{};

@@ -24,8 +24,8 @@ int main(int argc, char** argv) {
     }
     const OutputOptions o{.clean = true, .weld = true};
     RunRequest req;
-    req.file = argv[1];
-    req.File = argv[2];
+    req.input = argv[1];
+    req.output = argv[2];
     req.options = weld ? &o : nullptr;
     const RunResult r = convertRSR(req);
     rusage u{};

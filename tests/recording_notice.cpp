@@ -43,8 +43,8 @@ Converted convertBytes(const Bytes& rsr, const OutputOptions* options) {
     shown.clear();
     watched = c.out;
     RunRequest req;
-    req.file = c.in.c_str();
-    req.File = c.out.c_str();
+    req.input = c.in.c_str();
+    req.output = c.out.c_str();
     req.options = options;
     c.outcome = convertRSR(req).outcome;
     watched.clear();
@@ -77,9 +77,9 @@ Converted convertPaths(const std::string& in, const std::string& out, unsigned t
     Recorder r;
     r.watched = c.out;
     RunRequest req;
-    req.file = c.in.c_str();
-    req.File = c.out.c_str();
-    req.sink = {record, &r};
+    req.input = c.in.c_str();
+    req.output = c.out.c_str();
+    req.notices = {record, &r};
     req.threads = threads;
     req.chunk = chunk;
     c.outcome = convertRSR(req).outcome;
@@ -94,6 +94,39 @@ Converted convertBytes(const Bytes& rsr, unsigned threads, uint32_t chunk) {
     Converted c = convertPaths(in, out, threads, chunk);
     std::remove(in.c_str());
     std::remove(out.c_str());
+    return c;
+}
+
+namespace {
+
+struct MemoryRun {
+    std::vector<Shown> shown;
+    std::string obj;
+};
+
+bool appendTo(void* ctx, const char* p, size_t n) {
+    static_cast<MemoryRun*>(ctx)->obj.append(p, n);
+    return true;
+}
+
+void recordInMemory(void* ctx, const char* text, const char* caption, unsigned style) {
+    auto* m = static_cast<MemoryRun*>(ctx);
+    m->shown.push_back({text, caption, style, m->obj});
+}
+
+}  // namespace
+
+Converted convertInMemory(const Bytes& rsr, unsigned threads, uint32_t chunk) {
+    Converted c;
+    c.in = "in.rsr";
+    c.out = "out.obj";
+    MemoryRun m;
+    const RunRequest req{.input = c.in.c_str(), .inputBytes = rsr,
+                         .output = c.out.c_str(), .sink = {appendTo, &m}, .notices = {recordInMemory, &m},
+                         .threads = threads, .chunk = chunk};
+    c.outcome = convertRSR(req).outcome;
+    c.notices = m.shown;
+    c.obj = m.obj;
     return c;
 }
 

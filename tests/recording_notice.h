@@ -44,6 +44,11 @@ Converted convertBytes(const Bytes& rsr, unsigned threads, uint32_t chunk);
 // path; neither is removed.
 Converted convertPaths(const std::string& in, const std::string& out, unsigned threads, uint32_t chunk);
 
+// The same run on bytes in memory, written to a sink of the run's own: no
+// file at all. The paths are "in.rsr" and "out.obj"; at each notice, the
+// output holds what reached the sink.
+Converted convertInMemory(const Bytes& rsr, unsigned threads, uint32_t chunk);
+
 // A run's outcome, notices (with the file on disk at each) and output, the
 // temporary paths replaced by <in> and <out>: two runs of the same bytes
 // compare equal.

@@ -30,6 +30,7 @@ std::string through(size_t block, size_t lead, const Writing& write, bool& overr
     size_t size = 0;
     Output out;
     out.f = open_memstream(&text, &size);
+    out.sink = {writeToFile, out.f};
     out.buf = mem.data();
     out.block = block;
     std::fill_n(room(out, lead), lead, '.');

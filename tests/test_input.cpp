@@ -1,6 +1,6 @@
-// The input read two ways: from a file whose size is known, and from a pipe
-// whose size is not. Both give the same fields, arrays and end-of-file
-// points, and so the same runs.
+// The input read three ways: from a file whose size is known, from a pipe
+// whose size is not, and from bytes in memory. All give the same fields,
+// arrays and end-of-file points, and so the same runs.
 #include <csignal>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -101,7 +101,7 @@ Converted convertFromPipe(const Bytes& rsr) {
     return c;
 }
 
-TEST(Input, APipeGivesTheSameRunsAsAFile) {
+TEST(Input, APipeAndBytesInMemoryGiveTheSameRunsAsAFile) {
     std::signal(SIGPIPE, SIG_IGN);  // a run that fails stops reading the pipe
     const Bytes whole = buildRsr(
         randomModel(21, ModelOptions{.groups = 5, .maxPoints = 40, .maxFacets = 30, .maxCorners = 8, .materials = 3}));
@@ -124,8 +124,16 @@ TEST(Input, APipeGivesTheSameRunsAsAFile) {
     putHeader(name);
     putI32(name, 300);
     files.push_back(name);
-    for (size_t i = 0; i < files.size(); ++i)
-        EXPECT_EQ(runSummary(convertFromPipe(files[i])), runSummary(convertBytes(files[i], 2, 3))) << "file " << i;
+    for (size_t i = 0; i < files.size(); ++i) {
+        const Converted fromFile = convertBytes(files[i], 2, 3);
+        EXPECT_EQ(runSummary(convertFromPipe(files[i])), runSummary(fromFile)) << "file " << i;
+        Converted inMemory = convertInMemory(files[i], 2, 3);
+        inMemory.in = fromFile.in;  // the captions compare as <in> and <out>
+        inMemory.out = fromFile.out;
+        for (Shown& n : inMemory.notices)
+            n.caption = n.caption == "in.rsr" ? fromFile.in : n.caption == "out.obj" ? fromFile.out : n.caption;
+        EXPECT_EQ(runSummary(inMemory), runSummary(fromFile)) << "file " << i;
+    }
 }
 
 }  // namespace

@@ -29,25 +29,20 @@ void record(void* ctx, const char* text, const char* caption, unsigned style) {
     static_cast<std::vector<Shown>*>(ctx)->push_back({text, caption, style, ""});
 }
 
-// Converts rsr with options, through a sink of the run's own, into
-// OUT.obj in a folder of its own (and OUT.mtl beside it).
+bool append(void* to, const char* p, size_t n) {
+    static_cast<std::string*>(to)->append(p, n);
+    return true;
+}
+
+// Converts rsr with options in memory: the input "in", the output "out.obj"
+// and its material file "out.mtl" into strings of the run's own.
 OptRun convertWith(const Bytes& rsr, const OutputOptions& o) {
-    const std::string dir = tempPath("-dir");
-    mkdir(dir.c_str(), 0755);
-    const std::string in = dir + "/in.rsr", out = dir + "/out.obj", mtl = dir + "/out.mtl";
-    writeFile(in, rsr);
     OptRun r;
-    RunRequest req;
-    req.file = in.c_str();
-    req.File = out.c_str();
-    req.options = &o;
-    req.sink = {record, &r.notices};
+    const RunRequest req{.input = "in", .inputBytes = rsr, .output = "out.obj",
+                         .sink = {append, &r.obj}, .mtlSink = {append, &r.mtl}, .notices = {record, &r.notices},
+                         .options = &o};
     r.outcome = convertRSR(req).outcome;
-    for (Shown& s : r.notices) s.caption = s.caption == in ? "in" : s.caption == out ? "out" : s.caption;
-    r.obj = readFile(out);
-    r.mtl = readFile(mtl);
-    for (const std::string& p : {in, out, mtl}) std::remove(p.c_str());
-    rmdir(dir.c_str());
+    for (Shown& s : r.notices) s.caption = s.caption == "out.obj" ? "out" : s.caption;
     return r;
 }
 
@@ -256,7 +251,7 @@ TEST(Options, MaterialFile) {
     std::vector<Shown> seen;
     const OutputOptions o{.mtl = true};
     const std::string in = dir + "/x.rsr", out = dir + "/x.obj";
-    RunRequest req{.file = in.c_str(), .File = out.c_str(), .sink = {record, &seen}, .options = &o};
+    RunRequest req{.input = in.c_str(), .output = out.c_str(), .notices = {record, &seen}, .options = &o};
     EXPECT_EQ(convertRSR(req).outcome, RunOutcome::failed);
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].text, "I can't write the .MTL file: Is a directory");
@@ -282,12 +277,11 @@ TEST(Options, MaterialFile) {
 TEST(Options, InfoCountsWhatCleanChanges) {
     for (uint32_t seed = 1; seed <= 80; ++seed) {
         const OddModel m = oddModel(seed);
-        const std::string in = tempPath(".rsr");
-        writeFile(in, buildRsr(m.groups));
+        const Bytes rsr = buildRsr(m.groups);
         InfoReport report;
         std::vector<Shown> seen;
-        const RunResult info = inspectRSR(in.c_str(), report, {record, &seen});
-        std::remove(in.c_str());
+        const RunResult info = convertRSR({.input = "model.rsr", .inputBytes = rsr,
+                                           .notices = {record, &seen}, .report = &report});
         const OptRun clean = convertWith(buildRsr(m.groups), OutputOptions{.clean = true});
         ASSERT_EQ(info.outcome, RunOutcome::finished) << seed;
         EXPECT_TRUE(seen.empty()) << seed;

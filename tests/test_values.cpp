@@ -8,6 +8,7 @@
 #include <random>
 
 #include "convert/conversion.h"
+#include "convert/float_text.h"
 #include "convert/format.h"
 #include "convert/rsr.h"
 #include "tests/recording_notice.h"
@@ -77,7 +78,9 @@ TEST(Decode, MaterialNumberIsLowByteFirstAndSigned) {
         unsigned char rec[face_size] = {};
         rec[13] = c.lo;
         rec[14] = c.hi;
-        EXPECT_EQ(faceMat(rec), c.mat);
+        Group g;
+        g.fac = rec;
+        EXPECT_EQ(faceAt(g, 0).mat, c.mat);
     }
 }
 
@@ -184,6 +187,25 @@ TEST(FormatFloat, MatchesPrintfOnMillionsOfPatterns) {
         if (std::isnan(f) || std::isinf(f)) continue;
         if (fmt(f) != printfG(f) && ++mismatches < 10)
             ADD_FAILURE() << std::hex << bits << ": " << fmt(f) << " vs " << printfG(f);
+    }
+    EXPECT_EQ(mismatches, 0u);
+}
+
+TEST(FloatText, FallbackMatchesToCharsOnPowersOfTwoAndAStride) {
+    // The web build writes --exact coordinates through the fallback: each
+    // power of two with its neighbours (where fewer numbers read back below),
+    // whole numbers of up to 14 digits, denormals, and a stride through all.
+    std::vector<uint32_t> patterns;
+    for (uint32_t e = 0; e < 255; ++e)
+        for (uint32_t d = 0; d < 7; ++d) patterns.push_back((e << 23) + d - 3);
+    for (uint32_t i = 0; i < 400000; ++i) patterns.push_back(i < 200000 ? i * 21473u + 0x4B000000u * (i & 1) : i * 10733u);
+    uint32_t mismatches = 0;
+    for (const uint32_t bits : patterns) {
+        const float f = std::bit_cast<float>(bits);
+        if (!std::isfinite(f)) continue;
+        char ours[64], theirs[64];
+        const std::string a(ours, float_text_detail::shortest(ours, f)), b(theirs, std::to_chars(theirs, theirs + 64, f).ptr);
+        if (a != b && ++mismatches < 10) ADD_FAILURE() << std::hex << bits << ": " << a << " vs " << b;
     }
     EXPECT_EQ(mismatches, 0u);
 }

@@ -2,7 +2,10 @@
 # Installs from Debian's packages what building and testing quarlen needs.
 #   install-deps.sh          the native build, its tests, the OBJ readers and
 #                            the Debian package
-#   install-deps.sh --all    also the Windows cross build, Wine, Xvfb and unzip
+#   install-deps.sh --all    also the Windows cross build, Wine, Xvfb, unzip,
+#                            and for the web page Emscripten, Chromium, and
+#                            Node.js with npm unless some node and npm are
+#                            on the PATH already
 set -eu
 if [ "$(id -u)" -eq 0 ]; then sudo=; else sudo=sudo; fi
 export DEBIAN_FRONTEND=noninteractive
@@ -12,7 +15,11 @@ packages="build-essential cmake python3 libgtest-dev clang-14 libclang-rt-14-dev
 if [ "${1:-}" = --all ]; then
     # Wine's 32-bit half needs the i386 architecture.
     $sudo dpkg --add-architecture i386
-    packages="$packages g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool imagemagick unzip"
+    packages="$packages g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool imagemagick unzip zip emscripten chromium"
+    # Any Node.js of 18 or later builds and tests the page; Debian's when
+    # there is none.
+    command -v node >/dev/null || packages="$packages nodejs"
+    command -v npm >/dev/null || packages="$packages npm"
 fi
 $sudo apt-get update -q
 # shellcheck disable=SC2086

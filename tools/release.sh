@@ -2,6 +2,7 @@
 # Builds the release artefacts from scratch into dist/:
 #   dist/quarlen_VERSION_amd64.deb    the console program and its manual page
 #   dist/quarlen-VERSION-win32.zip    the Windows program(s), README.txt, LICENSE.txt
+#   dist/quarlen-VERSION-web.zip      the web page: web/dist/ for any static web server
 # Each is built in a fresh build tree under build-release/, so nothing left
 # from an earlier build gets in. Needs what tools/install-deps.sh --all
 # installs; tests/release/check.sh checks the result.
@@ -29,6 +30,11 @@ cmake -S . -B build-release/windows -DCMAKE_BUILD_TYPE=Release \
 cmake --build build-release/windows -j"$jobs"
 (cd build-release/windows && cpack -G ZIP -B "$root/build-release/windows/package" >/dev/null)
 cp build-release/windows/package/*.zip dist/
+
+echo "== the web page"
+tools/build-web.sh >/dev/null
+version=$(sed -n 's/^project(quarlen VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+(cd web/dist && zip -qrX "$root/dist/quarlen-$version-web.zip" .)
 
 echo "== dist/"
 ls -l dist

@@ -1,6 +1,7 @@
 #!/bin/sh
-# Runs every test: the native suite, the release artefacts, the Windows
-# program under Wine, the sanitizer suite and bounded fuzzing. FUZZ_SECONDS
+# Runs every test: the native suite, the web page (under Node and in
+# headless Chromium), the release artefacts, the Windows program under Wine,
+# the sanitizer suite and bounded fuzzing. FUZZ_SECONDS
 # sets the fuzzing time (default 180).
 set -eu
 cd "$(dirname "$0")/.."
@@ -10,6 +11,9 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j"$(nproc)"
 (cd build && ctest -j"$(nproc)" --output-on-failure)
 tests/readers/run_all.sh build
+
+# The web page: its WebAssembly core and the page against the console program.
+tests/web/run.sh build
 
 # The release artefacts, built from scratch into dist/ and checked; the Debian
 # package is installed and removed again.

@@ -74,9 +74,9 @@ void recordOpt(void*, const char* text, const char* caption, unsigned style) {
 RunOutcome convertWith(const OutputOptions& o) {
     seenOpt.clear();
     RunRequest req;
-    req.file = in_path.c_str();
-    req.File = opt_path.c_str();
-    req.sink = {recordOpt, nullptr};
+    req.input = in_path.c_str();
+    req.output = opt_path.c_str();
+    req.notices = {recordOpt, nullptr};
     req.options = &o;
     return convertRSR(req).outcome;
 }

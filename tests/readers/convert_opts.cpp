@@ -31,8 +31,8 @@ int main(int argc, char** argv) {
     int status = 0;
     for (size_t k = 0; k < paths.size(); k += 2) {
         RunRequest req;
-        req.file = paths[k];
-        req.File = paths[k + 1];
+        req.input = paths[k];
+        req.output = paths[k + 1];
         req.options = &o;
         if (convertRSR(req).outcome != RunOutcome::finished) status = 1;
     }

@@ -6,7 +6,9 @@
 #   converts the bundled sample as the source tree says it should;
 # - the Windows zip holds quarlen.exe (and quarlen-cli.exe when built), a
 #   README.txt and LICENSE.txt with CR LF line ends and the text of README.md
-#   and LICENSE, and its programs are 32-bit and import only Windows' own DLLs.
+#   and LICENSE, and its programs are 32-bit and import only Windows' own DLLs;
+# - the web zip holds the page's files at its top (tests/web/run.sh checks
+#   the page they make).
 # tests/wine/run.sh BUILD dist/quarlen-VERSION-win32.zip starts its quarlen.exe.
 # The package is removed again at the end. Run as root, or with sudo at hand.
 #
@@ -20,6 +22,7 @@ if [ "$(id -u)" -eq 0 ]; then sudo=; else sudo=sudo; fi
 version=$(sed -n 's/^project(quarlen VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 deb=$dist/quarlen_${version}_amd64.deb
 zip=$dist/quarlen-${version}-win32.zip
+web=$dist/quarlen-${version}-web.zip
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
@@ -30,9 +33,9 @@ same() {  # same WHAT GOT WANT
     if [ "$2" = "$3" ]; then ok "$1"; else fail "$1" "got [$2], want [$3]"; fi
 }
 
-# The two artefacts and nothing else.
-same "dist/ holds the two artefacts of version $version" \
-    "$(ls "$dist" | tr '\n' ' ')" "quarlen-$version-win32.zip quarlen_${version}_amd64.deb "
+# The three artefacts and nothing else.
+same "dist/ holds the three artefacts of version $version" \
+    "$(ls "$dist" | tr '\n' ' ')" "quarlen-$version-web.zip quarlen-$version-win32.zip quarlen_${version}_amd64.deb "
 
 echo "== $(basename "$deb")"
 same "package contents" \
@@ -109,5 +112,9 @@ for exe in "$tmp/zip/$top"/*.exe; do
     done
     same "$name imports only Windows' own DLLs" "$others" ""
 done
+
+echo "== $(basename "$web")"
+same "web zip contents" "$(unzip -Z1 "$web" | sort | tr '\n' ' ')" \
+    "index.html main.js quarlen-core.js quarlen-core.wasm style.css sw.js worker.js "
 
 exit "$status"

@@ -1,0 +1,16 @@
+#!/bin/sh
+# tests/web/run.sh BUILD: builds the web page (tools/build-web.sh) and checks
+# it against the console program of the native build BUILD: the WebAssembly
+# core under Node, then the page in headless Chromium. Needs what
+# tools/install-deps.sh --all installs.
+set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+build=$(cd "$1" && pwd)
+"$here/../../tools/build-web.sh" >/dev/null
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+"$here/make_models.sh" "$build" "$work"
+echo "== web: the WebAssembly core under Node ($(node --version))"
+node "$here/check_node.mjs" "$build/cli/quarlen" "$here/../../web/dist" "$work"
+echo "== web: the page in headless Chromium ($(chromium --version 2>/dev/null || echo chromium))"
+node "$here/check_browser.mjs" "$build/cli/quarlen" "$work"

@@ -1,0 +1,43 @@
+#!/bin/sh
+# Builds the web page into web/dist/, a folder of static files that any
+# static web server can serve (tools/serve-web.sh serves it here):
+#   quarlen-core.wasm, quarlen-core.js  the core (web/CMakeLists.txt),
+#                                       compiled by Debian's Emscripten
+#   main.js, worker.js                  the page and its worker, bundled by
+#                                       esbuild with three.js and fflate
+#   index.html, style.css, sw.js        the page, its look, its offline store
+# The npm packages come from web/package-lock.json (npm ci). Needs em++ and
+# npm (tools/install-deps.sh --all installs them).
+set -eu
+cd "$(dirname "$0")/.."
+for tool in em++ npm; do
+    command -v "$tool" >/dev/null || { echo "build-web: $tool is missing: run tools/install-deps.sh --all" >&2; exit 1; }
+done
+
+# npm ci again only when the lock file is newer than the last install.
+installed=web/node_modules/.package-lock.json
+if [ ! -f "$installed" ] || [ -n "$(find web/package-lock.json -newer "$installed")" ]; then
+    (cd web && npm ci --no-audit --no-fund)
+fi
+
+out=web/dist
+rm -rf "$out"
+mkdir -p "$out"
+
+# Debian's em++ runs its optimiser on node, which finds Debian's acorn only
+# on NODE_PATH when the machine's node is not Debian's own. The module is
+# the core built without threads (web/CMakeLists.txt): the page converts
+# one file at a time in a worker.
+echo "build-web: the core ($(em++ --version | sed -n 1p))"
+export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
+emcmake cmake -S . -B build-web -DCMAKE_BUILD_TYPE=Release -DQUARLEN_THREADS=OFF \
+    -DCMAKE_CXX_FLAGS=-Werror >/dev/null
+cmake --build build-web --target quarlen_core_web -j"$(nproc)"
+cp build-web/web/quarlen-core.js build-web/web/quarlen-core.wasm "$out/"
+
+echo "build-web: the page"
+esbuild=web/node_modules/.bin/esbuild
+"$esbuild" web/src/main.js --bundle --format=esm --minify --log-level=warning --outfile="$out/main.js"
+"$esbuild" web/src/worker.js --bundle --format=iife --minify --log-level=warning --outfile="$out/worker.js"
+cp web/src/index.html web/src/style.css web/src/sw.js "$out/"
+ls -l "$out"
