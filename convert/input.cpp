@@ -115,7 +115,7 @@ Take takeBytes(Input& in, uint64_t n, Piece& piece) {
             in.eof = true;
             return Take::short_read;
         }
-        piece.mapped = in.buf + in.pos;
+        piece.inPlace = in.buf + in.pos;
         in.pos += static_cast<size_t>(n);
         return Take::ok;
     }

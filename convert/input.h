@@ -54,7 +54,7 @@ void readBytes(Input& in, void* dst, size_t n);
 // Where an array taken by takeBytes lies: in place (the caller's bytes), or
 // at an offset in held memory, which may move until the group is read.
 struct Piece {
-    const unsigned char* mapped = nullptr;
+    const unsigned char* inPlace = nullptr;
     size_t at = 0;
 };
 
@@ -66,7 +66,7 @@ enum class Take { ok, short_read, no_memory };
 Take takeBytes(Input& in, uint64_t n, Piece& piece);
 
 inline const unsigned char* pieceAt(const Input& in, const Piece& p) {
-    return p.mapped ? p.mapped : in.hold + p.at;
+    return p.inPlace ? p.inPlace : in.hold + p.at;
 }
 
 // Starts a new group: the previous group's arrays go, held memory stays.
