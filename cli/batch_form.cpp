@@ -105,7 +105,7 @@ int runBatchForm(const BatchForm& form) {
     c.total = items.size();
     c.quiet = form.quiet;
     c.verbose = form.verbose;
-    c.progress = !form.quiet && stderrIsTerminal();
+    c.progress = !form.quiet && isTerminal(stderr);
 
     BatchRun run;
     run.jobs = form.jobs > 0 ? form.jobs : processorCount();

@@ -1,5 +1,5 @@
-// quarlen: converts Poser geometry files to OBJ text, one file or a whole
-// library at a time.
+// quarlen: converts Poser geometry files to OBJ text or binary glTF, one
+// file or a whole library at a time.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/batch_form.h"
+#include "cli/console.h"
 #include "cli/output_flags.h"
 #include "convert/conversion.h"
 #include "convert/notice.h"
@@ -33,6 +34,7 @@ enum Status { status_finished = 0, status_failed = 1, status_usage = 2 };
 
 #define QUARLEN_SYNOPSIS              \
     "usage: quarlen INPUT.rsr OUTPUT.obj\n" \
+    "       quarlen INPUT.rsr OUTPUT.glb\n" \
     "       quarlen INPUT.rsr -\n"          \
     "       quarlen [OPTIONS] PATH...\n"    \
     "       quarlen --info PATH...\n"
@@ -41,13 +43,16 @@ constexpr const char* short_usage = QUARLEN_SYNOPSIS "Try 'quarlen --help' for m
 
 constexpr const char* usage_text =
     QUARLEN_SYNOPSIS
-    "Converts Poser geometry files (.rsr) into Wavefront OBJ text files (.obj).\n"
+    "Converts Poser geometry files (.rsr) into Wavefront OBJ text files (.obj),\n"
+    "or with --glb into binary glTF files (.glb).\n"
     "\n"
-    "With two operands, the second '-' or ending in .obj and the first not a\n"
-    "folder, converts one file: to OUTPUT.obj, or to standard output for '-'.\n"
+    "With two operands, the second '-' or ending in .obj or .glb and the first\n"
+    "not a folder, converts one file: to OUTPUT.obj, to OUTPUT.glb (as --glb),\n"
+    "or to standard output for '-' (with --glb only when that is no terminal).\n"
     "Otherwise every PATH is an .rsr file or a folder of them, and each\n"
-    "DIR/NAME.rsr becomes NAME.obj beside it. Files are converted in path\n"
-    "order; each is written under a temporary name and renamed into place.\n"
+    "DIR/NAME.rsr becomes NAME.obj (NAME.glb with --glb) beside it. Files are\n"
+    "converted in path order; each is written under a temporary name and\n"
+    "renamed into place.\n"
     "\n"
     "  -r, --recursive       also convert the files of all sub-folders\n"
     "                        (symbolic links to folders are not followed)\n"
@@ -208,10 +213,23 @@ bool isFolder(const std::string& path) {
     }
 }
 
-// Two operands, the second "-" or an .obj name, the first not a folder.
+// Two operands, the second "-" or an .obj or .glb name, the first not a
+// folder.
 bool oneFileForm(const std::vector<std::string>& operands) {
-    return operands.size() == 2 && (operands[1] == "-" || hasExtension(operands[1].c_str(), ".obj")) &&
+    return operands.size() == 2 &&
+           (operands[1] == "-" || hasExtension(operands[1].c_str(), ".obj") ||
+            hasExtension(operands[1].c_str(), ".glb")) &&
            !isFolder(operands[0]);
+}
+
+// The one-file form's rules for a GLB output: it ends in .glb, or is "-"
+// with standard output not a terminal. Null when they hold.
+const char* glbOutputProblem(const std::string& out) {
+    if (out == "-")
+        return isTerminal(stdout) ? "--glb writes binary data: '-' as the output needs standard output to go to a "
+                                    "file or a pipe, not a terminal"
+                                  : nullptr;
+    return hasExtension(out.c_str(), ".glb") ? nullptr : "with --glb the output must end in .glb";
 }
 
 int usageError(const std::string& why) {
@@ -222,7 +240,7 @@ int usageError(const std::string& why) {
 
 int convertOne(const std::string& in, const std::string& out, const OutputOptions& options) {
     const bool toStdout = out == "-";
-    if (!hasExtension(in.c_str(), ".rsr") || (!toStdout && !hasExtension(out.c_str(), ".obj"))) {
+    if (!hasExtension(in.c_str(), ".rsr") || (!toStdout && !hasExtension(out.c_str(), outputExtension(options)))) {
         notice(bad_filename_text, "", notice_warning);
         return status_usage;
     }
@@ -232,7 +250,7 @@ int convertOne(const std::string& in, const std::string& out, const OutputOption
     if (!traditional(options)) req.options = &options;
     if (toStdout) {
 #ifdef _WIN32
-        _setmode(_fileno(stdout), _O_BINARY);  // the OBJ's CR LF line ends as they are
+        _setmode(_fileno(stdout), _O_BINARY);  // the OBJ's CR LF line ends, or the GLB, as they are
 #endif
         req.stream = stdout;
     }
@@ -292,14 +310,19 @@ int main(int argc, char** argv) {
     }
     if (a.operands.empty()) return usageError("");
     const bool oneFile = !a.info && oneFileForm(a.operands);
+    if (oneFile && hasExtension(a.operands[1].c_str(), ".glb")) a.options.glb = true;
     if (const char* conflict = outputFlagsConflict(a.options, a.info, oneFile && a.operands[1] == "-"))
         return usageError(conflict);
     if (a.info) return describe(a.operands, a.batch.settings);
     if (oneFile) {
         if (a.batchOption) return usageError("-r, -o, -f, -j, -q and -v apply to the batch form only");
+        if (a.options.glb) {
+            if (const char* problem = glbOutputProblem(a.operands[1])) return usageError(problem);
+        }
         return convertOne(a.operands[0], a.operands[1], a.options);
     }
     a.batch.operands = a.operands;
+    a.batch.settings.extension = outputExtension(a.options);
     if (!traditional(a.options)) a.batch.options = &a.options;
     return runBatchForm(a.batch);
 }

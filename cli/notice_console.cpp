@@ -23,10 +23,10 @@ void notice(const char* text, const char* caption, unsigned style) {
     std::fflush(stderr);
 }
 
-bool stderrIsTerminal() {
+bool isTerminal(FILE* stream) {
 #ifdef _WIN32
-    return _isatty(_fileno(stderr)) != 0;
+    return _isatty(_fileno(stream)) != 0;
 #else
-    return isatty(STDERR_FILENO) != 0;
+    return isatty(fileno(stream)) != 0;
 #endif
 }

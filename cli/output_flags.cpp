@@ -28,6 +28,12 @@ const char* const output_flags_help =
     "  --lf           LF line ends instead of CR LF\n"
     "  --exact        write coordinates with the fewest digits that read back\n"
     "                 exactly, instead of 6 significant digits\n"
+    "  --glb          write a binary glTF 2.0 file, NAME.glb, instead of OBJ text:\n"
+    "                 one node and mesh per group, triangles as --clean\n"
+    "                 --triangulate make them, a colour per material as --mtl\n"
+    "                 gives it, in metres (times 2.62128, one Poser unit, unless\n"
+    "                 --scale F gives F); an output ending in .glb implies it;\n"
+    "                 not with --mtl, --weld, --z-up, --lf or --exact\n"
     "  --info         write nothing; describe each INPUT.rsr (several may follow):\n"
     "                 its groups and every problem --clean would change\n";
 
@@ -54,6 +60,7 @@ int parseOutputFlag(int argc, char** argv, int i, OutputOptions& o, bool& info, 
                  : is(arg, "--z-up")        ? &o.zUp
                  : is(arg, "--lf")          ? &o.lf
                  : is(arg, "--exact")       ? &o.exact
+                 : is(arg, "--glb")         ? &o.glb
                  : is(arg, "--info")        ? &info
                                             : nullptr;
     if (flag) {
@@ -81,11 +88,14 @@ int parseOutputFlag(int argc, char** argv, int i, OutputOptions& o, bool& info, 
         return -1;
     }
     o.scale = scale;
+    o.scaleGiven = true;
     return taken;
 }
 
 const char* outputFlagsConflict(const OutputOptions& o, bool info, bool toStream) {
     if (info && !traditional(o)) return "--info writes nothing, so it takes no output option";
+    if (o.glb && (o.mtl || o.weld || o.zUp || o.lf || o.exact))
+        return "--mtl, --weld, --z-up, --lf and --exact do not apply to --glb";
     if (toStream && needsFileName(o)) return "--mtl writes NAME.mtl beside the output, so the output cannot be -";
     return nullptr;
 }

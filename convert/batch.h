@@ -14,6 +14,7 @@ struct BatchSettings {
     bool recursive = false;  // folders give the files of all their sub-folders too
     bool force = false;      // replace outputs that exist
     std::string outputDir;   // empty: each output beside its input
+    const char* extension = ".obj";  // NAME.rsr's output is NAME plus this (".obj" or ".glb")
 };
 
 // One input and where its output goes. Paths are UTF-8 on Windows and the

@@ -14,11 +14,12 @@ namespace {
 
 bool isRsrName(const fs::path& p) { return hasExtension(toText(p.filename()).c_str(), ".rsr"); }
 
-// NAME.rsr becomes NAME.obj: the name without its last four characters.
-fs::path objName(const fs::path& in) {
+// NAME.rsr becomes NAME.obj (or NAME.glb): the name without its last four
+// characters, and the extension.
+fs::path outputName(const fs::path& in, const char* extension) {
     std::string name = toText(in.filename());
     name.resize(name.size() - 4);
-    return toPath(name + ".obj");
+    return toPath(name + extension);
 }
 
 // The key under which two outputs are the same file. Windows' file names
@@ -66,8 +67,8 @@ std::vector<BatchItem> planBatch(const std::vector<std::string>& operands, const
     auto add = [&](const Found& f) {
         BatchItem item;
         item.in = toText(f.file);
-        const fs::path rel = f.relative.parent_path() / objName(f.file);
-        const fs::path out = s.outputDir.empty() ? f.file.parent_path() / objName(f.file) : outDir / rel;
+        const fs::path name = outputName(f.file, s.extension);
+        const fs::path out = s.outputDir.empty() ? f.file.parent_path() / name : outDir / f.relative.parent_path() / name;
         item.out = toText(out);
         auto [at, fresh] = taken.emplace(outputKey(out), item.in);
         std::error_code ec;

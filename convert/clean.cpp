@@ -36,6 +36,19 @@ bool readsAsNumber(const char* s) {
 
 }  // namespace
 
+CleanCounts& operator+=(CleanCounts& to, const CleanCounts& from) {
+    to.fewCorners += from.fewCorners;
+    to.outsideList += from.outsideList;
+    to.outsidePoints += from.outsidePoints;
+    to.nonFinite += from.nonFinite;
+    to.merged += from.merged;
+    to.texturesDropped += from.texturesDropped;
+    to.pointsZeroed += from.pointsZeroed;
+    to.textureZeroed += from.textureZeroed;
+    to.names += from.names;
+    return to;
+}
+
 std::string describeCounts(const CleanCounts& c) {
     std::string s;
     item(s, c.fewCorners, "facet", "facets", " left out (fewer than 3 corners)");

@@ -23,6 +23,8 @@ struct CleanCounts {
     int64_t names = 0;            // group and material names made safe
 };
 
+CleanCounts& operator+=(CleanCounts& to, const CleanCounts& from);
+
 // What changed, as "3 facets left out (fewer than 3 corners), 2 repeated
 // corners merged, ..."; empty when nothing did.
 std::string describeCounts(const CleanCounts& c);
@@ -75,6 +77,14 @@ inline int32_t pointNumber(const Group& g, const Numbering& n, int32_t p) {
 struct Corners {
     std::vector<int32_t> v, t;
 };
+
+// A facet of n > 3 corners as triangles fanned from its first corner:
+// triangle i, for i from 0 to n - 3, has corners 0, i + 1 and i + 2.
+inline void fanTriangle(size_t i, size_t at[3]) {
+    at[0] = 0;
+    at[1] = i + 1;
+    at[2] = i + 2;
+}
 
 // Facet j as --clean writes it. False when the facet is left out; counts
 // the reason, or what changed in a facet that is kept.

@@ -1,6 +1,7 @@
 // What a run hands each group to once it has been read in full. One kind
 // of writer serves a run: the traditional OBJ writer, the writer of the
-// output options, or the report that describes instead of writing.
+// output options, the GLB writer, or the report that describes instead of
+// writing.
 #pragma once
 
 #include <string>
@@ -26,6 +27,12 @@ public:
     // What goes beside the output before the outcome is told (NAME.mtl).
     // False, with errno set, when it cannot be written.
     virtual bool finishSideFiles() { return true; }
+
+    // Once the input has been read, finished or failed, before the outcome
+    // is told: a writer that keeps its output until then (the GLB) writes
+    // it. failedGroup names the group whose reading failed (null for none).
+    // False, with errno set, when it cannot be written.
+    virtual bool finishOutput(const char*) { return true; }
 
     // The end of a finished output, written after the "Finished" notice.
     virtual void closing() {}

@@ -5,8 +5,18 @@
 #include <cstdio>
 #include <cstring>
 
-void useMaterial(MaterialList& list, const std::string& name) {
-    if (list.index.emplace(name, list.names.size()).second) list.names.push_back(name);
+#include "convert/clean.h"
+#include "convert/rsr.h"
+
+size_t useMaterial(MaterialList& list, const std::string& name) {
+    const auto [at, fresh] = list.index.emplace(name, list.names.size());
+    if (fresh) list.names.push_back(name);
+    return at->second;
+}
+
+size_t useMaterialName(MaterialList& list, const char* stored) {
+    char written[material_size + 8];
+    return useMaterial(list, std::string(written, putSafeName(written, stored, true)));
 }
 
 std::string mtlPathFor(const char* File) {

@@ -12,8 +12,12 @@ struct MaterialList {
     std::unordered_map<std::string, size_t> index;
 };
 
-// Adds name unless the list has it already.
-void useMaterial(MaterialList& list, const std::string& name);
+// Adds name unless the list has it already; returns its index.
+size_t useMaterial(MaterialList& list, const std::string& name);
+
+// Adds the name --mtl writes for a stored material name (made safe);
+// returns its index, which materialColour turns into its colour.
+size_t useMaterialName(MaterialList& list, const char* stored);
 
 // NAME.mtl for the output NAME.obj: File with its last 4 characters replaced
 // by ".mtl". Empty when File is shorter than that or is "-" (a stream).

@@ -1,5 +1,6 @@
-// Opt-in changes to the OBJ output for today's readers. With every field at
-// its default the output is the traditional one, byte for byte.
+// Opt-in changes to the OBJ output for today's readers, or a binary glTF
+// file instead. With every field at its default the output is the
+// traditional one, byte for byte.
 #pragma once
 
 struct OutputOptions {
@@ -11,12 +12,17 @@ struct OutputOptions {
     bool lf = false;           // LF line ends instead of CR LF
     bool exact = false;        // shortest float text that reads back the same
     double scale = 1.0;        // every coordinate is multiplied by it
+    bool scaleGiven = false;   // scale was asked for (a GLB is otherwise in metres)
+    bool glb = false;          // a binary glTF file (.glb) instead of OBJ text
 };
 
 inline bool traditional(const OutputOptions& o) {
     return !o.clean && !o.mtl && !o.weld && !o.triangulate && !o.zUp && !o.lf && !o.exact &&
-           o.scale == 1.0;
+           o.scale == 1.0 && !o.glb;
 }
+
+// The extension of the output's name, ".glb" or ".obj".
+inline const char* outputExtension(const OutputOptions& o) { return o.glb ? ".glb" : ".obj"; }
 
 // True when the options write a file beside the output (NAME.mtl), which an
 // output to a stream such as standard output cannot have.

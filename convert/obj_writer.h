@@ -19,6 +19,16 @@ bool writeGroupBody(Output& out, const Group& g, Totals& t);
 
 void writeClosing(Output& out, const Totals& t);
 
+struct WriterPool;
+
+// Bytes of text a chunk of `chunk` units may take.
+size_t chunkTextBytes(uint32_t chunk);
+
+// writeGroupBody with the body cut into chunks of about `chunk` units,
+// formatted on the pool's threads (or, without a pool, one at a time), each
+// into its part of `memory`: poolSlots(pool) x chunkTextBytes(chunk) bytes.
+bool writeGroupBodySplit(WriterPool* pool, Output& out, const Group& g, Totals& t, uint32_t chunk, char* memory);
+
 // The writer a run without output options uses. Large groups are formatted
 // on `threads` threads, the caller's included (0: one per core, at most
 // two), in chunks of `chunk` lines (0: the default).

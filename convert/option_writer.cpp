@@ -1,16 +1,23 @@
+// The writer of the output options. A group is written in two steps: what
+// depends on the points before it (the weld table, the non-finite points)
+// is worked out in order on the run's thread; then the body is cut into
+// chunks that are formatted on the run's threads and written in order. What
+// depends on the facets before a chunk (the material line in force, the
+// names counted, the material file's order) is settled as each chunk is
+// written, so that the bytes are those of one thread.
 #include "convert/option_writer.h"
 
-#include <cmath>
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
 #include <vector>
 
-#include "convert/clean.h"
-#include "convert/float_text.h"
 #include "convert/mtl.h"
-#include "convert/obj_lines.h"
+#include "convert/option_lines.h"
 #include "convert/weld.h"
+#include "convert/writer_pool.h"
 
 namespace {
 
@@ -33,12 +40,66 @@ bool rawFacet(const Group& g, int32_t j, const Numbering& n, Corners& out) {
     return true;
 }
 
+// A chunk's text, in memory that grows before each line or facet is
+// written into it.
+struct Text {
+    char* data = nullptr;
+    size_t len = 0, cap = 0;
+    Text() = default;
+    Text(const Text&) = delete;
+    Text& operator=(const Text&) = delete;
+    ~Text() { std::free(data); }
+
+    // Room for n more bytes; null when memory runs out.
+    char* room(size_t n) {
+        if (cap - len < n) {
+            const size_t want = std::max(len + n, 2 * cap);
+            char* grown = static_cast<char*>(std::realloc(data, want));
+            if (!grown) return nullptr;
+            data = grown;
+            cap = want;
+        }
+        return data + len;
+    }
+    void done(char* p) { len = static_cast<size_t>(p - data); }
+};
+
+enum Part { points, texture_vertices, facets, body_done };
+
+constexpr int32_t no_material_line = INT32_MIN;
+
+struct Chunk {
+    Part part = points;
+    int32_t begin = 0, end = 0;
+    int32_t cm = -1;  // the material in force before the chunk
+};
+
+// One chunk, formatted by whichever thread took it. A chunk of facets
+// leaves out the material line that its first material decision may need,
+// which depends on the chunks before it: `firstAt` is where it goes.
+struct Slot {
+    Chunk c;
+    Text text;
+    bool ok = true, noMemory = false;
+    size_t firstAt = 0;
+    int32_t firstCm = no_material_line;  // the material of its first decision
+    int32_t lastCm = no_material_line;   // of its last one
+    std::vector<int32_t> materialLines;  // the slots of the material lines it wrote, in order
+    CleanCounts counts;
+    int32_t lines = 0, nq = INT32_MIN;  // facet lines written, most corners counted
+    Corners corners;
+};
+
 class OptionWriter final : public GroupWriter {
 public:
-    OptionWriter(Output& out, const OutputOptions& o, MaterialFile mtl) : out_(out), o_(o), mtl_(std::move(mtl)) {
+    OptionWriter(Output& out, const OutputOptions& o, MaterialFile mtl, unsigned threads, uint32_t chunk)
+        : out_(out), o_(o), mtl_(std::move(mtl)), threads_(formatThreads(threads)), chunk_(chunkSize(chunk)) {
         if (!mtl_.name.empty()) nameLine("mtllib ", 7, baseName(mtl_.name.c_str()), false, false);
     }
-    ~OptionWriter() override { freeWeld(weld_); }
+    ~OptionWriter() override {
+        endPool(pool_);
+        freeWeld(weld_);
+    }
 
     GroupWritten group(const char* name, const Group& g) override {
         try {
@@ -66,16 +127,11 @@ public:
     }
 
 private:
-    char* putCoordinate(char* p, float f) const {
-        if (o_.exact && std::isfinite(f)) return shortestFloatText(p, p + float_text_max, f);
-        return formatFloat(p, f);
-    }
+    class Body;
 
-    // A group or material line; with `safe`, the name made safe.
     void nameLine(const char* head, size_t headLen, const char* name, bool safe, bool material) {
-        char* p = putText(room(out_, headLen + 2 * std::strlen(name) + 16), head, headLen);
-        p = safe ? putSafeName(p, name, material) : putName(p, name, SIZE_MAX, o_.lf);
-        done(out_, putEnd(p, o_.lf));
+        char* p = room(out_, nameLineMax(headLen, std::strlen(name)));
+        done(out_, putNameLine(o_, p, head, headLen, name, safe, material));
     }
 
     void groupLine(const char* name) {
@@ -83,173 +139,318 @@ private:
         nameLine("g ", 2, name, o_.clean, false);
     }
 
-    void floatLine(const char* head, size_t headLen, const float* c, int n) {
-        char* p = putText(room(out_, headLen + 3 * float_text_max + 4), head, headLen);
-        for (int k = 0; k < n; ++k) {
-            if (k) *p++ = ' ';
-            p = putCoordinate(p, c[k]);
+    // What a material line that was written means for the counts and the
+    // material file, in the order the lines are written.
+    void materialWritten(const Group& g, int32_t slot) {
+        const MaterialName stored = materialName(g, slot);
+        if (o_.clean && !named_[size_t(slot)]) {
+            named_[size_t(slot)] = 1;
+            if (!safeName(stored.s, true)) ++counts_.names;
         }
-        done(out_, putEnd(p, o_.lf));
+        if (o_.mtl) useMaterialName(materials_, stored.s);
     }
 
-    // Point lines; with weld only points not seen before, and map_ gets
-    // each point's number. False when the weld table cannot grow.
-    bool writePoints(const Group& g) {
-        if (o_.clean) badPoint_.assign(size_t(g.np), 0);
-        if (o_.weld) map_.resize(size_t(g.np));
-        for (int32_t i = 0; i < g.np; ++i) {
+    // What points begin to end - 1 mean before they are written: with
+    // weld, their numbers and which are new; with clean, which have a
+    // coordinate that is not finite. Done in order, as each chunk of points
+    // is cut, so that the weld table is built while earlier chunks are
+    // formatted. The points zeroed are counted in `c`, apart from the
+    // counts that chunks being written add to. False when the weld table
+    // cannot grow.
+    bool preparePoints(const Group& g, int32_t begin, int32_t end, CleanCounts& c) {
+        for (int32_t i = begin; i < end; ++i) {
             float s[3];
-            // With clean, 0 for each coordinate that is not finite once
-            // scaled; welding compares the stored bits, with clean's zeros.
-            uint32_t key[3];
             const bool finite = scaledPoint(g, i, o_.scale, s);
-            for (int k = 0; k < 3; ++k) {
-                key[k] = bitCast<uint32_t>(pointAt(g, i, k));
-                if (o_.clean && !std::isfinite(s[k])) s[k] = 0, key[k] = 0;
-            }
             if (o_.clean && !finite) {
                 badPoint_[size_t(i)] = 1;
-                ++counts_.pointsZeroed;
+                ++c.pointsZeroed;
             }
-            if (o_.weld) {
-                bool added;
-                const int32_t number = weldPoint(weld_, key[0], key[1], key[2], t_.dv, added);
-                if (number == 0) return false;
-                map_[size_t(i)] = number;
-                if (!added) continue;
-            }
-            // 0 - z rather than -z, so that no "-0" appears for z = 0.
-            const float w[3] = {s[0], o_.zUp ? 0.0f - s[2] : s[1], o_.zUp ? s[1] : s[2]};
-            floatLine("v ", 2, w, 3);
-            t_.dv = wrapAdd(t_.dv, 1);
+            if (!o_.weld) continue;
+            // Welding compares the stored bits, with clean's zeros.
+            uint32_t key[3];
+            for (int k = 0; k < 3; ++k)
+                key[k] = o_.clean && !std::isfinite(s[k]) ? 0 : bitCast<uint32_t>(pointAt(g, i, k));
+            bool added;
+            const int32_t number = weldPoint(weld_, key[0], key[1], key[2], t_.dv, added);
+            if (number == 0) return false;
+            map_[size_t(i)] = number;
+            added_[size_t(i)] = added;
+            if (added) t_.dv = wrapAdd(t_.dv, 1);
         }
         return true;
     }
 
-    void writeTextureVertices(const Group& g) {
-        if (o_.clean) badTex_.assign(size_t(g.nt), 0);
-        for (int32_t i = 0; i < g.nt; ++i) {
-            float c[2];
-            if (!texturePoint(g, i, c) && o_.clean) {
-                for (float& f : c)
-                    if (!std::isfinite(f)) f = 0;
-                badTex_[size_t(i)] = 1;
-                ++counts_.textureZeroed;
-            }
-            floatLine("vt ", 3, c, 2);
-        }
-        t_.dt = wrapAdd(t_.dt, g.nt);
-    }
-
-    void writeMaterialLine(const Group& g, int32_t slot) {
-        const MaterialName stored = materialName(g, slot);
-        const char* name = stored.s;
-        if (o_.clean && !named_[size_t(slot)]) {
-            named_[size_t(slot)] = 1;
-            if (!safeName(name, true)) ++counts_.names;
-        }
-        nameLine("usemtl ", 7, name, o_.clean || o_.mtl, true);
-        if (o_.mtl) {
-            char written[material_size + 8];
-            useMaterial(materials_, std::string(written, putSafeName(written, name, true)));
+    void prepareTextureVertices(const Group& g, int32_t begin, int32_t end, CleanCounts& c) {
+        for (int32_t i = begin; o_.clean && i < end; ++i) {
+            float uv[2];
+            if (texturePoint(g, i, uv)) continue;
+            badTex_[size_t(i)] = 1;
+            ++c.textureZeroed;
         }
     }
 
-    // The corners after a facet's "f": c's corners at[0..n) or, without
-    // at, the first n.
-    void putCorners(const Corners& c, const size_t* at, size_t n) {
-        char* p = room(out_, 1);
-        *p++ = 'f';
-        done(out_, p);
-        for (size_t i = 0; i < n; ++i) {
-            const size_t k = at ? at[i] : i;
-            p = room(out_, 2 * int_text_max + 2);
-            *p++ = ' ';
-            p = formatInt(p, c.v[k]);
-            if (k < c.t.size()) {
-                *p++ = '/';
-                p = formatInt(p, c.t[k]);
-            }
-            done(out_, p);
-        }
+    // A pool for a group large enough to pay, started with the first one.
+    WriterPool* poolFor(const Group& g) {
+        const uint64_t units = uint64_t(g.np) + uint64_t(g.nt) + uint64_t(g.nf) + uint64_t(g.nq);
+        if (threads_ < 2 || noPool_ || units < 2 * uint64_t(chunk_)) return nullptr;
+        if (!pool_) pool_ = startPool(threads_);
+        noPool_ = !pool_;
+        return pool_;
     }
 
-    void facetLine(const Corners& c, const size_t* at, size_t n, int32_t counted) {
-        putCorners(c, at, n);
-        done(out_, putEnd(room(out_, 2), o_.lf));
-        t_.Nf = wrapAdd(t_.Nf, 1);
-        if (counted > t_.Nq) t_.Nq = counted;
-    }
-
-    // Writes one facet, fanned into triangles from its first corner when
-    // asked. An unchanged facet counts its stored corner count `nc` in the
-    // closing comments, as the traditional output does.
-    void writeFacet(const Corners& c, int32_t nc) {
-        const size_t n = c.v.size();
-        if (!o_.triangulate || n <= 3) {
-            facetLine(c, nullptr, n, o_.clean || o_.triangulate ? int32_t(n) : nc);
-            return;
-        }
-        for (size_t i = 1; i + 1 < n; ++i) {
-            const size_t at[3] = {0, i, i + 1};
-            facetLine(c, at, 3, 3);
-        }
-    }
-
-    GroupWritten writeGroup(const char* name, const Group& g) {
-        groupLine(name);
-        Numbering n;
-        n.vbase = t_.dv;
-        if (!writePoints(g)) return GroupWritten::no_memory;
-        n.tbase = t_.dt;
-        writeTextureVertices(g);
-        if (o_.weld) n.map = map_.data();
-        if (o_.clean) {
-            n.badPoint = badPoint_.data();
-            n.badTex = badTex_.data();
-            named_.assign(size_t(g.nm), 0);
-        }
-
-        int32_t cm = -1;       // the material in force, as the traditional output tracks it
-        int32_t written = -1;  // the material of the last "usemtl" line written for this group
-        for (int32_t j = 0; j < g.nf; ++j) {
-            const Face f = faceAt(g, j);
-            cm = materialAfter(g, cm, f.mat);
-            bool ok = true;
-            if (o_.clean) {
-                if (!cleanFacet(g, j, n, corners_, counts_)) continue;
-            } else {
-                ok = rawFacet(g, j, n, corners_);
-            }
-            // A material line only for a facet that is written.
-            if (cm >= 0 && cm != written) {
-                writeMaterialLine(g, cm);
-                written = cm;
-            }
-            if (!ok) {
-                putCorners(corners_, nullptr, corners_.v.size());  // no line end, as traditionally
-                return GroupWritten::bad_value;
-            }
-            writeFacet(corners_, f.nc);
-        }
-        return GroupWritten::done;
-    }
+    GroupWritten writeGroup(const char* name, const Group& g);
 
     Output& out_;
     const OutputOptions o_;
     MaterialFile mtl_;
+    const unsigned threads_;
+    const uint32_t chunk_;
+    WriterPool* pool_ = nullptr;
+    bool noPool_ = false;
     Totals t_;  // next point and texture numbers, facet lines and most corners written
     WeldTable weld_;
-    std::vector<int32_t> map_;                     // welded number of each point of the group
+    std::vector<int32_t> map_;                      // welded number of each point of the group
+    std::vector<unsigned char> added_;              // welded: the point is new and written
     std::vector<unsigned char> badPoint_, badTex_;  // non-finite, per point of the group
-    std::vector<unsigned char> named_;              // material slots of the group already seen
-    Corners corners_;
+    std::vector<unsigned char> named_;              // material slots of the group already counted
+    int32_t written_ = -1;                          // the material of the group's last "usemtl" line
     CleanCounts counts_;
     MaterialList materials_;
 };
 
+// One group's body as chunks for the pool.
+class OptionWriter::Body final : public ChunkedBody {
+public:
+    Body(OptionWriter& w, const Group& g, const Numbering& n, size_t slots)
+        : w_(w), o_(w.o_), g_(g), n_(n), slots_(slots) {
+        advance();
+    }
+
+    bool cut(size_t slot) override {
+        if (part_ == body_done) return false;
+        Chunk& c = slots_[slot].c;
+        c.part = part_;
+        c.begin = next_;
+        c.cm = cm_;
+        if (part_ != facets) {
+            const int64_t n = part_ == points ? g_.np : g_.nt;
+            c.end = static_cast<int32_t>(std::min<int64_t>(n, int64_t(next_) + w_.chunk_));
+            if (part_ == texture_vertices) w_.prepareTextureVertices(g_, c.begin, c.end, prepared_);
+            if (part_ == points && !w_.preparePoints(g_, c.begin, c.end, prepared_)) {
+                noMemory_ = true;  // the chunks before it are written
+                part_ = body_done;
+                return false;
+            }
+        } else {
+            // A facet's corners are its units, three per corner as triangles.
+            uint64_t units = 0;
+            int32_t j = next_;
+            do {
+                const Face f = faceAt(g_, j);
+                units += 1 + uint64_t(std::max(f.nc, 0)) * (o_.triangulate ? 3 : 1);
+                cm_ = materialAfter(g_, cm_, f.mat);
+            } while (++j < g_.nf && units < w_.chunk_);
+            c.end = j;
+        }
+        next_ = c.end;
+        advance();
+        return true;
+    }
+
+    // Memory that runs out on a formatting thread is told when the chunk
+    // would be written.
+    void format(size_t slot) override {
+        Slot& s = slots_[slot];
+        s.text.len = 0;
+        s.ok = true;
+        s.noMemory = false;
+        try {
+            if (s.c.part == facets)
+                formatFacets(s);
+            else
+                formatFloats(s);
+        } catch (const std::bad_alloc&) {
+            s.noMemory = true;
+        }
+    }
+
+    bool write(size_t slot) override {
+        try {
+            return writeSlot(slots_[slot]);
+        } catch (const std::bad_alloc&) {
+            noMemory_ = true;
+            return false;
+        }
+    }
+
+    bool noMemory() const { return noMemory_; }
+    const CleanCounts& prepared() const { return prepared_; }
+
+private:
+    bool writeSlot(Slot& s) {
+        if (s.noMemory) {
+            noMemory_ = true;
+            return false;
+        }
+        Output& out = w_.out_;
+        if (s.c.part != facets || s.firstCm == no_material_line) {
+            putBytes(out, s.text.data, s.text.len);
+        } else {
+            putBytes(out, s.text.data, s.firstAt);
+            if (s.firstCm != w_.written_) {
+                w_.nameLine("usemtl ", 7, materialName(g_, s.firstCm).s, o_.clean || o_.mtl, true);
+                w_.materialWritten(g_, s.firstCm);
+            }
+            putBytes(out, s.text.data + s.firstAt, s.text.len - s.firstAt);
+        }
+        if (s.c.part == facets) {
+            for (int32_t m : s.materialLines) w_.materialWritten(g_, m);
+            if (s.lastCm != no_material_line) w_.written_ = s.lastCm;
+            w_.counts_ += s.counts;
+            w_.t_.Nf = wrapAdd(w_.t_.Nf, s.lines);
+            w_.t_.Nq = std::max(w_.t_.Nq, s.nq);
+        }
+        return s.ok;
+    }
+
+    void advance() {
+        while (part_ != body_done && next_ >= (part_ == points ? g_.np : part_ == texture_vertices ? g_.nt : g_.nf)) {
+            part_ = Part(part_ + 1);
+            next_ = 0;
+        }
+    }
+
+    void formatFloats(Slot& s) {
+        const bool three = s.c.part == points;
+        for (int32_t i = s.c.begin; i < s.c.end; ++i) {
+            if (three && o_.weld && !w_.added_[size_t(i)]) continue;
+            char* p = s.text.room(float_line_max);
+            if (!p) {
+                s.noMemory = true;
+                return;
+            }
+            float c[3];
+            if (three) {
+                writtenPoint(o_, g_, i, c);
+                s.text.done(putFloatLine(o_, p, "v ", 2, c, 3));
+            } else {
+                writtenTexture(o_, g_, i, c);
+                s.text.done(putFloatLine(o_, p, "vt ", 3, c, 2));
+            }
+        }
+    }
+
+    // The facet's lines, fanned into triangles from its first corner when
+    // asked. An unchanged facet counts its stored corner count `nc` in the
+    // closing comments, as the traditional output does.
+    char* putFacetLines(Slot& s, char* p, int32_t nc) const {
+        const Corners& c = s.corners;
+        const size_t n = c.v.size();
+        if (!o_.triangulate || n <= 3) {
+            const int32_t counted = o_.clean || o_.triangulate ? int32_t(n) : nc;
+            ++s.lines;
+            s.nq = std::max(s.nq, counted);
+            return putEnd(putCorners(p, c, nullptr, n), o_.lf);
+        }
+        for (size_t i = 0; i + 2 < n; ++i) {
+            size_t at[3];
+            fanTriangle(i, at);
+            p = putEnd(putCorners(p, c, at, 3), o_.lf);
+            ++s.lines;
+            s.nq = std::max(s.nq, 3);
+        }
+        return p;
+    }
+
+    void formatFacets(Slot& s) {
+        s.firstCm = s.lastCm = no_material_line;
+        s.materialLines.clear();
+        s.counts = CleanCounts{};
+        s.lines = 0;
+        s.nq = INT32_MIN;
+        int32_t cm = s.c.cm;                  // the material in force, as the traditional output tracks it
+        int32_t written = no_material_line;   // the material of the chunk's last material decision
+        for (int32_t j = s.c.begin; j < s.c.end; ++j) {
+            const Face f = faceAt(g_, j);
+            cm = materialAfter(g_, cm, f.mat);
+            bool ok = true;
+            if (o_.clean) {
+                if (!cleanFacet(g_, j, n_, s.corners, s.counts)) continue;
+            } else {
+                ok = rawFacet(g_, j, n_, s.corners);
+            }
+            char* p = s.text.room(nameLineMax(7, material_size) + facetLinesMax(s.corners.v.size()));
+            if (!p) {
+                s.noMemory = true;
+                return;
+            }
+            // A material line only for a facet that is written.
+            if (cm >= 0 && cm != written) {
+                if (written == no_material_line) {
+                    s.firstAt = s.text.len;
+                    s.firstCm = cm;
+                } else {
+                    p = putNameLine(o_, p, "usemtl ", 7, materialName(g_, cm).s, o_.clean || o_.mtl, true);
+                    s.materialLines.push_back(cm);
+                }
+                written = cm;
+            }
+            if (!ok) {
+                // The corners before the bad one, with no line end, as traditionally.
+                s.text.done(putCorners(p, s.corners, nullptr, s.corners.v.size()));
+                s.ok = false;
+                break;
+            }
+            s.text.done(putFacetLines(s, p, f.nc));
+        }
+        s.lastCm = written;
+    }
+
+    OptionWriter& w_;
+    const OutputOptions& o_;
+    const Group& g_;
+    const Numbering n_;
+    std::vector<Slot> slots_;
+    Part part_ = points;
+    int32_t next_ = 0;
+    int32_t cm_ = -1;  // the material in force before the next chunk
+    bool noMemory_ = false;
+    CleanCounts prepared_;  // counted as chunks are cut
+};
+
+GroupWritten OptionWriter::writeGroup(const char* name, const Group& g) {
+    groupLine(name);
+    // The body's chunks number points and texture vertices from here.
+    Numbering n;
+    n.vbase = t_.dv;
+    n.tbase = t_.dt;
+    if (!o_.weld) t_.dv = wrapAdd(t_.dv, g.np);
+    t_.dt = wrapAdd(t_.dt, g.nt);
+    if (o_.weld) {
+        map_.resize(size_t(g.np));
+        added_.assign(size_t(g.np), 0);
+        n.map = map_.data();
+    }
+    if (o_.clean) {
+        badPoint_.assign(size_t(g.np), 0);
+        badTex_.assign(size_t(g.nt), 0);
+        named_.assign(size_t(g.nm), 0);
+        n.badPoint = badPoint_.data();
+        n.badTex = badTex_.data();
+    }
+    written_ = -1;
+
+    WriterPool* pool = poolFor(g);
+    Body body(*this, g, n, poolSlots(pool));
+    const bool ok = writeChunks(pool, body);
+    counts_ += body.prepared();
+    if (body.noMemory()) return GroupWritten::no_memory;
+    return ok ? GroupWritten::done : GroupWritten::bad_value;
+}
+
 }  // namespace
 
-std::unique_ptr<GroupWriter> optionWriter(Output& out, const OutputOptions& o, MaterialFile mtl) {
-    return std::make_unique<OptionWriter>(out, o, std::move(mtl));
+std::unique_ptr<GroupWriter> optionWriter(Output& out, const OutputOptions& o, MaterialFile mtl, unsigned threads,
+                                          uint32_t chunk) {
+    return std::make_unique<OptionWriter>(out, o, std::move(mtl), threads, chunk);
 }

@@ -4,7 +4,9 @@
 // through here.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <string>
 
 #include "convert/group_writer.h"
 #include "convert/obj_options.h"
@@ -19,5 +21,8 @@ struct MaterialFile {
 };
 
 // The writer of a run with output options. Writes the "mtllib" line at
-// once when there is a material file.
-std::unique_ptr<GroupWriter> optionWriter(Output& out, const OutputOptions& o, MaterialFile mtl);
+// once when there is a material file. Large groups are formatted on
+// `threads` threads in chunks of about `chunk` lines or corners, as the
+// traditional writer does it (0: the defaults).
+std::unique_ptr<GroupWriter> optionWriter(Output& out, const OutputOptions& o, MaterialFile mtl, unsigned threads,
+                                          uint32_t chunk);

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "convert/conversion.h"
+#include "convert/glb_writer.h"
 #include "convert/info.h"
 #include "convert/mtl.h"
 #include "convert/obj_options.h"
@@ -15,17 +16,31 @@
 
 namespace {
 
-constexpr const char* finished_text =
-    "Finished. If Bryce refuses to read this .OBJ file, use a text editor to move to the "
-    "start of the file the 3 comment lines starting with `#' that you will find at the end "
-    "of the file.";
 constexpr const char* short_file_text =
     "This may be a \"short RSR\" file that contains only a library thumbnail graphic image. "
     "I can't handle those.";
-constexpr const char* junk_text =
-    "I probably hit junk at the end of the .RSR file, and likely the output .OBJ file is "
-    "complete";
 constexpr const char* no_memory_text = "I can't get enough memory";
+
+// The texts that name the kind of file a run writes.
+struct OutputTexts {
+    const char* finished;
+    const char* junk;
+    const char* writeFailed;
+};
+constexpr OutputTexts obj_texts = {
+    "Finished. If Bryce refuses to read this .OBJ file, use a text editor to move to the "
+    "start of the file the 3 comment lines starting with `#' that you will find at the end "
+    "of the file.",
+    "I probably hit junk at the end of the .RSR file, and likely the output .OBJ file is "
+    "complete",
+    "I can't write the .OBJ file: ",
+};
+constexpr OutputTexts glb_texts = {
+    "Finished.",
+    "I probably hit junk at the end of the .RSR file, and likely the output .GLB file is "
+    "complete",
+    "I can't write the .GLB file: ",
+};
 
 // Why a run failed; the text is made only when it is shown.
 struct Failure {
@@ -45,8 +60,11 @@ struct Failure {
 };
 
 struct Run {
-    explicit Run(const RunRequest& request) : req(request) {}
+    explicit Run(const RunRequest& request)
+        : req(request), glb(request.options && request.options->glb), texts(glb ? glb_texts : obj_texts) {}
     const RunRequest& req;
+    const bool glb;  // a GLB file instead of OBJ text
+    const OutputTexts& texts;
     Input in;
     Output out;
     std::unique_ptr<GroupWriter> writer;
@@ -71,7 +89,7 @@ std::string failureText(const Run& r) {
     case Failure::bad_value:
         return "bad value";
     case Failure::write_failed:
-        return std::string("I can't write the .OBJ file: ") + std::strerror(f.error);
+        return std::string(r.texts.writeFailed) + std::strerror(f.error);
     case Failure::side_file_failed:
         return std::string("I can't write the .MTL file: ") + std::strerror(f.error);
     case Failure::ended_early:
@@ -165,7 +183,7 @@ void showFailure(Run& r) {
         if (r.facets == 0)
             tell(r, short_file_text, input, notice_warning);
         else
-            tell(r, junk_text, input, notice_plain);
+            tell(r, r.texts.junk, input, notice_plain);
     }
 }
 
@@ -189,12 +207,13 @@ bool openRunOutput(Run& r) {
 std::unique_ptr<GroupWriter> makeWriter(Run& r) {
     const RunRequest& req = r.req;
     if (req.report) return reportWriter(*req.report);
+    if (r.glb) return glbWriter(r.out, glbScale(req.options->scale, req.options->scaleGiven));
     if (!req.options || traditional(*req.options)) return traditionalWriter(r.out, req.threads, req.chunk);
     MaterialFile mtl;
     // NAME.mtl goes beside the output under its final name, or to the
     // caller's sink; an output to a stream has no name to put it beside.
     if (req.options->mtl && (req.mtlSink.write || !req.stream)) mtl = {mtlPathFor(req.output), req.mtlSink};
-    return optionWriter(r.out, *req.options, mtl);
+    return optionWriter(r.out, *req.options, mtl, req.threads, req.chunk);
 }
 
 }  // namespace
@@ -227,8 +246,17 @@ RunResult convertRSR(const RunRequest& req) {
         r.failure = {Failure::side_file_failed, "", 0, errno ? errno : EIO};
         finished = false;
     }
+    // A writer that keeps its output until the input is read writes it now,
+    // with the failing group, so that the file is complete when the outcome
+    // is told.
+    if (!outputFailure(r.failure) && !r.writer->finishOutput(pending ? r.name : nullptr)) {
+        r.failure = {Failure::write_failed, "", 0, errno ? errno : EIO};
+        finished = false;
+    }
+    drain(r.out);
+    if (writeFailed(r)) finished = false;
     if (finished && !req.report) {
-        tell(r, finished_text, req.output, notice_plain);
+        tell(r, r.texts.finished, req.output, notice_plain);
         // The closing comments reach the file after the notice is dismissed.
         r.writer->closing();
     } else if (!finished) {

@@ -1,17 +1,17 @@
-// Writing a large group body on several threads. The body is cut into
-// chunks of about `chunk` units (a point or texture-vertex line, a facet, a
-// corner; a facet line longer than a chunk goes in pieces). Chunks are
-// formatted in parallel into buffers of their own and written in order by
-// the run's thread, which formats chunks too. The bytes, the point of a
-// failure and the totals are those of writeGroupBody.
+// Writing a large body of text on several threads. A writer cuts the body
+// into chunks, each into a slot of its own; the chunks are formatted in
+// parallel and written in the order they were cut, by whichever thread
+// finds the next one done, one at a time. The run's thread cuts, formats
+// and writes too.
 //
 // A pool belongs to one run and is used by that run's thread only; runs on
-// several threads at once each have their own.
+// several threads at once each have their own. Without a pool, the same
+// body is cut, formatted and written one chunk at a time on the caller's
+// thread, so that a writer has one way of writing for both.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-
-#include "convert/obj_lines.h"
 
 struct WriterPool;
 
@@ -28,14 +28,29 @@ inline uint32_t chunkSize(uint32_t requested) {
 // per core, at most two); 1 where the host has no threads.
 unsigned formatThreads(unsigned requested);
 
-// True when g has enough units for splitting into chunks to pay.
-bool worthSplitting(const Group& g, uint32_t chunk);
-
 // Starts threads - 1 threads besides the caller's; null when not even one
-// can be had or its memory cannot, and the caller writes on its own.
-WriterPool* startPool(unsigned threads, uint32_t chunk);
+// can be had, and the caller writes on its own.
+WriterPool* startPool(unsigned threads);
 void endPool(WriterPool* pool);  // waits for the threads; null does nothing
 
-// writeGroupBody, with the work shared among the pool's threads. No chunk
-// is in flight when it returns.
-bool writeGroupBodySplit(WriterPool& pool, Output& out, const Group& g, Totals& t);
+// How many chunks can be in hand at once: the slots a body needs.
+size_t poolSlots(const WriterPool* pool);
+
+// A body as a writer gives it to the pool. Each call works on one slot;
+// a slot is reused once its chunk has been written.
+class ChunkedBody {
+public:
+    virtual ~ChunkedBody() = default;
+    // Cuts the next chunk into the slot; false when the body has no more.
+    // Called on the run's thread only, in order.
+    virtual bool cut(size_t slot) = 0;
+    // Formats the slot's chunk; on any thread.
+    virtual void format(size_t slot) = 0;
+    // Writes the slot's chunk, in the order cut; false stops the body, and
+    // chunks after it are not written.
+    virtual bool write(size_t slot) = 0;
+};
+
+// Cuts, formats and writes the whole body. False when a write stopped it.
+// No chunk is in flight when it returns.
+bool writeChunks(WriterPool* pool, ChunkedBody& body);

@@ -70,7 +70,8 @@ void record(void* ctx, const char* text, const char* caption, unsigned style) {
 
 }  // namespace
 
-Converted convertPaths(const std::string& in, const std::string& out, unsigned threads, uint32_t chunk) {
+Converted convertPaths(const std::string& in, const std::string& out, unsigned threads, uint32_t chunk,
+                       const OutputOptions* options) {
     Converted c;
     c.in = in;
     c.out = out;
@@ -82,16 +83,22 @@ Converted convertPaths(const std::string& in, const std::string& out, unsigned t
     req.notices = {record, &r};
     req.threads = threads;
     req.chunk = chunk;
+    req.options = options;
     c.outcome = convertRSR(req).outcome;
     c.notices = r.shown;
     c.obj = readFile(c.out);
+    if (options && options->mtl) {
+        const std::string mtl = c.out.substr(0, c.out.size() - 4) + ".mtl";
+        c.mtl = readFile(mtl);
+        std::remove(mtl.c_str());
+    }
     return c;
 }
 
-Converted convertBytes(const Bytes& rsr, unsigned threads, uint32_t chunk) {
+Converted convertBytes(const Bytes& rsr, unsigned threads, uint32_t chunk, const OutputOptions* options) {
     const std::string in = tempPath(".rsr"), out = tempPath(".obj");
     writeFile(in, rsr);
-    Converted c = convertPaths(in, out, threads, chunk);
+    Converted c = convertPaths(in, out, threads, chunk, options);
     std::remove(in.c_str());
     std::remove(out.c_str());
     return c;
@@ -131,10 +138,17 @@ Converted convertInMemory(const Bytes& rsr, unsigned threads, uint32_t chunk) {
 }
 
 std::string runSummary(const Converted& c) {
+    // The material file's name in the "mtllib" line is the output's own.
+    const size_t slash = c.out.rfind('/');
+    const std::string named = "mtllib " + c.out.substr(slash + 1, c.out.size() - slash - 5) + ".mtl";
+    auto same = [&](std::string text) {
+        for (size_t at; (at = text.find(named)) != std::string::npos;) text.replace(at, named.size(), "mtllib <out>.mtl");
+        return text;
+    };
     std::string s = std::to_string(int(c.outcome)) + "\n";
     for (const Shown& n : c.notices) {
         const std::string caption = n.caption == c.in ? "<in>" : n.caption == c.out ? "<out>" : n.caption;
-        s += caption + "|" + std::to_string(n.style) + "|" + n.text + "|on disk:\n" + n.on_disk + "\n";
+        s += caption + "|" + std::to_string(n.style) + "|" + n.text + "|on disk:\n" + same(n.on_disk) + "\n";
     }
-    return s + "file:\n" + c.obj;
+    return s + "file:\n" + same(c.obj) + (c.mtl.empty() ? "" : "mtl:\n" + c.mtl);
 }

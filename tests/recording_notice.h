@@ -27,6 +27,7 @@ std::string tempPath(const std::string& suffix);
 struct Converted {
     RunOutcome outcome;
     std::string obj;            // the output file after the run
+    std::string mtl;            // the material file beside it, if any
     std::vector<Shown> notices;
     std::string in, out;        // the paths used, as captions name them
 };
@@ -38,11 +39,12 @@ Converted convertBytes(const Bytes& rsr, const OutputOptions* options = nullptr)
 // The same with large groups formatted on `threads` threads in chunks of
 // `chunk` lines (0: the defaults). The notices go through the run's own
 // sink, so that runs on several threads at once can each record theirs.
-Converted convertBytes(const Bytes& rsr, unsigned threads, uint32_t chunk);
+Converted convertBytes(const Bytes& rsr, unsigned threads, uint32_t chunk, const OutputOptions* options = nullptr);
 
 // The same for an input that exists already (such as a pipe) and an output
 // path; neither is removed.
-Converted convertPaths(const std::string& in, const std::string& out, unsigned threads, uint32_t chunk);
+Converted convertPaths(const std::string& in, const std::string& out, unsigned threads, uint32_t chunk,
+                       const OutputOptions* options = nullptr);
 
 // The same run on bytes in memory, written to a sink of the run's own: no
 // file at all. The paths are "in.rsr" and "out.obj"; at each notice, the

@@ -93,6 +93,11 @@ TEST(Batch, ChoosesTheFormAndRefusesBadCalls) {
         {"--info a.rsr lib", 0, {}, ""},
         {"--info --clean a.rsr", 2, {}, ""},
         {"--info a.rsr notes.txt", 1, {}, ""},
+        // GLB: implied by the output's name; NAME.glb in the batch form.
+        {"a.rsr out.glb", 0, {"out.glb"}, ""},
+        {"--glb --clean --triangulate -q a.rsr lib", 0, {"a.glb", "lib/c.glb"}, ""},
+        {"--glb a.rsr out.obj", 2, {}, ""},
+        {"--z-up a.rsr out.glb", 2, {}, ""},
     };
     for (const Case& c : cases) {
         const fs::path d = freshDir();

@@ -5,7 +5,8 @@
 // through the output options: with --lf alone the output and notices are
 // the traditional ones with LF line ends; with every option at once the run
 // keeps the same rule, never fails with "bad value", and tells what --clean
-// changed in at most one notice after its outcome.
+// changed in at most one notice after its outcome; with --glb the run ends
+// as that one does and leaves a whole GLB file, failed or not.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -110,6 +111,13 @@ void checkOptions(RunOutcome traditional) {
     if (!violation.empty()) broken("with every option, one-outcome rule broken: " + violation);
     if (o == RunOutcome::finished && !endsWithClosing(opt_path))
         broken("with every option, finished without the closing comment block");
+
+    if (convertWith(OutputOptions{.glb = true}) != o) broken("--glb ended otherwise than every option at once");
+    const std::string glb = readAll(opt_path);
+    const auto byte = [&](size_t i) { return uint32_t(static_cast<unsigned char>(glb[i])); };
+    if (glb.size() < 20 || glb.compare(0, 4, "glTF") != 0 ||
+        (byte(8) | byte(9) << 8 | byte(10) << 16 | byte(11) << 24) != glb.size())
+        broken("--glb left no whole file");
 }
 
 }  // namespace

@@ -34,9 +34,10 @@ def fail(msg):
     print("FAIL:", msg, flush=True)
 
 
-def install_on_demand():
+def install_on_demand(more=()):
+    """The readers, and `more` (package, program) pairs, from Debian."""
     missing = [pkg for pkg, prog in (("blender", "blender"), ("f3d", "f3d"), ("assimp-utils", "assimp"),
-                                     ("xvfb", "Xvfb")) if shutil.which(prog) is None]
+                                     ("xvfb", "Xvfb")) + tuple(more) if shutil.which(prog) is None]
     if not missing:
         print("readers already installed")
         return
@@ -52,12 +53,12 @@ def install_on_demand():
 
 
 def read_expected(path):
-    e = {"material": []}
+    e = {"material": [], "group": []}
     with open(path) as f:
         for line in f:
             key, _, value = line.rstrip("\n").partition(" ")
-            if key == "material":
-                e["material"].append(value)
+            if key in e:
+                e[key].append(value)
             elif key == "oddities":
                 e[key] = value.split()
             else:

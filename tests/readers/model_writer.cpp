@@ -15,7 +15,8 @@
 // as DIR/odd-SEED.rsr, each with DIR/odd-SEED.expected holding "key value"
 // lines: what --clean --triangulate makes of it (points, texture_vertices,
 // triangles, used_points, textured_triangles, same_numbers, materials, one
-// "material NAME" line each) and what it holds (oddities, bad_value).
+// "material NAME" line each) and what it holds (oddities, bad_value), and
+// a "group HEX" line per group with its stored name's bytes in hex.
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -39,6 +40,11 @@ int writeOdd(uint32_t first, uint32_t count, const std::string& dir) {
                      static_cast<long long>(m.texturedTriangles), m.sameNumbers ? 1 : 0, m.badValue ? 1 : 0,
                      m.groups.size(), m.materials.size());
         for (const std::string& name : m.materials) std::fprintf(f, "material %s\n", name.c_str());
+        for (const GroupSpec& g : m.groups) {
+            std::fputs("group ", f);
+            for (const char c : g.name) std::fprintf(f, "%02x", unsigned(static_cast<unsigned char>(c)));
+            std::fputs("\n", f);
+        }
         std::fputs("oddities", f);
         for (const std::string& o : m.oddities) std::fprintf(f, " %s", o.c_str());
         std::fputs("\n", f);

@@ -2,8 +2,9 @@
 // generated models given through #files converts, each row's outcome and
 // notices are the console program's, the downloaded quarlen-obj.zip holds
 // the console program's outputs byte for byte (traditional, then the preset
-// for today's readers, then the models of a .zip archive), the 3D view
-// draws the sample, and no request leaves the page's origin.
+// for today's readers, then GLB, then the models of a .zip archive), the 3D
+// view draws the sample as OBJ and as GLB, and no request leaves the page's
+// origin.
 //   node check_browser.mjs QUARLEN DIR   (DIR/lib: the models; web/dist built)
 import { spawn } from 'node:child_process';
 import { cpSync, existsSync, mkdirSync, readdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
@@ -104,6 +105,17 @@ try {
   check(groups === 3, `the view lists the sample's 3 groups (${groups})`);
   const info = await page.$eval('#info', (e) => e.textContent);
   check(info.startsWith('lib/sample.rsr: 3 groups'), 'the --info report is beside the view');
+
+  // GLB: the options that do not apply are left out, --clean and
+  // --triangulate change nothing; the view reads the GLB.
+  await page.select('#format', 'glb');
+  await page.click('#convert-again');
+  await round('glb', ['--glb']);
+  await page.click('tr[data-path="lib/sample.rsr"]');
+  await page.waitForSelector('canvas#view[data-shown="lib/sample.rsr"]');
+  const glbGroups = await page.$$eval('#groups input', (boxes) => boxes.length);
+  check(glbGroups === 3, `the view draws the sample's GLB with its 3 groups (${glbGroups})`);
+  await page.select('#format', 'obj');
 
   // A .zip archive through #pick-files: its models convert under their
   // paths in it.

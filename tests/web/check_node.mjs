@@ -13,6 +13,7 @@ export const optionSets = [
   [],
   ['--clean', '--mtl', '--triangulate'],
   ['--weld', '--scale', '0.01', '--z-up', '--lf', '--exact', '--mtl'],
+  ['--glb'],
 ];
 
 const createQuarlen = createRequire(import.meta.url)(resolve(dist, 'quarlen-core.js'));

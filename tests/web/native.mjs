@@ -3,6 +3,7 @@
 import { spawnSync } from 'node:child_process';
 import { existsSync, readdirSync, readFileSync } from 'node:fs';
 import { join } from 'node:path';
+import { outputExtension } from '../../web/src/core.js';
 import { comparePaths, isRsr } from '../../web/src/paths.js';
 
 // The .rsr files below dir/lib as "lib/..." paths, in the console program's
@@ -21,8 +22,8 @@ export function nativeResults(quarlen, dir, paths, args) {
   const results = new Map();
   for (const path of paths) {
     const base = path.slice(0, -4);
-    const run = spawnSync(quarlen, [...args, path, `${base}.obj`], { cwd: dir });
-    const outputs = [`${base}.obj`, `${base}.mtl`].filter((p) => existsSync(join(dir, p)))
+    const run = spawnSync(quarlen, [...args, path, base + outputExtension(args)], { cwd: dir });
+    const outputs = [base + outputExtension(args), `${base}.mtl`].filter((p) => existsSync(join(dir, p)))
       .map((p) => ({ path: p, bytes: readFileSync(join(dir, p)) }));
     results.set(path, { converted: run.status === 0, notices: run.stderr.toString(), outputs });
   }

@@ -44,6 +44,19 @@ wine_lines=$(wc -l <"$cli_data/wine.err")
 [ "$linux_lines" = "$wine_lines" ] && status=0 || status=1
 cli_check "$status" "the same number of message lines as the Linux program ($linux_lines)" "$wine_lines"
 
+# GLB files: the binary data through a temporary file, and to standard
+# output, which must not turn LF into CR LF.
+"$linux_build/cli/quarlen" -q -r --glb -o "$cli_data/expected-glb" "$cli_data/in" 2>/dev/null || true
+LANG=C.UTF-8 wine "$cli_exe" -q -r --glb -o "$(winpath "$cli_data/out-glb")" "$(winpath "$cli_data/in")" \
+    </dev/null >/dev/null 2>&1 || true
+diff -r "$cli_data/expected-glb" "$cli_data/out-glb" >"$cli_data/diff-glb" 2>&1 && status=0 || status=1
+cli_check "$status" "quarlen-cli.exe --glb -r -o: every GLB byte-identical to the Linux program's" \
+    "$(head -c 300 "$cli_data/diff-glb")"
+wine "$cli_exe" "$(winpath "$root/examples/sample.rsr")" - --glb </dev/null 2>/dev/null >"$cli_data/stdout.glb" || true
+"$linux_build/cli/quarlen" "$root/examples/sample.rsr" - --glb 2>/dev/null | cmp -s - "$cli_data/stdout.glb" &&
+    status=0 || status=1
+cli_check "$status" "quarlen-cli.exe IN.rsr - --glb writes the same bytes as the Linux program"
+
 # Unicode names: walked as a folder, then matched by a wildcard.
 rm -f "$uni/モデル.obj"
 status=0

@@ -148,10 +148,10 @@ EMSCRIPTEN_KEEPALIVE WebResult* web_convert(const char* path, unsigned char* inp
     OutputOptions options;
     std::string error;
     const std::string in = path;
-    const std::string out = in.substr(0, in.size() - 4) + ".obj";  // NAME.rsr becomes NAME.obj
     if (!parseOptions(args, options, error)) {
         notices = "quarlen: " + error + "\n";
     } else {
+        const std::string out = in.substr(0, in.size() - 4) + outputExtension(options);  // NAME.rsr becomes NAME.obj
         const std::span<const unsigned char> bytes(input, size);
         Grown obj, mtl;
         RunRequest req;

@@ -16,9 +16,13 @@ export function startCore(createQuarlen, wasmModule) {
 }
 
 // The output paths of an input path: NAME.rsr becomes NAME.obj (and
-// NAME.mtl), as the console program names them.
+// NAME.mtl), or NAME.glb with --glb, as the console program names them.
 export function outputPath(path, extension) {
   return path.slice(0, -4) + extension;
+}
+
+export function outputExtension(args) {
+  return args.includes('--glb') ? '.glb' : '.obj';
 }
 
 function putText(core, text) {
@@ -57,7 +61,7 @@ export function convertFile(core, path, bytes, args) {
     counts: { groups: counts[0], points: counts[1], textureVertices: counts[2], facets: counts[3] },
     seconds: { convert: counts[4], info: counts[5] },
   };
-  if (word(1)) result.outputs.push({ path: outputPath(path, '.obj'), bytes: block(1) });
+  if (word(1)) result.outputs.push({ path: outputPath(path, outputExtension(args)), bytes: block(1) });
   if (word(3)) result.outputs.push({ path: outputPath(path, '.mtl'), bytes: block(3) });
   core._web_free(at);
   return result;

@@ -1,15 +1,19 @@
 // The page: takes .rsr files, folders and .zip archives, converts them one
 // after another in the worker, lists each result, shows the selected one in
 // 3D beside its --info report, and downloads one result or all of them.
-import { outputPath } from './core.js';
+import { outputExtension, outputPath } from './core.js';
 import { comparePaths, isRsr, relativePath } from './paths.js';
 import { createViewer } from './viewer.js';
 
 const $ = (id) => document.getElementById(id);
 
-// Output formats with the console options each adds. Another format (GLB)
-// is one more entry here; the view picks its reader by the output's name.
-const formats = { obj: { label: 'OBJ', args: [] } };
+// Output formats with the console options each adds, the options that do
+// not apply to them and their scale when none is asked for; the view picks
+// its reader by the output's name.
+const formats = {
+  obj: { label: 'OBJ', args: [], without: [], scale: '1' },
+  glb: { label: 'GLB (glTF, in metres)', args: ['--glb'], without: ['mtl', 'weld', 'z-up', 'lf', 'exact'], scale: '2.62128' },
+};
 const flags = ['clean', 'mtl', 'weld', 'triangulate', 'z-up', 'lf', 'exact'];
 const presets = { traditional: [], today: ['clean', 'mtl', 'triangulate'] };
 const largeOutput = 64e6;  // bytes past which the view waits to be asked
@@ -50,11 +54,19 @@ function ask(type, payload = {}, transfer = []) {
 // ---- options ----
 
 function optionArgs() {
-  const args = [...formats[$('format').value].args];
-  for (const f of flags) if ($(`opt-${f}`).checked) args.push(`--${f}`);
+  const format = formats[$('format').value];
+  const args = [...format.args];
+  for (const f of flags) if ($(`opt-${f}`).checked && !format.without.includes(f)) args.push(`--${f}`);
   const scale = $('opt-scale').value.trim();
-  if (scale !== '1') args.push('--scale', scale);
+  if (scale !== format.scale) args.push('--scale', scale);
   return args;
+}
+
+function chooseFormat() {
+  const format = formats[$('format').value];
+  for (const f of flags) $(`opt-${f}`).disabled = format.without.includes(f);
+  $('opt-scale').value = format.scale;
+  showCommand();
 }
 
 function showCommand() {
@@ -63,10 +75,11 @@ function showCommand() {
 
 function setupOptions() {
   for (const [key, f] of Object.entries(formats)) $('format').append(new Option(f.label, key));
+  $('format').addEventListener('change', chooseFormat);
   for (const [name, on] of Object.entries(presets)) {
     $(`preset-${name}`).addEventListener('click', () => {
       for (const f of flags) $(`opt-${f}`).checked = on.includes(f);
-      $('opt-scale').value = '1';
+      $('opt-scale').value = formats[$('format').value].scale;
       showCommand();
     });
   }
@@ -174,9 +187,10 @@ function enqueue(list) {
 // The console program's rule: of two inputs with the same output, the one
 // later in path order fails.
 function clash(item) {
-  const out = outputPath(item.path, '.obj');
+  const extension = outputExtension(item.args);
+  const out = outputPath(item.path, extension);
   for (const other of items.values())
-    if (other !== item && outputPath(other.path, '.obj') === out && comparePaths(other.path, item.path) < 0)
+    if (other !== item && outputPath(other.path, extension) === out && comparePaths(other.path, item.path) < 0)
       return `${item.path}: has the same output ${out} as ${other.path}\n`;
   return '';
 }
