@@ -2,8 +2,11 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <sstream>
 #include <unistd.h>
 
@@ -29,10 +32,37 @@ void writeFile(const std::string& path, const Bytes& bytes) {
     f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
+namespace {
+
+// A folder of this process's own, made afresh, so that paths never meet
+// those another test process left behind (process numbers come round
+// again); removed when the process ends.
+struct TempFolder {
+    pid_t owner = 0;
+    std::string path;
+    ~TempFolder() {
+        if (owner == ::getpid()) std::filesystem::remove_all(path);
+    }
+};
+
+const std::string& tempFolder() {
+    static TempFolder folder;
+    static std::mutex lock;
+    const std::lock_guard<std::mutex> hold(lock);
+    if (folder.owner != ::getpid()) {  // the first call, or the first in a child process
+        std::string name = testing::TempDir() + "quarlen_XXXXXX";
+        if (!mkdtemp(name.data())) ADD_FAILURE() << "no temporary folder in " << testing::TempDir();
+        folder.owner = ::getpid();
+        folder.path = name;
+    }
+    return folder.path;
+}
+
+}  // namespace
+
 std::string tempPath(const std::string& suffix) {
     static std::atomic<int> n{0};
-    return testing::TempDir() + "quarlen_" + std::to_string(::getpid()) + "_" +
-           std::to_string(n++) + suffix;
+    return tempFolder() + "/" + std::to_string(::getpid()) + "_" + std::to_string(n++) + suffix;
 }
 
 Converted convertBytes(const Bytes& rsr, const OutputOptions* options) {

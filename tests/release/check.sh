@@ -100,17 +100,13 @@ for pair in README.txt:README.md LICENSE.txt:LICENSE; do
     fi
 done
 
-# Windows' own DLLs, as the programs may import them.
-system_dlls=" advapi32.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll shell32.dll user32.dll "
+# shellcheck source=tests/release/windows_programs.sh
+. "$root/tests/release/windows_programs.sh"
 for exe in "$tmp/zip/$top"/*.exe; do
     name=$(basename "$exe")
     same "$name is a 32-bit Windows program" \
         "$(i686-w64-mingw32-objdump -f "$exe" | sed -n 's/.*file format //p')" "pei-i386"
-    others=
-    for dll in $(i686-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ {print tolower($3)}'); do
-        case $system_dlls in *" $dll "*) ;; *) others="$others $dll" ;; esac
-    done
-    same "$name imports only Windows' own DLLs" "$others" ""
+    same "$name imports only Windows' own DLLs" "$(foreign_imports "$exe")" ""
 done
 
 echo "== $(basename "$web")"

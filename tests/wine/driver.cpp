@@ -3,6 +3,7 @@
 //
 // usage: quarlen_wine_driver QUARLEN_EXE SHORT_EXE DATA_DIR LONG_DIR UNICODE_RSR DEEP_RSR VERSION
 //        quarlen_wine_driver --package QUARLEN_EXE VERSION
+//        quarlen_wine_driver --resources QUARLEN_EXE VERSION
 // All paths are Windows paths. SHORT_EXE is the copy of the program with
 // 200-byte path buffers. DATA_DIR holds the inputs, an empty folder out and
 // the Linux program's outputs in expected; LONG_DIR is a folder with a path
@@ -10,7 +11,8 @@
 // inputs under folders with accented and CJK names, DEEP_RSR with a path of
 // about 250 characters. VERSION is the project version ("1.1.0").
 // The second form checks a packaged quarlen.exe: its resources, its start
-// and its end.
+// and its end. The third checks its resources alone, read as data, which
+// works for a program this machine cannot run.
 #include <windows.h>
 
 #include <cstdio>
@@ -69,6 +71,8 @@ int main()
     std::vector<std::string> a = arguments();
     if (a.size() == 3 && a[0] == "--package") {
         runPackageChecks(a[1], a[2]);
+    } else if (a.size() == 3 && a[0] == "--resources") {
+        checkResources(a[1], a[2]);
     } else if (a.size() == 7) {
         Setup s{a[0], a[1], a[2], a[2] + "\\out", a[2] + "\\expected", a[3], a[4], a[5], a[6]};
         checkResources(s.exe, s.version);
@@ -80,9 +84,10 @@ int main()
         std::fprintf(stderr,
                      "usage: quarlen_wine_driver QUARLEN_EXE SHORT_EXE DATA_DIR LONG_DIR "
                      "UNICODE_RSR DEEP_RSR VERSION\n"
-                     "       quarlen_wine_driver --package QUARLEN_EXE VERSION\n");
+                     "       quarlen_wine_driver --package QUARLEN_EXE VERSION\n"
+                     "       quarlen_wine_driver --resources QUARLEN_EXE VERSION\n");
         return 2;
     }
-    std::printf("wine suite: %d passed, %d failed\n", checksPassed(), checksFailed());
+    std::printf("driver: %d passed, %d failed\n", checksPassed(), checksFailed());
     return checksFailed() == 0 ? 0 : 1;
 }

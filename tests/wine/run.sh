@@ -1,13 +1,23 @@
 #!/bin/bash
-# The Wine suite: cross-builds quarlen.exe and its test driver into build-win/,
-# makes the input files and, with the Linux program, the outputs they must
-# give, then runs the driver under Wine on a private X display and Wine prefix.
-# Given the Windows zip that tools/release.sh makes, it also checks the
-# programs in it.
+# The Wine suite: cross-builds quarlen.exe and its test driver, makes the
+# input files and, with the Linux program, the outputs they must give, then
+# runs the driver under Wine on a private X display and Wine prefix. Given
+# the Windows zip that tools/release.sh makes, it also checks the programs
+# in it.
+#
+# Where this machine can execute 32-bit programs, all of it runs on the
+# 32-bit build that ships (build-win/). Where it cannot, Wine cannot run a
+# 32-bit Windows program either (its 32-bit loader is a 32-bit Linux
+# program): the suite then runs on a 64-bit build of the same tree
+# (build-win64/) under wine64, checks the zip's 32-bit programs without
+# running them, and lists what it could not run. The last line says which
+# build ran and why. QUARLEN_WINE_BUILD=32 or 64 forces a build.
 #
 # usage: tests/wine/run.sh BUILD_LINUX_DIR [WINDOWS_ZIP]
 #   BUILD_LINUX_DIR: a native build holding cli/quarlen
-# Needs g++-mingw-w64-i686, wine, wine32:i386, xvfb, cmake, unzip, a native g++.
+# Needs what tools/install-deps.sh --all installs: MinGW-w64 (i686 or
+# x86-64), wine with wine32:i386 or wine64, xvfb, cmake, unzip, file,
+# icoutils, a native g++.
 set -euo pipefail
 
 if [ $# -lt 1 ] || [ $# -gt 2 ]; then
@@ -20,19 +30,56 @@ if [ $# -eq 2 ]; then
     [ -f "$zip" ] || { echo "$0: no zip at $2" >&2; exit 2; }
 fi
 root=$(cd "$(dirname "$0")/../.." && pwd)
-linux_quarlen=$(cd "$1" && pwd)/cli/quarlen
+linux_build=$(cd "$1" && pwd)
+linux_quarlen=$linux_build/cli/quarlen
 if [ ! -x "$linux_quarlen" ]; then
     echo "$0: no Linux program at $linux_quarlen; build it first" >&2
     exit 2
 fi
 
-echo "== cross-building quarlen.exe and the driver"
-toolchain=$root/cmake/mingw-i686.cmake
-cmake -S "$root" -B "$root/build-win" -DCMAKE_TOOLCHAIN_FILE="$toolchain" >/dev/null
-cmake --build "$root/build-win" -j"$(nproc)"
-cmake --build "$root/build-win" -j"$(nproc)" --target quarlen_short_paths
-cmake -S "$root/tests/wine" -B "$root/build-win/wine-driver" -DCMAKE_TOOLCHAIN_FILE="$toolchain" >/dev/null
-cmake --build "$root/build-win/wine-driver" -j"$(nproc)"
+# Running Wine's 32-bit loader, itself a 32-bit Linux program, tells whether
+# this machine can run the 32-bit build; when it fails, running the system's
+# 32-bit dynamic loader tells whether the machine or the loader is at fault.
+loader32=/usr/lib/wine/wine
+bits=64
+if said=$("$loader32" --version 2>&1); then
+    machine="this machine can execute 32-bit programs"
+    bits=32
+elif [ ! -e "$loader32" ]; then
+    machine="Wine's 32-bit loader is not installed"
+elif /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+    machine="Wine's 32-bit loader does not start"
+else
+    machine="this machine cannot execute 32-bit programs"
+fi
+said=${said##*$'\n'}
+echo "== probe: $loader32 --version: ${said##*"$loader32: "}"
+why=$machine
+not32="a 32-bit program: $machine"  # why a 32-bit program is not run
+case ${QUARLEN_WINE_BUILD:-} in
+    "") ;;
+    32 | 64)
+        bits=$QUARLEN_WINE_BUILD why="forced by QUARLEN_WINE_BUILD=$bits; $machine"
+        not32="a 32-bit program, and QUARLEN_WINE_BUILD=64 forces the 64-bit build"
+        ;;
+    *) echo "$0: QUARLEN_WINE_BUILD is 32, 64 or unset, not \"$QUARLEN_WINE_BUILD\"" >&2; exit 2 ;;
+esac
+if [ "$bits" = 32 ]; then
+    build=$root/build-win toolchain=$root/cmake/mingw-i686.cmake wine=wine
+    export WINEARCH=win32
+else
+    build=$root/build-win64 toolchain=$root/cmake/mingw-x86_64.cmake wine=/usr/lib/wine/wine64
+    export WINEARCH=win64 WINELOADER=$wine
+fi
+echo "== the suite runs on the $bits-bit build ($why)"
+
+echo "== cross-building quarlen.exe and the driver into $(basename "$build")"
+cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" >/dev/null
+cmake --build "$build" -j"$(nproc)"
+cmake --build "$build" -j"$(nproc)" --target quarlen_short_paths
+cmake -S "$root/tests/wine" -B "$build/wine-driver" -DCMAKE_TOOLCHAIN_FILE="$toolchain" >/dev/null
+cmake --build "$build/wine-driver" -j"$(nproc)"
+driver=$build/wine-driver/quarlen_wine_driver.exe
 
 tmp=$(mktemp -d)
 xvfb_pid=
@@ -42,6 +89,38 @@ cleanup() {
     rm -rf "$tmp"
 }
 trap cleanup EXIT
+
+# Every check of the suite ends up in these counts; one that cannot run is
+# named with its reason.
+passed=0
+failed=0
+not_run=
+check() {  # check STATUS WHAT [DETAIL]: STATUS 0 passes
+    if [ "$1" = 0 ]; then
+        passed=$((passed + 1))
+        echo "ok   $2"
+    else
+        failed=$((failed + 1))
+        echo "FAIL $2${3:+: $3}"
+    fi
+}
+skip() {  # skip WHAT WHY
+    echo "not run: $1 ($2)"
+    not_run+="not run: $1 ($2)"$'\n'
+}
+# The driver under Wine, its output kept to add its counts to the suite's.
+run_driver() {
+    local status=0 counts
+    "$wine" "$driver" "$@" </dev/null 2>>"$tmp/wine.log" | tee "$tmp/driver.out" || status=$?
+    counts=$(tr -d '\r' <"$tmp/driver.out" | sed -n 's/^driver: \([0-9]*\) passed, \([0-9]*\) failed$/\1 \2/p')
+    if [ -z "$counts" ]; then
+        check 1 "the driver runs to its end" "exit status $status"
+        return
+    fi
+    passed=$((passed + ${counts% *}))
+    failed=$((failed + ${counts#* }))
+    [ "$status" = 0 ] || [ "${counts#* }" != 0 ] || check 1 "the driver's exit status" "$status"
+}
 
 echo "== making the test files"
 ${CXX:-c++} -std=c++20 -O1 -I"$root" -o "$tmp/make_inputs" "$root/tests/wine/make_inputs.cpp"
@@ -76,50 +155,84 @@ for _ in $(seq 100); do
 done
 [ -s "$tmp/display" ] || { echo "$0: Xvfb did not start" >&2; exit 1; }
 export DISPLAY=:$(cat "$tmp/display")
-export WINEPREFIX=$tmp/prefix WINEARCH=win32 WINEDEBUG=-all
+export WINEPREFIX=$tmp/prefix WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installers
 export LANG=C.UTF-8  # so that UTF-8 arguments reach the driver intact
-wineboot -i </dev/null >"$tmp/wine.log" 2>&1
+"$wine" wineboot -i </dev/null >"$tmp/wine.log" 2>&1
 wineserver -w
 # There is no window manager: let Wine place and frame the windows itself,
 # instead of waiting two seconds for a manager at every window that closes.
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >>"$tmp/wine.log" 2>&1
+"$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >>"$tmp/wine.log" 2>&1
 wineserver -w
 
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
 echo "== running the driver"
-driver=$root/build-win/wine-driver/quarlen_wine_driver.exe
-status=0
-wine "$driver" \
-    "$(winpath "$root/build-win/shell/quarlen.exe")" "$(winpath "$root/build-win/shell/quarlen_short_paths.exe")" \
+run_driver \
+    "$(winpath "$build/shell/quarlen.exe")" "$(winpath "$build/shell/quarlen_short_paths.exe")" \
     "$(winpath "$tmp/data")" "$(winpath "$longdir")" "$(winpath "$unicode_in")" "$(winpath "$deep_in")" \
-    "$version" </dev/null 2>>"$tmp/wine.log" || status=$?
+    "$version"
 
-if [ -n "$zip" ]; then
-    echo "== the programs in $(basename "$zip")"
+if [ -z "$zip" ]; then
+    skip "the programs of the Windows zip" "no zip given"
+else
     unzip -q "$zip" -d "$tmp/zip"
     exe=$(find "$tmp/zip" -name quarlen.exe)
-    wine "$driver" --package "$(winpath "$exe")" "$version" </dev/null 2>>"$tmp/wine.log" || status=1
     cli=$(find "$tmp/zip" -name quarlen-cli.exe)
-    if [ -n "$cli" ]; then
-        said=$(wine "$cli" --version </dev/null 2>>"$tmp/wine.log" | tr -d '\r') || true
-        if [ "$said" = "quarlen $version" ]; then
-            echo "ok   quarlen-cli.exe --version says \"quarlen $version\""
-        else
-            echo "FAIL quarlen-cli.exe --version: \"$said\", want \"quarlen $version\""
-            status=1
+    [ -n "$cli" ] || skip "the checks of quarlen-cli.exe from the zip" "the zip holds none"
+    if [ "$bits" = 32 ]; then
+        echo "== the programs in $(basename "$zip")"
+        run_driver --package "$(winpath "$exe")" "$version"
+        if [ -n "$cli" ]; then
+            said=$("$wine" "$cli" --version </dev/null 2>>"$tmp/wine.log" | tr -d '\r') || true
+            [ "$said" = "quarlen $version" ] && s=0 || s=1
+            check "$s" "quarlen-cli.exe --version says \"quarlen $version\"" "\"$said\""
         fi
+    else
+        echo "== the 32-bit programs in $(basename "$zip"), without running them"
+        # Its resources, read as data by the 64-bit driver.
+        run_driver --resources "$(winpath "$exe")" "$version"
+        # shellcheck source=tests/release/windows_programs.sh
+        . "$root/tests/release/windows_programs.sh"
+        for program in "$exe:GUI" ${cli:+"$cli:console"}; do
+            path=${program%:*} kind=${program##*:} name=$(basename "${program%:*}")
+            format=$(file -b "$path")
+            [[ $format == "PE32 executable ($kind) Intel 80386"* ]] && s=0 || s=1
+            check "$s" "$name: a 32-bit $kind program for Intel 80386" "$format"
+            imports=$(foreign_imports "$path")
+            check "$([ -z "$imports" ]; echo $?)" "$name imports only Windows' own DLLs" "$imports"
+        done
+        if [ -n "$cli" ]; then
+            # The resource texts are UTF-16: without their zero bytes, each
+            # name runs into its value.
+            manifest=$(wrestool -x --raw -t 24 "$cli" | tr -d ' \t\r\n')
+            [[ $manifest == *'<activeCodePagexmlns="http://schemas.microsoft.com/SMI/2019/WindowsSettings">UTF-8</activeCodePage>'* ]] &&
+                s=0 || s=1
+            check "$s" "quarlen-cli.exe: its manifest sets the active code page UTF-8"
+            strings=$(wrestool -x --raw -t 16 "$cli" | tr -d '\0')
+            [[ $strings == *"FileVersion$version"* && $strings == *"OriginalFilenamequarlen-cli.exe"* ]] &&
+                s=0 || s=1
+            check "$s" "quarlen-cli.exe: its version resource names version $version and quarlen-cli.exe"
+        fi
+        for what in "the packaged quarlen.exe starts and shows its main window" \
+            "its main window: class, title and styles" "its main window is maximized at (-4,-4)" \
+            "its help text is drawn in the message font" "WM_CLOSE ends it with status 0"; do
+            skip "$what" "$not32; done above on the 64-bit build"
+        done
+        [ -z "$cli" ] || skip "quarlen-cli.exe --version says \"quarlen $version\"" "$not32"
     fi
-fi
-if [ "$status" -ne 0 ]; then
-    echo "-- Wine's messages:" >&2
-    grep -v 'Read access denied for device' "$tmp/wine.log" >&2 || true
 fi
 
 echo "== quarlen-cli.exe"
-linux_build=$(cd "$1" && pwd)
 # shellcheck source=tests/wine/cli_checks.sh
 . "$root/tests/wine/cli_checks.sh"
-[ "$cli_failed" -eq 0 ] || status=1
-exit "$status"
+
+if [ "$failed" -ne 0 ]; then
+    echo "-- Wine's messages:" >&2
+    grep -v 'Read access denied for device' "$tmp/wine.log" >&2 || true
+fi
+echo "== the Wine suite"
+printf '%s' "$not_run"
+if [ -n "$not_run" ]; then count=$(printf '%s' "$not_run" | wc -l); else count=0; fi
+echo "Wine suite: $passed passed, $failed failed, $count not run, on the $bits-bit build ($why)"
+[ "$failed" -eq 0 ]

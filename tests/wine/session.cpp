@@ -246,8 +246,10 @@ void checkCloseExit(Program& p)
 static void exitBy(const Setup& s, UINT message, WPARAM w, const char* what)
 {
     Program p;
+    const DWORD start = GetTickCount();
     if (!startProgram(s.exe, p)) {
-        check(false, what, "no main window");
+        const char* stage = !p.pi.hProcess ? "not started" : !p.main ? "no main window" : "no reply";
+        check(false, what, stage + std::string(" after ") + std::to_string(GetTickCount() - start) + " ms");
         endProgram(p);
         return;
     }
