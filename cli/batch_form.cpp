@@ -23,7 +23,7 @@ struct Console {
     size_t total = 0, ended = 0;
     int failed = 0;
     uint64_t bytes = 0;
-    bool quiet = false, progress = false;
+    bool quiet = false, verbose = false, progress = false;
     Clock::time_point start = Clock::now(), shown{};
     size_t progressWidth = 0;  // characters of the progress line on screen
 };
@@ -49,6 +49,37 @@ void showProgress(Console& c) {
     c.shown = Clock::now();
 }
 
+// A notice of one file as the batch prints it: the input's path first, so
+// that every line says which file it concerns (the out-of-memory notice's
+// own caption says none), then the output's when the notice is about it.
+std::string batchLine(const BatchItem& item, const NoticeLine& n) {
+    std::string caption = item.in;
+    if (!item.out.empty() && n.caption == item.out) caption += ": " + item.out;
+    return noticeLine(n.text.c_str(), caption.c_str(), n.style);
+}
+
+// What one file prints: a failure its notices; a conversion or a skip
+// nothing, or one short line with -v. A thousand files that convert would
+// otherwise bury the one that did not; the summary counts them all.
+std::string fileLines(const Console& c, const BatchItem& item, const FileReport& report) {
+    std::string lines;
+    switch (report.outcome) {
+    case FileOutcome::failed:
+        for (const NoticeLine& n : report.notices) lines += batchLine(item, n);
+        break;
+    case FileOutcome::converted:
+        if (!c.verbose) break;
+        lines = item.in + " -> " + item.out + "\n";
+        for (const NoticeLine& n : report.notices)
+            if (n.caption != item.out) lines += batchLine(item, n);  // what --clean changed
+        break;
+    case FileOutcome::skipped:
+        if (c.verbose) lines = item.in + ": skipped: " + item.out + " exists (-f replaces it)\n";
+        break;
+    }
+    return lines;
+}
+
 // Prints one file's lines together; runBatch makes one call at a time.
 void fileDone(void* ctx, const BatchItem& item, const FileReport& report) {
     Console& c = *static_cast<Console*>(ctx);
@@ -56,10 +87,7 @@ void fileDone(void* ctx, const BatchItem& item, const FileReport& report) {
     c.bytes += report.outcome == FileOutcome::skipped ? 0 : report.bytesRead;
     if (report.outcome == FileOutcome::failed) ++c.failed;
 
-    std::string lines;
-    for (const NoticeLine& n : report.notices) lines += noticeLine(n.text.c_str(), n.caption.c_str(), n.style);
-    if (report.outcome == FileOutcome::skipped && !c.quiet)
-        lines += item.in + ": skipped: " + item.out + " exists (-f replaces it)\n";
+    const std::string lines = fileLines(c, item, report);
     if (!lines.empty()) {
         clearProgress(c);
         std::fwrite(lines.data(), 1, lines.size(), stderr);
@@ -76,6 +104,7 @@ int runBatchForm(const BatchForm& form) {
     Console c;
     c.total = items.size();
     c.quiet = form.quiet;
+    c.verbose = form.verbose;
     c.progress = !form.quiet && isTerminal(stderr);
 
     BatchRun run;
@@ -94,9 +123,9 @@ int runBatchForm(const BatchForm& form) {
     if (!form.quiet) {
         clearProgress(c);
         const double s = secondsSince(c.start);
-        std::fprintf(stderr, "quarlen: %d converted, %d failed, %d skipped in %.2f s (%.1f MB/s)%s\n",
-                     t.converted, t.failed, t.skipped, s, s > 0 ? double(t.bytesRead) / 1e6 / s : 0.0,
-                     t.interrupted ? ", interrupted" : "");
+        std::fprintf(stderr, "quarlen: %d converted, %d failed, %d skipped%s in %.2f s (%.1f MB/s)%s\n",
+                     t.converted, t.failed, t.skipped, t.skipped ? " (their outputs exist; -f replaces them)" : "",
+                     s, s > 0 ? double(t.bytesRead) / 1e6 / s : 0.0, t.interrupted ? ", interrupted" : "");
     }
     if (t.interrupted) return 130;
     return t.failed ? 1 : 0;

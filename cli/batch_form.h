@@ -11,7 +11,8 @@ struct BatchForm {
     std::vector<std::string> operands;
     BatchSettings settings;
     int jobs = 0;  // 0: one per processor
-    bool quiet = false;
+    bool quiet = false;    // no progress line, no summary
+    bool verbose = false;  // a line for each file that converted or was skipped
     const OutputOptions* options = nullptr;
 };
 

@@ -62,13 +62,18 @@ constexpr const char* usage_text =
     "  -f, --force           replace outputs that exist (else they are skipped)\n"
     "  -j, --jobs N          convert N files at once (default: one per processor)\n"
     "  -q, --quiet           no progress line and no summary line\n"
+    "  -v, --verbose         also a line for each file that converted or was\n"
+    "                        skipped (a.rsr -> a.obj)\n"
     "      --help            show this text\n"
     "      --version         show the version\n"
     "The output options below apply to both forms.\n"
     "\n"
-    "Each message is one line on standard error. Two inputs with the same output\n"
-    "fail from the second on. Ctrl-C stops the batch: files in flight leave no\n"
-    "temporary file, and the same command later carries on where it stopped.\n"
+    "Each message is one line on standard error. In the batch form a file that\n"
+    "converts or is skipped prints nothing (the summary counts it), and every\n"
+    "line of a file that fails starts with its input's path. Two inputs with\n"
+    "the same output fail from the second on. Ctrl-C stops the batch: files in\n"
+    "flight leave no temporary file, and the same command later carries on\n"
+    "where it stopped.\n"
     "Exit status: 0 every file finished (skipped ones too), 1 a conversion\n"
     "failed or a file could not be opened, 2 usage error, 130 interrupted.\n"
     "\n";
@@ -105,6 +110,7 @@ constexpr BatchOption batch_options[] = {
     {"--recursive", 'r', false, [](Args& a, const char*) { a.batch.settings.recursive = true; }},
     {"--force", 'f', false, [](Args& a, const char*) { a.batch.settings.force = true; }},
     {"--quiet", 'q', false, [](Args& a, const char*) { a.batch.quiet = true; }},
+    {"--verbose", 'v', false, [](Args& a, const char*) { a.batch.verbose = true; }},
     {"--jobs", 'j', true,
      [](Args& a, const char* v) {
          if (!parseJobs(v, a.batch.jobs)) a.error = std::string("bad number of jobs: ") + v;
@@ -309,7 +315,7 @@ int main(int argc, char** argv) {
         return usageError(conflict);
     if (a.info) return describe(a.operands, a.batch.settings);
     if (oneFile) {
-        if (a.batchOption) return usageError("-r, -o, -f, -j and -q apply to the batch form only");
+        if (a.batchOption) return usageError("-r, -o, -f, -j, -q and -v apply to the batch form only");
         if (a.options.glb) {
             if (const char* problem = glbOutputProblem(a.operands[1])) return usageError(problem);
         }

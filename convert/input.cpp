@@ -3,25 +3,16 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <iterator>
-#include <limits>
 #include <cerrno>
 #include <sys/stat.h>
-
-#if defined(__unix__) || defined(__APPLE__)
-#include <sys/mman.h>
-#include <sys/types.h>
-#include <unistd.h>
-#define QUARLEN_MAP_ARRAYS 1
-#endif
 
 namespace {
 
 constexpr size_t input_block = size_t(1) << 16;
 // How much held memory grows at a time for a file whose size is unknown.
 constexpr size_t hold_step = size_t(1) << 20;
-// Arrays this large are mapped rather than copied, where they can be.
-constexpr size_t map_min = size_t(1) << 16;
+// Arrays this large reserve held memory for the rest of the file.
+constexpr size_t reserve_min = size_t(1) << 16;
 
 int64_t fileSize(FILE* f) {
 #ifdef _WIN32
@@ -64,47 +55,9 @@ bool growHold(Input& in, size_t need) {
     return true;
 }
 
-#ifdef QUARLEN_MAP_ARRAYS
-// Maps the n bytes at the read position and moves past them. The mapping
-// ends with the array: mapped pages count as the process's memory, and
-// pages past the array would make it grow with the file. False, with
-// nothing moved, when the array is better copied or cannot be mapped.
-bool mapArray(Input& in, size_t n, Piece& piece) {
-    if (!in.map || in.size < 0 || n < map_min || n <= in.len - in.pos ||
-        in.mapped == static_cast<int>(std::size(in.maps)))
-        return false;
-    const int64_t at = in.base + static_cast<int64_t>(in.pos);
-    if (uint64_t(n) > uint64_t(in.size - at)) return false;  // runs past the end
-    const int64_t end = at + static_cast<int64_t>(n);
-    const long page = sysconf(_SC_PAGESIZE);
-    if (page <= 0 || end > std::numeric_limits<off_t>::max()) return false;
-    const int64_t start = at / page * page;
-    const auto len = static_cast<size_t>(end - start);
-    void* m = mmap(nullptr, len, PROT_READ, MAP_PRIVATE, fileno(in.f), static_cast<off_t>(start));
-    if (m == MAP_FAILED) return false;
-    if (fseeko(in.f, static_cast<off_t>(end), SEEK_SET) != 0) {
-        munmap(m, len);
-        return false;
-    }
-    in.maps[in.mapped++] = {m, len};
-    piece.mapped = static_cast<const unsigned char*>(m) + (at - start);
-    in.base = end;
-    in.pos = in.len = 0;
-    return true;
-}
-
-void unmapArrays(Input& in) {
-    for (int i = 0; i < in.mapped; ++i) munmap(in.maps[i].at, in.maps[i].len);
-    in.mapped = 0;
-}
-#else
-bool mapArray(Input&, size_t, Piece&) { return false; }
-void unmapArrays(Input&) {}
-#endif
-
 }  // namespace
 
-bool openInput(Input& in, const char* path, bool map) {
+bool openInput(Input& in, const char* path) {
     in = Input{};
     in.f = std::fopen(path, "rb");
     if (!in.f) return false;
@@ -117,7 +70,7 @@ bool openInput(Input& in, const char* path, bool map) {
     }
     in.buf = in.block;
     in.size = fileSize(in.f);
-    in.map = map;
+    std::setvbuf(in.f, nullptr, _IONBF, 0);  // reads are whole blocks already
     return true;
 }
 
@@ -129,7 +82,6 @@ void openInputBytes(Input& in, const unsigned char* data, size_t n) {
 }
 
 void closeInput(Input& in) {
-    unmapArrays(in);
     if (in.f) std::fclose(in.f);
     std::free(in.block);
     std::free(in.hold);
@@ -163,18 +115,24 @@ Take takeBytes(Input& in, uint64_t n, Piece& piece) {
             in.eof = true;
             return Take::short_read;
         }
-        piece.mapped = in.buf + in.pos;
+        piece.inPlace = in.buf + in.pos;
         in.pos += static_cast<size_t>(n);
         return Take::ok;
     }
-    if (mapArray(in, static_cast<size_t>(n), piece)) return Take::ok;
     piece.at = in.held;
     auto left = static_cast<size_t>(n);
     while (left > 0) {
         if (in.held == in.holdCap) {
-            // A file of known size has been checked to hold the array.
+            // A file of known size has been checked to hold the array. For a
+            // large one, held memory is asked for the rest of the file at
+            // once: only the pages read into count, and it need not grow
+            // again, which would hold the old block and the new one at once
+            // where realloc copies.
+            const int64_t rest = bytesLeft(in);
+            const bool reserve = in.size >= 0 && left >= reserve_min && uint64_t(rest) <= SIZE_MAX - in.held;
             const size_t want = in.size >= 0 ? left : std::min(left, std::max(hold_step, in.holdCap / 2));
-            if (!growHold(in, in.held + want)) return Take::no_memory;
+            if (!(reserve && growHold(in, in.held + size_t(rest))) && !growHold(in, in.held + want))
+                return Take::no_memory;
         }
         unsigned char* dst = in.hold + in.held;
         const size_t part = std::min(in.holdCap - in.held, left);
@@ -201,7 +159,4 @@ Take takeBytes(Input& in, uint64_t n, Piece& piece) {
     return Take::ok;
 }
 
-void startGroup(Input& in) {
-    in.held = 0;
-    unmapArrays(in);
-}
+void startGroup(Input& in) { in.held = 0; }

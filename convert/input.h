@@ -10,32 +10,25 @@
 // stays set: the same contract as a stdio stream's end-of-file indicator,
 // which the reader tests after each field.
 //
-// A group's arrays are taken whole (takeBytes): a large one of a regular
-// file is mapped into memory where the host can (POSIX), each in a mapping
-// of its own that ends where the array ends; the others are read into held
-// memory, kept from group to group rather than given back. Arrays of an
-// input in memory are used where they lie.
+// A group's arrays are taken whole (takeBytes). Those of a file are read
+// into held memory, kept from group to group rather than given back; they
+// are read, not mapped, because a mapped file that another program cuts
+// short kills the process (SIGBUS) while a read just comes up short. Arrays
+// of an input in memory are used where they lie.
 struct Input {
     FILE* f = nullptr;                // null for bytes in memory
     const unsigned char* buf = nullptr;
     unsigned char* block = nullptr;   // the block buffer buf points into, for a file
     size_t pos = 0, len = 0;
     bool eof = false;
-    bool map = false;   // large arrays may be mapped
-    int64_t size = -1;  // the input's size, or -1 when it cannot be known (a pipe)
+    int64_t size = -1;  // the input's size (a file's when opened), or -1 when it cannot be known (a pipe)
     int64_t base = 0;   // offset of buf[0] in the input
     unsigned char* hold = nullptr;
     size_t held = 0, holdCap = 0;
-    struct Mapping {
-        void* at;
-        size_t len;
-    } maps[8] = {};     // the current group's mapped arrays
-    int mapped = 0;
 };
 
-// Opens path; map false reads every array into held memory. False with
-// errno set.
-bool openInput(Input& in, const char* path, bool map = true);
+// Opens path. False with errno set.
+bool openInput(Input& in, const char* path);
 // Reads the n bytes at data, which stay the caller's and must outlive the
 // input.
 void openInputBytes(Input& in, const unsigned char* data, size_t n);
@@ -48,15 +41,20 @@ inline int64_t bytesLeft(const Input& in) {
     return left > 0 ? left : 0;
 }
 
+// True when eof came before the size the file had when it was opened: the
+// file was cut short (or replaced) while it was read.
+inline bool endedEarly(const Input& in) {
+    return in.f && in.eof && in.size >= 0 && in.base + static_cast<int64_t>(in.pos) < in.size && !std::ferror(in.f);
+}
+
 // Reads n bytes into dst. On a short read the missing bytes become zero and
 // eof is set; a read that takes exactly the last bytes leaves eof clear.
 void readBytes(Input& in, void* dst, size_t n);
 
-// Where an array taken by takeBytes lies: in place (a mapping of its own,
-// or the caller's bytes), or at an offset in held memory, which may move
-// until the group is read.
+// Where an array taken by takeBytes lies: in place (the caller's bytes), or
+// at an offset in held memory, which may move until the group is read.
 struct Piece {
-    const unsigned char* mapped = nullptr;
+    const unsigned char* inPlace = nullptr;
     size_t at = 0;
 };
 
@@ -68,7 +66,7 @@ enum class Take { ok, short_read, no_memory };
 Take takeBytes(Input& in, uint64_t n, Piece& piece);
 
 inline const unsigned char* pieceAt(const Input& in, const Piece& p) {
-    return p.mapped ? p.mapped : in.hold + p.at;
+    return p.inPlace ? p.inPlace : in.hold + p.at;
 }
 
 // Starts a new group: the previous group's arrays go, held memory stays.

@@ -61,7 +61,7 @@ inline int32_t intAt(const unsigned char* a, size_t i) { return static_cast<int3
 inline float floatAt(const unsigned char* a, size_t i) { return Float(be32(a + 4 * i)); }
 
 // One group's fields as stored in the file, big-endian. The arrays lie in
-// the input (mapped, held or the caller's bytes); an empty one is never read.
+// the input (held or the caller's bytes); an empty one is never read.
 struct Group {
     int32_t np = 0, nq = 0, nf = 0, nt = 0, nq2 = 0, nf2 = 0, nm = 0;
     const unsigned char* xyz = nullptr;   // x, y, z of each point in turn

@@ -48,6 +48,7 @@ struct Failure {
         none,
         bad_length,   // value: the name length
         end_of_file,
+        ended_early,  // the end of a file that became shorter while it was read
         no_memory,    // count and value: the count whose memory ran out
         bad_value,
         write_failed,      // error: errno of the refused write
@@ -91,6 +92,8 @@ std::string failureText(const Run& r) {
         return std::string(r.texts.writeFailed) + std::strerror(f.error);
     case Failure::side_file_failed:
         return std::string("I can't write the .MTL file: ") + std::strerror(f.error);
+    case Failure::ended_early:
+        return "end of file: the file became shorter while it was read";
     case Failure::end_of_file:
     case Failure::none:
         break;
@@ -122,6 +125,8 @@ bool writeFailed(Run& r) {
     return true;
 }
 
+bool endOfFile(Run& r) { return fail(r, {endedEarly(r.in) ? Failure::ended_early : Failure::end_of_file}); }
+
 bool cancelled(const Run& r) { return r.req.cancel && r.req.cancel->load(std::memory_order_relaxed); }
 
 // Reads and writes groups until the end marker. False with the failure set
@@ -134,7 +139,7 @@ bool convertGroups(Run& r, bool& pending) {
         int32_t length;
         switch (readGroupStart(r.in, length, r.name)) {
         case GroupStart::end_marker: return true;
-        case GroupStart::end_of_file: return fail(r, {Failure::end_of_file});
+        case GroupStart::end_of_file: return endOfFile(r);
         case GroupStart::bad_length: return fail(r, {Failure::bad_length, "", length});
         case GroupStart::group: break;
         }
@@ -144,7 +149,7 @@ bool convertGroups(Run& r, bool& pending) {
         pending = true;
         Group g;
         const ReadFailure read = readGroupBody(r.in, g);
-        if (read.kind == ReadFailure::end_of_file) return fail(r, {Failure::end_of_file});
+        if (read.kind == ReadFailure::end_of_file) return endOfFile(r);
         if (read.kind == ReadFailure::no_memory) {
             tellNoMemory(r, read.asks);
             return fail(r, {Failure::no_memory, read.count, read.value});

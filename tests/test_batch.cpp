@@ -12,6 +12,7 @@
 
 #include "tests/cli_run.h"
 #include "tests/model_gen.h"
+#include "tests/run_files.h"
 
 namespace fs = std::filesystem;
 
@@ -214,6 +215,40 @@ std::string numbered(size_t i, const char* ext) {
     return name;
 }
 
+// What the batch prints: a failure's notices, each line starting with the
+// input's path; nothing for a conversion or a skip unless -v; the summary
+// unless -q. Files end in path order with -j1.
+TEST(Batch, ReportsProblemsNotSuccesses) {
+    const std::string failure = "d.rsr: warning: I can't get enough memory\n"
+                                "d.rsr: warning: I ran out of store reading hip: nt=-1=0xffffffff\n";
+    const struct {
+        std::string args, err, summary;  // standard error: its lines, then the summary's beginning
+    } cases[] = {
+        {"-j1 --clean a.rsr c.rsr d.rsr", failure,
+         "quarlen: 1 converted, 1 failed, 1 skipped (their outputs exist; -f replaces them) in "},
+        {"-j1 -q -v --clean a.rsr c.rsr d.rsr",
+         "a.rsr -> a.obj\na.rsr: cleaned: 1 name made safe\nc.rsr: skipped: c.obj exists (-f replaces it)\n" + failure, ""},
+        {"-r sub", "", "quarlen: 2 converted, 0 failed, 0 skipped in "},
+        {"-q -o /dev/null/x a.rsr", "a.rsr: /dev/null/x/a.obj: cannot create the folder: Not a directory\n", ""},
+    };
+    Bytes d = hipUpTo("nt");
+    putI32(d, -1);
+    for (const auto& c : cases) {
+        const fs::path dir = freshDir();
+        put(dir / "a.rsr", buildRsr({GroupSpec{.name = "a b"}}));
+        put(dir / "c.rsr", model(3));
+        put(dir / "c.obj", {});
+        put(dir / "d.rsr", d);
+        put(dir / "sub/e.rsr", model(5));
+        put(dir / "sub/deep/f.rsr", model(6));
+        const Ran r = run(c.args, dir.string());
+        EXPECT_EQ(r.err.substr(0, c.err.size()), c.err) << c.args;
+        const std::string rest = r.err.substr(std::min(c.err.size(), r.err.size()));
+        EXPECT_EQ(rest.substr(0, c.summary.size()), c.summary) << c.args;
+        EXPECT_EQ(std::count(rest.begin(), rest.end(), '\n'), c.summary.empty() ? 0 : 1) << c.args << "\n" << r.err;
+    }
+}
+
 // Files that finish and files that fail in every way, converted at several
 // job counts: each output is the one-file form's, and each file's lines come
 // out together.
@@ -250,6 +285,7 @@ TEST(Batch, OutputsAndNoticesMatchTheOneFileFormAtAnyJobCount) {
         for (size_t i = 0; i < files.size(); ++i) {
             const std::string out = (d / "ref" / numbered(i, ".obj")).string();
             EXPECT_EQ(readFile(out), expected[i].obj) << "m" << i << " -j" << jobs;
+            if (expected[i].err.find("Finished.") != std::string::npos) continue;  // a success prints nothing
             EXPECT_NE(r.err.find(expected[i].err), std::string::npos) << "m" << i << " -j" << jobs << "\n" << r.err;
             lines += size_t(std::count(expected[i].err.begin(), expected[i].err.end(), '\n'));
         }

@@ -1,6 +1,7 @@
 // The console program as a user runs it: exit statuses and the lines it
 // prints on standard error.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "tests/cli_run.h"
 
@@ -38,6 +39,24 @@ TEST(Cli, ConvertsAndReports) {
                          "thumbnail graphic image. I can't handle those.\n");
     std::remove(in.c_str());
     std::remove(out.c_str());
+}
+
+// Another process cuts the input short while it converts. The first bytes
+// on the pipe come when the run drains its first full buffer, early in the
+// first group's points, long before it reads the second group.
+TEST(Cli, AnInputCutShortWhileReadFailsWithANotice) {
+    const std::string in = tempPath(".rsr"), err = tempPath(".stderr");
+    writeFile(in, buildRsr(std::vector<GroupSpec>(2, GroupSpec{.name = "g", .xyz = std::vector<float>(600000, 1.5f)})));
+    FILE* p = popen((QUARLEN_CLI " " + quoted(in) + " - 2>" + quoted(err)).c_str(), "r");
+    ASSERT_NE(std::fgetc(p), EOF);
+    ASSERT_EQ(truncate(in.c_str(), 0), 0);
+    while (std::fgetc(p) != EOF) {}
+    const int raw = pclose(p);
+    ASSERT_TRUE(WIFEXITED(raw)) << "signal " << WTERMSIG(raw);
+    EXPECT_EQ(WEXITSTATUS(raw), 1);
+    EXPECT_EQ(readFile(err), in + ": warning: end of file: the file became shorter while it was read\n");
+    std::remove(in.c_str());
+    std::remove(err.c_str());
 }
 
 TEST(Cli, RefusesBeforeConverting) {

@@ -2,9 +2,13 @@
 // -Wl,--wrap=malloc and -Wl,--wrap=realloc, so that every request of the
 // converter comes here first: a test can refuse one chosen request and count
 // the requests of one size.
+#include <atomic>
 #include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include "convert/batch.h"
 #include "convert/notice.h"
 #include "tests/recording_notice.h"
 #include "tests/run_files.h"
@@ -29,6 +33,14 @@ struct {
     int refuse = 0;
 } growth;
 
+// The input that the first request of at least this size cuts to nothing,
+// as another program would while the run reads it.
+struct {
+    size_t size = 0;
+    std::string path;
+    std::atomic<bool> armed{false};
+} cut;
+
 }  // namespace
 
 extern "C" void* __wrap_malloc(size_t n) {
@@ -37,6 +49,9 @@ extern "C" void* __wrap_malloc(size_t n) {
 }
 
 extern "C" void* __wrap_realloc(void* p, size_t n) {
+    if (n >= cut.size && cut.armed.exchange(false)) {
+        EXPECT_EQ(truncate(cut.path.c_str(), 0), 0);
+    }
     if (growth.refuse && ++growth.seen == growth.refuse) return nullptr;
     return __real_realloc(p, n);
 }
@@ -104,6 +119,28 @@ TEST(Heap, NothingAskedForACountAtTheEndOfTheFile) {
             EXPECT_EQ(c.obj, first_text + "g hip\r\n") << what;
         }
     }
+}
+
+// A file cut short while a batch converts it on two threads fails alone,
+// as any failure: its output keeps what was written, under its own name.
+TEST(Heap, AFileCutShortInABatchFailsAlone) {
+    namespace fs = std::filesystem;
+    const fs::path d = tempPath(".d");
+    fs::create_directories(d);
+    for (const char* name : {"m1.rsr", "m3.rsr", "m4.rsr"}) writeFile((d / name).string(), buildRsr({first()}));
+    cut.path = (d / "m2.rsr").string();
+    writeFile(cut.path, buildRsr({first(), GroupSpec{.name = "hip", .xyz = std::vector<float>(3 * 7777, 1.0f)}}));
+    cut.size = 7777 * 12;  // held memory for hip's points: no other file asks as much
+    cut.armed = true;
+    BatchRun run;
+    run.jobs = 2;
+    const BatchTotals t = runBatch(planBatch({d.string()}, {}), run);
+    EXPECT_FALSE(cut.armed);
+    EXPECT_EQ(t.converted, 3);
+    EXPECT_EQ(t.failed, 1);
+    EXPECT_EQ(readFile((d / "m2.obj").string()), first_text + "g hip\r\n");
+    for (const auto& e : fs::directory_iterator(d)) EXPECT_EQ(e.path().string().find(".part-"), std::string::npos);
+    fs::remove_all(d);
 }
 
 }  // namespace

@@ -48,12 +48,12 @@ check "$status" "quarlen-cli.exe IN.rsr - --glb writes the same bytes as the Lin
 # Unicode names: walked as a folder, then matched by a wildcard.
 rm -f "$uni/モデル.obj"
 status=0
-LANG=C.UTF-8 "$wine" "$cli_exe" -r "$(winpath "$cli_data/in/été")" </dev/null >"$cli_data/uni.out" 2>"$cli_data/uni.err" ||
+LANG=C.UTF-8 "$wine" "$cli_exe" -r -v "$(winpath "$cli_data/in/été")" </dev/null >"$cli_data/uni.out" 2>"$cli_data/uni.err" ||
     status=$?
 cmp -s "$uni/モデル.obj" "$root/examples/sample.obj" && [ "$status" = 0 ] && status=0 || status=1
 check "$status" "a file under été\\日本 named モデル.rsr converts to モデル.obj, exit 0"
-grep -qF "$(winpath "$uni/モデル.obj"): Finished." "$cli_data/uni.err" && status=0 || status=1
-check "$status" "its message names the Unicode path" "$(head -c 200 "$cli_data/uni.err")"
+grep -qF "$(winpath "$uni/モデル.rsr") -> $(winpath "$uni/モデル.obj")" "$cli_data/uni.err" && status=0 || status=1
+check "$status" "its -v line names the Unicode paths" "$(head -c 200 "$cli_data/uni.err")"
 grep -q "^quarlen: 1 converted, 0 failed, 0 skipped" "$cli_data/uni.err" && status=0 || status=1
 check "$status" "the summary line counts it"
 LANG=C.UTF-8 "$wine" "$cli_exe" -f "$(winpath "$uni")\\*.rsr" </dev/null >/dev/null 2>"$cli_data/glob.err" || true
