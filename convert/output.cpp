@@ -72,6 +72,7 @@ void closeOutput(Output& out) {
 constexpr size_t direct_write_min = output_block / 2;
 
 void putBytes(Output& out, const char* p, size_t n) {
+    if (n == 0) return;  // p may then be null
     if (n < direct_write_min) {
         std::memcpy(room(out, n), p, n);
         out.len += n;
