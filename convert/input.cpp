@@ -1,18 +1,30 @@
 #include "convert/input.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <cerrno>
+#include <iterator>
+#include <limits>
 #include <sys/stat.h>
+
+#include "convert/mapping_guard.h"
+
+#ifdef QUARLEN_MAP_ARRAYS
+#include <sys/mman.h>
+#include <sys/types.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
 constexpr size_t input_block = size_t(1) << 16;
 // How much held memory grows at a time for a file whose size is unknown.
 constexpr size_t hold_step = size_t(1) << 20;
-// Arrays this large reserve held memory for the rest of the file.
-constexpr size_t reserve_min = size_t(1) << 16;
+// Arrays this large are mapped rather than copied, where they can be; read,
+// they reserve held memory for the rest of the file.
+constexpr size_t map_min = size_t(1) << 16;
+constexpr size_t reserve_min = map_min;
 
 int64_t fileSize(FILE* f) {
 #ifdef _WIN32
@@ -55,9 +67,52 @@ bool growHold(Input& in, size_t need) {
     return true;
 }
 
+#ifdef QUARLEN_MAP_ARRAYS
+// Maps the n bytes at the read position and moves past them. The mapping
+// ends with the array: mapped pages count as the process's memory, and
+// pages past the array would make it grow with the file. False, with
+// nothing moved, when the array is better copied or cannot be mapped.
+bool mapArray(Input& in, size_t n, Piece& piece) {
+    if (!in.cut || in.size < 0 || n < map_min || n <= in.len - in.pos ||
+        in.mapped == static_cast<int>(std::size(in.maps)))
+        return false;
+    const int64_t at = in.base + static_cast<int64_t>(in.pos);
+    if (uint64_t(n) > uint64_t(in.size - at)) return false;  // runs past the end
+    const int64_t end = at + static_cast<int64_t>(n);
+    const long page = sysconf(_SC_PAGESIZE);
+    if (page <= 0 || end > std::numeric_limits<off_t>::max()) return false;
+    const int64_t start = at / page * page;
+    const auto len = static_cast<size_t>(end - start);
+    void* m = mmap(nullptr, len, PROT_READ, MAP_PRIVATE, fileno(in.f), static_cast<off_t>(start));
+    if (m == MAP_FAILED) return false;
+    const int guard = guardMapping(m, len, in.cut);
+    if (guard < 0 || fseeko(in.f, static_cast<off_t>(end), SEEK_SET) != 0) {
+        if (guard >= 0) releaseMapping(guard);
+        munmap(m, len);
+        return false;
+    }
+    in.maps[in.mapped++] = {m, len, guard};
+    piece.inPlace = static_cast<const unsigned char*>(m) + (at - start);
+    in.base = end;
+    in.pos = in.len = 0;
+    return true;
+}
+
+void unmapArrays(Input& in) {
+    for (int i = 0; i < in.mapped; ++i) {
+        releaseMapping(in.maps[i].guard);
+        munmap(in.maps[i].at, in.maps[i].len);
+    }
+    in.mapped = 0;
+}
+#else
+bool mapArray(Input&, size_t, Piece&) { return false; }
+void unmapArrays(Input&) {}
+#endif
+
 }  // namespace
 
-bool openInput(Input& in, const char* path) {
+bool openInput(Input& in, const char* path, std::atomic<bool>* cut) {
     in = Input{};
     in.f = std::fopen(path, "rb");
     if (!in.f) return false;
@@ -70,6 +125,7 @@ bool openInput(Input& in, const char* path) {
     }
     in.buf = in.block;
     in.size = fileSize(in.f);
+    in.cut = cut;
     std::setvbuf(in.f, nullptr, _IONBF, 0);  // reads are whole blocks already
     return true;
 }
@@ -82,6 +138,7 @@ void openInputBytes(Input& in, const unsigned char* data, size_t n) {
 }
 
 void closeInput(Input& in) {
+    unmapArrays(in);
     if (in.f) std::fclose(in.f);
     std::free(in.block);
     std::free(in.hold);
@@ -119,6 +176,7 @@ Take takeBytes(Input& in, uint64_t n, Piece& piece) {
         in.pos += static_cast<size_t>(n);
         return Take::ok;
     }
+    if (mapArray(in, static_cast<size_t>(n), piece)) return Take::ok;
     piece.at = in.held;
     auto left = static_cast<size_t>(n);
     while (left > 0) {
@@ -159,4 +217,7 @@ Take takeBytes(Input& in, uint64_t n, Piece& piece) {
     return Take::ok;
 }
 
-void startGroup(Input& in) { in.held = 0; }
+void startGroup(Input& in) {
+    in.held = 0;
+    unmapArrays(in);
+}

@@ -2,19 +2,29 @@
 // end-of-file indicator, or bytes the caller holds in memory.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+
+// Large arrays of regular files are mapped where the host can (POSIX).
+#if (defined(__unix__) || defined(__APPLE__)) && !defined(__EMSCRIPTEN__)
+#define QUARLEN_MAP_ARRAYS 1
+#endif
 
 // A read that asks for more bytes than the input has left sets eof, which
 // stays set: the same contract as a stdio stream's end-of-file indicator,
 // which the reader tests after each field.
 //
-// A group's arrays are taken whole (takeBytes). Those of a file are read
-// into held memory, kept from group to group rather than given back; they
-// are read, not mapped, because a mapped file that another program cuts
-// short kills the process (SIGBUS) while a read just comes up short. Arrays
-// of an input in memory are used where they lie.
+// A group's arrays are taken whole (takeBytes): a large one of a regular
+// file is mapped into memory where the host can, each in a mapping of its
+// own that ends where the array ends; the others are read into held memory,
+// kept from group to group rather than given back. Arrays of an input in
+// memory are used where they lie.
+//
+// A mapped file that another program cuts short loses the pages past its
+// new end: mapping_guard.h puts zeros in their place and sets `cut`, and
+// the run fails as for a file that ended early.
 struct Input {
     FILE* f = nullptr;                // null for bytes in memory
     const unsigned char* buf = nullptr;
@@ -25,10 +35,18 @@ struct Input {
     int64_t base = 0;   // offset of buf[0] in the input
     unsigned char* hold = nullptr;
     size_t held = 0, holdCap = 0;
+    std::atomic<bool>* cut = nullptr;  // the run's flag for mapped arrays; null: none are mapped
+    struct Mapping {
+        void* at;
+        size_t len;
+        int guard;  // its slot in mapping_guard
+    } maps[8] = {};  // the current group's mapped arrays
+    int mapped = 0;
 };
 
-// Opens path. False with errno set.
-bool openInput(Input& in, const char* path);
+// Opens path. Large arrays are mapped when cut, the flag that tells that
+// the file was cut short under them, is given. False with errno set.
+bool openInput(Input& in, const char* path, std::atomic<bool>* cut = nullptr);
 // Reads the n bytes at data, which stay the caller's and must outlive the
 // input.
 void openInputBytes(Input& in, const unsigned char* data, size_t n);
@@ -41,9 +59,10 @@ inline int64_t bytesLeft(const Input& in) {
     return left > 0 ? left : 0;
 }
 
-// True when eof came before the size the file had when it was opened: the
-// file was cut short (or replaced) while it was read.
+// True when the file was cut short (or replaced) while it was read: under
+// a mapped array, or before a read reached the size it had when opened.
 inline bool endedEarly(const Input& in) {
+    if (in.cut && in.cut->load(std::memory_order_acquire)) return true;
     return in.f && in.eof && in.size >= 0 && in.base + static_cast<int64_t>(in.pos) < in.size && !std::ferror(in.f);
 }
 
@@ -51,8 +70,9 @@ inline bool endedEarly(const Input& in) {
 // eof is set; a read that takes exactly the last bytes leaves eof clear.
 void readBytes(Input& in, void* dst, size_t n);
 
-// Where an array taken by takeBytes lies: in place (the caller's bytes), or
-// at an offset in held memory, which may move until the group is read.
+// Where an array taken by takeBytes lies: in place (a mapping of its own,
+// or the caller's bytes), or at an offset in held memory, which may move
+// until the group is read.
 struct Piece {
     const unsigned char* inPlace = nullptr;
     size_t at = 0;

@@ -16,6 +16,7 @@ bool takeBuffer(Output& out) {
 }
 
 void send(Output& out, const char* p, size_t n) {
+    if (out.stop && out.stop->load(std::memory_order_acquire)) return;
     errno = 0;
     if (!out.sink.write(out.sink.ctx, p, n) && !out.error) out.error = errno ? errno : EIO;
 }

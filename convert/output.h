@@ -2,6 +2,7 @@
 // which is a file, an open stream or whatever the caller gives.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdio>
 
@@ -25,6 +26,9 @@ struct Output {
     size_t block = output_block;  // bytes buf holds; no less than the longest line
     int error = 0;  // errno of the first failed write
     bool borrowed = false;  // f belongs to the caller and stays open
+    // Once set, nothing more reaches the sink: what was made after it was
+    // set came from input that was not the file's (a mapped file cut short).
+    const std::atomic<bool>* stop = nullptr;
 };
 
 bool openOutput(Output& out, const char* path);  // false with errno set

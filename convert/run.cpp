@@ -71,6 +71,7 @@ struct Run {
     char name[max_name_length + 1] = "";  // the current group's name
     int32_t facets = 0;  // facets in completed groups: none means the file may be a short one
     Failure failure;
+    std::atomic<bool> cut{false};  // the file was cut short under a mapped array
 };
 
 bool outputFailure(const Failure& f) { return f.kind == Failure::write_failed || f.kind == Failure::side_file_failed; }
@@ -155,7 +156,13 @@ bool convertGroups(Run& r, bool& pending) {
             return fail(r, {Failure::no_memory, read.count, read.value});
         }
         pending = false;
-        switch (r.writer->group(r.name, g)) {
+        // What is written so far reaches the output before the writer reads
+        // mapped arrays, whose file another program may cut short: the
+        // output then ends with the groups before this one.
+        if (r.in.mapped) drain(r.out);
+        const GroupWritten written = r.writer->group(r.name, g);
+        if (endedEarly(r.in)) return fail(r, {Failure::ended_early});
+        switch (written) {
         case GroupWritten::done: break;
         case GroupWritten::bad_value: return fail(r, {Failure::bad_value});
         // Memory that grows with the points (the weld table, the report) is
@@ -192,7 +199,9 @@ bool openRunInput(Run& r) {
         openInputBytes(r.in, r.req.inputBytes->data(), r.req.inputBytes->size());
         return true;
     }
-    return openInput(r.in, r.req.input);
+    // A report reads its arrays: what a mapped file cut short gives would
+    // be described before the run could tell.
+    return openInput(r.in, r.req.input, r.req.report ? nullptr : &r.cut);
 }
 
 bool openRunOutput(Run& r) {
@@ -226,6 +235,7 @@ RunResult convertRSR(const RunRequest& req) {
         closeInput(r.in);
         return {RunOutcome::output_not_created, error};
     }
+    r.out.stop = &r.cut;
     r.writer = makeWriter(r);
     readHeader(r.in);
 

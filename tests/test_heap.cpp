@@ -33,8 +33,9 @@ struct {
     int refuse = 0;
 } growth;
 
-// The input that the first request of at least this size cuts to nothing,
-// as another program would while the run reads it.
+// The input that the first request of at least this size, for held memory
+// or a mapping of the file, cuts to nothing, as another program would while
+// the run reads it.
 struct {
     size_t size = 0;
     std::string path;
@@ -46,6 +47,16 @@ struct {
 extern "C" void* __wrap_malloc(size_t n) {
     if (n == heap.size && ++heap.seen == heap.refuse) return nullptr;
     return __real_malloc(n);
+}
+
+extern "C" void* __real_mmap(void* at, size_t n, int prot, int flags, int fd, off_t offset);
+
+extern "C" void* __wrap_mmap(void* at, size_t n, int prot, int flags, int fd, off_t offset) {
+    void* m = __real_mmap(at, n, prot, flags, fd, offset);
+    if (fd >= 0 && n >= cut.size && cut.armed.exchange(false)) {
+        EXPECT_EQ(truncate(cut.path.c_str(), 0), 0);
+    }
+    return m;
 }
 
 extern "C" void* __wrap_realloc(void* p, size_t n) {
@@ -123,24 +134,41 @@ TEST(Heap, NothingAskedForACountAtTheEndOfTheFile) {
 
 // A file cut short while a batch converts it on two threads fails alone,
 // as any failure: its output keeps what was written, under its own name.
+// Cut while its points are read, the next read meets the end; cut once its
+// material names are mapped, the pages the writer reads fault.
 TEST(Heap, AFileCutShortInABatchFailsAlone) {
     namespace fs = std::filesystem;
-    const fs::path d = tempPath(".d");
-    fs::create_directories(d);
-    for (const char* name : {"m1.rsr", "m3.rsr", "m4.rsr"}) writeFile((d / name).string(), buildRsr({first()}));
-    cut.path = (d / "m2.rsr").string();
-    writeFile(cut.path, buildRsr({first(), GroupSpec{.name = "hip", .xyz = std::vector<float>(3 * 7777, 1.0f)}}));
-    cut.size = 7777 * 12;  // held memory for hip's points: no other file asks as much
-    cut.armed = true;
-    BatchRun run;
-    run.jobs = 2;
-    const BatchTotals t = runBatch(planBatch({d.string()}, {}), run);
-    EXPECT_FALSE(cut.armed);
-    EXPECT_EQ(t.converted, 3);
-    EXPECT_EQ(t.failed, 1);
-    EXPECT_EQ(readFile((d / "m2.obj").string()), first_text + "g hip\r\n");
-    for (const auto& e : fs::directory_iterator(d)) EXPECT_EQ(e.path().string().find(".part-"), std::string::npos);
-    fs::remove_all(d);
+    GroupSpec read{.name = "hip", .xyz = std::vector<float>(3 * 5000, 1.0f), .texq = true,
+                   .uv = std::vector<float>(2 * 7000, 0.5f)};
+    GroupSpec mapped{.name = "hip", .xyz = {0, 0, 0, 1, 0, 0, 0, 1, 0}, .pf = {0, 1, 2}, .faces = {{0, 3, 1999}}};
+    for (int m = 0; m < 2000; ++m) mapped.mats.push_back(std::to_string(m));
+    const struct {
+        const char* what;
+        GroupSpec hip;
+        size_t size;  // the points' held memory, or the names' mapping: no other file asks as much
+        std::string obj;
+    } cases[] = {
+        {"read", read, 5000 * 12, first_text + "g hip\r\n"},
+        {"mapped", mapped, 2000 * 40, first_text},  // nothing made from the lost pages reaches the output
+    };
+    for (const auto& k : cases) {
+        const fs::path d = tempPath(".d");
+        fs::create_directories(d);
+        for (const char* name : {"m1.rsr", "m3.rsr", "m4.rsr"}) writeFile((d / name).string(), buildRsr({first()}));
+        cut.path = (d / "m2.rsr").string();
+        writeFile(cut.path, buildRsr({first(), k.hip}));
+        cut.size = k.size;
+        cut.armed = true;
+        BatchRun run;
+        run.jobs = 2;
+        const BatchTotals t = runBatch(planBatch({d.string()}, {}), run);
+        EXPECT_FALSE(cut.armed) << k.what;
+        EXPECT_EQ(t.converted, 3) << k.what;
+        EXPECT_EQ(t.failed, 1) << k.what;
+        EXPECT_EQ(readFile((d / "m2.obj").string()), k.obj) << k.what;
+        for (const auto& e : fs::directory_iterator(d)) EXPECT_EQ(e.path().string().find(".part-"), std::string::npos);
+        fs::remove_all(d);
+    }
 }
 
 }  // namespace
