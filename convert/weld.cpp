@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 
 #if defined(__linux__)
 #include <sys/mman.h>
+#define QUARLEN_MAP_TABLES 1
 #endif
 
 namespace {
@@ -22,24 +22,46 @@ size_t slotOf(uint32_t x, uint32_t y, uint32_t z, size_t mask) {
     return mix(mix(mix(x) + y) + z) & mask;
 }
 
+void prefetch(const WeldEntry* e) {
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(e, 1);
+#else
+    (void)e;
+#endif
+}
+
 // At most half full, so that probes stay short.
 bool roomFor(const WeldTable& w, size_t more) { return w.count + more <= w.capacity / 2; }
 
-// Zeroed memory for a table of `bytes`. A large table is looked up at
-// random, so on Linux it asks for huge pages where the system gives them on
-// request: one page fault and one TLB entry cover 2 MB instead of 4 KB.
+// Zeroed memory for a table of `bytes`. A large table comes straight from
+// the system, whose fresh pages are zero already, and is looked up at
+// random: on Linux it asks for huge pages where the system gives them on
+// request, so that one page fault and one TLB entry cover 2 MB, not 4 KB.
+constexpr size_t mapped_table_min = size_t(2) << 20;
+
 WeldEntry* newSlots(size_t bytes) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    constexpr size_t huge = size_t(2) << 20;
-    if (bytes >= huge) {
-        void* p = nullptr;
-        if (posix_memalign(&p, huge, bytes) != 0) return nullptr;
+#ifdef QUARLEN_MAP_TABLES
+    if (bytes >= mapped_table_min) {
+        void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED) return nullptr;
+#ifdef MADV_HUGEPAGE
         madvise(p, bytes, MADV_HUGEPAGE);  // a hint: without it the pages are small
-        std::memset(p, 0, bytes);
+#endif
         return static_cast<WeldEntry*>(p);
     }
 #endif
     return static_cast<WeldEntry*>(std::calloc(1, bytes));
+}
+
+void freeSlots(WeldEntry* slots, size_t capacity) {
+#ifdef QUARLEN_MAP_TABLES
+    if (capacity * sizeof(WeldEntry) >= mapped_table_min) {
+        munmap(slots, capacity * sizeof(WeldEntry));
+        return;
+    }
+#endif
+    (void)capacity;
+    std::free(slots);
 }
 
 // Makes the table at least `capacity` slots (or the first one); false
@@ -49,14 +71,26 @@ bool grow(WeldTable& w, size_t capacity) {
     if (capacity > SIZE_MAX / sizeof(WeldEntry)) return false;
     WeldEntry* slots = newSlots(capacity * sizeof(WeldEntry));
     if (!slots) return false;
-    for (size_t i = 0; i < w.capacity; ++i) {
-        const WeldEntry& e = w.slots[i];
-        if (e.number == 0) continue;
-        size_t at = slotOf(e.x, e.y, e.z, capacity - 1);
-        while (slots[at].number != 0) at = (at + 1) & (capacity - 1);
-        slots[at] = e;
+    // The entries move in batches: each one's new slot is asked of memory
+    // first, then they are placed while the slots arrive.
+    constexpr size_t batch = 16;
+    size_t found[batch];
+    for (size_t i = 0; i < w.capacity; i += batch) {
+        const size_t end = std::min(w.capacity, i + batch);
+        for (size_t k = i; k < end; ++k) {
+            const WeldEntry& e = w.slots[k];
+            found[k - i] = slotOf(e.x, e.y, e.z, capacity - 1);
+            prefetch(slots + found[k - i]);
+        }
+        for (size_t k = i; k < end; ++k) {
+            const WeldEntry& e = w.slots[k];
+            if (e.number == 0) continue;
+            size_t at = found[k - i];
+            while (slots[at].number != 0) at = (at + 1) & (capacity - 1);
+            slots[at] = e;
+        }
     }
-    std::free(w.slots);
+    freeSlots(w.slots, w.capacity);
     w.slots = slots;
     w.capacity = capacity;
     return true;
@@ -75,11 +109,7 @@ bool reserveWeld(WeldTable& w, size_t more) {
 }
 
 void prefetchWeld(const WeldTable& w, uint32_t x, uint32_t y, uint32_t z) {
-#if defined(__GNUC__) || defined(__clang__)
-    if (w.capacity) __builtin_prefetch(w.slots + slotOf(x, y, z, w.capacity - 1));
-#else
-    (void)w, (void)x, (void)y, (void)z;
-#endif
+    if (w.capacity) prefetch(w.slots + slotOf(x, y, z, w.capacity - 1));
 }
 
 int32_t weldPoint(WeldTable& w, uint32_t x, uint32_t y, uint32_t z, int32_t next, bool& added) {
@@ -100,6 +130,6 @@ int32_t weldPoint(WeldTable& w, uint32_t x, uint32_t y, uint32_t z, int32_t next
 }
 
 void freeWeld(WeldTable& w) {
-    std::free(w.slots);
+    if (w.slots) freeSlots(w.slots, w.capacity);
     w = WeldTable{};
 }
