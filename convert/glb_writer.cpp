@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <new>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -532,12 +531,8 @@ public:
     }
 
     GroupWritten group(const char* name, const Group& g) override {
-        try {
-            addGroup(r_, name, g);
-            return GroupWritten::done;
-        } catch (const std::bad_alloc&) {
-            return GroupWritten::no_memory;
-        }
+        addGroup(r_, name, g);
+        return GroupWritten::done;
     }
 
     // The group whose reading failed becomes a node without a mesh, as the

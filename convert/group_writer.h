@@ -18,7 +18,8 @@ class GroupWriter {
 public:
     virtual ~GroupWriter() = default;
 
-    // The group's line and body.
+    // The group's line and body. A writer whose memory runs out may throw
+    // std::bad_alloc, which counts as no_memory.
     virtual GroupWritten group(const char* name, const Group& g) = 0;
 
     // The line of a group whose reading failed, once its notices are shown.

@@ -1,7 +1,5 @@
 #include "convert/info.h"
 
-#include <new>
-
 namespace {
 
 void describe(InfoReport& report, const char* name, const Group& g) {
@@ -51,12 +49,8 @@ class ReportWriter final : public GroupWriter {
 public:
     explicit ReportWriter(InfoReport& report) : report_(report) {}
     GroupWritten group(const char* name, const Group& g) override {
-        try {
-            describe(report_, name, g);
-            return GroupWritten::done;
-        } catch (const std::bad_alloc&) {
-            return GroupWritten::no_memory;
-        }
+        describe(report_, name, g);
+        return GroupWritten::done;
     }
 
 private:

@@ -108,13 +108,7 @@ public:
         freeWeld(weld_);
     }
 
-    GroupWritten group(const char* name, const Group& g) override {
-        try {
-            return writeGroup(name, g);
-        } catch (const std::bad_alloc&) {
-            return GroupWritten::no_memory;
-        }
-    }
+    GroupWritten group(const char* name, const Group& g) override { return writeGroup(name, g); }
 
     void failedGroupLine(const char* name) override { groupLine(name); }
 

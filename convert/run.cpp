@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "convert/conversion.h"
 #include "convert/glb_writer.h"
@@ -128,6 +129,14 @@ bool writeFailed(Run& r) {
 
 bool endOfFile(Run& r) { return fail(r, {endedEarly(r.in) ? Failure::ended_early : Failure::end_of_file}); }
 
+GroupWritten writeGroup(Run& r, const Group& g) {
+    try {
+        return r.writer->group(r.name, g);
+    } catch (const std::bad_alloc&) {
+        return GroupWritten::no_memory;
+    }
+}
+
 bool cancelled(const Run& r) { return r.req.cancel && r.req.cancel->load(std::memory_order_relaxed); }
 
 // Reads and writes groups until the end marker. False with the failure set
@@ -160,7 +169,7 @@ bool convertGroups(Run& r, bool& pending) {
         // mapped arrays, whose file another program may cut short: the
         // output then ends with the groups before this one.
         if (r.in.mapped) drain(r.out);
-        const GroupWritten written = r.writer->group(r.name, g);
+        const GroupWritten written = writeGroup(r, g);
         if (endedEarly(r.in)) return fail(r, {Failure::ended_early});
         switch (written) {
         case GroupWritten::done: break;
