@@ -37,7 +37,9 @@ bool roomFor(const WeldTable& w, size_t more) { return w.count + more <= w.capac
 // the system, whose fresh pages are zero already, and is looked up at
 // random: on Linux it asks for huge pages where the system gives them on
 // request, so that one page fault and one TLB entry cover 2 MB, not 4 KB.
+#ifdef QUARLEN_MAP_TABLES
 constexpr size_t mapped_table_min = size_t(2) << 20;
+#endif
 
 WeldEntry* newSlots(size_t bytes) {
 #ifdef QUARLEN_MAP_TABLES
