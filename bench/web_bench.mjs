@@ -32,7 +32,7 @@ const native = [];
 let nativePeak = 0;
 for (let i = 0; i < runs; ++i) {
   const t = performance.now();
-  const kb = Number(execFileSync(bench, ['--peak', 'ours', '1', model, join(work, 'model.obj')]));
+  const kb = Number(execFileSync(bench, ['--peak', '1', model, join(work, 'model.obj')]));
   native.push((performance.now() - t) / 1000);
   nativePeak = Math.max(nativePeak, kb / 1024);
 }
