@@ -80,6 +80,23 @@ char* putSafeName(char* p, const char* s, bool material) {
     return p;
 }
 
+void markNonFinite(const Group& g, double scale, std::vector<unsigned char>& badPoint,
+                   std::vector<unsigned char>& badTex, CleanCounts& c) {
+    badPoint.assign(size_t(g.np), 0);
+    badTex.assign(size_t(g.nt), 0);
+    float s[3];
+    for (int32_t i = 0; i < g.np; ++i) {
+        if (scaledPoint(g, i, scale, s)) continue;
+        badPoint[size_t(i)] = 1;
+        ++c.pointsZeroed;
+    }
+    for (int32_t i = 0; i < g.nt; ++i) {
+        if (texturePoint(g, i, s)) continue;
+        badTex[size_t(i)] = 1;
+        ++c.textureZeroed;
+    }
+}
+
 namespace {
 
 // Why facet f is left out before its corners are looked at one by one: too

@@ -59,6 +59,13 @@ inline bool texturePoint(const Group& g, int32_t i, float c[2]) {
     return std::isfinite(c[0]) && std::isfinite(c[1]);
 }
 
+// Marks the points with a coordinate that is not finite once multiplied
+// by scale, and the texture vertices with one that is not finite: --clean
+// leaves out their facets, or the facets' texture corners. Counts them as
+// the points and texture vertices clean writes with 0.
+void markNonFinite(const Group& g, double scale, std::vector<unsigned char>& badPoint,
+                   std::vector<unsigned char>& badTex, CleanCounts& c);
+
 // How the corners of one group are numbered in the output.
 struct Numbering {
     const int32_t* map = nullptr;  // welded: the output number of each point

@@ -215,20 +215,11 @@ int32_t buildOf(GlbRun& r, const Group& g, int32_t cm, bool textured) {
     return known = int32_t(r.used++);
 }
 
-// Points with a coordinate that is not finite once scaled, and texture
-// vertices with one that is not finite: --clean leaves out their facets,
-// or the facets' texture corners.
-void markNonFinite(GlbRun& r, const Group& g) {
-    r.badPoint.assign(size_t(g.np), 0);
-    float s[3];
-    for (int32_t i = 0; i < g.np; ++i) r.badPoint[size_t(i)] = !scaledPoint(g, i, r.scale, s);
-    r.badTex.assign(size_t(g.nt), 0);
-    for (int32_t i = 0; i < g.nt; ++i) r.badTex[size_t(i)] = !texturePoint(g, i, s);
-}
-
 // Sorts the group's triangles into builds.
 void buildGroup(GlbRun& r, const Group& g) {
-    markNonFinite(r, g);
+    // A GLB has no points written with 0: only the facets left out count.
+    CleanCounts zeroed;
+    markNonFinite(g, r.scale, r.badPoint, r.badTex, zeroed);
     Numbering n;
     n.vbase = 0;  // corners as the group's own point and texture numbers
     n.tbase = 0;

@@ -12,21 +12,8 @@ void describe(InfoReport& report, const char* name, const Group& g) {
     // What the option writer with clean alone would count.
     CleanCounts& c = report.problems;
     if (!safeName(name, false)) ++c.names;
-    std::vector<unsigned char> badPoint(size_t(g.np)), badTex(size_t(g.nt)), named(size_t(g.nm));
-    for (int32_t i = 0; i < g.np; ++i) {
-        float s[3];
-        if (!scaledPoint(g, i, 1.0, s)) {
-            badPoint[size_t(i)] = 1;
-            ++c.pointsZeroed;
-        }
-    }
-    for (int32_t i = 0; i < g.nt; ++i) {
-        float uv[2];
-        if (!texturePoint(g, i, uv)) {
-            badTex[size_t(i)] = 1;
-            ++c.textureZeroed;
-        }
-    }
+    std::vector<unsigned char> badPoint, badTex, named(size_t(g.nm));
+    markNonFinite(g, 1.0, badPoint, badTex, c);
     Numbering n;
     n.badPoint = badPoint.data();
     n.badTex = badTex.data();

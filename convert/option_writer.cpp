@@ -100,13 +100,10 @@ struct Slot {
 class OptionWriter final : public GroupWriter {
 public:
     OptionWriter(Output& out, const OutputOptions& o, MaterialFile mtl, unsigned threads, uint32_t chunk)
-        : out_(out), o_(o), mtl_(std::move(mtl)), threads_(formatThreads(threads)), chunk_(chunkSize(chunk)) {
+        : out_(out), o_(o), mtl_(std::move(mtl)), pool_(threads, chunk) {
         if (!mtl_.name.empty()) nameLine("mtllib ", 7, baseName(mtl_.name.c_str()), false, false);
     }
-    ~OptionWriter() override {
-        endPool(pool_);
-        freeWeld(weld_);
-    }
+    ~OptionWriter() override { freeWeld(weld_); }
 
     GroupWritten group(const char* name, const Group& g) override { return writeGroup(name, g); }
 
@@ -203,24 +200,12 @@ private:
         }
     }
 
-    // A pool for a group large enough to pay, started with the first one.
-    WriterPool* poolFor(const Group& g) {
-        const uint64_t units = uint64_t(g.np) + uint64_t(g.nt) + uint64_t(g.nf) + uint64_t(g.nq);
-        if (threads_ < 2 || noPool_ || units < 2 * uint64_t(chunk_)) return nullptr;
-        if (!pool_) pool_ = startPool(threads_);
-        noPool_ = !pool_;
-        return pool_;
-    }
-
     GroupWritten writeGroup(const char* name, const Group& g);
 
     Output& out_;
     const OutputOptions o_;
     MaterialFile mtl_;
-    const unsigned threads_;
-    const uint32_t chunk_;
-    WriterPool* pool_ = nullptr;
-    bool noPool_ = false;
+    GroupPool pool_;
     Totals t_;  // next point and texture numbers, facet lines and most corners written
     WeldTable weld_;
     std::vector<int32_t> map_;                      // welded number of each point of the group
@@ -248,7 +233,7 @@ public:
         c.cm = cm_;
         if (part_ != facets) {
             const int64_t n = part_ == points ? g_.np : g_.nt;
-            c.end = static_cast<int32_t>(std::min<int64_t>(n, int64_t(next_) + w_.chunk_));
+            c.end = static_cast<int32_t>(std::min<int64_t>(n, int64_t(next_) + w_.pool_.chunk()));
             if (part_ == texture_vertices) w_.prepareTextureVertices(g_, c.begin, c.end, prepared_);
             if (part_ == points && !w_.preparePoints(g_, c.begin, c.end, prepared_)) {
                 noMemory_ = true;  // the chunks before it are written
@@ -263,7 +248,7 @@ public:
                 const Face f = faceAt(g_, j);
                 units += 1 + uint64_t(std::max(f.nc, 0)) * (o_.triangulate ? 3 : 1);
                 cm_ = materialAfter(g_, cm_, f.mat);
-            } while (++j < g_.nf && units < w_.chunk_);
+            } while (++j < g_.nf && units < w_.pool_.chunk());
             c.end = j;
         }
         next_ = c.end;
@@ -475,7 +460,7 @@ GroupWritten OptionWriter::writeGroup(const char* name, const Group& g) {
     }
     written_ = -1;
 
-    WriterPool* pool = poolFor(g);
+    WriterPool* pool = pool_.forGroup(g);
     Body body(*this, g, n, poolSlots(pool));
     const bool ok = writeChunks(pool, body);
     counts_ += body.prepared();

@@ -13,6 +13,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "convert/rsr.h"
+
 struct WriterPool;
 
 inline constexpr uint32_t default_chunk = 2048;
@@ -35,6 +37,32 @@ void endPool(WriterPool* pool);  // waits for the threads; null does nothing
 
 // How many chunks can be in hand at once: the slots a body needs.
 size_t poolSlots(const WriterPool* pool);
+
+// A writer's pool, started with the first group large enough for chunks on
+// several threads to pay; none where threads cannot be had.
+class GroupPool {
+public:
+    GroupPool(unsigned threads, uint32_t chunk) : threads_(formatThreads(threads)), chunk_(chunkSize(chunk)) {}
+    ~GroupPool() { endPool(pool_); }
+    GroupPool(const GroupPool&) = delete;
+    GroupPool& operator=(const GroupPool&) = delete;
+
+    // The pool for g, or null: g is small, or no pool could be started.
+    WriterPool* forGroup(const Group& g) {
+        const uint64_t units = uint64_t(g.np) + uint64_t(g.nt) + uint64_t(g.nf) + uint64_t(g.nq);
+        if (threads_ < 2 || failed_ || units < 2 * uint64_t(chunk_)) return nullptr;
+        if (!pool_) pool_ = startPool(threads_);
+        failed_ = !pool_;
+        return pool_;
+    }
+    uint32_t chunk() const { return chunk_; }
+
+private:
+    const unsigned threads_;
+    const uint32_t chunk_;
+    WriterPool* pool_ = nullptr;
+    bool failed_ = false;
+};
 
 // A body as a writer gives it to the pool. Each call works on one slot;
 // a slot is reused once its chunk has been written.
