@@ -22,9 +22,9 @@
 #include <unistd.h>
 
 #include "bench/stdio_reference.h"
-#include "convert/conversion.h"
-#include "convert/obj_options.h"
-#include "convert/notice.h"
+#include "convert/run/run.h"
+#include "convert/options/output_options.h"
+#include "convert/run/notice.h"
 #include "tests/rsr_builder.h"
 
 void notice(const char*, const char*, unsigned) {}

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "convert/rsr.h"
+#include "convert/run/rsr.h"
 
 namespace {
 

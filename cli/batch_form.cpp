@@ -5,8 +5,8 @@
 #include <csignal>
 #include <cstdio>
 
-#include "cli/console.h"
-#include "convert/notice.h"
+#include "frontend/console.h"
+#include "convert/run/notice.h"
 
 namespace {
 

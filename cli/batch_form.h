@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/batch.h"
+#include "convert/batch/batch.h"
 
 struct BatchForm {
     std::vector<std::string> operands;

@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "cli/batch_form.h"
-#include "cli/console.h"
-#include "cli/output_flags.h"
-#include "convert/conversion.h"
-#include "convert/notice.h"
-#include "convert/obj_options.h"
-#include "convert/paths.h"
+#include "frontend/console.h"
+#include "frontend/output_flags.h"
+#include "convert/run/run.h"
+#include "convert/run/notice.h"
+#include "convert/options/output_options.h"
+#include "convert/batch/paths.h"
 
 #ifdef _WIN32
 #include <fcntl.h>

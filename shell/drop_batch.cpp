@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "convert/batch.h"
-#include "convert/notice.h"
+#include "convert/batch/batch.h"
+#include "convert/run/notice.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // enabled and keeps getting its messages while one is shown.
 #include <windows.h>
 
-#include "convert/notice.h"
+#include "convert/run/notice.h"
 
 void notice(const char* text, const char* caption, unsigned style)
 {

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "convert/conversion.h"
-#include "convert/notice.h"
+#include "convert/run/run.h"
+#include "convert/run/notice.h"
 
 // Path buffers of the translate command and the name part of the file
 // chosen last, proposed by the next dialog. The process code page is UTF-8

@@ -6,9 +6,9 @@
 #include <string>
 #include <sys/resource.h>
 
-#include "convert/conversion.h"
-#include "convert/notice.h"
-#include "convert/obj_options.h"
+#include "convert/run/run.h"
+#include "convert/run/notice.h"
+#include "convert/options/output_options.h"
 
 namespace {
 int notices = 0;

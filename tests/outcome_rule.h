@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "convert/conversion.h"
-#include "convert/notice.h"
+#include "convert/run/run.h"
+#include "convert/run/notice.h"
 
 struct SeenNotice {
     std::string text, caption;

@@ -10,8 +10,8 @@
 #include <sstream>
 #include <unistd.h>
 
-#include "convert/notice.h"
-#include "convert/obj_options.h"
+#include "convert/run/notice.h"
+#include "convert/options/output_options.h"
 
 std::vector<Shown> shown;
 std::string watched;

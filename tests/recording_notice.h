@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "convert/conversion.h"
-#include "convert/obj_options.h"
+#include "convert/run/run.h"
+#include "convert/options/output_options.h"
 #include "tests/rsr_builder.h"
 
 struct Shown {

@@ -8,8 +8,8 @@
 #include <limits>
 #include <vector>
 
-#include "convert/obj_writer.h"
-#include "convert/rsr.h"
+#include "convert/obj/traditional_writer.h"
+#include "convert/run/rsr.h"
 #include "tests/rsr_builder.h"
 
 namespace {

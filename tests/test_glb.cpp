@@ -3,8 +3,8 @@
 // its edge, and the spill kept in memory.
 #include <gtest/gtest.h>
 
-#include "convert/glb_writer.h"
-#include "convert/json_text.h"
+#include "convert/glb/glb_writer.h"
+#include "convert/glb/json_text.h"
 #include "tests/recording_notice.h"
 
 namespace {

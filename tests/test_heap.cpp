@@ -8,8 +8,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "convert/batch.h"
-#include "convert/notice.h"
+#include "convert/batch/batch.h"
+#include "convert/run/notice.h"
 #include "tests/recording_notice.h"
 #include "tests/run_files.h"
 

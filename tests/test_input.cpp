@@ -8,7 +8,7 @@
 #include <thread>
 #include <unistd.h>
 
-#include "convert/rsr.h"
+#include "convert/run/rsr.h"
 #include "tests/model_gen.h"
 #include "tests/recording_notice.h"
 

@@ -9,8 +9,8 @@
 #include <thread>
 #include <unistd.h>
 
-#include "convert/notice.h"
-#include "convert/rsr.h"
+#include "convert/run/notice.h"
+#include "convert/run/rsr.h"
 #include "tests/recording_notice.h"
 #include "tests/run_files.h"
 

@@ -10,9 +10,9 @@
 #include <thread>
 #include <tiny_obj_loader.h>
 
-#include "cli/output_flags.h"
-#include "convert/info.h"
-#include "convert/mtl.h"
+#include "frontend/output_flags.h"
+#include "convert/options/info.h"
+#include "convert/obj/mtl.h"
 #include "tests/model_gen.h"
 #include "tests/reader_check.h"
 #include "tests/recording_notice.h"

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 #include <thread>
 
-#include "convert/obj_writer.h"
-#include "convert/writer_pool.h"
+#include "convert/obj/traditional_writer.h"
+#include "convert/obj/writer_pool.h"
 #include "tests/model_gen.h"
 #include "tests/recording_notice.h"
 

@@ -2,7 +2,7 @@
 // what the output file holds on disk while each notice is shown.
 #include <gtest/gtest.h>
 
-#include "convert/notice.h"
+#include "convert/run/notice.h"
 #include "tests/recording_notice.h"
 #include "tests/run_files.h"
 

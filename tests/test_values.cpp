@@ -7,10 +7,10 @@
 #include <limits>
 #include <random>
 
-#include "convert/conversion.h"
-#include "convert/float_text.h"
-#include "convert/format.h"
-#include "convert/rsr.h"
+#include "convert/run/run.h"
+#include "convert/obj/float_text.h"
+#include "convert/obj/number_text.h"
+#include "convert/run/rsr.h"
 #include "tests/recording_notice.h"
 
 namespace {

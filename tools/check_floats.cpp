@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "convert/format.h"
+#include "convert/obj/number_text.h"
 
 namespace {
 

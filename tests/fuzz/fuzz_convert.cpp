@@ -15,9 +15,9 @@
 #include <unistd.h>
 #include <vector>
 
-#include "convert/conversion.h"
-#include "convert/notice.h"
-#include "convert/obj_options.h"
+#include "convert/run/run.h"
+#include "convert/run/notice.h"
+#include "convert/options/output_options.h"
 #include "tests/outcome_rule.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/output_flags.h"
-#include "convert/conversion.h"
+#include "frontend/output_flags.h"
+#include "convert/run/run.h"
 
 int main(int argc, char** argv) {
     OutputOptions o;

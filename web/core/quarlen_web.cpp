@@ -15,12 +15,12 @@
 
 #include <emscripten/emscripten.h>
 
-#include "cli/console.h"
-#include "cli/output_flags.h"
-#include "convert/conversion.h"
-#include "convert/info.h"
-#include "convert/notice.h"
-#include "convert/obj_options.h"
+#include "frontend/console.h"
+#include "frontend/output_flags.h"
+#include "convert/run/run.h"
+#include "convert/options/info.h"
+#include "convert/run/notice.h"
+#include "convert/options/output_options.h"
 
 namespace {
 

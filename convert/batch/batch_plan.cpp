@@ -1,0 +1,109 @@
+// Which files a batch converts, and where their outputs go.
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <system_error>
+
+#include "convert/batch/batch.h"
+#include "convert/run/run.h"
+#include "convert/batch/paths.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool isRsrName(const fs::path& p) { return hasExtension(toText(p.filename()).c_str(), ".rsr"); }
+
+// NAME.rsr becomes NAME.obj (or NAME.glb): the name without its last four
+// characters, and the extension.
+fs::path outputName(const fs::path& in, const char* extension) {
+    std::string name = toText(in.filename());
+    name.resize(name.size() - 4);
+    return toPath(name + extension);
+}
+
+// The key under which two outputs are the same file. Windows' file names
+// ignore letter case.
+std::string outputKey(const fs::path& out) {
+    std::string key = toText(fs::absolute(out).lexically_normal());
+#ifdef _WIN32
+    for (char& c : key)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+#endif
+    return key;
+}
+
+struct Found {
+    fs::path file, relative;  // relative: below the folder operand, or the name alone
+};
+
+// The .rsr files of a folder, sorted by path; false when it cannot be read.
+bool listFolder(const fs::path& dir, bool recursive, std::vector<Found>& files) {
+    std::error_code ec;
+    const auto opts = fs::directory_options::skip_permission_denied;
+    auto take = [&](const fs::directory_entry& e) {
+        std::error_code fe;
+        if (e.is_regular_file(fe) && isRsrName(e.path()))
+            files.push_back({e.path(), e.path().lexically_relative(dir)});
+    };
+    if (recursive) {
+        for (fs::recursive_directory_iterator it(dir, opts, ec), end; !ec && it != end; it.increment(ec))
+            take(*it);
+    } else {
+        for (fs::directory_iterator it(dir, opts, ec), end; !ec && it != end; it.increment(ec))
+            take(*it);
+    }
+    std::sort(files.begin(), files.end(), [](const Found& a, const Found& b) { return a.file < b.file; });
+    return !ec;
+}
+
+}  // namespace
+
+std::vector<BatchItem> planBatch(const std::vector<std::string>& operands, const BatchSettings& s) {
+    std::vector<BatchItem> items;
+    std::map<std::string, std::string> taken;  // output key -> the input that has it
+    const fs::path outDir = toPath(s.outputDir);
+
+    auto add = [&](const Found& f) {
+        BatchItem item;
+        item.in = toText(f.file);
+        const fs::path name = outputName(f.file, s.extension);
+        const fs::path out = s.outputDir.empty() ? f.file.parent_path() / name : outDir / f.relative.parent_path() / name;
+        item.out = toText(out);
+        auto [at, fresh] = taken.emplace(outputKey(out), item.in);
+        std::error_code ec;
+        if (!fresh)
+            item.problem = "has the same output " + item.out + " as " + at->second;
+        else if (!s.force && fs::exists(out, ec))
+            item.skip = true;
+        items.push_back(std::move(item));
+    };
+
+    auto addOperand = [&](const std::string& operand) {
+        const fs::path p = toPath(operand);
+        std::error_code ec;
+        const fs::file_status st = fs::status(p, ec);
+        if (fs::is_directory(st)) {
+            std::vector<Found> files;
+            if (!listFolder(p, s.recursive, files))
+                items.push_back({operand, "", "cannot read the folder", false});
+            for (const Found& f : files) add(f);
+        } else if (fs::exists(st) && isRsrName(p)) {  // a pipe named as a file is taken too
+            add({p, p.filename()});
+        } else {
+            const char* why = fs::exists(st) ? "not a folder or an .rsr file"
+                                             : "no such file or folder";
+            items.push_back({operand, "", why, false});
+        }
+    };
+
+    for (const std::string& operand : operands) {
+        // A name the system cannot take (not UTF-8 on Windows) fails alone.
+        try {
+            addOperand(operand);
+        } catch (const std::exception& e) {
+            items.push_back({operand, "", std::string("cannot use this name: ") + e.what(), false});
+        }
+    }
+    return items;
+}

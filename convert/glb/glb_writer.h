@@ -1,0 +1,27 @@
+// Writing a binary glTF 2.0 file (.glb) instead of OBJ text: one node and
+// one mesh per group, one primitive per material (and per presence of
+// texture corners) in the group, triangles as --clean --triangulate make
+// them, coordinates scaled into metres.
+//
+// The file's JSON part comes first and must give every accessor's place and
+// bounds, so each group's binary data goes to a spill (a temporary file, or
+// memory where there is none) as the group is read, with only its small
+// description kept; the whole file is written once the input has been read.
+// Memory stays bounded by the largest group.
+#pragma once
+
+#include <memory>
+
+#include "convert/run/group_writer.h"
+#include "convert/run/output.h"
+
+// Since Poser 6 one Poser native unit is 8.6 feet.
+inline constexpr double poser_unit_metres = 2.62128;
+
+// The scale a GLB takes: the one asked for, else Poser units to metres.
+inline double glbScale(double scale, bool scaleGiven) { return scaleGiven ? scale : poser_unit_metres; }
+
+// The GLB writer of a run. spillInMemory keeps the binary data in memory
+// rather than in a temporary file, which is also where it goes when no
+// temporary file can be made.
+std::unique_ptr<GroupWriter> glbWriter(Output& out, double scale, bool spillInMemory = false);

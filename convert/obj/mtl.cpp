@@ -1,0 +1,95 @@
+#include "convert/obj/mtl.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "convert/options/clean.h"
+#include "convert/run/rsr.h"
+
+size_t useMaterial(MaterialList& list, const std::string& name) {
+    const auto [at, fresh] = list.index.emplace(name, list.names.size());
+    if (fresh) list.names.push_back(name);
+    return at->second;
+}
+
+size_t useMaterialName(MaterialList& list, const char* stored) {
+    char written[material_size + 8];
+    return useMaterial(list, std::string(written, putSafeName(written, stored, true)));
+}
+
+std::string mtlPathFor(const char* File) {
+    const size_t n = std::strlen(File);
+    if (n < 4 || std::strcmp(File, "-") == 0) return "";
+    return std::string(File, n - 4) + ".mtl";
+}
+
+const char* baseName(const char* path) {
+    const char* name = path;
+    for (const char* p = path; *p; ++p) {
+#ifdef _WIN32
+        if (*p == '\\' || *p == ':') name = p + 1;
+#endif
+        if (*p == '/') name = p + 1;
+    }
+    return name;
+}
+
+namespace {
+
+// Twelve colours far apart, for the few materials most models have.
+constexpr unsigned char palette[][3] = {
+    {228, 26, 28},   {55, 126, 184},  {77, 175, 74},   {152, 78, 163},
+    {255, 127, 0},   {255, 255, 51},  {166, 86, 40},   {247, 129, 191},
+    {153, 153, 153}, {102, 194, 165}, {252, 141, 98},  {141, 160, 203},
+};
+constexpr size_t palette_size = sizeof palette / sizeof palette[0];
+
+// A bijection of the 24-bit colours: multiplying by an odd number.
+uint32_t spread(size_t i) { return static_cast<uint32_t>(i * 2654435761u) & 0xFFFFFFu; }
+
+uint32_t packed(const unsigned char* c) { return uint32_t(c[0]) << 16 | uint32_t(c[1]) << 8 | c[2]; }
+
+}  // namespace
+
+void materialColour(size_t i, unsigned char rgb[3]) {
+    if (i < palette_size) {
+        std::memcpy(rgb, palette[i], 3);
+        return;
+    }
+    // Beyond the palette, spread(i); where that is a palette colour, take
+    // spread(m) of that colour's own index m, which spread gives to no
+    // i beyond the palette and which is itself no palette colour.
+    uint32_t c = spread(i);
+    for (size_t m = 0; m < palette_size; ++m)
+        if (c == packed(palette[m])) c = spread(m);
+    rgb[0] = static_cast<unsigned char>(c >> 16);
+    rgb[1] = static_cast<unsigned char>(c >> 8);
+    rgb[2] = static_cast<unsigned char>(c);
+}
+
+std::string mtlText(const MaterialList& list, bool lf) {
+    const char* eol = lf ? "\n" : "\r\n";
+    std::string text = std::string("# Materials written by quarlen") + eol;
+    for (size_t i = 0; i < list.names.size(); ++i) {
+        unsigned char c[3];
+        materialColour(i, c);
+        char kd[64];
+        std::snprintf(kd, sizeof kd, "Kd %.3f %.3f %.3f", c[0] / 255.0, c[1] / 255.0, c[2] / 255.0);
+        text.append(eol).append("newmtl ").append(list.names[i]).append(eol).append(kd).append(eol);
+    }
+    return text;
+}
+
+bool writeWholeFile(const char* path, const std::string& text) {
+    FILE* f = std::fopen(path, "wb");
+    if (!f) return false;
+    const bool failed = std::fwrite(text.data(), 1, text.size(), f) != text.size();
+    const int closed = std::fclose(f);
+    if (failed || closed != 0) {
+        if (!errno) errno = EIO;
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,49 @@
+#include "convert/options/info.h"
+
+namespace {
+
+void describe(InfoReport& report, const char* name, const Group& g) {
+    InfoGroup& ig = report.groups.emplace_back();
+    ig.name = name;
+    ig.points = g.np;
+    ig.textureVertices = g.nt;
+    for (int32_t i = 0; i < g.nm; ++i) ig.materials.emplace_back(materialName(g, i).s);
+
+    // What the option writer with clean alone would count.
+    CleanCounts& c = report.problems;
+    if (!safeName(name, false)) ++c.names;
+    std::vector<unsigned char> badPoint, badTex, named(size_t(g.nm));
+    markNonFinite(g, 1.0, badPoint, badTex, c);
+    Numbering n;
+    n.badPoint = badPoint.data();
+    n.badTex = badTex.data();
+    Corners corners;
+    int32_t cm = -1;
+    for (int32_t j = 0; j < g.nf; ++j) {
+        const Face f = faceAt(g, j);
+        ++ig.facets[f.nc];
+        cm = materialAfter(g, cm, f.mat);
+        if (!cleanFacet(g, j, n, corners, c)) continue;
+        // The material's name is written, and counted, with its first facet.
+        if (cm >= 0 && !named[size_t(cm)]) {
+            named[size_t(cm)] = 1;
+            if (!safeName(materialName(g, cm).s, true)) ++c.names;
+        }
+    }
+}
+
+class ReportWriter final : public GroupWriter {
+public:
+    explicit ReportWriter(InfoReport& report) : report_(report) {}
+    GroupWritten group(const char* name, const Group& g) override {
+        describe(report_, name, g);
+        return GroupWritten::done;
+    }
+
+private:
+    InfoReport& report_;
+};
+
+}  // namespace
+
+std::unique_ptr<GroupWriter> reportWriter(InfoReport& report) { return std::make_unique<ReportWriter>(report); }

@@ -1,0 +1,84 @@
+#include "convert/run/output.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+bool takeBuffer(Output& out) {
+    out.buf = static_cast<char*>(std::malloc(out.block));
+    if (out.buf) return true;
+    if (out.f && !out.borrowed) std::fclose(out.f);
+    out.f = nullptr;
+    errno = ENOMEM;
+    return false;
+}
+
+void send(Output& out, const char* p, size_t n) {
+    if (out.stop && out.stop->load(std::memory_order_acquire)) return;
+    errno = 0;
+    if (!out.sink.write(out.sink.ctx, p, n) && !out.error) out.error = errno ? errno : EIO;
+}
+
+}  // namespace
+
+bool writeToFile(void* file, const char* p, size_t n) { return std::fwrite(p, 1, n, static_cast<FILE*>(file)) == n; }
+
+bool openOutput(Output& out, const char* path) {
+    out = Output{};
+    out.f = std::fopen(path, "wb");  // line ends are written as they are
+    if (!out.f) return false;
+    std::setvbuf(out.f, nullptr, _IONBF, 0);  // blocks are large already
+    out.sink = {writeToFile, out.f};
+    return takeBuffer(out);
+}
+
+bool attachOutput(Output& out, FILE* f) {
+    out = Output{};
+    out.f = f;
+    out.borrowed = true;
+    out.sink = {writeToFile, f};
+    return takeBuffer(out);
+}
+
+bool attachSink(Output& out, ByteSink sink) {
+    out = Output{};
+    out.sink = sink;
+    return takeBuffer(out);
+}
+
+void drain(Output& out) {
+    if (out.len) send(out, out.buf, out.len);
+    out.len = 0;
+}
+
+void closeOutput(Output& out) {
+    if (out.buf) {
+        drain(out);
+        if (out.f) {
+            const int closed = out.borrowed ? std::fflush(out.f) : std::fclose(out.f);
+            if (closed != 0 && !out.error) out.error = errno ? errno : EIO;
+        }
+    }
+    std::free(out.buf);
+    const int error = out.error;
+    out = Output{};
+    out.error = error;
+}
+
+// Pieces smaller than this join the buffer; larger ones go out without
+// being copied, after what is buffered. Many small writes cost a file
+// system far more than copying them into large ones.
+constexpr size_t direct_write_min = output_block / 2;
+
+void putBytes(Output& out, const char* p, size_t n) {
+    if (n == 0) return;  // p may then be null
+    if (n < direct_write_min) {
+        std::memcpy(room(out, n), p, n);
+        out.len += n;
+        return;
+    }
+    drain(out);
+    send(out, p, n);
+}

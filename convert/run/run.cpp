@@ -1,0 +1,313 @@
+// The conversion run: opens the input and the output, reads the groups one
+// by one and hands each to the run's writer, and tells the outcome.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "convert/run/run.h"
+#include "convert/glb/glb_writer.h"
+#include "convert/options/info.h"
+#include "convert/obj/mtl.h"
+#include "convert/options/output_options.h"
+#include "convert/obj/traditional_writer.h"
+#include "convert/obj/option_writer.h"
+#include "convert/run/rsr.h"
+
+namespace {
+
+constexpr const char* short_file_text =
+    "This may be a \"short RSR\" file that contains only a library thumbnail graphic image. "
+    "I can't handle those.";
+constexpr const char* no_memory_text = "I can't get enough memory";
+
+// The texts that name the kind of file a run writes.
+struct OutputTexts {
+    const char* finished;
+    const char* junk;
+    const char* writeFailed;
+};
+constexpr OutputTexts obj_texts = {
+    "Finished. If Bryce refuses to read this .OBJ file, use a text editor to move to the "
+    "start of the file the 3 comment lines starting with `#' that you will find at the end "
+    "of the file.",
+    "I probably hit junk at the end of the .RSR file, and likely the output .OBJ file is "
+    "complete",
+    "I can't write the .OBJ file: ",
+};
+constexpr OutputTexts glb_texts = {
+    "Finished.",
+    "I probably hit junk at the end of the .RSR file, and likely the output .GLB file is "
+    "complete",
+    "I can't write the .GLB file: ",
+};
+
+// Why a run failed; the text is made only when it is shown.
+struct Failure {
+    enum Kind {
+        none,
+        bad_length,   // value: the name length
+        end_of_file,
+        ended_early,  // the end of a file that became shorter while it was read
+        no_memory,    // count and value: the count whose memory ran out
+        bad_value,
+        write_failed,      // error: errno of the refused write
+        side_file_failed,  // likewise, for NAME.mtl
+    } kind = none;
+    const char* count = "";
+    int32_t value = 0;
+    int error = 0;
+};
+
+struct Run {
+    explicit Run(const RunRequest& request)
+        : req(request), glb(request.options && request.options->glb), texts(glb ? glb_texts : obj_texts) {}
+    const RunRequest& req;
+    const bool glb;  // a GLB file instead of OBJ text
+    const OutputTexts& texts;
+    Input in;
+    Output out;
+    std::unique_ptr<GroupWriter> writer;
+    char name[max_name_length + 1] = "";  // the current group's name
+    int32_t facets = 0;  // facets in completed groups: none means the file may be a short one
+    Failure failure;
+    std::atomic<bool> cut{false};  // the file was cut short under a mapped array
+};
+
+bool outputFailure(const Failure& f) { return f.kind == Failure::write_failed || f.kind == Failure::side_file_failed; }
+
+std::string failureText(const Run& r) {
+    const Failure& f = r.failure;
+    char text[512];
+    switch (f.kind) {
+    case Failure::bad_length:
+        std::snprintf(text, sizeof text, "# of chars in group name out of range: %d", f.value);
+        return text;
+    case Failure::no_memory:
+        std::snprintf(text, sizeof text, "I ran out of store reading %s: %s=%d=0x%08x", r.name, f.count, f.value,
+                      static_cast<unsigned>(f.value));
+        return text;
+    case Failure::bad_value:
+        return "bad value";
+    case Failure::write_failed:
+        return std::string(r.texts.writeFailed) + std::strerror(f.error);
+    case Failure::side_file_failed:
+        return std::string("I can't write the .MTL file: ") + std::strerror(f.error);
+    case Failure::ended_early:
+        return "end of file: the file became shorter while it was read";
+    case Failure::end_of_file:
+    case Failure::none:
+        break;
+    }
+    return "end of file";
+}
+
+// Whatever the output has buffered goes to disk before any notice is shown,
+// so that the user can look at the file while the notice waits.
+void tell(Run& r, const char* text, const char* caption, unsigned style) {
+    drain(r.out);
+    tellSink(r.req.notices, text, caption, style);
+}
+
+void tellNoMemory(Run& r, int times) {
+    for (int i = 0; i < times; ++i) tell(r, no_memory_text, "farmalloc", notice_warning);
+}
+
+bool fail(Run& r, Failure f) {
+    r.failure = f;
+    return false;
+}
+
+// A write to the output failed (a full disk, a lost network share): the run
+// stops, and says so rather than report a file that is not there.
+bool writeFailed(Run& r) {
+    if (!r.out.error) return false;
+    r.failure = {Failure::write_failed, "", 0, r.out.error};
+    return true;
+}
+
+bool endOfFile(Run& r) { return fail(r, {endedEarly(r.in) ? Failure::ended_early : Failure::end_of_file}); }
+
+GroupWritten writeGroup(Run& r, const Group& g) {
+    try {
+        return r.writer->group(r.name, g);
+    } catch (const std::bad_alloc&) {
+        return GroupWritten::no_memory;
+    }
+}
+
+bool cancelled(const Run& r) { return r.req.cancel && r.req.cancel->load(std::memory_order_relaxed); }
+
+// Reads and writes groups until the end marker. False with the failure set
+// (none when cancelled); `pending` then tells whether the failing group's
+// "g" line is still to be written.
+bool convertGroups(Run& r, bool& pending) {
+    for (;;) {
+        if (cancelled(r)) return false;
+        startGroup(r.in);
+        int32_t length;
+        switch (readGroupStart(r.in, length, r.name)) {
+        case GroupStart::end_marker: return true;
+        case GroupStart::end_of_file: return endOfFile(r);
+        case GroupStart::bad_length: return fail(r, {Failure::bad_length, "", length});
+        case GroupStart::group: break;
+        }
+        // The group line waits until the group has been read in full: a group
+        // that fails while being read shows its notices before its "g" line
+        // reaches the file.
+        pending = true;
+        Group g;
+        const ReadFailure read = readGroupBody(r.in, g);
+        if (read.kind == ReadFailure::end_of_file) return endOfFile(r);
+        if (read.kind == ReadFailure::no_memory) {
+            tellNoMemory(r, read.asks);
+            return fail(r, {Failure::no_memory, read.count, read.value});
+        }
+        pending = false;
+        // What is written so far reaches the output before the writer reads
+        // mapped arrays, whose file another program may cut short: the
+        // output then ends with the groups before this one.
+        if (r.in.mapped) drain(r.out);
+        const GroupWritten written = writeGroup(r, g);
+        if (endedEarly(r.in)) return fail(r, {Failure::ended_early});
+        switch (written) {
+        case GroupWritten::done: break;
+        case GroupWritten::bad_value: return fail(r, {Failure::bad_value});
+        // Memory that grows with the points (the weld table, the report) is
+        // told as the points' allocation failing.
+        case GroupWritten::no_memory:
+            tellNoMemory(r, 1);
+            return fail(r, {Failure::no_memory, "np", g.np});
+        }
+        if (writeFailed(r)) return false;
+        r.facets = wrapAdd(r.facets, g.nf);
+    }
+}
+
+// The failure notices of a run that stopped while reading or writing a
+// group: the output's failures name the output, the others the input.
+void showFailure(Run& r) {
+    const std::string text = failureText(r);
+    if (outputFailure(r.failure)) {
+        tell(r, text.c_str(), r.req.output, notice_warning);
+        return;
+    }
+    const char* const input = r.req.input;
+    tell(r, text.c_str(), input, notice_warning);
+    if (r.failure.kind == Failure::bad_length) {
+        if (r.facets == 0)
+            tell(r, short_file_text, input, notice_warning);
+        else
+            tell(r, r.texts.junk, input, notice_plain);
+    }
+}
+
+bool openRunInput(Run& r) {
+    if (r.req.inputBytes) {
+        openInputBytes(r.in, r.req.inputBytes->data(), r.req.inputBytes->size());
+        return true;
+    }
+    // A report reads its arrays: what a mapped file cut short gives would
+    // be described before the run could tell.
+    return openInput(r.in, r.req.input, r.req.report ? nullptr : &r.cut);
+}
+
+bool openRunOutput(Run& r) {
+    const RunRequest& req = r.req;
+    if (req.report) return true;  // a report writes nothing
+    if (req.sink.write) return attachSink(r.out, req.sink);
+    if (req.stream) return attachOutput(r.out, req.stream);
+    return openOutput(r.out, req.writeTo ? req.writeTo : req.output);
+}
+
+// The one writer this run uses.
+std::unique_ptr<GroupWriter> makeWriter(Run& r) {
+    const RunRequest& req = r.req;
+    if (req.report) return reportWriter(*req.report);
+    if (r.glb) return glbWriter(r.out, glbScale(req.options->scale, req.options->scaleGiven));
+    if (!req.options || traditional(*req.options)) return traditionalWriter(r.out, req.threads, req.chunk);
+    MaterialFile mtl;
+    // NAME.mtl goes beside the output under its final name, or to the
+    // caller's sink; an output to a stream has no name to put it beside.
+    if (req.options->mtl && (req.mtlSink.write || !req.stream)) mtl = {mtlPathFor(req.output), req.mtlSink};
+    return optionWriter(r.out, *req.options, mtl, req.threads, req.chunk);
+}
+
+}  // namespace
+
+RunResult convertRSR(const RunRequest& req) {
+    Run r(req);
+    if (!openRunInput(r)) return {RunOutcome::input_not_opened, errno};
+    if (!openRunOutput(r)) {
+        const int error = errno;
+        closeInput(r.in);
+        return {RunOutcome::output_not_created, error};
+    }
+    r.out.stop = &r.cut;
+    r.writer = makeWriter(r);
+    readHeader(r.in);
+
+    bool pending = false;
+    bool finished = convertGroups(r, pending);
+    const bool stopped = !finished && r.failure.kind == Failure::none;  // on request
+    if (finished) readTrailer(r.in);
+    // A refused write is told instead of whatever else ended the run: the
+    // output no longer holds what the run wrote.
+    drain(r.out);
+    if (writeFailed(r)) finished = false;
+    if (stopped) {
+        closeInput(r.in);
+        closeOutput(r.out);
+        return {RunOutcome::cancelled, 0};
+    }
+    if (!r.writer->finishSideFiles() && finished) {
+        r.failure = {Failure::side_file_failed, "", 0, errno ? errno : EIO};
+        finished = false;
+    }
+    // A writer that keeps its output until the input is read writes it now,
+    // with the failing group, so that the file is complete when the outcome
+    // is told.
+    if (!outputFailure(r.failure) && !r.writer->finishOutput(pending ? r.name : nullptr)) {
+        r.failure = {Failure::write_failed, "", 0, errno ? errno : EIO};
+        finished = false;
+    }
+    drain(r.out);
+    if (writeFailed(r)) finished = false;
+    if (finished && !req.report) {
+        tell(r, r.texts.finished, req.output, notice_plain);
+        // The closing comments reach the file after the notice is dismissed.
+        r.writer->closing();
+    } else if (!finished) {
+        showFailure(r);
+        if (pending && !outputFailure(r.failure)) r.writer->failedGroupLine(r.name);
+    }
+
+    closeInput(r.in);
+    closeOutput(r.out);
+    if (finished && writeFailed(r)) {
+        // Only the closing comments were left to write when the disk refused.
+        tellSink(req.notices, failureText(r).c_str(), req.output, notice_warning);
+        finished = false;
+    }
+    // What clean changed comes last, once the output is complete on disk.
+    const std::string last = r.writer->lastNotice();
+    if (!last.empty()) tellSink(req.notices, last.c_str(), req.input, notice_plain);
+    return {finished ? RunOutcome::finished : RunOutcome::failed, 0};
+}
+
+RunResult convertRSR(const char* input, const char* output) {
+    RunRequest req;
+    req.input = input;
+    req.output = output;
+    return convertRSR(req);
+}
+
+bool hasExtension(const char* name, const char* ext) {
+    const size_t n = std::strlen(name);
+    if (n < 4) return false;
+    auto upper = [](char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; };
+    for (size_t i = 0; i < 4; ++i)
+        if (upper(name[n - 4 + i]) != upper(ext[i])) return false;
+    return true;
+}
