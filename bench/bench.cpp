@@ -27,7 +27,11 @@
 #include "convert/run/notice.h"
 #include "tests/rsr_builder.h"
 
-void notice(const char*, const char*, unsigned) {}
+using namespace quarlen;
+
+namespace {
+void ignore(void*, const char*, const char*, unsigned) {}
+}  // namespace
 
 namespace {
 
@@ -101,6 +105,7 @@ void convertWith(unsigned threads, const std::string& in, const std::string& out
     RunRequest req;
     req.input = in.c_str();
     req.output = out.c_str();
+    req.notices = {ignore, nullptr};
     req.threads = threads;
     convertRSR(req);
 }
@@ -213,6 +218,7 @@ int main(int argc, char** argv) {
                 req.input = in.c_str();
                 req.output = out.c_str();
                 req.options = o;
+                req.notices = {ignore, nullptr};
                 convertRSR(req);
             }));
         return t;

@@ -21,6 +21,7 @@
 
 #include "tests/model_gen.h"
 
+
 namespace fs = std::filesystem;
 
 namespace {

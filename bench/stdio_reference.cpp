@@ -8,6 +8,8 @@
 
 #include "convert/run/rsr.h"
 
+using namespace quarlen;
+
 namespace {
 
 int32_t getl(FILE* f) {

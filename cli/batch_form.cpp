@@ -5,8 +5,10 @@
 #include <csignal>
 #include <cstdio>
 
-#include "frontend/console.h"
+#include "frontend/notice_console.h"
 #include "convert/run/notice.h"
+
+using namespace quarlen;
 
 namespace {
 

@@ -7,6 +7,8 @@
 
 #include "convert/batch/batch.h"
 
+using namespace quarlen;
+
 struct BatchForm {
     std::vector<std::string> operands;
     BatchSettings settings;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "cli/batch_form.h"
-#include "frontend/console.h"
+#include "frontend/notice_console.h"
 #include "frontend/output_flags.h"
 #include "convert/run/run.h"
 #include "convert/run/notice.h"
@@ -27,6 +27,8 @@ extern "C" {
 int _dowildcard = -1;
 }
 #endif
+
+using namespace quarlen;
 
 namespace {
 
@@ -241,12 +243,13 @@ int usageError(const std::string& why) {
 int convertOne(const std::string& in, const std::string& out, const OutputOptions& options) {
     const bool toStdout = out == "-";
     if (!hasExtension(in.c_str(), ".rsr") || (!toStdout && !hasExtension(out.c_str(), outputExtension(options)))) {
-        notice(bad_filename_text, "", notice_warning);
+        printNotice(bad_filename_text, "", notice_warning);
         return status_usage;
     }
     RunRequest req;
     req.input = in.c_str();
     req.output = out.c_str();
+    req.notices = consoleNotices();
     if (!traditional(options)) req.options = &options;
     if (toStdout) {
 #ifdef _WIN32
@@ -279,7 +282,7 @@ int describe(const std::vector<std::string>& operands, BatchSettings settings) {
     int status = status_finished;
     for (const BatchItem& item : planBatch(operands, settings)) {
         if (item.out.empty()) {
-            notice(item.problem.c_str(), item.in.c_str(), notice_plain);
+            printNotice(item.problem.c_str(), item.in.c_str(), notice_plain);
             status = status_failed;
         } else {
             inputs.push_back(item.in);

@@ -1,14 +1,15 @@
 // Notices of the console program: one line on standard error each.
 #include <cstdio>
 
-#include "frontend/console.h"
-#include "convert/run/notice.h"
+#include "frontend/notice_console.h"
 
 #ifdef _WIN32
 #include <io.h>
 #else
 #include <unistd.h>
 #endif
+
+namespace quarlen {
 
 std::string noticeLine(const char* text, const char* caption, unsigned style) {
     std::string line;
@@ -17,10 +18,15 @@ std::string noticeLine(const char* text, const char* caption, unsigned style) {
     return line.append(text).append("\n");
 }
 
-void notice(const char* text, const char* caption, unsigned style) {
+void printNotice(const char* text, const char* caption, unsigned style) {
     const std::string line = noticeLine(text, caption, style);
     std::fwrite(line.data(), 1, line.size(), stderr);
     std::fflush(stderr);
+}
+
+NoticeSink consoleNotices() {
+    return {[](void*, const char* text, const char* caption, unsigned style) { printNotice(text, caption, style); },
+            nullptr};
 }
 
 bool isTerminal(FILE* stream) {
@@ -30,3 +36,5 @@ bool isTerminal(FILE* stream) {
     return isatty(fileno(stream)) != 0;
 #endif
 }
+
+}  // namespace quarlen

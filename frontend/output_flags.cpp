@@ -8,6 +8,9 @@
 
 #include "convert/run/run.h"
 #include "convert/options/info.h"
+#include "frontend/notice_console.h"
+
+namespace quarlen {
 
 const char* const output_flags_help =
     "Output options (without them the output is the traditional one, byte for byte):\n"
@@ -175,13 +178,14 @@ InfoSums printFileInfo(FILE* out, const std::string& input, const InfoReport& re
     return file;
 }
 
-int printInfo(const std::vector<std::string>& inputs, FILE* out) {
+int printInfo(const std::vector<std::string>& inputs, FILE* out, NoticeSink notices) {
     InfoSums total;
     int failed = 0;
     for (const std::string& input : inputs) {
         InfoReport report;
         std::fflush(out);  // the report and any notice, in the order they happen
         RunRequest req;
+        req.notices = notices;
         req.input = input.c_str();
         req.report = &report;
         const RunResult r = convertRSR(req);
@@ -204,4 +208,6 @@ int printInfo(const std::vector<std::string>& inputs, FILE* out) {
     return failed ? 1 : 0;
 }
 
-int printInfo(const std::vector<std::string>& inputs) { return printInfo(inputs, stdout); }
+int printInfo(const std::vector<std::string>& inputs) { return printInfo(inputs, stdout, consoleNotices()); }
+
+}  // namespace quarlen

@@ -9,6 +9,8 @@
 #include "convert/run/run.h"
 #include "convert/options/output_options.h"
 
+namespace quarlen {
+
 struct InfoReport;
 
 // Reads the output option at argv[i], and its value if it takes one.
@@ -28,7 +30,7 @@ extern const char* const output_flags_help;
 // total line, on standard output; failures go to standard error as in a
 // conversion. Returns 0 when every input was read in full, else 1.
 int printInfo(const std::vector<std::string>& inputs);
-int printInfo(const std::vector<std::string>& inputs, FILE* out);
+int printInfo(const std::vector<std::string>& inputs, FILE* out, NoticeSink notices);
 
 // What one file's report counts.
 struct InfoSums {
@@ -38,3 +40,5 @@ struct InfoSums {
 // One input's part of the --info report, from inspectRSR's report and
 // outcome: its groups, what --clean would change, and its counts.
 InfoSums printFileInfo(FILE* out, const std::string& input, const InfoReport& report, RunOutcome outcome);
+
+}  // namespace quarlen

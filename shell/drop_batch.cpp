@@ -13,6 +13,8 @@
 #include "convert/batch/batch.h"
 #include "convert/run/notice.h"
 
+using namespace quarlen;
+
 namespace {
 
 constexpr UINT msg_batch_progress = WM_APP + 1;  // wParam: files ended
@@ -74,7 +76,7 @@ void showSummary(const DropBatch& b)
         for (const Failure& f : b.failures)
             text += "\n" + f.in + ": " + f.text;
     }
-    notice(text.c_str(), b.name, t.failed ? notice_warning : notice_plain);
+    showNotice(text.c_str(), b.name, t.failed ? notice_warning : notice_plain);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // monitor the window is on.
 #include "shell/main_window.h"
 
+using namespace quarlen;
+
 HFONT helpfont;
 
 using GetDpiForWindowFn = UINT(WINAPI*)(HWND);

@@ -6,6 +6,8 @@
 
 #include "shell/drop_batch.h"
 
+using namespace quarlen;
+
 static const char* const help =
     "Translate a Poser geometry .RSR file into .OBJ format. The component "
     "groups will be unwelded from each other at their borders because Poser "

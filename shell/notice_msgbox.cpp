@@ -1,10 +1,18 @@
 // Notices are message boxes with no owner window: the main window stays
 // enabled and keeps getting its messages while one is shown.
+#include "shell/notice_msgbox.h"
+
 #include <windows.h>
 
-#include "convert/run/notice.h"
+using namespace quarlen;
 
-void notice(const char* text, const char* caption, unsigned style)
+void showNotice(const char* text, const char* caption, unsigned style)
 {
     MessageBoxA(NULL, text, caption, style);
+}
+
+quarlen::NoticeSink messageBoxNotices()
+{
+    return {[](void*, const char* text, const char* caption, unsigned style) { showNotice(text, caption, style); },
+            nullptr};
 }

@@ -9,6 +9,8 @@
 #include "convert/run/run.h"
 #include "convert/run/notice.h"
 
+using namespace quarlen;
+
 // Path buffers of the translate command and the name part of the file
 // chosen last, proposed by the next dialog. The process code page is UTF-8
 // (res/app.manifest), where a full path of 260 characters takes up to 3
@@ -52,7 +54,7 @@ static int GetFileName(HWND wn, char* path, const char* t, const char* f, int wr
     // A cancel ends the command quietly; a name that does not fit is said,
     // under the title of the dialog it came from.
     if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL)
-        notice(too_long_text, t, notice_warning);
+        showNotice(too_long_text, t, notice_warning);
     return 0;
 }
 
@@ -60,16 +62,16 @@ static int GetFileName(HWND wn, char* path, const char* t, const char* f, int wr
 static void Convert()
 {
     fileopen = 1;
-    RunResult r = convertRSR(file, File);
+    RunResult r = convertRSR(file, File, messageBoxNotices());
     fileopen = 0;
 
     char text[160];
     if (r.outcome == RunOutcome::input_not_opened) {
         std::snprintf(text, sizeof text, "I can't open the .RSR file: %s", std::strerror(r.error));
-        notice(text, file, notice_warning);
+        showNotice(text, file, notice_warning);
     } else if (r.outcome == RunOutcome::output_not_created) {
         std::snprintf(text, sizeof text, "I can't create the .OBJ file: %s", std::strerror(r.error));
-        notice(text, File, notice_warning);
+        showNotice(text, File, notice_warning);
     }
 }
 
@@ -88,7 +90,7 @@ static LRESULT Translate(HWND wn, UINT iMessage, WPARAM S, LPARAM L)
         return DefWindowProcA(wn, iMessage, S, L);
 
     if (!hasExtension(file, ".rsr") || !hasExtension(File, ".obj")) {
-        notice(bad_filename_text, "", notice_warning);
+        showNotice(bad_filename_text, "", notice_warning);
         return 0;
     }
     Convert();

@@ -7,6 +7,8 @@
 
 #include "tests/recording_notice.h"
 
+using namespace quarlen;
+
 struct Ran {
     int status;
     std::string out, err;

@@ -10,11 +10,12 @@
 #include "convert/run/notice.h"
 #include "convert/options/output_options.h"
 
+using namespace quarlen;
+
 namespace {
 int notices = 0;
-}
-
-void notice(const char*, const char*, unsigned) { ++notices; }
+void count(void*, const char*, const char*, unsigned) { ++notices; }
+}  // namespace
 
 int main(int argc, char** argv) {
     const bool weld = argc == 4 && std::string(argv[3]) == "--weld";
@@ -26,6 +27,7 @@ int main(int argc, char** argv) {
     RunRequest req;
     req.input = argv[1];
     req.output = argv[2];
+    req.notices = {count, nullptr};
     req.options = weld ? &o : nullptr;
     const RunResult r = convertRSR(req);
     rusage u{};

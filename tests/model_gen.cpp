@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <regex>
 
+
 float Dice::coordinate() {
     // Scales chosen so that "%g" writes plain and exponent forms alike.
     static const float scale[] = {1e-9f, 1e-5f, 1e-3f, 0.01f, 1.0f, 1.0f, 100.0f, 1e5f, 1e7f, 1e12f};

@@ -9,6 +9,7 @@
 
 #include "tests/rsr_builder.h"
 
+
 struct ModelOptions {
     int groups = 4;
     int maxPoints = 10;      // points per group: 3 to maxPoints

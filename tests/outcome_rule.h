@@ -10,6 +10,8 @@
 #include "convert/run/run.h"
 #include "convert/run/notice.h"
 
+using namespace quarlen;
+
 struct SeenNotice {
     std::string text, caption;
     unsigned style;

@@ -4,6 +4,7 @@
 #include <sstream>
 #include <tiny_obj_loader.h>
 
+
 namespace {
 
 struct CallbackState {

@@ -7,6 +7,7 @@
 
 #include "tests/model_gen.h"
 
+
 // Faces as tinyobjloader's callback interface reports them: 0-based global
 // numbers (t empty when the face has no texture numbers), with the group
 // and material in force.

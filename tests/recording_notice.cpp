@@ -13,12 +13,18 @@
 #include "convert/run/notice.h"
 #include "convert/options/output_options.h"
 
+using namespace quarlen;
+
 std::vector<Shown> shown;
 std::string watched;
 
-void notice(const char* text, const char* caption, unsigned style) {
+namespace {
+void recordShown(void*, const char* text, const char* caption, unsigned style) {
     shown.push_back({text, caption, style, watched.empty() ? "" : readFile(watched)});
 }
+}  // namespace
+
+const NoticeSink recorded{recordShown, nullptr};
 
 std::string readFile(const std::string& path) {
     std::ifstream f(path, std::ios::binary);
@@ -76,6 +82,7 @@ Converted convertBytes(const Bytes& rsr, const OutputOptions* options) {
     req.input = c.in.c_str();
     req.output = c.out.c_str();
     req.options = options;
+    req.notices = recorded;
     c.outcome = convertRSR(req).outcome;
     watched.clear();
     c.notices = shown;

@@ -1,4 +1,4 @@
-// A notice() for tests: records each notice together with what the output
+// Notices for tests: records each notice together with what the output
 // file held on disk at the moment it was shown.
 #pragma once
 
@@ -9,14 +9,19 @@
 #include "convert/options/output_options.h"
 #include "tests/rsr_builder.h"
 
+using namespace quarlen;
+
 struct Shown {
     std::string text, caption;
     unsigned style = 0;
     std::string on_disk;  // the watched file's bytes when the notice was shown
 };
 
+// A run's sink that records each notice in `shown`, with the bytes of the
+// file at `watched` (none when empty) at that moment.
 extern std::vector<Shown> shown;
-extern std::string watched;  // path of the file read at each notice
+extern std::string watched;
+extern const NoticeSink recorded;
 
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const Bytes& bytes);

@@ -7,6 +7,8 @@
 
 #include "tests/rsr_builder.h"
 
+using namespace quarlen;
+
 // A complete group with one triangle, and the exact text it converts to.
 inline GroupSpec first() {
     return GroupSpec{.name = "first", .xyz = {0, 0, 0, 1, 0, 0, 0, 1, 0}, .pf = {0, 1, 2},

@@ -14,6 +14,8 @@
 #include "tests/model_gen.h"
 #include "tests/run_files.h"
 
+using namespace quarlen;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -12,6 +12,8 @@
 #include "convert/run/rsr.h"
 #include "tests/rsr_builder.h"
 
+using namespace quarlen;
+
 namespace {
 
 constexpr size_t small_block = 600;  // just above the longest line

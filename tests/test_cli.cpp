@@ -5,6 +5,8 @@
 
 #include "tests/cli_run.h"
 
+using namespace quarlen;
+
 namespace {
 
 const std::string finished =

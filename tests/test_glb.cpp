@@ -7,6 +7,8 @@
 #include "convert/glb/json_text.h"
 #include "tests/recording_notice.h"
 
+using namespace quarlen;
+
 namespace {
 
 TEST(Glb, NamesBecomeUtf8JsonStrings) {

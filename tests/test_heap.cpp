@@ -13,6 +13,8 @@
 #include "tests/recording_notice.h"
 #include "tests/run_files.h"
 
+using namespace quarlen;
+
 extern "C" void* __real_malloc(size_t n);
 extern "C" void* __real_realloc(void* p, size_t n);
 

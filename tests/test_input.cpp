@@ -12,6 +12,8 @@
 #include "tests/model_gen.h"
 #include "tests/recording_notice.h"
 
+using namespace quarlen;
+
 namespace {
 
 // One read: a field ('l'), n bytes ('b'), an array of n bytes ('t'), or the

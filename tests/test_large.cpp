@@ -6,6 +6,8 @@
 #include "tests/reader_check.h"
 #include "tests/recording_notice.h"
 
+using namespace quarlen;
+
 namespace {
 
 // Group g's point i sits at (g, i, -1) and its texture vertex i at (g, i):

@@ -14,6 +14,8 @@
 #include "tests/recording_notice.h"
 #include "tests/run_files.h"
 
+using namespace quarlen;
+
 namespace {
 
 const std::string finished =
@@ -49,7 +51,7 @@ Converted convertLimited(const Bytes& rsr, rlim_t limit) {
         shown.clear();
         watched = c.out;
         std::string report;
-        pack(report, std::to_string(int(convertRSR(c.in.c_str(), c.out.c_str()).outcome)));
+        pack(report, std::to_string(int(convertRSR(c.in.c_str(), c.out.c_str(), recorded).outcome)));
         for (const Shown& s : shown) {
             pack(report, s.text);
             pack(report, s.caption);
@@ -204,7 +206,7 @@ Converted convertThroughFifo(const Bytes& rsr) {
     });
     shown.clear();
     watched = c.out;
-    c.outcome = convertRSR(c.in.c_str(), c.out.c_str()).outcome;
+    c.outcome = convertRSR(c.in.c_str(), c.out.c_str(), recorded).outcome;
     watched.clear();
     if (c.outcome == RunOutcome::input_not_opened) close(open(c.in.c_str(), O_RDONLY | O_NONBLOCK));
     writer.join();

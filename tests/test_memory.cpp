@@ -7,6 +7,8 @@
 #include "tests/model_gen.h"
 #include "tests/recording_notice.h"
 
+using namespace quarlen;
+
 namespace {
 
 struct Peak {

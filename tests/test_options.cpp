@@ -17,6 +17,8 @@
 #include "tests/reader_check.h"
 #include "tests/recording_notice.h"
 
+using namespace quarlen;
+
 namespace {
 
 struct OptRun {
@@ -312,7 +314,7 @@ TEST(Options, InfoPrinter) {
     writeFile(cut, b);
     FILE* out = std::tmpfile();
     shown.clear();
-    EXPECT_EQ(printInfo({good, cut, missing}, out), 1);
+    EXPECT_EQ(printInfo({good, cut, missing}, out, recorded), 1);
     std::rewind(out);
     std::string text;
     for (int c; (c = std::fgetc(out)) != EOF;) text += char(c);

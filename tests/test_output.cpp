@@ -4,6 +4,8 @@
 
 #include "tests/recording_notice.h"
 
+using namespace quarlen;
+
 namespace {
 
 // Expected texts are written with "\n"; the file has CR LF everywhere.

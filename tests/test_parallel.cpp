@@ -9,6 +9,8 @@
 #include "tests/model_gen.h"
 #include "tests/recording_notice.h"
 
+using namespace quarlen;
+
 namespace {
 
 // A group's arrays stored as the file holds them, and the writer's view.

@@ -8,6 +8,8 @@
 #include "tests/outcome_rule.h"
 #include "tests/recording_notice.h"
 
+using namespace quarlen;
+
 namespace {
 
 constexpr size_t trailer = 47;  // bytes after the end marker in a built file

@@ -9,6 +9,8 @@
 #include "tests/reader_check.h"
 #include "tests/recording_notice.h"
 
+using namespace quarlen;
+
 namespace {
 
 struct RoundTrip {

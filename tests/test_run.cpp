@@ -6,6 +6,8 @@
 #include "tests/recording_notice.h"
 #include "tests/run_files.h"
 
+using namespace quarlen;
+
 namespace {
 
 const std::string short_file =
@@ -219,10 +221,10 @@ TEST(Run, FilesThatCannotBeOpenedShowNothing) {
     const std::string missing = tempPath("-missing.rsr");
     const std::string noFolder = tempPath("-no-such-folder/out.obj");
     shown.clear();
-    RunResult r = convertRSR(missing.c_str(), tempPath(".obj").c_str());
+    RunResult r = convertRSR(missing.c_str(), tempPath(".obj").c_str(), recorded);
     EXPECT_EQ(r.outcome, RunOutcome::input_not_opened);
     EXPECT_EQ(r.error, ENOENT);
-    r = convertRSR(in.c_str(), noFolder.c_str());
+    r = convertRSR(in.c_str(), noFolder.c_str(), recorded);
     EXPECT_EQ(r.outcome, RunOutcome::output_not_created);
     EXPECT_EQ(r.error, ENOENT);
     EXPECT_TRUE(shown.empty());
@@ -286,7 +288,7 @@ TEST(Run, AFullDiskIsAFailureNotAFinish) {
         const std::string in = tempPath(".rsr");
         writeFile(in, buildRsr(k.groups));
         shown.clear();
-        const RunResult r = convertRSR(in.c_str(), "/dev/full");
+        const RunResult r = convertRSR(in.c_str(), "/dev/full", recorded);
         EXPECT_EQ(r.outcome, RunOutcome::failed) << k.what;
         ASSERT_EQ(shown.size(), 1u) << k.what;
         EXPECT_EQ(shown[0].text, "I can't write the .OBJ file: No space left on device") << k.what;

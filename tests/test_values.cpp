@@ -13,6 +13,8 @@
 #include "convert/run/rsr.h"
 #include "tests/recording_notice.h"
 
+using namespace quarlen;
+
 namespace {
 
 std::string fmt(float f) {

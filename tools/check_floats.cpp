@@ -15,6 +15,8 @@
 
 #include "convert/obj/number_text.h"
 
+using namespace quarlen;
+
 namespace {
 
 std::atomic<uint64_t> mismatches{0};

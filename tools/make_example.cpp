@@ -6,6 +6,7 @@
 
 #include "tests/rsr_builder.h"
 
+
 namespace {
 
 // A box from (x0,y0,z0) to (x1,y1,z1): 8 points and 6 quads, each quad's

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace quarlen {
+
 struct OutputOptions;
 
 struct BatchSettings {
@@ -69,3 +71,5 @@ BatchTotals runBatch(const std::vector<BatchItem>& items, const BatchRun& run);
 
 // The number of processors, at least 1.
 int processorCount();
+
+}  // namespace quarlen

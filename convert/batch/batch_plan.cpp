@@ -8,6 +8,8 @@
 #include "convert/run/run.h"
 #include "convert/batch/paths.h"
 
+namespace quarlen {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -107,3 +109,5 @@ std::vector<BatchItem> planBatch(const std::vector<std::string>& operands, const
     }
     return items;
 }
+
+}  // namespace quarlen

@@ -16,6 +16,8 @@
 #include "convert/run/run.h"
 #include "convert/batch/paths.h"
 
+namespace quarlen {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -182,3 +184,5 @@ BatchTotals runBatch(const std::vector<BatchItem>& items, const BatchRun& run) {
     totals.interrupted = cancelled(run);
     return totals;
 }
+
+}  // namespace quarlen

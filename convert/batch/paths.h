@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <string>
 
+namespace quarlen {
+
 inline std::filesystem::path toPath(const std::string& s) {
 #ifdef _WIN32
     return std::filesystem::path(std::u8string(s.begin(), s.end()));
@@ -21,3 +23,5 @@ inline std::string toText(const std::filesystem::path& p) {
     return p.string();
 #endif
 }
+
+}  // namespace quarlen

@@ -14,6 +14,8 @@
 #include "convert/obj/mtl.h"
 #include "convert/run/rsr.h"
 
+namespace quarlen {
+
 namespace {
 
 // The binary data written so far: a temporary file, or bytes in memory.
@@ -553,3 +555,5 @@ private:
 std::unique_ptr<GroupWriter> glbWriter(Output& out, double scale, bool spillInMemory) {
     return std::make_unique<GlbWriter>(out, scale, spillInMemory);
 }
+
+}  // namespace quarlen

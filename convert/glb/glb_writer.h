@@ -15,6 +15,8 @@
 #include "convert/run/group_writer.h"
 #include "convert/run/output.h"
 
+namespace quarlen {
+
 // Since Poser 6 one Poser native unit is 8.6 feet.
 inline constexpr double poser_unit_metres = 2.62128;
 
@@ -25,3 +27,5 @@ inline double glbScale(double scale, bool scaleGiven) { return scaleGiven ? scal
 // rather than in a temporary file, which is also where it goes when no
 // temporary file can be made.
 std::unique_ptr<GroupWriter> glbWriter(Output& out, double scale, bool spillInMemory = false);
+
+}  // namespace quarlen

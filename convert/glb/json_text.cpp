@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cstdio>
 
+namespace quarlen {
+
 namespace {
 
 bool within(unsigned char c, unsigned lo, unsigned hi) { return c >= lo && c <= hi; }
@@ -83,3 +85,5 @@ void putJsonNumber(std::string& out, uint64_t v) {
     char text[24];
     out.append(text, std::to_chars(text, text + sizeof text, v).ptr);
 }
+
+}  // namespace quarlen

@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace quarlen {
+
 template <class To, class From>
 constexpr To bitCast(const From& from) noexcept {
 #ifdef __cpp_lib_bit_cast
@@ -105,3 +107,5 @@ inline char* sixDigitText(char* p, char* end, double v) {
     return std::to_chars(p, end, v, std::chars_format::general, 6).ptr;
 #endif
 }
+
+}  // namespace quarlen

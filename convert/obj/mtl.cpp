@@ -8,6 +8,8 @@
 #include "convert/options/clean.h"
 #include "convert/run/rsr.h"
 
+namespace quarlen {
+
 size_t useMaterial(MaterialList& list, const std::string& name) {
     const auto [at, fresh] = list.index.emplace(name, list.names.size());
     if (fresh) list.names.push_back(name);
@@ -93,3 +95,5 @@ bool writeWholeFile(const char* path, const std::string& text) {
     }
     return true;
 }
+
+}  // namespace quarlen

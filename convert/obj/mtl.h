@@ -7,6 +7,8 @@
 #include <unordered_map>
 #include <vector>
 
+namespace quarlen {
+
 struct MaterialList {
     std::vector<std::string> names;  // in order of first use
     std::unordered_map<std::string, size_t> index;
@@ -37,3 +39,5 @@ std::string mtlText(const MaterialList& list, bool lf);
 // Writes text as the whole file at path. False with errno set when it
 // cannot be written.
 bool writeWholeFile(const char* path, const std::string& text);
+
+}  // namespace quarlen

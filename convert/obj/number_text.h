@@ -10,6 +10,8 @@
 
 #include "convert/obj/float_text.h"
 
+namespace quarlen {
+
 // Room to leave for formatFloat and formatInt. The longest float text,
 // "-1.17549e-38", has 12 characters, but formatFloat stores up to 16 bytes
 // past p; formatInt stores up to 11, its longest text "-2147483648" included.
@@ -189,3 +191,5 @@ inline char* formatInt(char* p, int32_t value) {
         *p = static_cast<char>('0' + u);
     return p + n;
 }
+
+}  // namespace quarlen

@@ -13,6 +13,8 @@
 #include "convert/run/output.h"
 #include "convert/run/rsr.h"
 
+namespace quarlen {
+
 // The run totals: numbers given to the next group's first point and texture
 // vertex, facet lines written in completed groups, most corners of any
 // facet written.
@@ -63,8 +65,8 @@ char* putClosing(char* p, const Totals& t, bool lf);
 
 struct OutputSink {
     Output& out;
-    char* room(size_t n) { return ::room(out, n); }
-    void done(char* p) { ::done(out, p); }
+    char* room(size_t n) { return quarlen::room(out, n); }
+    void done(char* p) { quarlen::done(out, p); }
 };
 
 // A buffer made large enough for its chunk before the chunk is written.
@@ -189,3 +191,5 @@ bool putFacet(Sink& out, const Group& g, const Totals& t, FacetPiece piece, Face
     if (end) out.done(putEnd(out.room(2)));
     return true;
 }
+
+}  // namespace quarlen

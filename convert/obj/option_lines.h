@@ -11,6 +11,8 @@
 #include "convert/obj/obj_lines.h"
 #include "convert/options/output_options.h"
 
+namespace quarlen {
+
 // Room for a line with a name: its head, the name with each byte doubled
 // (an LF becomes the line end), and the line end.
 inline size_t nameLineMax(size_t headLen, size_t nameLen) { return headLen + 2 * nameLen + 16; }
@@ -81,3 +83,5 @@ inline char* putCorners(char* p, const Corners& c, const size_t* at, size_t n) {
     }
     return p;
 }
+
+}  // namespace quarlen

@@ -19,6 +19,8 @@
 #include "convert/options/weld.h"
 #include "convert/obj/writer_pool.h"
 
+namespace quarlen {
+
 namespace {
 
 // Facet j as the traditional output writes it, corner by corner. False at
@@ -474,3 +476,5 @@ std::unique_ptr<GroupWriter> optionWriter(Output& out, const OutputOptions& o, M
                                           uint32_t chunk) {
     return std::make_unique<OptionWriter>(out, o, std::move(mtl), threads, chunk);
 }
+
+}  // namespace quarlen

@@ -12,6 +12,8 @@
 #include "convert/options/output_options.h"
 #include "convert/run/output.h"
 
+namespace quarlen {
+
 // Where the material file of --mtl goes: `name` is NAME.mtl for the output
 // NAME.obj, which the "mtllib" line names; the file is written at that path
 // or, given a sink, into it. An empty name: no material file.
@@ -26,3 +28,5 @@ struct MaterialFile {
 // traditional writer does it (0: the defaults).
 std::unique_ptr<GroupWriter> optionWriter(Output& out, const OutputOptions& o, MaterialFile mtl, unsigned threads,
                                           uint32_t chunk);
+
+}  // namespace quarlen

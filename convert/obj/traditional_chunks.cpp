@@ -9,6 +9,8 @@
 #include "convert/obj/traditional_writer.h"
 #include "convert/obj/writer_pool.h"
 
+namespace quarlen {
+
 namespace {
 
 enum Part { points, texture_vertices, facets, body_done };
@@ -174,3 +176,5 @@ bool writeGroupBodySplit(WriterPool* pool, Output& out, const Group& g, Totals& 
     if (body.nq() > t.Nq) t.Nq = body.nq();
     return ok;
 }
+
+}  // namespace quarlen

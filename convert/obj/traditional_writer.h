@@ -9,6 +9,8 @@
 #include "convert/run/group_writer.h"
 #include "convert/obj/obj_lines.h"
 
+namespace quarlen {
+
 void writeGroupLine(Output& out, const char* name);
 
 // Writes the points, texture vertices and facets of g on the caller's
@@ -33,3 +35,5 @@ bool writeGroupBodySplit(WriterPool* pool, Output& out, const Group& g, Totals& 
 // on `threads` threads, the caller's included (0: one per core, at most
 // two), in chunks of `chunk` lines (0: the default).
 std::unique_ptr<GroupWriter> traditionalWriter(Output& out, unsigned threads, uint32_t chunk);
+
+}  // namespace quarlen

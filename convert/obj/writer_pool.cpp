@@ -11,6 +11,8 @@
 #include <vector>
 #endif
 
+namespace quarlen {
+
 unsigned formatThreads(unsigned requested) {
 #ifdef QUARLEN_NO_THREADS
     (void)requested;
@@ -209,3 +211,5 @@ bool writeChunks(WriterPool* pool, ChunkedBody& body) {
 }
 
 #endif
+
+}  // namespace quarlen

@@ -15,6 +15,8 @@
 
 #include "convert/run/rsr.h"
 
+namespace quarlen {
+
 struct WriterPool;
 
 inline constexpr uint32_t default_chunk = 2048;
@@ -82,3 +84,5 @@ public:
 // Cuts, formats and writes the whole body. False when a write stopped it.
 // No chunk is in flight when it returns.
 bool writeChunks(WriterPool* pool, ChunkedBody& body);
+
+}  // namespace quarlen

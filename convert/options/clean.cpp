@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace quarlen {
+
 namespace {
 
 void item(std::string& s, int64_t n, const char* one, const char* many, const char* rest) {
@@ -165,3 +167,5 @@ bool cleanFacet(const Group& g, int32_t j, const Numbering& n, Corners& out, Cle
     if (had && !whole) ++c.texturesDropped;
     return true;
 }
+
+}  // namespace quarlen

@@ -11,6 +11,8 @@
 
 #include "convert/run/rsr.h"
 
+namespace quarlen {
+
 struct CleanCounts {
     int64_t fewCorners = 0;       // facets left out: fewer than 3 corners, also once repeats merged
     int64_t outsideList = 0;      // facets left out: a corner outside the vertex index list
@@ -96,3 +98,5 @@ inline void fanTriangle(size_t i, size_t at[3]) {
 // Facet j as --clean writes it. False when the facet is left out; counts
 // the reason, or what changed in a facet that is kept.
 bool cleanFacet(const Group& g, int32_t j, const Numbering& n, Corners& out, CleanCounts& c);
+
+}  // namespace quarlen

@@ -1,5 +1,7 @@
 #include "convert/options/info.h"
 
+namespace quarlen {
+
 namespace {
 
 void describe(InfoReport& report, const char* name, const Group& g) {
@@ -47,3 +49,5 @@ private:
 }  // namespace
 
 std::unique_ptr<GroupWriter> reportWriter(InfoReport& report) { return std::make_unique<ReportWriter>(report); }
+
+}  // namespace quarlen

@@ -12,6 +12,8 @@
 #include "convert/options/clean.h"
 #include "convert/run/group_writer.h"
 
+namespace quarlen {
+
 struct InfoGroup {
     std::string name;  // as stored
     int32_t points = 0, textureVertices = 0;
@@ -27,3 +29,5 @@ struct InfoReport {
 // The writer of a run that describes: each group read in full goes into
 // the report.
 std::unique_ptr<GroupWriter> reportWriter(InfoReport& report);
+
+}  // namespace quarlen

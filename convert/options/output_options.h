@@ -3,6 +3,8 @@
 // traditional one, byte for byte.
 #pragma once
 
+namespace quarlen {
+
 struct OutputOptions {
     bool clean = false;        // leave out what strict readers refuse
     bool mtl = false;          // write NAME.mtl beside NAME.obj and refer to it
@@ -27,3 +29,5 @@ inline const char* outputExtension(const OutputOptions& o) { return o.glb ? ".gl
 // True when the options write a file beside the output (NAME.mtl), which an
 // output to a stream such as standard output cannot have.
 inline bool needsFileName(const OutputOptions& o) { return o.mtl; }
+
+}  // namespace quarlen

@@ -8,6 +8,8 @@
 #define QUARLEN_MAP_TABLES 1
 #endif
 
+namespace quarlen {
+
 namespace {
 
 uint32_t mix(uint32_t h) {
@@ -135,3 +137,5 @@ void freeWeld(WeldTable& w) {
     if (w.slots) freeSlots(w.slots, w.capacity);
     w = WeldTable{};
 }
+
+}  // namespace quarlen

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace quarlen {
+
 struct WeldEntry {
     uint32_t x, y, z;
     int32_t number;  // the point's output number; 0 marks an empty slot
@@ -31,3 +33,5 @@ bool reserveWeld(WeldTable& w, size_t more);
 void prefetchWeld(const WeldTable& w, uint32_t x, uint32_t y, uint32_t z);
 
 void freeWeld(WeldTable& w);
+
+}  // namespace quarlen

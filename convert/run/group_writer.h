@@ -8,6 +8,8 @@
 
 #include "convert/run/rsr.h"
 
+namespace quarlen {
+
 enum class GroupWritten {
     done,
     bad_value,  // a corner outside its index list: the run fails
@@ -42,3 +44,5 @@ public:
     // changed); empty for none.
     virtual std::string lastNotice() const { return {}; }
 };
+
+}  // namespace quarlen

@@ -16,6 +16,8 @@
 #include <unistd.h>
 #endif
 
+namespace quarlen {
+
 namespace {
 
 constexpr size_t input_block = size_t(1) << 16;
@@ -221,3 +223,5 @@ void startGroup(Input& in) {
     in.held = 0;
     unmapArrays(in);
 }
+
+}  // namespace quarlen

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstdio>
 
+namespace quarlen {
+
 // Large arrays of regular files are mapped where the host can (POSIX).
 #if (defined(__unix__) || defined(__APPLE__)) && !defined(__EMSCRIPTEN__)
 #define QUARLEN_MAP_ARRAYS 1
@@ -91,3 +93,5 @@ inline const unsigned char* pieceAt(const Input& in, const Piece& p) {
 
 // Starts a new group: the previous group's arrays go, held memory stays.
 void startGroup(Input& in);
+
+}  // namespace quarlen

@@ -8,6 +8,11 @@
 #include <mutex>
 #include <sys/mman.h>
 #include <unistd.h>
+#endif
+
+namespace quarlen {
+
+#ifdef QUARLEN_MAP_ARRAYS
 
 namespace {
 
@@ -84,3 +89,5 @@ int guardMapping(const void*, size_t, std::atomic<bool>*) { return -1; }
 void releaseMapping(int) {}
 
 #endif
+
+}  // namespace quarlen

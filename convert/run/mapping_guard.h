@@ -12,6 +12,8 @@
 #include <atomic>
 #include <cstddef>
 
+namespace quarlen {
+
 // Registers the mapping at..at+len; a fault inside it sets *cut. Returns a
 // slot for releaseMapping, or -1 when none is free or no handler could be
 // installed (the caller then reads instead of mapping).
@@ -19,3 +21,5 @@ int guardMapping(const void* at, size_t len, std::atomic<bool>* cut);
 
 // Forgets the mapping of slot before it is unmapped.
 void releaseMapping(int slot);
+
+}  // namespace quarlen

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace quarlen {
+
 namespace {
 
 bool takeBuffer(Output& out) {
@@ -82,3 +84,5 @@ void putBytes(Output& out, const char* p, size_t n) {
     drain(out);
     send(out, p, n);
 }
+
+}  // namespace quarlen

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdio>
 
+namespace quarlen {
+
 inline constexpr size_t output_block = size_t(1) << 20;
 
 // Where the bytes go. write returns false, with errno set where it can,
@@ -52,3 +54,5 @@ inline void done(Output& out, char* p) { out.len = static_cast<size_t>(p - out.b
 // Appends n bytes of text made elsewhere; a large piece goes to the sink
 // directly, after what is buffered.
 void putBytes(Output& out, const char* p, size_t n);
+
+}  // namespace quarlen

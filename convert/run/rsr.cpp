@@ -2,6 +2,8 @@
 // field needs.
 #include "convert/run/rsr.h"
 
+namespace quarlen {
+
 namespace {
 
 // A count for which no block is ever asked of the heap: negative, or more
@@ -93,3 +95,5 @@ ReadFailure readGroupBody(Input& in, Group& g) {
     g.mats = pieceAt(in, mats);
     return {};
 }
+
+}  // namespace quarlen

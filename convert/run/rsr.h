@@ -9,6 +9,8 @@
 
 #include "convert/run/input.h"
 
+namespace quarlen {
+
 // Byte sizes of the file's fixed parts and records.
 inline constexpr int header_size = 268;
 inline constexpr int trailer_size = 47;
@@ -191,3 +193,5 @@ struct ReadFailure {
 // Reads the counts and arrays of a group whose name has been read, in
 // field order. The arrays stay valid until the next startGroup().
 ReadFailure readGroupBody(Input& in, Group& g);
+
+}  // namespace quarlen

@@ -15,6 +15,8 @@
 #include "convert/obj/option_writer.h"
 #include "convert/run/rsr.h"
 
+namespace quarlen {
+
 namespace {
 
 constexpr const char* short_file_text =
@@ -296,10 +298,11 @@ RunResult convertRSR(const RunRequest& req) {
     return {finished ? RunOutcome::finished : RunOutcome::failed, 0};
 }
 
-RunResult convertRSR(const char* input, const char* output) {
+RunResult convertRSR(const char* input, const char* output, NoticeSink notices) {
     RunRequest req;
     req.input = input;
     req.output = output;
+    req.notices = notices;
     return convertRSR(req);
 }
 
@@ -311,3 +314,5 @@ bool hasExtension(const char* name, const char* ext) {
         if (upper(name[n - 4 + i]) != upper(ext[i])) return false;
     return true;
 }
+
+}  // namespace quarlen

@@ -11,6 +11,8 @@
 #include "convert/run/notice.h"
 #include "convert/run/output.h"
 
+namespace quarlen {
+
 struct OutputOptions;
 struct InfoReport;
 
@@ -59,9 +61,9 @@ struct RunRequest {
 
 RunResult convertRSR(const RunRequest& request);
 
-// Converts the .RSR file at input into the .OBJ file at output, telling the
-// user every success and failure through notice().
-RunResult convertRSR(const char* input, const char* output);
+// Converts the .RSR file at input into the .OBJ file at output, the
+// traditional output, telling every success and failure to notices.
+RunResult convertRSR(const char* input, const char* output, NoticeSink notices);
 
 // True when the last four characters of name equal ext (four characters, such
 // as ".rsr"), letters a to z compared without regard to case. Shorter names
@@ -70,3 +72,5 @@ bool hasExtension(const char* name, const char* ext);
 
 // Texts of the notices the front ends show themselves.
 inline constexpr const char* bad_filename_text = "bad filename";
+
+}  // namespace quarlen

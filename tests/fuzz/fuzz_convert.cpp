@@ -20,6 +20,8 @@
 #include "convert/options/output_options.h"
 #include "tests/outcome_rule.h"
 
+using namespace quarlen;
+
 namespace {
 
 std::vector<SeenNotice> seen, seenOpt;
@@ -120,9 +122,10 @@ void checkOptions(RunOutcome traditional) {
         broken("--glb left no whole file");
 }
 
-}  // namespace
+void record(void*, const char* text, const char* caption, unsigned style) { seen.push_back({text, caption, style}); }
+constexpr NoticeSink recording{record, nullptr};
 
-void notice(const char* text, const char* caption, unsigned style) { seen.push_back({text, caption, style}); }
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (in_path.empty()) makePaths();
@@ -132,7 +135,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::fclose(f);
 
     seen.clear();
-    const RunResult r = convertRSR(in_path.c_str(), out_path.c_str());
+    const RunResult r = convertRSR(in_path.c_str(), out_path.c_str(), recording);
     const std::string violation = oneOutcomeViolation(r.outcome, seen, in_path, out_path);
     if (!violation.empty()) broken("one-outcome rule broken: " + violation);
     if (r.outcome == RunOutcome::finished && !endsWithClosing(out_path))

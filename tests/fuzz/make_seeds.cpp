@@ -7,6 +7,7 @@
 
 #include "tests/model_gen.h"
 
+
 namespace {
 
 constexpr size_t max_seed = 4096;  // the fuzzer's -max_len

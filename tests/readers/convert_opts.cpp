@@ -7,8 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "frontend/notice_console.h"
 #include "frontend/output_flags.h"
 #include "convert/run/run.h"
+
+using namespace quarlen;
 
 int main(int argc, char** argv) {
     OutputOptions o;
@@ -34,6 +37,7 @@ int main(int argc, char** argv) {
         req.input = paths[k];
         req.output = paths[k + 1];
         req.options = &o;
+        req.notices = consoleNotices();
         if (convertRSR(req).outcome != RunOutcome::finished) status = 1;
     }
     return status;

@@ -23,6 +23,7 @@
 
 #include "tests/model_gen.h"
 
+
 namespace {
 
 int writeOdd(uint32_t first, uint32_t count, const std::string& dir) {

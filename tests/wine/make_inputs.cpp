@@ -12,6 +12,8 @@
 
 #include "tests/rsr_builder.h"
 
+using namespace quarlen;
+
 // UTF-16 units of a UTF-8 text: what a Windows path length counts.
 static size_t utf16Length(const std::string& s)
 {

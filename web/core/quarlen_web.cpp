@@ -15,12 +15,14 @@
 
 #include <emscripten/emscripten.h>
 
-#include "frontend/console.h"
+#include "frontend/notice_console.h"
 #include "frontend/output_flags.h"
 #include "convert/run/run.h"
 #include "convert/options/info.h"
 #include "convert/run/notice.h"
 #include "convert/options/output_options.h"
+
+using namespace quarlen;
 
 namespace {
 

@@ -1,0 +1,9 @@
+// The window program's notices: message boxes with no owner window.
+#pragma once
+
+#include "convert/run/notice.h"
+
+void showNotice(const char* text, const char* caption, unsigned style);
+
+// A run's sink that shows each notice as showNotice does.
+quarlen::NoticeSink messageBoxNotices();
