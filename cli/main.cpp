@@ -10,6 +10,7 @@
 
 #include "cli/batch_form.h"
 #include "frontend/notice_console.h"
+#include "frontend/info_print.h"
 #include "frontend/output_flags.h"
 #include "convert/run/run.h"
 #include "convert/run/notice.h"
@@ -265,10 +266,10 @@ int convertOne(const std::string& in, const std::string& out, const OutputOption
     case RunOutcome::cancelled:
         return status_failed;
     case RunOutcome::input_not_opened:
-        std::fprintf(stderr, "%s: cannot open the input: %s\n", in.c_str(), std::strerror(r.error));
+        std::fprintf(stderr, "%s: %s%s\n", in.c_str(), input_not_opened_text, std::strerror(r.error));
         return status_failed;
     case RunOutcome::output_not_created:
-        std::fprintf(stderr, "%s: cannot create the output: %s\n", out.c_str(), std::strerror(r.error));
+        std::fprintf(stderr, "%s: %s%s\n", out.c_str(), output_not_created_text, std::strerror(r.error));
         return status_failed;
     }
     return status_failed;

@@ -12,6 +12,7 @@
 
 #include "convert/batch/batch.h"
 #include "convert/run/notice.h"
+#include "shell/notice_msgbox.h"
 
 using namespace quarlen;
 

@@ -2,7 +2,6 @@
 // monitor the window is on.
 #include "shell/main_window.h"
 
-using namespace quarlen;
 
 HFONT helpfont;
 

@@ -6,7 +6,6 @@
 
 #include "shell/drop_batch.h"
 
-using namespace quarlen;
 
 static const char* const help =
     "Translate a Poser geometry .RSR file into .OBJ format. The component "

@@ -8,6 +8,7 @@
 
 #include "convert/run/run.h"
 #include "convert/run/notice.h"
+#include "shell/notice_msgbox.h"
 
 using namespace quarlen;
 

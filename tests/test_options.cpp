@@ -10,6 +10,7 @@
 #include <thread>
 #include <tiny_obj_loader.h>
 
+#include "frontend/info_print.h"
 #include "frontend/output_flags.h"
 #include "convert/options/info.h"
 #include "convert/obj/mtl.h"

@@ -75,7 +75,7 @@ std::vector<BatchItem> planBatch(const std::vector<std::string>& operands, const
         auto [at, fresh] = taken.emplace(outputKey(out), item.in);
         std::error_code ec;
         if (!fresh)
-            item.problem = "has the same output " + item.out + " as " + at->second;
+            item.problem = sameOutputText(item.out, at->second);
         else if (!s.force && fs::exists(out, ec))
             item.skip = true;
         items.push_back(std::move(item));

@@ -96,10 +96,10 @@ bool convertItem(const BatchItem& item, size_t serial, const BatchRun& run, File
         fs::remove(toPath(temp), ec);
         return false;
     case RunOutcome::input_not_opened:
-        report.notices.push_back({std::string("cannot open the input: ") + std::strerror(r.error), item.in, notice_plain});
+        report.notices.push_back({std::string(input_not_opened_text) + std::strerror(r.error), item.in, notice_plain});
         return true;
     case RunOutcome::output_not_created:
-        report.notices.push_back({std::string("cannot create the output: ") + std::strerror(r.error), item.out, notice_plain});
+        report.notices.push_back({std::string(output_not_created_text) + std::strerror(r.error), item.out, notice_plain});
         return true;
     case RunOutcome::finished:
     case RunOutcome::failed:
@@ -108,7 +108,7 @@ bool convertItem(const BatchItem& item, size_t serial, const BatchRun& run, File
     // A failed run keeps what it wrote, as the one-file form does.
     if (!moveIntoPlace(temp, item.out, ec)) {
         fs::remove(toPath(temp), ec);
-        report.notices.push_back({"cannot rename the finished output into place: " + ec.message(), item.out, notice_plain});
+        report.notices.push_back({rename_failed_text + ec.message(), item.out, notice_plain});
         return true;
     }
     if (r.outcome == RunOutcome::finished) report.outcome = FileOutcome::converted;

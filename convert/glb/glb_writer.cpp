@@ -13,6 +13,7 @@
 #include "convert/glb/json_text.h"
 #include "convert/obj/mtl.h"
 #include "convert/run/rsr.h"
+#include "convert/run/texts.h"
 
 namespace quarlen {
 
@@ -539,7 +540,7 @@ public:
         std::string what = describeCounts(r_.counts);
         if (r_.latin1Names) {
             if (!what.empty()) what += ", ";
-            what += std::to_string(r_.latin1Names) + (r_.latin1Names == 1 ? " name" : " names") +
+            what += counted(r_.latin1Names, "name", "names") +
                     " not UTF-8, read as Latin-1";
         }
         return what.empty() ? what : "cleaned: " + what;

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "convert/run/texts.h"
+
 namespace quarlen {
 
 namespace {
@@ -9,9 +11,7 @@ namespace {
 void item(std::string& s, int64_t n, const char* one, const char* many, const char* rest) {
     if (n == 0) return;
     if (!s.empty()) s += ", ";
-    s += std::to_string(n);
-    s += ' ';
-    s += n == 1 ? one : many;
+    s += counted(n, one, many);
     s += rest;
 }
 

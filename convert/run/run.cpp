@@ -14,36 +14,11 @@
 #include "convert/obj/traditional_writer.h"
 #include "convert/obj/option_writer.h"
 #include "convert/run/rsr.h"
+#include "convert/run/texts.h"
 
 namespace quarlen {
 
 namespace {
-
-constexpr const char* short_file_text =
-    "This may be a \"short RSR\" file that contains only a library thumbnail graphic image. "
-    "I can't handle those.";
-constexpr const char* no_memory_text = "I can't get enough memory";
-
-// The texts that name the kind of file a run writes.
-struct OutputTexts {
-    const char* finished;
-    const char* junk;
-    const char* writeFailed;
-};
-constexpr OutputTexts obj_texts = {
-    "Finished. If Bryce refuses to read this .OBJ file, use a text editor to move to the "
-    "start of the file the 3 comment lines starting with `#' that you will find at the end "
-    "of the file.",
-    "I probably hit junk at the end of the .RSR file, and likely the output .OBJ file is "
-    "complete",
-    "I can't write the .OBJ file: ",
-};
-constexpr OutputTexts glb_texts = {
-    "Finished.",
-    "I probably hit junk at the end of the .RSR file, and likely the output .GLB file is "
-    "complete",
-    "I can't write the .GLB file: ",
-};
 
 // Why a run failed; the text is made only when it is shown.
 struct Failure {
@@ -84,25 +59,25 @@ std::string failureText(const Run& r) {
     char text[512];
     switch (f.kind) {
     case Failure::bad_length:
-        std::snprintf(text, sizeof text, "# of chars in group name out of range: %d", f.value);
+        std::snprintf(text, sizeof text, bad_length_format, f.value);
         return text;
     case Failure::no_memory:
-        std::snprintf(text, sizeof text, "I ran out of store reading %s: %s=%d=0x%08x", r.name, f.count, f.value,
+        std::snprintf(text, sizeof text, out_of_store_format, r.name, f.count, f.value,
                       static_cast<unsigned>(f.value));
         return text;
     case Failure::bad_value:
-        return "bad value";
+        return bad_value_text;
     case Failure::write_failed:
         return std::string(r.texts.writeFailed) + std::strerror(f.error);
     case Failure::side_file_failed:
-        return std::string("I can't write the .MTL file: ") + std::strerror(f.error);
+        return std::string(mtl_write_failed_text) + std::strerror(f.error);
     case Failure::ended_early:
-        return "end of file: the file became shorter while it was read";
+        return ended_early_text;
     case Failure::end_of_file:
     case Failure::none:
         break;
     }
-    return "end of file";
+    return end_of_file_text;
 }
 
 // Whatever the output has buffered goes to disk before any notice is shown,
@@ -113,7 +88,7 @@ void tell(Run& r, const char* text, const char* caption, unsigned style) {
 }
 
 void tellNoMemory(Run& r, int times) {
-    for (int i = 0; i < times; ++i) tell(r, no_memory_text, "farmalloc", notice_warning);
+    for (int i = 0; i < times; ++i) tell(r, no_memory_text, no_memory_caption, notice_warning);
 }
 
 bool fail(Run& r, Failure f) {

@@ -10,6 +10,7 @@
 
 #include "convert/run/notice.h"
 #include "convert/run/output.h"
+#include "convert/run/texts.h"
 
 namespace quarlen {
 
@@ -69,8 +70,5 @@ RunResult convertRSR(const char* input, const char* output, NoticeSink notices);
 // as ".rsr"), letters a to z compared without regard to case. Shorter names
 // never match.
 bool hasExtension(const char* name, const char* ext);
-
-// Texts of the notices the front ends show themselves.
-inline constexpr const char* bad_filename_text = "bad filename";
 
 }  // namespace quarlen

@@ -16,6 +16,7 @@
 #include <emscripten/emscripten.h>
 
 #include "frontend/notice_console.h"
+#include "frontend/info_print.h"
 #include "frontend/output_flags.h"
 #include "convert/run/run.h"
 #include "convert/options/info.h"

@@ -1,0 +1,61 @@
+// Every text a run or a front end tells the user, in one place: the
+// traditional notices word for word, and the few that the batch and the
+// console program add. Tests compare against these same constants.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace quarlen {
+
+// The texts that name the kind of file a run writes.
+struct OutputTexts {
+    const char* finished;
+    const char* junk;
+    const char* writeFailed;  // followed by the system's reason
+};
+
+inline constexpr OutputTexts obj_texts = {
+    "Finished. If Bryce refuses to read this .OBJ file, use a text editor to move to the "
+    "start of the file the 3 comment lines starting with `#' that you will find at the end "
+    "of the file.",
+    "I probably hit junk at the end of the .RSR file, and likely the output .OBJ file is "
+    "complete",
+    "I can't write the .OBJ file: ",
+};
+inline constexpr OutputTexts glb_texts = {
+    "Finished.",
+    "I probably hit junk at the end of the .RSR file, and likely the output .GLB file is "
+    "complete",
+    "I can't write the .GLB file: ",
+};
+
+inline constexpr const char* short_file_text =
+    "This may be a \"short RSR\" file that contains only a library thumbnail graphic image. "
+    "I can't handle those.";
+inline constexpr const char* no_memory_text = "I can't get enough memory";
+inline constexpr const char* no_memory_caption = "farmalloc";
+inline constexpr const char* end_of_file_text = "end of file";
+inline constexpr const char* ended_early_text = "end of file: the file became shorter while it was read";
+inline constexpr const char* bad_value_text = "bad value";
+inline constexpr const char* bad_length_format = "# of chars in group name out of range: %d";
+inline constexpr const char* out_of_store_format = "I ran out of store reading %s: %s=%d=0x%08x";
+inline constexpr const char* mtl_write_failed_text = "I can't write the .MTL file: ";
+inline constexpr const char* bad_filename_text = "bad filename";
+
+// What the batch and the console program say of a file no run could take.
+inline constexpr const char* input_not_opened_text = "cannot open the input: ";
+inline constexpr const char* output_not_created_text = "cannot create the output: ";
+inline constexpr const char* rename_failed_text = "cannot rename the finished output into place: ";
+
+// The batch's failure of the second of two inputs with the same output.
+inline std::string sameOutputText(const std::string& out, const std::string& earlierInput) {
+    return "has the same output " + out + " as " + earlierInput;
+}
+
+// "1 facet", "2 facets": the count and the word that goes with it.
+inline std::string counted(int64_t n, const char* one, const char* many) {
+    return std::to_string(n) + ' ' + (n == 1 ? one : many);
+}
+
+}  // namespace quarlen
