@@ -142,12 +142,8 @@ private:
     // What a material line that was written means for the counts and the
     // material file, in the order the lines are written.
     void materialWritten(const Group& g, int32_t slot) {
-        const MaterialName stored = materialName(g, slot);
-        if (o_.clean && !named_[size_t(slot)]) {
-            named_[size_t(slot)] = 1;
-            if (!safeName(stored.s, true)) ++counts_.names;
-        }
-        if (o_.mtl) useMaterialName(materials_, stored.s);
+        if (o_.clean) countFirstWritten(g, slot, named_, counts_);
+        if (o_.mtl) useMaterialName(materials_, materialName(g, slot).s);
     }
 
     // What points begin to end - 1 mean before they are written: with
@@ -213,7 +209,7 @@ private:
     std::vector<int32_t> map_;                      // welded number of each point of the group
     std::vector<unsigned char> added_;              // welded: the point is new and written
     std::vector<unsigned char> badPoint_, badTex_;  // non-finite, per point of the group
-    std::vector<unsigned char> named_;              // material slots of the group already counted
+    NamesWritten named_;                            // material slots of the group already counted
     int32_t written_ = -1;                          // the material of the group's last "usemtl" line
     CleanCounts counts_;
     MaterialList materials_;
@@ -245,13 +241,13 @@ public:
         } else {
             // A facet's corners are its units, three per corner as triangles.
             uint64_t units = 0;
-            int32_t j = next_;
-            do {
-                const Face f = faceAt(g_, j);
+            const FacetsWalked walked = walkFacets(g_, next_, g_.nf, cm_, [&](int32_t, const Face& f, int32_t) {
+                if (units >= w_.pool_.chunk()) return false;
                 units += 1 + uint64_t(std::max(f.nc, 0)) * (o_.triangulate ? 3 : 1);
-                cm_ = materialAfter(g_, cm_, f.mat);
-            } while (++j < g_.nf && units < w_.pool_.chunk());
-            c.end = j;
+                return true;
+            });
+            c.end = walked.end;
+            cm_ = walked.cm;
         }
         next_ = c.end;
         advance();
@@ -390,21 +386,18 @@ private:
         s.counts = CleanCounts{};
         s.lines = 0;
         s.nq = INT32_MIN;
-        int32_t cm = s.c.cm;                  // the material in force, as the traditional output tracks it
-        int32_t written = no_material_line;   // the material of the chunk's last material decision
-        for (int32_t j = s.c.begin; j < s.c.end; ++j) {
-            const Face f = faceAt(g_, j);
-            cm = materialAfter(g_, cm, f.mat);
+        int32_t written = no_material_line;  // the material of the chunk's last material decision
+        walkFacets(g_, s.c.begin, s.c.end, s.c.cm, [&](int32_t j, const Face& f, int32_t cm) {
             bool ok = true;
             if (o_.clean) {
-                if (!cleanFacet(g_, j, n_, s.corners, s.counts)) continue;
+                if (!cleanFacet(g_, j, n_, s.corners, s.counts)) return true;
             } else {
                 ok = rawFacet(g_, j, n_, s.corners);
             }
             char* p = s.text.room(nameLineMax(7, material_size) + facetLinesMax(s.corners.v.size()));
             if (!p) {
                 s.noMemory = true;
-                return;
+                return false;
             }
             // A material line only for a facet that is written.
             if (cm >= 0 && cm != written) {
@@ -421,10 +414,11 @@ private:
                 // The corners before the bad one, with no line end, as traditionally.
                 s.text.done(putCorners(p, s.corners, nullptr, s.corners.v.size()));
                 s.ok = false;
-                break;
+                return false;
             }
             s.text.done(putFacetLines(s, p, f.nc));
-        }
+            return true;
+        });
         s.lastCm = written;
     }
 
@@ -456,7 +450,7 @@ GroupWritten OptionWriter::writeGroup(const char* name, const Group& g) {
     if (o_.clean) {
         badPoint_.assign(size_t(g.np), 0);
         badTex_.assign(size_t(g.nt), 0);
-        named_.assign(size_t(g.nm), 0);
+        named_.reset(g.nm);
         n.badPoint = badPoint_.data();
         n.badTex = badTex_.data();
     }

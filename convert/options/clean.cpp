@@ -1,5 +1,6 @@
 #include "convert/options/clean.h"
 
+#include <cassert>
 #include <cstring>
 
 #include "convert/run/texts.h"
@@ -63,6 +64,13 @@ std::string describeCounts(const CleanCounts& c) {
     item(s, c.textureZeroed, "texture vertex", "texture vertices", " with a non-finite coordinate written with 0");
     item(s, c.names, "name", "names", " made safe");
     return s;
+}
+
+void countFirstWritten(const Group& g, int32_t slot, NamesWritten& names, CleanCounts& c) {
+    assert(slot >= 0 && size_t(slot) < names.seen.size());
+    if (names.seen[size_t(slot)]) return;
+    names.seen[size_t(slot)] = 1;
+    if (!safeName(materialName(g, slot).s, true)) ++c.names;
 }
 
 bool safeName(const char* s, bool material) {

@@ -14,24 +14,19 @@ void describe(InfoReport& report, const char* name, const Group& g) {
     // What the option writer with clean alone would count.
     CleanCounts& c = report.problems;
     if (!safeName(name, false)) ++c.names;
-    std::vector<unsigned char> badPoint, badTex, named(size_t(g.nm));
+    std::vector<unsigned char> badPoint, badTex;
     markNonFinite(g, 1.0, badPoint, badTex, c);
     Numbering n;
     n.badPoint = badPoint.data();
     n.badTex = badTex.data();
     Corners corners;
-    int32_t cm = -1;
-    for (int32_t j = 0; j < g.nf; ++j) {
-        const Face f = faceAt(g, j);
+    NamesWritten named;
+    named.reset(g.nm);
+    walkFacets(g, 0, g.nf, -1, [&](int32_t j, const Face& f, int32_t cm) {
         ++ig.facets[f.nc];
-        cm = materialAfter(g, cm, f.mat);
-        if (!cleanFacet(g, j, n, corners, c)) continue;
-        // The material's name is written, and counted, with its first facet.
-        if (cm >= 0 && !named[size_t(cm)]) {
-            named[size_t(cm)] = 1;
-            if (!safeName(materialName(g, cm).s, true)) ++c.names;
-        }
-    }
+        if (cleanFacet(g, j, n, corners, c) && cm >= 0) countFirstWritten(g, cm, named, c);
+        return true;
+    });
 }
 
 class ReportWriter final : public GroupWriter {

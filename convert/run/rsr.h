@@ -4,6 +4,7 @@
 #pragma once
 
 #include <bit>
+#include <cassert>
 #include <cstdint>
 #include <cstring>
 
@@ -112,6 +113,30 @@ inline TexFace texFaceAt(const Group& g, int32_t j) {
 // was in force before it: a number outside the group's names changes
 // nothing.
 inline int32_t materialAfter(const Group& g, int32_t cm, int32_t mat) { return mat >= 0 && mat < g.nm ? mat : cm; }
+
+// Where a walk over facets ended: the first facet it did not take, and the
+// material in force after the last one it took.
+struct FacetsWalked {
+    int32_t end;
+    int32_t cm;
+};
+
+// Walks facets begin to end - 1 in order, each with the material in force
+// at it: take(j, face, cm), cm being -1 until the group's first valid
+// material number. `cm` is the material in force before begin. A take that
+// returns false stops the walk before that facet, which it leaves to the
+// next walk.
+template <class Take>
+FacetsWalked walkFacets(const Group& g, int32_t begin, int32_t end, int32_t cm, Take&& take) {
+    assert(0 <= begin && begin <= end && end <= g.nf);
+    for (int32_t j = begin; j < end; ++j) {
+        const Face f = faceAt(g, j);
+        const int32_t next = materialAfter(g, cm, f.mat);
+        if (!take(j, f, next)) return {j, cm};
+        cm = next;
+    }
+    return {end, cm};
+}
 
 // Material slot i as a C string: a name ends at its first NUL or after the
 // slot's 39th byte.
