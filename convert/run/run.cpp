@@ -10,7 +10,7 @@
 #include "convert/glb/glb_writer.h"
 #include "convert/options/info.h"
 #include "convert/obj/mtl.h"
-#include "convert/options/output_options.h"
+#include "convert/options/option_table.h"
 #include "convert/obj/traditional_writer.h"
 #include "convert/obj/option_writer.h"
 #include "convert/run/rsr.h"
