@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "convert/obj/mtl.h"
+#include "convert/run/file_names.h"
 #include "convert/obj/option_lines.h"
 #include "convert/options/weld.h"
 #include "convert/obj/writer_pool.h"

@@ -85,4 +85,16 @@ void putBytes(Output& out, const char* p, size_t n) {
     send(out, p, n);
 }
 
+bool writeWholeFile(const char* path, const std::string& text) {
+    FILE* f = std::fopen(path, "wb");
+    if (!f) return false;
+    const bool failed = std::fwrite(text.data(), 1, text.size(), f) != text.size();
+    const int closed = std::fclose(f);
+    if (failed || closed != 0) {
+        if (!errno) errno = EIO;
+        return false;
+    }
+    return true;
+}
+
 }  // namespace quarlen

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdio>
+#include <string>
 
 namespace quarlen {
 
@@ -50,6 +51,10 @@ inline char* room(Output& out, size_t n) {
 
 // Ends a piece of text made in room(): p is where it ends.
 inline void done(Output& out, char* p) { out.len = static_cast<size_t>(p - out.buf); }
+
+// Writes text as the whole file at path. False with errno set when it
+// cannot be written.
+bool writeWholeFile(const char* path, const std::string& text);
 
 // Appends n bytes of text made elsewhere; a large piece goes to the sink
 // directly, after what is buffered.

@@ -281,13 +281,4 @@ RunResult convertRSR(const char* input, const char* output, NoticeSink notices) 
     return convertRSR(req);
 }
 
-bool hasExtension(const char* name, const char* ext) {
-    const size_t n = std::strlen(name);
-    if (n < 4) return false;
-    auto upper = [](char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; };
-    for (size_t i = 0; i < 4; ++i)
-        if (upper(name[n - 4 + i]) != upper(ext[i])) return false;
-    return true;
-}
-
 }  // namespace quarlen
