@@ -24,13 +24,14 @@ def wrap32(a):
 
 
 def walk(c1, nc, c12, nc2, nq, nq2):
-    """Corners walked and texture corners given per facet, and whether any
-    facet fails. All arguments are int64 arrays (c12 = -1, nc2 = -1 for
-    facets without a texture facet) or counts. The texture corners of a
-    facet that does not fail are always its first ones."""
+    """Corners walked and texture corners given per facet, and which facets
+    fail on the vertex side and on the texture side. All arguments are int64
+    arrays (c12 = -1, nc2 = -1 for facets without a texture facet) or
+    counts. The texture corners of a facet that does not fail are always
+    its first ones."""
     end = wrap32(c1 + nc)
     walked = np.where(end > c1, end - c1, 0)
-    bad = (walked > 0) & ((c1 < 0) | (c1 + walked > nq))
+    vertex_bad = (walked > 0) & ((c1 < 0) | (c1 + walked > nq))
 
     # The texture position runs from c12 >= 0 upwards and is textured while
     # below end2; past INT32_MAX it wraps to negative values, outside the list.
@@ -39,9 +40,9 @@ def walk(c1, nc, c12, nc2, nq, nq2):
     before_wrap = TWO_31 - c12
     textured = np.minimum(np.minimum(walked, before_wrap), np.maximum(end2 - c12, 0))
     textured = np.where(has, textured, 0)
-    bad |= (textured > 0) & (c12 + textured > nq2)
-    bad |= has & (walked > before_wrap) & (end2 > INT32_MIN)
-    return walked, textured, bool(bad.any())
+    texture_bad = (textured > 0) & (c12 + textured > nq2)
+    texture_bad |= has & (walked > before_wrap) & (end2 > INT32_MIN)
+    return walked, textured, vertex_bad, texture_bad
 
 
 def expand(first, counts, entries, offsets):

@@ -133,7 +133,7 @@ def _corners(data, pf, nq, pt, nq2, c1, c12, walked, textured):
     return offsets, corners, uv_corners
 
 
-def _read_group(inp, name):
+def _read_group(inp, name, clean):
     data = inp.data
     np_, xyz = _array(inp, POINTS)
     nq, pf = _array(inp, VERTEX_LIST)
@@ -154,9 +154,11 @@ def _read_group(inp, name):
         face2 = np.frombuffer(data, facets.FACE2, min(nf, nf2), fac2)
         c12[:len(face2)] = face2["c1"]
         nc2[:len(face2)] = face2["nc"]
-    walked, textured, bad = facets.walk(c1, nc, c12, nc2, nq, nq2)
-    if bad:
+    walked, textured, vertex_bad, texture_bad = facets.walk(c1, nc, c12, nc2, nq, nq2)
+    if not clean and (vertex_bad.any() or texture_bad.any()):
         raise _Failure(BAD_VALUE)
+    walked[vertex_bad] = 0
+    textured[vertex_bad | texture_bad] = 0
 
     try:
         offsets, corners, uv_corners = _corners(data, pf, nq, pt, nq2, c1, c12, walked, textured)
@@ -173,7 +175,7 @@ def _read_group(inp, name):
                  facet_materials=facets.materials_in_force(face["mat"].astype(np.int64), nm))
 
 
-def _read_groups(inp, groups):
+def _read_groups(inp, groups, clean):
     facets_done = 0  # in completed groups, summed as a signed 32-bit number
     inp.skip(HEADER_SIZE)
     while True:
@@ -191,7 +193,7 @@ def _read_groups(inp, groups):
             raise _end_of_file()
         name = bytes(inp.data[at:at + length]).split(b"\0", 1)[0]
         try:
-            group = _read_group(inp, name)
+            group = _read_group(inp, name, clean)
         except _Failure as f:
             if f.count:
                 count, value = f.count
@@ -202,10 +204,15 @@ def _read_groups(inp, groups):
         facets_done = facets.wrap32(facets_done + group.facet_count)
 
 
-def read(source):
+def read(source, clean=False):
     """The groups of an .rsr file: source is a path (str or os.PathLike) or
     the file's bytes (bytes, bytearray, memoryview). Raises RsrError for a
-    file the converter refuses; OSError when a path cannot be read."""
+    file the converter refuses; OSError when a path cannot be read.
+
+    clean: as the converter's --clean, a facet whose corners leave the
+    vertex index list is read with no corners, and one whose texture
+    corners leave the texture index list with none, rather than failing
+    the file with "bad value"."""
     if isinstance(source, (bytes, bytearray, memoryview)):
         data = source
     else:
@@ -213,7 +220,7 @@ def read(source):
             data = f.read()
     groups = []
     try:
-        _read_groups(_Input(data), groups)
+        _read_groups(_Input(data), groups, clean)
     except _Failure as f:
         notices = [("farmalloc", True, NO_MEMORY)] * f.before + [(None, True, f.message)]
         if f.after:

@@ -1,0 +1,163 @@
+#!/usr/bin/python3
+"""The Blender add-on, installed from its release zip in headless Blender,
+against Blender's own OBJ importer on the console program's --clean --mtl
+output of the same generated models: the same polygons and corners, vertex
+counts, bounding boxes, material names and colours, and UVs, for each row
+of options below. Then a damaged file (its failure reported, the groups
+before it imported) and several files in one import.
+
+usage: check_addon.py BUILD_DIR WORK_DIR
+"""
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+# Row: name, console program options, OBJ importer options, add-on options.
+ROWS = [
+    ("defaults", [], {}, {}),
+    ("Y up", [], {"forward_axis": "Y", "up_axis": "Z"}, {"up_axis": "Y"}),
+    ("metres", [], {"global_scale": 2.62128}, {"scale": "METRES"}),
+    ("one object", [], {}, {"objects": "FILE"}),
+    ("merged points", ["--weld"], {}, {"objects": "FILE", "merge_points": True}),
+]
+failures = []
+
+
+def check(ok, what):
+    if not ok:
+        failures.append(what)
+        print("FAIL:", what)
+
+
+def close(a, b, rel=5.1e-6, absolute=1e-6):
+    # "%g" keeps 6 significant digits; the OBJ importer's turn adds rounding.
+    return abs(a - b) <= rel * abs(b) + absolute
+
+
+def joined(objects):
+    """What the importer's objects hold, end to end (objects without
+    polygons left out: in one object the OBJ importer drops their points)."""
+    objects = [o for o in objects if o["polygons"]] or objects
+    boxes = [o["box"] for o in objects if o["box"]]
+    return {
+        "vertices": sum(o["vertices"] for o in objects),
+        "polygons": [n for o in objects for n in o["polygons"]],
+        "materials": [m for o in objects for m in o["materials"]],
+        "uvs": [uv for o in objects for uv in (o["uvs"] or [[0.0, 0.0]] * o["loops"])],
+        "box": [[min(b[k][0] for b in boxes), max(b[k][1] for b in boxes)] for k in range(3)] if boxes else [],
+        "colours": {k: v for o in objects for k, v in o["colours"].items()},
+    }
+
+
+def compare(what, got, want, bare):
+    """bare: the polygons at the start that no "usemtl" line comes before,
+    whose slot the importers choose freely."""
+    g, w = joined(got), joined(want)
+    for key in ("vertices", "polygons"):
+        check(g[key] == w[key], f"{what}: {key} differ")
+    check(g["materials"][bare:] == w["materials"][bare:], f"{what}: materials differ")
+    span = max([abs(x) for axis in w["box"] for x in axis] + [1.0])
+    check(len(g["box"]) == len(w["box"]) and all(close(a, b, absolute=1e-6 * span)
+                                                for ga, wa in zip(g["box"], w["box"]) for a, b in zip(ga, wa)),
+          f"{what}: bounding boxes {g['box']} and {w['box']}")
+    check(len(g["uvs"]) == len(w["uvs"]) and all(close(a, b) for ga, wa in zip(g["uvs"], w["uvs"])
+                                                 for a, b in zip(ga, wa)), f"{what}: UVs differ")
+    check(g["colours"].keys() == w["colours"].keys() and all(
+        all(abs(a - b) <= 0.0006 for a, b in zip(g["colours"][k], w["colours"][k])) for k in g["colours"]),
+        f"{what}: material colours {g['colours']} and {w['colours']}")
+
+
+def group_lines(obj):
+    with open(obj, "rb") as f:
+        return [line[2:].rstrip(b"\r\n").decode("utf-8", "replace") for line in f if line.startswith(b"g ")]
+
+
+def facets_before_material(obj):
+    with open(obj, "rb") as f:
+        heads = [line[:2] for line in f if line[:2] in (b"f ", b"us")]
+    return (heads + [b"us"]).index(b"us")
+
+
+def plain_name(name):
+    return re.sub(r"\.\d{3}$", "", name)  # Blender's suffix for a name taken
+
+
+def main():
+    build, work = (os.path.abspath(a) for a in sys.argv[1:3])
+    quarlen, writer = os.path.join(build, "cli", "quarlen"), os.path.join(build, "tests", "quarlen_model_writer")
+    models = os.path.join(work, "models")
+    shutil.rmtree(work, ignore_errors=True)
+    os.makedirs(models, exist_ok=True)
+    zip_path = subprocess.run([os.path.join(ROOT, "tools", "blender-zip.sh"), os.path.join(work, "dist")],
+                              check=True, capture_output=True, text=True).stdout.strip()
+    for kind in ("mixed", "plain"):
+        subprocess.run([writer, kind, os.path.join(models, kind + ".rsr"), os.devnull], check=True)
+    subprocess.run([writer, "odd", "1", "20", models], check=True)
+    names = sorted(f[:-4] for f in os.listdir(models) if f.endswith(".rsr"))
+
+    runs, expect = [], []
+    for row, flags, obj_options, options in ROWS:
+        out = os.path.join(work, row.replace(" ", "_"))
+        os.makedirs(out, exist_ok=True)
+        for name in names:
+            obj = os.path.join(out, name + ".obj")
+            subprocess.run([quarlen, "--clean", "--mtl"] + flags + [os.path.join(models, name + ".rsr"), obj],
+                           check=True, capture_output=True)
+            runs += [{"importer": "obj", "files": [obj], "options": obj_options},
+                     {"importer": "rsr", "directory": models, "files": [name + ".rsr"], "options": options}]
+            expect.append((f"{row}, {name}", name, group_lines(obj), facets_before_material(obj), options))
+
+    # A file cut short in a group: the console program's output holds the
+    # groups before it and its "g" line.
+    data = open(os.path.join(models, "mixed.rsr"), "rb").read()
+    cut = os.path.join(models, "cut.rsr")
+    open(cut, "wb").write(data[:len(data) * 3 // 5])
+    said = subprocess.run([quarlen, cut, os.path.join(work, "cut.obj")], capture_output=True, text=True).stderr
+    before_cut = group_lines(os.path.join(work, "cut.obj"))[:-1]
+    runs.append({"importer": "rsr", "directory": models, "files": ["mixed.rsr", "plain.rsr", "cut.rsr"],
+                 "options": {}})
+    job = os.path.join(work, "job.json")
+    json.dump({"zip": zip_path, "runs": runs}, open(job, "w"))
+
+    r = subprocess.run(["blender", "-b", "--factory-startup", "--python",
+                        os.path.join(ROOT, "tests", "blender", "in_blender.py"), "--", job],
+                       capture_output=True, text=True, errors="replace", env=dict(os.environ, HOME=work))
+    lines = r.stdout.splitlines()
+    installed = [json.loads(line[10:]) for line in lines if line.startswith("INSTALLED ")]
+    check(installed == [[["FINISHED"], ["FINISHED"], True]], f"installed from {zip_path}: {installed}")
+    results = [json.loads(line[4:]) for line in lines if line.startswith("RUN ")]
+    check(len(results) == len(runs), f"{len(results)} imports of {len(runs)} ran: {r.stderr[-2000:]}")
+    if len(results) != len(runs):
+        return 1
+
+    for i, (what, name, groups, bare, options) in enumerate(expect):
+        want, got = results[2 * i], results[2 * i + 1]
+        check(got["result"] == ["FINISHED"] and len(want["objects"]) == 1, f"{what}: {got['result']}")
+        one = options.get("objects") == "FILE"
+        check([plain_name(o["name"]) for o in got["objects"]] == ([name] if one else groups),
+              f"{what}: objects {[o['name'] for o in got['objects']]}")
+        check(all(o["collections"] == [name] for o in got["objects"]), f"{what}: not in collection {name}")
+        compare(what, got["objects"], want["objects"], bare)
+
+    # Several files: a collection each, the damaged one with the groups
+    # before its failure, which the status bar and Info log tell.
+    many = results[-1]["objects"]
+    for stem, groups in (("mixed", group_lines(os.path.join(work, "defaults", "mixed.obj"))),
+                         ("plain", group_lines(os.path.join(work, "defaults", "plain.obj"))),
+                         ("cut", before_cut)):
+        check([plain_name(o["name"]) for o in many if o["collections"] == [stem]] == groups,
+              f"several files: the objects of {stem}")
+    failure = said.strip().split("warning: ", 1)[1]
+    check(f"Warning: {cut}: {failure}" in lines and failure == "end of file",
+          f"the damaged file's failure ({failure}) in the report")
+    print(f"{len(expect)} imports compared with the OBJ importer's, {len(ROWS)} rows of options; "
+          f"{len(failures)} failure(s)")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
