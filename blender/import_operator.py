@@ -113,16 +113,22 @@ def make_materials(names):
     return made
 
 
+def as_index(a):
+    # Blender 3.4 copies unsigned 32-bit arrays into index properties at
+    # once, signed ones value by value; every index here is >= 0.
+    return a.astype(np.uint32)
+
+
 def make_mesh(m, file_materials):
     mesh = bpy.data.meshes.new(m.name)
     mesh.vertices.add(len(m.points))
     mesh.vertices.foreach_set("co", m.points.ravel())
     mesh.loops.add(len(m.loop_vertices))
-    mesh.loops.foreach_set("vertex_index", m.loop_vertices)
+    mesh.loops.foreach_set("vertex_index", as_index(m.loop_vertices))
     mesh.polygons.add(len(m.loop_starts))
-    mesh.polygons.foreach_set("loop_start", m.loop_starts)
+    mesh.polygons.foreach_set("loop_start", as_index(m.loop_starts))
     try:
-        mesh.polygons.foreach_set("loop_total", m.loop_totals)
+        mesh.polygons.foreach_set("loop_total", as_index(m.loop_totals))
     except (AttributeError, TypeError):
         pass  # Blender 4 takes each polygon's corners from the starts alone
     if m.uvs is not None:
@@ -136,6 +142,6 @@ def make_mesh(m, file_materials):
             mesh.materials.append(file_materials[i])
         slot_of = np.zeros(len(file_materials) + 1, np.int32)  # the last for no material
         slot_of[slots] = np.arange(len(slots), dtype=np.int32)
-        mesh.polygons.foreach_set("material_index", slot_of[m.materials])
+        mesh.polygons.foreach_set("material_index", as_index(slot_of[m.materials]))
     mesh.update(calc_edges=True)
     return mesh

@@ -98,19 +98,33 @@ def _expand(first, counts):
     return np.arange(offsets[-1], dtype=np.int64) - np.repeat(offsets[:-1] - first, counts)
 
 
+def _meeting_twice(v, starts, totals):
+    """The facets (by position in starts) whose corners meet a point twice:
+    corner i is compared with every later corner of its facet but the next
+    (repeats in a row are merged already), one distance s at a time."""
+    at_facet = np.repeat(np.arange(len(starts)), totals)
+    rest = np.repeat(starts + totals, totals) - np.arange(len(v))  # corners from i to the facet's end
+    twice = np.zeros(len(starts), bool)
+    s = 2
+    i = np.flatnonzero(rest > s)
+    while len(i):
+        twice[at_facet[i[v[i] == v[i + s]]]] = True
+        s += 1
+        i = i[rest[i] > s]
+    return twice
+
+
 def _polygons(v, facet_of):
     """Polygons over corner positions: (loops, each polygon's facet and
     corner count), in facet order. A facet that meets a point twice (not
     in a row) becomes the triangles of its fan that do not."""
     starts, totals = _runs(facet_of)
-    order = np.lexsort((v, facet_of))
-    fo, vo = facet_of[order], v[order]
-    twice = np.unique(fo[1:][(fo[1:] == fo[:-1]) & (vo[1:] == vo[:-1])])
-    if not len(twice):
+    twice = _meeting_twice(v, starts, totals)
+    if not twice.any():
         return np.arange(len(v)), facet_of[starts], totals
-    plain = ~np.isin(facet_of[starts], twice)
+    plain = ~twice
     tris = []
-    for p in np.flatnonzero(~plain):
+    for p in np.flatnonzero(twice):
         a = starts[p]
         tris += [(a, i, i + 1) for i in range(a + 1, a + totals[p] - 1) if len({v[a], v[i], v[i + 1]}) == 3]
     tris = np.array(tris, np.int64).reshape(-1, 3)
@@ -148,14 +162,16 @@ def group_mesh(g, opts, names, carried=-1):
     loops, poly_facets, totals = _polygons(v, fk)
 
     # Only the points the polygons use, or without polygons every one.
-    used = np.unique(v[loops] if len(loops) else number)
+    used = np.zeros(len(placed), bool)
+    used[v[loops] if len(loops) else number] = True
+    renumber = np.cumsum(used) - 1
     uvs = None
     if opts.uvs and whole[poly_facets].any():
         textured = whole[fk[loops]]
         uvs = np.zeros((len(loops), 2), np.float32)
         uvs[textured] = g.uvs[g.uv_corners[at[loops[textured]]]]
     return MeshArrays(name=materials.safe_name(g.name, False),
-                      points=placed[used], loop_vertices=np.searchsorted(used, v[loops]).astype(np.int32),
+                      points=placed[used], loop_vertices=renumber[v[loops]].astype(np.int32),
                       loop_starts=np.r_[0, np.cumsum(totals)][:-1].astype(np.int32),
                       loop_totals=totals.astype(np.int32), uvs=uvs,
                       materials=_material_indices(g, poly_facets, names, carried))

@@ -6,6 +6,8 @@ array is taken its count is checked: a negative count, or one whose bytes
 (count x the size of an item in memory) exceed 2^32 - 1, is a memory
 failure; an array running past the end of the input is an end-of-file one.
 """
+import mmap
+
 import numpy as np
 
 from . import facets
@@ -167,7 +169,7 @@ def _read_group(inp, name, clean):
         # never holds at once, are told as the facets' memory.
         raise _Failure(before=1, count=("nf", nf)) from None
 
-    slots = [data[mats + MATERIAL_SIZE * i:mats + MATERIAL_SIZE * (i + 1) - 1].split(b"\0", 1)[0]
+    slots = [bytes(data[mats + MATERIAL_SIZE * i:mats + MATERIAL_SIZE * (i + 1) - 1]).split(b"\0", 1)[0]
              for i in range(nm)]
     return Group(name=name, points=_floats(data, xyz, np_, 3), uvs=_floats(data, uv, nt, 2),
                  facet_offsets=offsets, corners=corners, uv_counts=textured.astype(np.int32),
@@ -214,10 +216,17 @@ def read(source, clean=False):
     corners leave the texture index list with none, rather than failing
     the file with "bad value"."""
     if isinstance(source, (bytes, bytearray, memoryview)):
-        data = source
-    else:
-        with open(source, "rb") as f:
+        return _read(source, clean)
+    with open(source, "rb") as f:
+        try:
+            # Mapped, the arrays are copied once, straight into their own.
+            data = mmap.mmap(f.fileno(), 0, access=mmap.ACCESS_READ)
+        except (ValueError, OSError):  # empty, or no file to map (a pipe)
             data = f.read()
+    return _read(data, clean)
+
+
+def _read(data, clean):
     groups = []
     try:
         _read_groups(_Input(data), groups, clean)
