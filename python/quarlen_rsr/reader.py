@@ -127,6 +127,8 @@ def _corners(data, pf, nq, pt, nq2, c1, c12, walked, textured):
     offsets = np.zeros(len(walked) + 1, np.int64)
     np.cumsum(walked, out=offsets[1:])
     corners = facets.expand(c1, walked, _ints(data, pf, nq), offsets)
+    if (textured == walked).all() and len(corners):  # every corner textured, as most files have it
+        return offsets, corners, facets.expand(c12, walked, _ints(data, pt, nq2), offsets)
     uv_corners = np.zeros(len(corners), np.int32)
     if textured.any():
         at_corner = np.arange(len(corners), dtype=np.int64) - np.repeat(offsets[:-1], walked)
