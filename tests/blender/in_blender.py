@@ -1,18 +1,11 @@
 """Run inside Blender by check_addon.py: installs the add-on from the zip,
 then runs each import of the job file on an empty scene and prints what it
-made, one "RUN" line of JSON per import.
+made as one "RUN" line of JSON.
 usage: blender -b --factory-startup --python in_blender.py -- JOB.json"""
 import json
 import sys
 
 import bpy
-from mathutils import Vector
-
-
-def clear():
-    for data in (bpy.data.objects, bpy.data.meshes, bpy.data.materials, bpy.data.collections):
-        for item in list(data):
-            data.remove(item)
 
 
 def colour(mat):
@@ -21,22 +14,23 @@ def colour(mat):
 
 
 def made():
-    # In the order the importer linked them: by collection, then within it.
-    objects = []
-    for obj in [o for c in [bpy.context.scene.collection] + list(bpy.data.collections) for o in c.objects]:
-        mesh = obj.data
-        world = [obj.matrix_world @ Vector(v.co) for v in mesh.vertices]
-        uv = mesh.uv_layers[0].data if mesh.uv_layers else None
-        objects.append({
-            "name": obj.name, "collections": [c.name for c in obj.users_collection],
-            "vertices": len(mesh.vertices), "loops": len(mesh.loops),
-            "polygons": [p.loop_total for p in mesh.polygons],
-            "box": [[min(w[k] for w in world), max(w[k] for w in world)] for k in range(3)] if world else [],
-            "materials": [mesh.materials[p.material_index].name if mesh.materials else "" for p in mesh.polygons],
-            "colours": {m.name: colour(m) for m in mesh.materials},
-            "uvs": [list(d.uv) for d in uv] if uv else None,
-        })
-    return objects
+    """The objects in the order they were linked, and what those with
+    polygons hold end to end (in one object the OBJ importer drops the
+    points no polygon uses)."""
+    objects = [o for c in [bpy.context.scene.collection] + list(bpy.data.collections) for o in c.objects]
+    kept = [o for o in objects if o.data.polygons] or objects
+    world = [o.matrix_world @ v.co for o in kept for v in o.data.vertices]
+    return {
+        "objects": [[o.name, [c.name for c in o.users_collection]] for o in objects],
+        "vertices": len(world),
+        "box": [[min(w[k] for w in world), max(w[k] for w in world)] for k in range(3)] if world else [],
+        "polygons": [p.loop_total for o in kept for p in o.data.polygons],
+        "materials": [o.data.materials[p.material_index].name if o.data.materials else ""
+                      for o in kept for p in o.data.polygons],
+        "uvs": [list(d.uv) if o.data.uv_layers else [0.0, 0.0]
+                for o in kept for d in (o.data.uv_layers[0].data if o.data.uv_layers else o.data.loops)],
+        "colours": {m.name: colour(m) for o in kept for m in o.data.materials},
+    }
 
 
 job = json.load(open(sys.argv[sys.argv.index("--") + 1]))
@@ -44,15 +38,16 @@ installed = bpy.ops.preferences.addon_install(filepath=job["zip"], overwrite=Tru
 enabled = bpy.ops.preferences.addon_enable(module="quarlen_rsr_import")
 print("INSTALLED", json.dumps([sorted(installed), sorted(enabled), hasattr(bpy.ops.import_scene, "rsr")]))
 for run in job["runs"]:
-    clear()
-    files = run["files"]
+    for data in (bpy.data.objects, bpy.data.meshes, bpy.data.materials, bpy.data.collections):
+        for item in list(data):
+            data.remove(item)
     try:
         if run["importer"] == "obj":
-            result = bpy.ops.wm.obj_import(filepath=files[0], **run["options"])
+            result = bpy.ops.wm.obj_import(filepath=run["files"][0], **run["options"])
         else:
-            result = bpy.ops.import_scene.rsr(directory=run["directory"], files=[{"name": f} for f in files],
+            result = bpy.ops.import_scene.rsr(directory=run["directory"], files=[{"name": f} for f in run["files"]],
                                               **run["options"])
     except RuntimeError as e:  # an operator's error report, raised for a script
         result = ["RAISED " + str(e)]
     sys.stdout.flush()
-    print("RUN", json.dumps({"result": sorted(result), "objects": made()}), flush=True)
+    print("RUN", json.dumps(dict(made(), result=sorted(result))), flush=True)

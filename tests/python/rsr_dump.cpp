@@ -1,17 +1,12 @@
-// rsr_dump FILE...: prints what the converter's reader (convert/rsr.h) finds
-// in each file, in a form tests/python/test_reader.py compares with the
-// Python reader's, bit for bit:
-//   file PATH
-//   group NAME_HEX              then, for each group read in full:
-//   v X Y Z                     each point's coordinate bits, 8 hex digits each
-//   vt U V                      each texture vertex's
-//   m NAME_HEX                  each material slot's name
-//   f MAT V... [| T...]         each facet: the slot in force (-1 none), the
-//                               vertex index list entries of its corners and
-//                               the texture index list entries of its
-//                               texture corners
-//   end finished|failed
-// A group whose facets walk outside an index list fails ("bad value") and
+// rsr_dump FILE...: what the converter's reader (convert/rsr.h) finds in each
+// file, in the form tests/python/test_reader.py compares with the Python
+// reader's, bit for bit: "file PATH", then for each group read in full
+// "group NAME", its points "v X Y Z" and texture vertices "vt U V" as the
+// bits of each coordinate, its material slots "m NAME", and its facets
+// "f MAT V... [| T...]": the slot in force (-1 none), the vertex index list
+// entries of the corners and the texture index list entries of the texture
+// corners; last "end finished" or "end failed". Names are in hex ("-" for
+// none). A group whose facets walk outside an index list ("bad value")
 // prints nothing.
 #include <bit>
 #include <cstdio>
@@ -21,56 +16,47 @@
 
 namespace {
 
-void hexName(std::string& out, const char* s) {
+std::string hex(const char* s) {
+    std::string out;
     char b[3];
-    for (; *s; ++s) {
-        std::snprintf(b, sizeof b, "%02x", unsigned(static_cast<unsigned char>(*s)));
-        out += b;
-    }
-    if (out.back() == ' ') out += '-';  // an empty name
+    for (; *s; ++s) out += (std::snprintf(b, sizeof b, "%02x", unsigned(static_cast<unsigned char>(*s))), b);
+    return out.empty() ? "-" : out;
 }
 
-void bits(std::string& out, float f) {
+void floats(std::string& out, const char* head, float (*at)(const Group&, int32_t, int), const Group& g, int32_t n,
+            int width) {
     char b[10];
-    std::snprintf(b, sizeof b, " %08x", std::bit_cast<uint32_t>(f));
-    out += b;
+    for (int32_t i = 0; i < n; ++i) {
+        out += head;
+        for (int k = 0; k < width; ++k)
+            out += (std::snprintf(b, sizeof b, " %08x", std::bit_cast<uint32_t>(at(g, i, k))), b);
+        out += "\n";
+    }
 }
 
 // The group's lines; false when a facet walks outside an index list.
 bool dumpGroup(std::string& out, const Group& g) {
-    for (int32_t i = 0; i < g.np; ++i) {
-        out += "v";
-        for (int k = 0; k < 3; ++k) bits(out, pointAt(g, i, k));
-        out += "\n";
-    }
-    for (int32_t i = 0; i < g.nt; ++i) {
-        out += "vt";
-        for (int k = 0; k < 2; ++k) bits(out, texAt(g, i, k));
-        out += "\n";
-    }
-    for (int32_t i = 0; i < g.nm; ++i) {
-        out += "m ";
-        hexName(out, materialName(g, i).s);
-        out += "\n";
-    }
+    floats(out, "v", pointAt, g, g.np, 3);
+    floats(out, "vt", texAt, g, g.nt, 2);
+    for (int32_t i = 0; i < g.nm; ++i) out.append("m ").append(hex(materialName(g, i).s)).append("\n");
     int32_t cm = -1;
     for (int32_t j = 0; j < g.nf; ++j) {
         const Face f = faceAt(g, j);
         cm = materialAfter(g, cm, f.mat);
         const CornerWalk w = cornerWalk(f, texFaceAt(g, j));
-        std::string v = "f " + std::to_string(cm), t;
+        std::string v = "f ", t;
+        v += std::to_string(cm);
+        Corner c;
         for (uint32_t i = 0; i < w.corners; ++i) {
-            Corner c;
             if (!cornerAt(g, w, i, c)) return false;
-            v += " " + std::to_string(c.v);
-            if (c.textured) t += " " + std::to_string(c.t);
+            v.append(" ").append(std::to_string(c.v));
+            if (c.textured) t.append(" ").append(std::to_string(c.t));
         }
-        out += v + (t.empty() ? "" : " |" + t) + "\n";
+        out.append(v).append(t.empty() ? "" : " |").append(t).append("\n");
     }
     return true;
 }
 
-// Every group read in full, then whether the file finished.
 bool dumpFile(Input& in) {
     readHeader(in);
     for (;;) {
@@ -78,14 +64,11 @@ bool dumpFile(Input& in) {
         int32_t length;
         char name[max_name_length + 1];
         const GroupStart start = readGroupStart(in, length, name);
-        if (start == GroupStart::end_marker) return true;
-        if (start != GroupStart::group) return false;
+        if (start != GroupStart::group) return start == GroupStart::end_marker;
         Group g;
-        if (readGroupBody(in, g).kind != ReadFailure::none) return false;
         std::string out = "group ";
-        hexName(out, name);
-        out += "\n";
-        if (!dumpGroup(out, g)) return false;
+        out.append(hex(name)).append("\n");
+        if (readGroupBody(in, g).kind != ReadFailure::none || !dumpGroup(out, g)) return false;
         std::fwrite(out.data(), 1, out.size(), stdout);
     }
 }
@@ -100,8 +83,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         std::printf("file %s\n", argv[a]);
-        const bool finished = dumpFile(in);
-        std::printf("end %s\n", finished ? "finished" : "failed");
+        std::printf("end %s\n", dumpFile(in) ? "finished" : "failed");
         closeInput(in);
     }
     return 0;
