@@ -44,7 +44,8 @@ class MeshArrays:
 def _placed(points, opts):
     """Points scaled and turned, with 0 for a coordinate that is then not
     finite, and which coordinates were (as stored, before turning)."""
-    p = points if opts.scale == 1.0 else (points.astype(np.float64) * opts.scale).astype(np.float32)
+    with np.errstate(over="ignore", invalid="ignore"):  # too large for a float: not finite, as --clean takes it
+        p = points if opts.scale == 1.0 else (points.astype(np.float64) * opts.scale).astype(np.float32)
     finite = np.isfinite(p)
     p = np.where(finite, p, np.float32(0))
     if opts.z_up:

@@ -104,6 +104,15 @@ def main():
     before_cut = group_lines(os.path.join(work, "cut.obj"))[:-1]
     runs.append({"importer": "rsr", "directory": models, "files": ["mixed.rsr", "plain.rsr", "cut.rsr"],
                  "options": {}})
+    # The fuzz seeds, damaged in every way they know, all at once: no
+    # traceback, whatever the options.
+    seeds = os.path.join(work, "seeds")
+    os.makedirs(seeds)
+    subprocess.run([os.path.join(build, "tests", "quarlen_make_seeds"), seeds], check=True, capture_output=True)
+    for seed in os.listdir(seeds):
+        os.rename(os.path.join(seeds, seed), os.path.join(seeds, seed + ".rsr"))
+    for options in ({}, {"objects": "FILE", "merge_points": True, "scale": "METRES", "up_axis": "Y"}):
+        runs.append({"importer": "rsr", "directory": seeds, "files": sorted(os.listdir(seeds)), "options": options})
     job = os.path.join(work, "job.json")
     json.dump({"zip": zip_path, "runs": runs}, open(job, "w"))
 
@@ -128,7 +137,9 @@ def main():
 
     # Several files: a collection each, the damaged one with the groups
     # before its failure, which the status bar and Info log tell.
-    many = results[-1]["objects"]
+    check(all(x["result"] == ["FINISHED"] for x in results[-2:]) and "Traceback" not in r.stdout + r.stderr,
+          f"the fuzz seeds: {[r['result'] for r in results[-2:]]}")
+    many = results[-3]["objects"]
     for stem, groups in (("mixed", group_lines(os.path.join(work, "defaults", "mixed.obj"))),
                          ("plain", group_lines(os.path.join(work, "defaults", "plain.obj"))),
                          ("cut", before_cut)):
