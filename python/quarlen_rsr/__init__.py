@@ -11,7 +11,9 @@ Needs Python 3 and numpy only; runs inside Blender and outside it.
 
 The bounds and failure rules are those of quarlen's converter: a file it
 converts is read here with the same groups, and a file it refuses raises
-RsrError with its failure text.
+RsrError with its failure text. read(source, clean=True) reads as --clean
+converts: a facet whose corners leave the index list has none, rather than
+failing the file with "bad value".
 """
 from .group import Group
 from .reader import RsrError, read
