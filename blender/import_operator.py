@@ -63,6 +63,8 @@ class ImportRsr(bpy.types.Operator, ImportHelper):
         opts = mesh_data.Options(scale=mesh_data.POSER_UNIT_METRES if self.scale == "METRES" else 1.0,
                                  z_up=self.up_axis == "Z", weld=self.merge_points, uvs=self.use_uvs)
         imported = 0
+        for obj in context.selected_objects:  # what is imported ends up selected, alone
+            obj.select_set(False)
         for path in self.paths():
             try:
                 groups = read(path, clean=True)
@@ -96,7 +98,8 @@ def add_file(context, path, groups, opts, one_object, use_materials):
     for m in meshes:
         obj = bpy.data.objects.new(m.name, make_mesh(m, file_materials))
         collection.objects.link(obj)
-    return collection
+        obj.select_set(True)
+        context.view_layer.objects.active = obj
 
 
 def make_materials(names):
