@@ -55,15 +55,12 @@ def compare(what, g, w, bare):
           f"{what}: material colours {g['colours']} and {w['colours']}")
 
 
-def group_lines(obj):
-    with open(obj, "rb") as f:
-        return [line[2:].rstrip(b"\r\n").decode("utf-8", "replace") for line in f if line.startswith(b"g ")]
-
-
-def facets_before_material(obj):
-    with open(obj, "rb") as f:
-        heads = [line[:2] for line in f if line[:2] in (b"f ", b"us")]
-    return (heads + [b"us"]).index(b"us")
+def outline(obj):
+    """An OBJ file's group names, and how many facets come before its first
+    "usemtl" line."""
+    lines = open(obj, "rb").read().split(b"\n")
+    heads = [line[:2] for line in lines if line[:2] in (b"f ", b"us")] + [b"us"]
+    return [line[2:].rstrip(b"\r").decode("utf-8", "replace") for line in lines if line[:2] == b"g "], heads.index(b"us")
 
 
 def plain_name(name):
@@ -93,7 +90,7 @@ def main():
                            check=True, capture_output=True)
             runs += [{"importer": "obj", "files": [obj], "options": obj_options},
                      {"importer": "rsr", "directory": models, "files": [name + ".rsr"], "options": options}]
-            expect.append((f"{row}, {name}", name, group_lines(obj), facets_before_material(obj), options))
+            expect.append((f"{row}, {name}", name, *outline(obj), options))
 
     # A file cut short in a group: the console program's output holds the
     # groups before it and its "g" line.
@@ -101,7 +98,7 @@ def main():
     cut = os.path.join(models, "cut.rsr")
     open(cut, "wb").write(data[:len(data) * 3 // 5])
     said = subprocess.run([quarlen, cut, os.path.join(work, "cut.obj")], capture_output=True, text=True).stderr
-    before_cut = group_lines(os.path.join(work, "cut.obj"))[:-1]
+    before_cut = outline(os.path.join(work, "cut.obj"))[0][:-1]
     runs.append({"importer": "rsr", "directory": models, "files": ["mixed.rsr", "plain.rsr", "cut.rsr"],
                  "options": {}})
     # The fuzz seeds, damaged in every way they know, all at once: no
@@ -140,9 +137,8 @@ def main():
     check(all(x["result"] == ["FINISHED"] for x in results[-2:]) and "Traceback" not in r.stdout + r.stderr,
           f"the fuzz seeds: {[r['result'] for r in results[-2:]]}")
     many = results[-3]["objects"]
-    for stem, groups in (("mixed", group_lines(os.path.join(work, "defaults", "mixed.obj"))),
-                         ("plain", group_lines(os.path.join(work, "defaults", "plain.obj"))),
-                         ("cut", before_cut)):
+    for stem, groups in [(m, outline(os.path.join(work, "defaults", m + ".obj"))[0]) for m in ("mixed", "plain")] + [
+            ("cut", before_cut)]:
         check([plain_name(n) for n, c in many if c == [stem]] == groups,
               f"several files: the objects of {stem}")
     failure = said.strip().split("warning: ", 1)[1]

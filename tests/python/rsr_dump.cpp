@@ -1,13 +1,10 @@
-// rsr_dump FILE...: what the converter's reader (convert/rsr.h) finds in each
-// file, in the form tests/python/test_reader.py compares with the Python
-// reader's, bit for bit: "file PATH", then for each group read in full
-// "group NAME", its points "v X Y Z" and texture vertices "vt U V" as the
-// bits of each coordinate, its material slots "m NAME", and its facets
-// "f MAT V... [| T...]": the slot in force (-1 none), the vertex index list
-// entries of the corners and the texture index list entries of the texture
-// corners; last "end finished" or "end failed". Names are in hex ("-" for
-// none). A group whose facets walk outside an index list ("bad value")
-// prints nothing.
+// rsr_dump FILE...: what the converter's reader (convert/rsr.h) finds, in the
+// form tests/python/test_reader.py compares with the Python reader's: "file
+// PATH"; for each group read in full "group NAME", "v X Y Z" and "vt U V"
+// (coordinate bits), "m NAME" per material slot, "f MAT V... [| T...]" per
+// facet (slot in force, vertex and texture index list entries); "end
+// finished" or "end failed". Names in hex, "-" for none. A group whose
+// facets walk outside an index list ("bad value") prints nothing.
 #include <bit>
 #include <cstdio>
 #include <string>

@@ -35,10 +35,10 @@ def corpus(tmp_path_factory):
     subprocess.run([tool("tests", "quarlen_make_seeds"), str(seeds)], check=True)
     for seed in seeds.iterdir():  # the console program takes only .rsr names
         seed.rename(str(seed) + ".rsr")
-    subprocess.run([tool("tests", "quarlen_model_writer"), "odd", "1", "40", str(work)], check=True)
+    writer = tool("tests", "quarlen_model_writer")
+    subprocess.run([writer, "odd", "1", "40", str(work)], check=True)
     for kind in ("mixed", "plain"):
-        subprocess.run([tool("tests", "quarlen_model_writer"), kind, str(work / (kind + ".rsr")), os.devnull],
-                       check=True)
+        subprocess.run([writer, kind, str(work / (kind + ".rsr")), os.devnull], check=True)
     files = sorted(str(p) for p in list(seeds.iterdir()) + list(work.glob("*.rsr")))
     files.append(os.path.join(ROOT, "examples", "sample.rsr"))
     for model in ("mixed", "odd-1", "odd-2"):
@@ -92,7 +92,6 @@ def test_outcome_and_notices_are_the_console_programs(corpus, tmp_path):
             status = 1
             lines = [b"%s: %s%s" % ((caption or path).encode(), b"warning: " if warning else b"", text)
                      for caption, warning, text in e.notices]
-            assert str(e) == e.notices[e.notices.index((None, True, e.message))][2].decode()
         said = r.stderr.splitlines()
         if status == 0:  # the "Finished" notice, cut after its first sentence
             said = [line[:len(lines[0])] for line in said]
