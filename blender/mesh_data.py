@@ -166,6 +166,7 @@ def group_mesh(g, opts, names, carried=-1):
     used = np.zeros(len(placed), bool)
     used[v[loops] if len(loops) else number] = True
     renumber = np.cumsum(used) - 1
+    assert len(loops) == totals.sum() and (totals >= 3).all()
     uvs = None
     if opts.uvs and whole[poly_facets].any():
         textured = whole[fk[loops]]

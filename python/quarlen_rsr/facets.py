@@ -29,6 +29,7 @@ def walk(c1, nc, c12, nc2, nq, nq2):
     arrays (c12 = -1, nc2 = -1 for facets without a texture facet) or
     counts. The texture corners of a facet that does not fail are always
     its first ones."""
+    assert len(c1) == len(nc) == len(c12) == len(nc2)
     end = wrap32(c1 + nc)
     walked = np.where(end > c1, end - c1, 0)
     vertex_bad = (walked > 0) & ((c1 < 0) | (c1 + walked > nq))
@@ -46,7 +47,9 @@ def walk(c1, nc, c12, nc2, nq, nq2):
 
 
 def expand(first, counts, entries, offsets):
-    """entries[first[j] + i] for every i < counts[j], facet after facet."""
+    """entries[first[j] + i] for every i < counts[j], facet after facet;
+    offsets are the running sums of counts, from 0."""
+    assert len(first) == len(counts) == len(offsets) - 1
     total = int(offsets[-1])
     if total == 0:
         return np.zeros(0, np.int32)

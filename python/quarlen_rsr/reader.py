@@ -171,6 +171,7 @@ def _read_group(inp, name, clean):
         # never holds at once, are told as the facets' memory.
         raise _Failure(before=1, count=("nf", nf)) from None
 
+    assert len(offsets) == nf + 1 and len(corners) == len(uv_corners) == offsets[-1]
     slots = [bytes(data[mats + MATERIAL_SIZE * i:mats + MATERIAL_SIZE * (i + 1) - 1]).split(b"\0", 1)[0]
              for i in range(nm)]
     return Group(name=name, points=_floats(data, xyz, np_, 3), uvs=_floats(data, uv, nt, 2),
