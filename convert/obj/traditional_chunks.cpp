@@ -3,6 +3,7 @@
 // facet line longer than a chunk goes in pieces). The bytes, the point of
 // a failure and the totals are those of writeGroupBody.
 #include <algorithm>
+#include <cassert>
 #include <cstdlib>
 #include <vector>
 
@@ -77,7 +78,7 @@ public:
 
     void format(size_t slot) override {
         Slot& s = slots_[slot];
-        BufferSink sink{s.buf};
+        BufferSink sink{s.buf, s.buf + chunkTextBytes(chunk_)};
         const BodyChunk& c = s.c;
         s.ok = true;
         s.nq = INT32_MIN;
@@ -121,6 +122,7 @@ size_t chunkTextBytes(uint32_t chunk) {
 }
 
 bool writeGroupBodySplit(WriterPool* pool, Output& out, const Group& g, Totals& t, uint32_t chunk, char* memory) {
+    assert(chunk > 0 && memory);
     TraditionalBody body(out, g, t, chunk, memory, poolSlots(pool));
     const bool ok = writeChunks(pool, body);
     if (body.nq() > t.Nq) t.Nq = body.nq();
