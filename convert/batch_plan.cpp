@@ -7,6 +7,7 @@
 #include "convert/batch.h"
 #include "convert/conversion.h"
 #include "convert/paths.h"
+#include "convert/same_output.h"
 
 namespace fs = std::filesystem;
 
@@ -73,7 +74,7 @@ std::vector<BatchItem> planBatch(const std::vector<std::string>& operands, const
         auto [at, fresh] = taken.emplace(outputKey(out), item.in);
         std::error_code ec;
         if (!fresh)
-            item.problem = "has the same output " + item.out + " as " + at->second;
+            item.problem = sameOutputProblem(item.out, at->second);
         else if (!s.force && fs::exists(out, ec))
             item.skip = true;
         items.push_back(std::move(item));

@@ -27,3 +27,7 @@ struct InfoReport {
 // The writer of a run that describes: each group read in full goes into
 // the report.
 std::unique_ptr<GroupWriter> reportWriter(InfoReport& report);
+
+// A writer that hands each group to writer and, once writer has taken it,
+// describes it into report: a conversion that counts what it converted.
+std::unique_ptr<GroupWriter> reportingWriter(InfoReport& report, std::unique_ptr<GroupWriter> writer);
