@@ -64,7 +64,7 @@ try {
   // Converts, then compares rows and the zip with the console program's run.
   async function round(label, args, list = paths) {
     const rows = () => page.$$eval('tr[data-path]', (trs) => trs.map((tr) => ({
-      path: tr.dataset.path, status: tr.dataset.status, notices: tr.cells[2].textContent })));
+      path: tr.dataset.path, status: tr.dataset.status, notices: tr.title, shown: tr.querySelector('pre')?.textContent })));
     await page.waitForFunction((n) => document.body.dataset.state === 'idle' &&
       document.querySelectorAll('tr[data-path][data-status]').length === n, { timeout: 300000 }, list.length);
     const work = join(dir, `browser-${label}`);
@@ -73,17 +73,21 @@ try {
     rmSync(downloads, { recursive: true, force: true });
     mkdirSync(downloads);
     await page.click('#download-all');
-    const zipPath = join(downloads, 'quarlen-obj.zip');
+    const zipName = `quarlen-${args.includes('--glb') ? 'glb' : 'obj'}.zip`;
+    const zipPath = join(downloads, zipName);
     for (let t = 0; t < 600 && !(existsSync(zipPath) && readdirSync(downloads).length === 1); ++t)
       await new Promise((r) => setTimeout(r, 100));
     const zip = unzipSync(readFileSync(zipPath));
-    const ours = new Map((await rows()).map((r) => {
+    const listed = await rows();
+    const loud = listed.filter((r) => r.shown !== (r.status === 'failed' ? r.notices : undefined));
+    check(!loud.length, `${label}: failed rows show their notices, converted rows none (${loud.map((r) => r.path).slice(0, 3)})`);
+    const ours = new Map(listed.map((r) => {
       const outputs = theirs.get(r.path)?.outputs.filter((o) => zip[o.path])
         .map((o) => ({ path: o.path, bytes: zip[o.path] })) ?? [];
       return [r.path, { converted: r.status === 'converted', notices: r.notices, outputs }];
     }));
     const wanted = [...theirs.values()].reduce((n, r) => n + r.outputs.length, 0);
-    check(Object.keys(zip).length === wanted, `${label}: quarlen-obj.zip holds the ${wanted} files the console program writes (it holds ${Object.keys(zip).length})`);
+    check(Object.keys(zip).length === wanted, `${label}: ${zipName} holds the ${wanted} files the console program writes (it holds ${Object.keys(zip).length})`);
     check(ours.size === list.length && compare(label, ours, theirs) === 0,
       `${label}: ${list.length} rows and their files as the console program's`);
   }
@@ -104,7 +108,7 @@ try {
   const groups = await page.$$eval('#groups input', (boxes) => boxes.length);
   check(groups === 3, `the view lists the sample's 3 groups (${groups})`);
   const info = await page.$eval('#info', (e) => e.textContent);
-  check(info.startsWith('lib/sample.rsr: 3 groups'), 'the --info report is beside the view');
+  check(info.includes('\nlib/sample.rsr: 3 groups'), 'the notices and the --info report are beside the view');
 
   // GLB: the options that do not apply are left out, --clean and
   // --triangulate change nothing; the view reads the GLB.

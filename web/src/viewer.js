@@ -1,59 +1,49 @@
-// The 3D view: a converted file as three.js reads it (an OBJ with its .mtl,
-// or a GLB), orbit and zoom with the mouse, fit to the model, wireframe,
-// and its groups listed with show and hide.
+// The 3D view: the triangles the view worker reads (view-worker.js), group
+// by group, with orbit and zoom by mouse, touch and keys, fit to the model,
+// wireframe, and the groups listed with show and hide. Without WebGL the
+// view says so in one line, and the rest of the page works as ever.
 import {
-  AmbientLight, Box3, Color, DirectionalLight, DoubleSide, MeshStandardMaterial, PerspectiveCamera, Scene,
-  Sphere, WebGLRenderer,
+  AmbientLight, Box3, BufferAttribute, BufferGeometry, Color, DirectionalLight, DoubleSide, Group, Mesh,
+  MeshLambertMaterial, PerspectiveCamera, Scene, Sphere, WebGLRenderer,
 } from 'three';
 import { OrbitControls } from 'three/examples/jsm/controls/OrbitControls.js';
-import { GLTFLoader } from 'three/examples/jsm/loaders/GLTFLoader.js';
-import { MTLLoader } from 'three/examples/jsm/loaders/MTLLoader.js';
-import { OBJLoader } from 'three/examples/jsm/loaders/OBJLoader.js';
 
-const decoder = new TextDecoder();
+export const noWebGL = 'This browser cannot draw 3D here (WebGL is unavailable); converting and downloading work as usual.';
 
-// The readers by the shown file's extension; each gives a three.js object.
-// `others` holds the result's other files by extension (the .mtl).
-const readers = {
-  obj(bytes, others) {
-    const loader = new OBJLoader();
-    if (others.mtl) {
-      const materials = new MTLLoader().parse(decoder.decode(others.mtl), '');
-      materials.side = DoubleSide;
-      materials.preload();
-      loader.setMaterials(materials);
-    }
-    return Promise.resolve(loader.parse(decoder.decode(bytes)));
-  },
-  glb(bytes) {
-    return new Promise((resolve, reject) =>
-      new GLTFLoader().parse(bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + bytes.byteLength), '',
-        (gltf) => resolve(gltf.scene), reject));
-  },
-};
-
-// Meshes without a material of their own get a plain grey one that shows
-// both faces: converted models face either way.
-const plain = new MeshStandardMaterial({ color: 0xb8b8b0, side: DoubleSide, flatShading: true });
+// A view that draws nothing, for a browser without WebGL.
+function blindViewer(canvas) {
+  canvas.dataset.blind = '';
+  return { available: false, clear() {}, fit() {}, setWireframe() {}, show: () => noWebGL };
+}
 
 export function createViewer(canvas, groupList) {
-  const renderer = new WebGLRenderer({ canvas, antialias: true, preserveDrawingBuffer: true });
-  renderer.setPixelRatio(window.devicePixelRatio);
+  let renderer;
+  try {
+    renderer = new WebGLRenderer({ canvas, preserveDrawingBuffer: true });
+  } catch {
+    return blindViewer(canvas);
+  }
+  renderer.setPixelRatio(Math.min(window.devicePixelRatio, 2));
   const scene = new Scene();
-  scene.background = new Color(0x20242a);
+  scene.background = new Color(0x1f2329);
   scene.add(new AmbientLight(0xffffff, 0.6));
   const sun = new DirectionalLight(0xffffff, 2.2);
   scene.add(sun);
   const camera = new PerspectiveCamera(45, 1, 0.01, 1000);
   camera.position.set(3, 2, 4);
   const controls = new OrbitControls(camera, canvas);
+  controls.listenToKeyEvents(canvas);
   let model = null;
   let wireframe = false;
+  let frame = 0;
 
-  function draw() {
+  function drawNow() {
+    frame = 0;
     sun.position.copy(camera.position);
     renderer.render(scene, camera);
   }
+  // One drawing a frame at most, however many changes ask for it.
+  const draw = () => { frame ||= requestAnimationFrame(drawNow); };
   function resize() {
     const { clientWidth: w, clientHeight: h } = canvas;
     if (!w || !h) return;
@@ -65,18 +55,10 @@ export function createViewer(canvas, groupList) {
   new ResizeObserver(resize).observe(canvas);
   controls.addEventListener('change', draw);
 
-  function eachMaterial(fn) {
-    model?.traverse((o) => {
-      if (!o.isMesh) return;
-      if (!o.material || (Array.isArray(o.material) && !o.material.length)) o.material = plain;
-      for (const m of Array.isArray(o.material) ? o.material : [o.material]) fn(m);
-    });
-  }
-
   function fit() {
     if (!model) return;
     const box = new Box3();
-    model.traverse((o) => { if (o.isMesh && o.visible) box.expandByObject(o); });
+    for (const m of model.children) if (m.visible) box.union(m.geometry.boundingBox);
     if (box.isEmpty()) return;
     const sphere = box.getBoundingSphere(new Sphere());
     const radius = Math.max(sphere.radius, 1e-6);
@@ -94,13 +76,13 @@ export function createViewer(canvas, groupList) {
 
   function listGroups() {
     groupList.replaceChildren();
-    model?.children.forEach((o, i) => {
+    model.children.forEach((m, i) => {
       const label = document.createElement('label');
       const box = document.createElement('input');
       box.type = 'checkbox';
       box.checked = true;
-      box.addEventListener('change', () => { o.visible = box.checked; draw(); });
-      label.append(box, ` ${o.name || `(group ${i + 1})`}`);
+      box.addEventListener('change', () => { m.visible = box.checked; draw(); });
+      label.append(box, ` ${m.name || `(group ${i + 1})`}`);
       groupList.append(label);
     });
   }
@@ -108,7 +90,7 @@ export function createViewer(canvas, groupList) {
   function clear() {
     if (model) {
       scene.remove(model);
-      model.traverse((o) => o.geometry?.dispose());
+      model.traverse((o) => { o.geometry?.dispose(); o.material?.dispose(); });
     }
     model = null;
     groupList.replaceChildren();
@@ -117,34 +99,37 @@ export function createViewer(canvas, groupList) {
   }
 
   return {
+    available: true,
     clear,
     fit,
-    // Shows files (a result's outputs, [{ path, bytes }]): the first that a
-    // reader takes, with the others beside it. Resolves to an error text, or
-    // '' when the model is shown.
-    async show(files, name) {
+    // Shows groups ([{ name, color, positions }], nine numbers a triangle)
+    // under name; returns '' when something is drawn, else why not.
+    show(groups, name) {
       clear();
-      const byExtension = Object.fromEntries(files.map((f) => [f.path.split('.').pop().toLowerCase(), f.bytes]));
-      const kind = Object.keys(readers).find((k) => byExtension[k]);
-      if (!kind) return 'nothing to show';
-      try {
-        model = await readers[kind](byExtension[kind], byExtension);
-      } catch (e) {
-        return `three.js could not read ${name}: ${e.message}`;
+      model = new Group();
+      for (const g of groups) {
+        if (!g.positions.length) continue;
+        const geometry = new BufferGeometry();
+        geometry.setAttribute('position', new BufferAttribute(g.positions, 3));
+        geometry.computeVertexNormals();
+        geometry.computeBoundingBox();
+        const material = new MeshLambertMaterial({ color: g.color ?? 0xb8b8b0, side: DoubleSide, flatShading: true, wireframe });
+        const mesh = new Mesh(geometry, material);
+        mesh.name = g.name;
+        model.add(mesh);
       }
-      eachMaterial((m) => { m.wireframe = wireframe; m.side = DoubleSide; });
       scene.add(model);
       listGroups();
       resize();
       fit();
+      drawNow();
       canvas.dataset.shown = name;
-      return '';
+      return model.children.length ? '' : 'nothing to draw: no facet with finite points';
     },
     setWireframe(on) {
       wireframe = on;
-      eachMaterial((m) => { m.wireframe = on; });
+      model?.traverse((o) => { if (o.material) o.material.wireframe = on; });
       draw();
     },
-    draw,
   };
 }
