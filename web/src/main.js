@@ -1,7 +1,7 @@
 // The page: takes .rsr files, folders and .zip archives, converts them in
 // path order in converter workers (worker.js), which store each output
 // deflated on disk; lists each result; shows the selected one in 3D
-// (view-worker.js reads it, viewer.js draws it) beside its details; and
+// (view-worker.js reads and draws it off the page's thread) beside its details; and
 // downloads one output or all of them as a zip streamed from disk.
 import { createOptions, presets } from './options.js';
 import { comparePaths, isRsr, relativePath } from './paths.js';
@@ -11,7 +11,6 @@ import { createViewer, noWebGL } from './viewer.js';
 import { zipParts } from './zip.js';
 
 const $ = (id) => document.getElementById(id);
-const drawBudget = 50000;  // triangles drawn at most; a larger model is thinned
 
 // ---- the workers ----
 
@@ -52,7 +51,7 @@ const converters = Array.from({ length: Math.min(4, Math.max(1, navigator.hardwa
 const convertJob = converters[0];  // for the jobs besides conversions
 const viewJob = jobWorker('view-worker.js');
 let options;
-let viewer;
+let viewer = { available: false, clear() {}, fit() {}, setWireframe() {} };  // until the view is made
 let table;
 
 // ---- inputs and the queue ----
@@ -251,10 +250,9 @@ async function select(item) {
   $('view-note').textContent = files.length ? 'Reading the model…' : '';
   if (!files.length) return;
   try {
-    const { groups, triangles, every } = await viewJob('show', { files, budget: drawBudget });
+    const { problem, triangles, every } = await viewer.show(files, item.path);
     if (ticket !== shown) return;
-    const problem = viewer.show(groups, item.path);
-    $('view-note').textContent = problem || (every > 1
+    $('view-note').textContent = problem ?? (every > 1
       ? `A large model: every ${every}th of its ${triangles.toLocaleString('en')} triangles is drawn; the downloads hold all of them.`
       : '');
   } catch (e) {
@@ -343,14 +341,14 @@ function setupPage() {
     }
     enqueue(all);
   });
-  viewer = createViewer($('view'), $('groups'));
-  if (!viewer.available) $('view-note').textContent = noWebGL;
   $('fit').addEventListener('click', () => viewer.fit());
   $('wireframe').addEventListener('change', (e) => viewer.setWireframe(e.target.checked));
 }
 
 async function start() {
   setupPage();
+  viewer = await createViewer($('view'), $('groups'), viewJob);
+  if (!viewer.available) $('view-note').textContent = noWebGL;
   if ('serviceWorker' in navigator) navigator.serviceWorker.register('sw.js').catch(() => {});
   try {
     const [ready] = await Promise.all(converters.map((c) => c('ready')));

@@ -1,135 +1,93 @@
-// The 3D view: the triangles the view worker reads (view-worker.js), group
-// by group, with orbit and zoom by mouse, touch and keys, fit to the model,
-// wireframe, and the groups listed with show and hide. Without WebGL the
-// view says so in one line, and the rest of the page works as ever.
-import {
-  AmbientLight, Box3, BufferAttribute, BufferGeometry, Color, DirectionalLight, DoubleSide, Group, Mesh,
-  MeshLambertMaterial, PerspectiveCamera, Scene, Sphere, WebGLRenderer,
-} from 'three';
-import { OrbitControls } from 'three/examples/jsm/controls/OrbitControls.js';
+// The 3D view on the page: the canvas is handed to the view worker
+// (view-worker.js), which reads and draws there; the page only passes on
+// the mouse, touch and keys, and lists the groups with show and hide.
+// Without WebGL in a worker the view says so in one line, and the rest of
+// the page works as ever.
 
 export const noWebGL = 'This browser cannot draw 3D here (WebGL is unavailable); converting and downloading work as usual.';
 
-// A view that draws nothing, for a browser without WebGL.
-function blindViewer(canvas) {
-  canvas.dataset.blind = '';
-  return { available: false, clear() {}, fit() {}, setWireframe() {}, show: () => noWebGL };
+const blind = { available: false, clear() {}, fit() {}, setWireframe() {}, show: async () => ({ problem: noWebGL }) };
+
+// A browser that gives pages no WebGL (WebGL turned off) may still give it
+// to workers: the view keeps to what the browser says of pages.
+function webglAllowed() {
+  const probe = document.createElement('canvas');
+  const gl = probe.getContext('webgl2') ?? probe.getContext('webgl');
+  gl?.getExtension('WEBGL_lose_context')?.loseContext();
+  return !!gl;
 }
 
-export function createViewer(canvas, groupList) {
-  let renderer;
-  try {
-    renderer = new WebGLRenderer({ canvas, preserveDrawingBuffer: true });
-  } catch {
-    return blindViewer(canvas);
-  }
-  renderer.setPixelRatio(Math.min(window.devicePixelRatio, 2));
-  const scene = new Scene();
-  scene.background = new Color(0x1f2329);
-  scene.add(new AmbientLight(0xffffff, 0.6));
-  const sun = new DirectionalLight(0xffffff, 2.2);
-  scene.add(sun);
-  const camera = new PerspectiveCamera(45, 1, 0.01, 1000);
-  camera.position.set(3, 2, 4);
-  const controls = new OrbitControls(camera, canvas);
-  controls.listenToKeyEvents(canvas);
-  let model = null;
-  let wireframe = false;
-  let frame = 0;
+// viewJob: the view worker's jobs (as main.js asks them).
+export async function createViewer(canvas, groupList, viewJob) {
+  if (!canvas.transferControlToOffscreen || !webglAllowed()) return blind;
+  const size = () => [Math.round(canvas.clientWidth * devicePixelRatio), Math.round(canvas.clientHeight * devicePixelRatio)];
+  const offscreen = canvas.transferControlToOffscreen();
+  const [width, height] = size();
+  const { available } = await viewJob('canvas', { canvas: offscreen, width, height }, [offscreen]);
+  if (!available) return blind;
+  const call = (name, ...args) => viewJob('view', { call: name, args });
+  new ResizeObserver(() => call('resize', ...size())).observe(canvas);
 
-  function drawNow() {
-    frame = 0;
-    sun.position.copy(camera.position);
-    renderer.render(scene, camera);
-  }
-  // One drawing a frame at most, however many changes ask for it.
-  const draw = () => { frame ||= requestAnimationFrame(drawNow); };
-  function resize() {
-    const { clientWidth: w, clientHeight: h } = canvas;
-    if (!w || !h) return;
-    renderer.setSize(w, h, false);
-    camera.aspect = w / h;
-    camera.updateProjectionMatrix();
-    draw();
-  }
-  new ResizeObserver(resize).observe(canvas);
-  controls.addEventListener('change', draw);
+  // Dragging turns the model, the wheel and two fingers zoom, the arrow
+  // keys turn and + and - zoom.
+  const pointers = new Map();
+  canvas.addEventListener('pointerdown', (e) => {
+    canvas.setPointerCapture(e.pointerId);
+    pointers.set(e.pointerId, e);
+  });
+  canvas.addEventListener('pointermove', (e) => {
+    const last = pointers.get(e.pointerId);
+    if (!last) return;
+    if (pointers.size === 1) call('turn', (2 * Math.PI * (e.clientX - last.clientX)) / canvas.clientHeight,
+      (2 * Math.PI * (e.clientY - last.clientY)) / canvas.clientHeight);
+    else {
+      const other = [...pointers.values()].find((p) => p.pointerId !== e.pointerId);
+      const apart = (p) => Math.hypot(p.clientX - other.clientX, p.clientY - other.clientY);
+      if (apart(e) > 0) call('zoom', apart(last) / apart(e));
+    }
+    pointers.set(e.pointerId, e);
+  });
+  for (const end of ['pointerup', 'pointercancel']) canvas.addEventListener(end, (e) => pointers.delete(e.pointerId));
+  canvas.addEventListener('wheel', (e) => {
+    e.preventDefault();
+    call('zoom', Math.exp(e.deltaY / 500));
+  }, { passive: false });
+  const keys = { ArrowLeft: ['turn', -0.1, 0], ArrowRight: ['turn', 0.1, 0], ArrowUp: ['turn', 0, -0.1],
+    ArrowDown: ['turn', 0, 0.1], '+': ['zoom', 0.9], '=': ['zoom', 0.9], '-': ['zoom', 1.1] };
+  canvas.addEventListener('keydown', (e) => {
+    if (!keys[e.key]) return;
+    e.preventDefault();
+    call(...keys[e.key]);
+  });
 
-  function fit() {
-    if (!model) return;
-    const box = new Box3();
-    for (const m of model.children) if (m.visible) box.union(m.geometry.boundingBox);
-    if (box.isEmpty()) return;
-    const sphere = box.getBoundingSphere(new Sphere());
-    const radius = Math.max(sphere.radius, 1e-6);
-    const distance = radius / Math.sin((camera.fov * Math.PI) / 360);
-    const direction = camera.position.clone().sub(controls.target).normalize();
-    if (!Number.isFinite(direction.x)) direction.set(0.6, 0.4, 0.8).normalize();
-    controls.target.copy(sphere.center);
-    camera.position.copy(sphere.center).add(direction.multiplyScalar(distance * 1.1));
-    camera.near = distance / 1000;
-    camera.far = distance * 10;
-    camera.updateProjectionMatrix();
-    controls.update();
-    draw();
-  }
-
-  function listGroups() {
-    groupList.replaceChildren();
-    model.children.forEach((m, i) => {
+  function listGroups(names) {
+    groupList.replaceChildren(...names.map((name, i) => {
       const label = document.createElement('label');
       const box = document.createElement('input');
       box.type = 'checkbox';
       box.checked = true;
-      box.addEventListener('change', () => { m.visible = box.checked; draw(); });
-      label.append(box, ` ${m.name || `(group ${i + 1})`}`);
-      groupList.append(label);
-    });
-  }
-
-  function clear() {
-    if (model) {
-      scene.remove(model);
-      model.traverse((o) => { o.geometry?.dispose(); o.material?.dispose(); });
-    }
-    model = null;
-    groupList.replaceChildren();
-    delete canvas.dataset.shown;
-    draw();
+      box.addEventListener('change', () => call('visible', i, box.checked));
+      label.append(box, ` ${name || `(group ${i + 1})`}`);
+      return label;
+    }));
   }
 
   return {
     available: true,
-    clear,
-    fit,
-    // Shows groups ([{ name, color, positions }], nine numbers a triangle)
-    // under name; returns '' when something is drawn, else why not.
-    show(groups, name) {
-      clear();
-      model = new Group();
-      for (const g of groups) {
-        if (!g.positions.length) continue;
-        const geometry = new BufferGeometry();
-        geometry.setAttribute('position', new BufferAttribute(g.positions, 3));
-        geometry.computeVertexNormals();
-        geometry.computeBoundingBox();
-        const material = new MeshLambertMaterial({ color: g.color ?? 0xb8b8b0, side: DoubleSide, flatShading: true, wireframe });
-        const mesh = new Mesh(geometry, material);
-        mesh.name = g.name;
-        model.add(mesh);
-      }
-      scene.add(model);
-      listGroups();
-      resize();
-      fit();
-      drawNow();
-      canvas.dataset.shown = name;
-      return model.children.length ? '' : 'nothing to draw: no facet with finite points';
+    clear() {
+      groupList.replaceChildren();
+      delete canvas.dataset.shown;
+      call('clear');
     },
-    setWireframe(on) {
-      wireframe = on;
-      model?.traverse((o) => { if (o.material) o.material.wireframe = on; });
-      draw();
+    fit: () => call('fit'),
+    setWireframe: (on) => call('setWireframe', on),
+    // Reads and draws files (a result's outputs) under name; resolves to
+    // { problem } or what was drawn: { names, triangles, every }.
+    async show(files, name) {
+      const drawn = await viewJob('show', { files });
+      listGroups(drawn.names);
+      canvas.dataset.shown = name;
+      return drawn.names.length ? drawn : { problem: 'nothing to draw' };
     },
   };
 }
