@@ -30,6 +30,7 @@ export function launch(webgl = true) {
   return puppeteer.launch({
     executablePath: '/usr/bin/chromium',
     args: ['--no-sandbox', ...graphics, '--window-size=1400,900'],
+    protocolTimeout: 3600000,  // a wait for a whole library is one call
     defaultViewport: { width: 1400, height: 900 },
   });
 }

@@ -17,9 +17,10 @@ import { downloaded, downloadStarts, launch, openPage, root, serve, watchPss } f
 import { compare, modelPaths, nativeResults } from './native.mjs';
 
 const { unzipSync, zipSync } = createRequire(join(root, 'web/package.json'))('fflate');
-// The library's peak, all processes' PSS together: bench/web_library_bench.mjs
-// measured 1.0 to 1.1 GB for 100 and 300 models of 15 MB.
-const pssBoundMB = 1600;
+// The library's peak, all processes' PSS together: about 1.1 GB measured
+// here for 34 to 300 models of 15 MB (bench/web_library_bench.mjs); the
+// bound is the issue's goal.
+const pssBoundMB = 1500;
 const answerSeconds = 10;  // a click answered "within a few seconds"
 
 const [quarlen, dir] = process.argv.slice(2);
