@@ -3,8 +3,9 @@
 # static web server can serve (tools/serve-web.sh serves it here):
 #   quarlen-core.wasm, quarlen-core.js  the core (web/CMakeLists.txt),
 #                                       compiled by Debian's Emscripten
-#   main.js, worker.js                  the page and its worker, bundled by
-#                                       esbuild with three.js and fflate
+#   main.js, worker.js, view-worker.js  the page, its converter and its
+#                                       view's reader, bundled by esbuild
+#                                       with three.js and fflate
 #   index.html, style.css, sw.js        the page, its look, its offline store
 # The npm packages come from web/package-lock.json (npm ci). Needs em++ and
 # npm (tools/install-deps.sh --all installs them).
@@ -38,6 +39,8 @@ cp build-web/web/quarlen-core.js build-web/web/quarlen-core.wasm "$out/"
 echo "build-web: the page"
 esbuild=web/node_modules/.bin/esbuild
 "$esbuild" web/src/main.js --bundle --format=esm --minify --log-level=warning --outfile="$out/main.js"
-"$esbuild" web/src/worker.js --bundle --format=iife --minify --log-level=warning --outfile="$out/worker.js"
+for worker in worker view-worker; do
+    "$esbuild" "web/src/$worker.js" --bundle --format=iife --minify --log-level=warning --outfile="$out/$worker.js"
+done
 cp web/src/index.html web/src/style.css web/src/sw.js "$out/"
 ls -l "$out"

@@ -1,5 +1,8 @@
 #include "convert/options/info.h"
 
+#include <cassert>
+#include <utility>
+
 namespace quarlen {
 
 namespace {
@@ -41,7 +44,32 @@ private:
     InfoReport& report_;
 };
 
+class ReportingWriter final : public GroupWriter {
+public:
+    ReportingWriter(InfoReport& report, std::unique_ptr<GroupWriter> writer)
+        : report_(report), writer_(std::move(writer)) {}
+    GroupWritten group(const char* name, const Group& g) override {
+        const GroupWritten written = writer_->group(name, g);
+        if (written == GroupWritten::done) describeGroup(report_, name, g);
+        return written;
+    }
+    void failedGroupLine(const char* name) override { writer_->failedGroupLine(name); }
+    bool finishSideFiles() override { return writer_->finishSideFiles(); }
+    bool finishOutput(const char* failedGroup) override { return writer_->finishOutput(failedGroup); }
+    void closing() override { writer_->closing(); }
+    std::string lastNotice() const override { return writer_->lastNotice(); }
+
+private:
+    InfoReport& report_;
+    std::unique_ptr<GroupWriter> writer_;
+};
+
 }  // namespace
+
+std::unique_ptr<GroupWriter> reportingWriter(InfoReport& report, std::unique_ptr<GroupWriter> writer) {
+    assert(writer);
+    return std::make_unique<ReportingWriter>(report, std::move(writer));
+}
 
 std::unique_ptr<GroupWriter> reportWriter(InfoReport& report) { return std::make_unique<ReportWriter>(report); }
 

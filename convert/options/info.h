@@ -30,4 +30,8 @@ struct InfoReport {
 // the report.
 std::unique_ptr<GroupWriter> reportWriter(InfoReport& report);
 
+// A writer that hands each group to writer and, once writer has taken it,
+// describes it into report: a conversion that counts what it converted.
+std::unique_ptr<GroupWriter> reportingWriter(InfoReport& report, std::unique_ptr<GroupWriter> writer);
+
 }  // namespace quarlen

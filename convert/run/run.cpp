@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "convert/run/run.h"
 #include "convert/glb/glb_writer.h"
@@ -198,8 +199,8 @@ bool openRunOutput(Run& r) {
     return openOutput(r.out, req.sink.write ? req.sink : req.stream ? streamSink(req.stream) : fileSink(r.file));
 }
 
-// The one writer this run uses.
-std::unique_ptr<GroupWriter> makeWriter(Run& r) {
+// The one writer of the output or the report.
+std::unique_ptr<GroupWriter> outputWriter(Run& r) {
     const RunRequest& req = r.req;
     if (req.report) return reportWriter(*req.report);
     if (r.glb) return glbWriter(r.out, glbScale(req.options->scale, req.options->scaleGiven));
@@ -209,6 +210,13 @@ std::unique_ptr<GroupWriter> makeWriter(Run& r) {
     // caller's sink; an output to a stream has no name to put it beside.
     if (req.options->mtl && (req.mtlSink.write || !req.stream)) mtl = {mtlPathFor(req.output), req.mtlSink};
     return optionWriter(r.out, *req.options, mtl, req.threads, req.chunk);
+}
+
+// The writer this run uses, counting what it writes when asked.
+std::unique_ptr<GroupWriter> makeWriter(Run& r) {
+    std::unique_ptr<GroupWriter> writer = outputWriter(r);
+    if (!r.req.alsoReport || r.req.report) return writer;
+    return reportingWriter(*r.req.alsoReport, std::move(writer));
 }
 
 }  // namespace

@@ -53,6 +53,7 @@ struct RunRequest {
     NoticeSink notices;                         // where the notices go
     const OutputOptions* options = nullptr;     // null: the traditional output
     InfoReport* report = nullptr;               // describe the input into this; write nothing
+    InfoReport* alsoReport = nullptr;           // while writing, describe each group written into this
     const std::atomic<bool>* cancel = nullptr;  // when set, stop before the next group
 
     // Large groups are formatted on this many threads, the caller's included

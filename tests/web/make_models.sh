@@ -3,7 +3,8 @@
 # the web tests: a mixed and a plain model, odd models (names with spaces
 # and control bytes, bare facets, values out of range), the fuzzing seeds
 # (files cut short, hostile counts, junk after the end), the sample, and
-# names with spaces and letters beyond ASCII. BUILD is the native build.
+# names with spaces and letters beyond ASCII; and DIR/big/, a library of
+# 510 MB. BUILD is the native build.
 set -eu
 build=$1
 lib=$2/lib
@@ -18,3 +19,13 @@ for f in "$seeds"/*; do cp "$f" "$lib/seeds/$(basename "$f").rsr"; done
 rm -rf "$seeds"
 cp "$(dirname "$0")/../../examples/sample.rsr" "$lib/sample.rsr"
 cp "$(dirname "$0")/../../examples/sample.rsr" "$lib/Ünïcode names/Haus am See.rsr"
+
+# DIR/big/: a library of 510 MB, 34 links to one generated 15 MB model
+# (192,000 facets) in a folder tree.
+big=$2/big
+mkdir -p "$big/shelf/box"
+"$build/bench/quarlen_bench" --model "$big/model-00.rsr" 40 4800
+for i in $(seq 1 33); do
+    case $((i % 3)) in 0) to=$big ;; 1) to=$big/shelf ;; *) to=$big/shelf/box ;; esac
+    ln "$big/model-00.rsr" "$to/model-$(printf %02d "$i").rsr"
+done

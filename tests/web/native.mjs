@@ -3,7 +3,6 @@
 import { spawnSync } from 'node:child_process';
 import { existsSync, readdirSync, readFileSync } from 'node:fs';
 import { join } from 'node:path';
-import { outputExtension } from '../../web/src/core.js';
 import { comparePaths, isRsr } from '../../web/src/paths.js';
 
 // The .rsr files below dir/lib as "lib/..." paths, in the console program's
@@ -17,6 +16,10 @@ export function modelPaths(dir, under = 'lib') {
   }
   return found.sort(comparePaths);
 }
+
+// The console program's one-file form is given its output's name: NAME.obj,
+// or NAME.glb with --glb.
+const outputExtension = (args) => (args.includes('--glb') ? '.glb' : '.obj');
 
 export function nativeResults(quarlen, dir, paths, args) {
   const results = new Map();

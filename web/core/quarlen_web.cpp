@@ -1,8 +1,9 @@
 // The web page's WebAssembly entry point: converts one file's bytes as the
 // console program's batch form does (`quarlen -r FOLDER` writes FOLDER/A.obj
-// for FOLDER/A.rsr), and describes the file as `quarlen --info` does. The
-// run reads the bytes where they lie and writes the outputs into buffers
-// that the result hands to the page.
+// for FOLDER/A.rsr), counting what it converts as `quarlen --info` counts
+// it, in one run. The run reads the bytes where they lie and writes the
+// outputs into buffers that the result holds until web_free. The page reads
+// a result only through the web_result_* getters.
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
@@ -26,24 +27,6 @@
 using namespace quarlen;
 
 namespace {
-
-// One file's outcome, read by the worker as 32-bit words and then doubles,
-// in this order. Every buffer is the result's own; web_free releases them.
-struct WebResult {
-    uint32_t converted;  // 1 when the run finished
-    char* obj;           // the .obj bytes, or null
-    uint32_t objSize;
-    char* mtl;           // the .mtl bytes, or null
-    uint32_t mtlSize;
-    char* notices;       // the conversion's notices, one console line each
-    uint32_t noticesSize;
-    char* info;          // --info's notices and report for the file
-    uint32_t infoSize;
-    uint32_t pad;
-    double groups, points, textureVertices, facets;  // what the file holds, as --info counts it
-    double convertSeconds, infoSeconds;  // time in the run and in the report, for the benchmark
-};
-static_assert(offsetof(WebResult, groups) == 40, "the worker reads the counts at byte 40");
 
 // An output gathered in memory; it doubles as it grows, so that a large
 // one is copied about once. A refused growth fails the run's write, which
@@ -75,15 +58,25 @@ bool grow(void* ctx, const char* p, size_t n) {
     return true;
 }
 
+// One file's outcome. Outputs: [0] NAME.obj or NAME.glb, [1] NAME.mtl; an
+// output with an empty path was not made.
+struct WebResult {
+    bool converted = false;  // the run finished
+    std::string paths[2];
+    Grown bytes[2];
+    std::string notices;  // the one-file run's notices, one console line each
+    std::string info;     // --info's lines for what the run read
+    bool counted = false;
+    InfoSums counts;        // what the run read in full, as --info counts it
+    double seconds = 0;     // time in the run, for the benchmark
+
+    ~WebResult() {
+        for (Grown& g : bytes) std::free(g.data);
+    }
+};
+
 void collect(void* ctx, const char* text, const char* caption, unsigned style) {
     *static_cast<std::string*>(ctx) += noticeLine(text, caption, style);
-}
-
-char* copyOut(const std::string& s, uint32_t& size) {
-    size = uint32_t(s.size());
-    char* p = static_cast<char*>(std::malloc(s.size() + 1));
-    if (p) std::memcpy(p, s.c_str(), s.size() + 1);
-    return p;
 }
 
 bool parseOptions(const char* args, OutputOptions& o, std::string& error) {
@@ -107,30 +100,44 @@ bool parseOptions(const char* args, OutputOptions& o, std::string& error) {
     return true;
 }
 
-// The report as `quarlen --info` shows it: the notices come before the
-// file's lines.
-void describe(WebResult& r, const std::string& in, std::span<const unsigned char> bytes, std::string& info) {
-    const double started = emscripten_get_now();
+// NAME.rsr becomes NAME.obj, or NAME.glb, beside it, as in the batch form.
+std::string outputPath(const std::string& in, const OutputOptions& o) { return withExtension(in, outputExtension(o)); }
+
+// The report as `quarlen --info` shows it, for what the run read.
+std::string infoText(const std::string& in, const InfoReport& report, RunOutcome outcome, InfoSums& sums) {
+    std::string info;
+    char* text = nullptr;
+    size_t length = 0;
+    if (FILE* mem = open_memstream(&text, &length)) {
+        sums = printFileInfo(mem, in, report, outcome);
+        std::fclose(mem);
+        info.assign(text, length);
+    }
+    std::free(text);
+    return info;
+}
+
+void convertInto(WebResult& r, const std::string& in, std::span<const unsigned char> bytes, const OutputOptions& options) {
+    r.paths[0] = outputPath(in, options);
     InfoReport report;
     RunRequest req;
     req.input = in.c_str();
     req.inputBytes = bytes;
-    req.notices = {collect, &info};
-    req.report = &report;
-    const RunResult described = convertRSR(req);
-    char* text = nullptr;
-    size_t length = 0;
-    if (FILE* mem = open_memstream(&text, &length)) {
-        const InfoSums sums = printFileInfo(mem, in, report, described.outcome);
-        std::fclose(mem);
-        info.append(text, length);
-        r.groups = double(sums.groups);
-        r.points = double(sums.points);
-        r.textureVertices = double(sums.textureVertices);
-        r.facets = double(sums.facets);
-    }
-    std::free(text);
-    r.infoSeconds = (emscripten_get_now() - started) / 1000;
+    req.output = r.paths[0].c_str();
+    req.sink = {grow, &r.bytes[0]};
+    req.mtlSink = {grow, &r.bytes[1]};
+    req.notices = {collect, &r.notices};
+    req.alsoReport = &report;
+    req.options = &options;
+    const double started = emscripten_get_now();
+    const RunResult run = convertRSR(req);
+    r.seconds = (emscripten_get_now() - started) / 1000;
+    r.converted = run.outcome == RunOutcome::finished;
+    // A run that wrote nothing still made its output, empty.
+    if (run.outcome != RunOutcome::finished && run.outcome != RunOutcome::failed) r.paths[0].clear();
+    if (r.bytes[1].data) r.paths[1] = mtlPathFor(r.paths[0].c_str());
+    r.info = infoText(in, report, run.outcome, r.counts);
+    r.counted = !r.info.empty();
 }
 
 }  // namespace
@@ -139,58 +146,69 @@ extern "C" {
 
 // Converts the size bytes at input (a block from malloc, which this call
 // frees) known to the user as path, a relative name ending in .rsr, with
-// the console program's output options in args, one word a line. Returns
-// null only when memory runs out before anything ran.
-EMSCRIPTEN_KEEPALIVE WebResult* web_convert(const char* path, unsigned char* input, uint32_t size, const char* args) {
-    auto* r = static_cast<WebResult*>(std::calloc(1, sizeof(WebResult)));
+// the console program's output options in args, one word a line. When
+// earlier names an input (not empty) whose output is the same as this
+// one's, nothing is converted: the result fails as the batch fails a
+// clash. Returns null only when memory runs out before anything ran.
+EMSCRIPTEN_KEEPALIVE WebResult* web_convert(const char* path, unsigned char* input, uint32_t size, const char* args,
+                                            const char* earlier) {
+    WebResult* r = new (std::nothrow) WebResult;
     if (!r) {
         std::free(input);
         return nullptr;
     }
-    std::string notices, info;
     OutputOptions options;
     std::string error;
     const std::string in = path;
-    if (!parseOptions(args, options, error)) {
-        notices = "quarlen: " + error + "\n";
-    } else {
-        const std::string out = in.substr(0, in.size() - 4) + outputExtension(options);  // NAME.rsr becomes NAME.obj
-        const std::span<const unsigned char> bytes(input, size);
-        Grown obj, mtl;
-        RunRequest req;
-        req.input = in.c_str();
-        req.inputBytes = bytes;
-        req.output = out.c_str();
-        req.sink = {grow, &obj};
-        req.mtlSink = {grow, &mtl};
-        req.notices = {collect, &notices};
-        if (!traditional(options)) req.options = &options;
-        const double started = emscripten_get_now();
-        const RunResult run = convertRSR(req);
-        r->convertSeconds = (emscripten_get_now() - started) / 1000;
-        r->converted = run.outcome == RunOutcome::finished;
-        // A run that wrote nothing still made its output, empty.
-        if (!obj.data && (run.outcome == RunOutcome::finished || run.outcome == RunOutcome::failed))
-            obj.data = static_cast<char*>(std::malloc(1));
-        r->obj = obj.data;
-        r->objSize = uint32_t(obj.size);
-        r->mtl = mtl.data;
-        r->mtlSize = uint32_t(mtl.size);
-        describe(*r, in, bytes, info);
-    }
+    if (!parseOptions(args, options, error))
+        r->notices = "quarlen: " + error + "\n";
+    else if (*earlier)
+        r->notices = noticeLine(sameOutputText(outputPath(in, options), earlier).c_str(), path, notice_plain);
+    else
+        convertInto(*r, in, std::span<const unsigned char>(input, size), options);
     std::free(input);
-    r->notices = copyOut(notices, r->noticesSize);
-    r->info = copyOut(info, r->infoSize);
     return r;
 }
 
-EMSCRIPTEN_KEEPALIVE void web_free(WebResult* r) {
-    if (!r) return;
-    std::free(r->obj);
-    std::free(r->mtl);
-    std::free(r->notices);
-    std::free(r->info);
-    std::free(r);
+// The output path of the input path (ending in .rsr) with the options in
+// args (as web_convert takes them); empty when args are not options. The
+// text lasts until the next call.
+EMSCRIPTEN_KEEPALIVE const char* web_output_path(const char* path, const char* args) {
+    static std::string out;
+    OutputOptions options;
+    std::string error;
+    out = parseOptions(args, options, error) ? outputPath(path, options) : "";
+    return out.c_str();
 }
+
+// The output options as JSON, for the page to make its controls from:
+// {"options":[{"name", "field" (OutputOptions' member), "takesValue",
+// "withGlb" (false: not with --glb), "default" (the value's text, or null
+// for a flag), "glbDefault" (with --glb, when it differs), "help"}, ...]}.
+EMSCRIPTEN_KEEPALIVE const char* web_options() {
+    static const std::string json = optionTableJson();
+    return json.c_str();
+}
+
+EMSCRIPTEN_KEEPALIVE int web_result_converted(const WebResult* r) { return r->converted; }
+EMSCRIPTEN_KEEPALIVE const char* web_result_notices(const WebResult* r) { return r->notices.c_str(); }
+EMSCRIPTEN_KEEPALIVE const char* web_result_info(const WebResult* r) { return r->info.c_str(); }
+EMSCRIPTEN_KEEPALIVE double web_result_seconds(const WebResult* r) { return r->seconds; }
+
+// Output i (0: NAME.obj or NAME.glb, 1: NAME.mtl): its path, empty when it
+// was not made, its bytes and their size.
+EMSCRIPTEN_KEEPALIVE const char* web_result_path(const WebResult* r, int i) { return r->paths[i].c_str(); }
+EMSCRIPTEN_KEEPALIVE const char* web_result_bytes(const WebResult* r, int i) { return r->bytes[i].data; }
+EMSCRIPTEN_KEEPALIVE uint32_t web_result_size(const WebResult* r, int i) { return uint32_t(r->bytes[i].size); }
+
+// What the run read: i = 0 groups, 1 points, 2 texture vertices, 3 facets;
+// -1 when nothing was counted.
+EMSCRIPTEN_KEEPALIVE double web_result_count(const WebResult* r, int i) {
+    if (!r->counted) return -1;
+    const int64_t counts[] = {r->counts.groups, r->counts.points, r->counts.textureVertices, r->counts.facets};
+    return double(counts[i]);
+}
+
+EMSCRIPTEN_KEEPALIVE void web_free(WebResult* r) { delete r; }
 
 }  // extern "C"

@@ -1,209 +1,123 @@
-// The page: takes .rsr files, folders and .zip archives, converts them one
-// after another in the worker, lists each result, shows the selected one in
-// 3D beside its --info report, and downloads one result or all of them.
-import { outputExtension, outputPath } from './core.js';
+// The page: takes .rsr files, folders and .zip archives, converts them in
+// path order in converter workers (worker.js), which store each output
+// deflated on disk; lists each result; shows the selected one in 3D
+// (view-worker.js reads and draws it off the page's thread) beside its details; and
+// downloads one output or all of them as a zip streamed from disk.
+import { createOptions, presets } from './options.js';
 import { comparePaths, isRsr, relativePath } from './paths.js';
-import { createViewer } from './viewer.js';
+import { removeStored, storedFile } from './store.js';
+import { createTable, megabytes } from './table.js';
+import { createViewer, noWebGL } from './viewer.js';
+import { zipParts } from './zip.js';
 
 const $ = (id) => document.getElementById(id);
 
-// Output formats with the console options each adds, the options that do
-// not apply to them and their scale when none is asked for; the view picks
-// its reader by the output's name.
-const formats = {
-  obj: { label: 'OBJ', args: [], without: [], scale: '1' },
-  glb: { label: 'GLB (glTF, in metres)', args: ['--glb'], without: ['mtl', 'weld', 'z-up', 'lf', 'exact'], scale: '2.62128' },
-};
-const flags = ['clean', 'mtl', 'weld', 'triangulate', 'z-up', 'lf', 'exact'];
-const presets = { traditional: [], today: ['clean', 'mtl', 'triangulate'] };
-const largeOutput = 64e6;  // bytes past which the view waits to be asked
+// ---- the workers ----
 
-// ---- the worker ----
-
-let worker;
-let nextId = 0;
-const waiting = new Map();
-
-function startWorker() {
-  worker = new Worker('worker.js');
-  worker.onmessage = ({ data }) => {
-    const w = waiting.get(data.id);
-    waiting.delete(data.id);
-    if (data.error) w.reject(new Error(data.error));
-    else w.resolve(data);
-  };
-  // A worker that dies (its memory taken back by the browser) fails what it
-  // held; the next job starts another.
-  worker.onerror = (e) => {
-    e.preventDefault();
-    for (const w of waiting.values()) w.reject(new Error(e.message || 'the converter stopped'));
-    waiting.clear();
-    worker.terminate();
-    startWorker();
-  };
-}
-
-function ask(type, payload = {}, transfer = []) {
-  return new Promise((resolve, reject) => {
+// A worker whose jobs answer as promises. A worker that dies (its memory
+// taken back by the browser) fails what it held; the next job starts another.
+function jobWorker(script) {
+  let worker;
+  let nextId = 0;
+  const waiting = new Map();
+  function start() {
+    worker = new Worker(script);
+    worker.onmessage = ({ data }) => {
+      const w = waiting.get(data.id);
+      waiting.delete(data.id);
+      if (data.error) w.reject(new Error(data.error));
+      else w.resolve(data);
+    };
+    worker.onerror = (e) => {
+      e.preventDefault();
+      for (const w of waiting.values()) w.reject(new Error(e.message || 'the worker stopped'));
+      waiting.clear();
+      worker.terminate();
+      start();
+    };
+  }
+  start();
+  return (type, payload = {}, transfer = []) => new Promise((resolve, reject) => {
     const id = ++nextId;
     waiting.set(id, { resolve, reject });
     worker.postMessage({ id, type, ...payload }, transfer);
   });
 }
 
-// ---- options ----
+// Converters side by side, one a processor up to four: deflating the
+// outputs costs more than converting them. Each holds one model at a time.
+const converters = Array.from({ length: Math.min(4, Math.max(1, navigator.hardwareConcurrency || 1)) },
+  () => jobWorker('worker.js'));
+const convertJob = converters[0];  // for the jobs besides conversions
+const viewJob = jobWorker('view-worker.js');
+let options;
+let viewer = { available: false, clear() {}, fit() {}, setWireframe() {} };  // until the view is made
+let table;
 
-function optionArgs() {
-  const format = formats[$('format').value];
-  const args = [...format.args];
-  for (const f of flags) if ($(`opt-${f}`).checked && !format.without.includes(f)) args.push(`--${f}`);
-  const scale = $('opt-scale').value.trim();
-  if (scale !== format.scale) args.push('--scale', scale);
-  return args;
-}
+// ---- inputs and the queue ----
 
-function chooseFormat() {
-  const format = formats[$('format').value];
-  for (const f of flags) $(`opt-${f}`).disabled = format.without.includes(f);
-  $('opt-scale').value = format.scale;
-  showCommand();
-}
-
-function showCommand() {
-  $('command').textContent = ['quarlen', ...optionArgs(), '-r', 'FOLDER'].join(' ');
-}
-
-function setupOptions() {
-  for (const [key, f] of Object.entries(formats)) $('format').append(new Option(f.label, key));
-  $('format').addEventListener('change', chooseFormat);
-  for (const [name, on] of Object.entries(presets)) {
-    $(`preset-${name}`).addEventListener('click', () => {
-      for (const f of flags) $(`opt-${f}`).checked = on.includes(f);
-      $('opt-scale').value = formats[$('format').value].scale;
-      showCommand();
-    });
-  }
-  $('options').addEventListener('input', showCommand);
-  showCommand();
-}
-
-// ---- inputs, rows and the queue ----
-
-const items = new Map();  // path -> { path, source (File or Uint8Array), row, result }
+const items = new Map();  // path -> { path, source (File or Uint8Array), row, args, out, result }
 let queue = [];
 let running = false;
-let batch = { total: 0, ended: 0, failed: 0, bytes: 0, start: 0 };
+let batch = { total: 0, ended: 0, failed: 0, skipped: 0, bytes: 0, start: 0 };
 let selected = null;
+let kick = null;  // starts conversions on idle converters while a batch runs
 
-const megabytes = (n) => `${(n / 1e6).toFixed(1)} MB`;
-const size = (n) => (n < 1e6 ? `${(n / 1e3).toFixed(1)} kB` : megabytes(n));
+const forget = (list) => {
+  for (const o of list.flatMap((i) => i.result?.outputs ?? [])) removeStored(o.folder, o.name);
+};
 
-function cell(row, i, content, className) {
-  const td = row.cells[i];
-  if (className) td.className = className;
-  td.replaceChildren(content);
+function showCommand() {
+  $('command').textContent = ['quarlen', ...options.args(), '-r', 'FOLDER'].join(' ');
 }
 
-function makeRow(item) {
-  const row = document.createElement('tr');
-  row.dataset.path = item.path;
-  for (let i = 0; i < 8; ++i) row.insertCell();
-  row.cells[0].textContent = item.path;
-  row.addEventListener('click', (e) => { if (!e.target.closest('a')) select(item); });
-  return row;
-}
-
-function downloadLink(file) {
-  const a = document.createElement('a');
-  a.textContent = file.path.split('/').pop();
-  a.download = a.textContent;
-  a.href = '#';
-  a.addEventListener('click', () => {
-    a.href = URL.createObjectURL(new Blob([file.bytes]));
-    setTimeout(() => URL.revokeObjectURL(a.href), 60000);
-  });
-  return a;
-}
-
-function showRow(item) {
-  const { row, result } = item;
-  if (!result) {
-    delete row.dataset.status;
-    cell(row, 1, item === items.current ? 'converting' : 'waiting');
-    for (let i = 2; i < 8; ++i) row.cells[i].replaceChildren();
-    return;
-  }
-  row.dataset.status = result.converted ? 'converted' : 'failed';
-  cell(row, 1, row.dataset.status);
-  const pre = document.createElement('pre');
-  pre.textContent = result.notices;
-  cell(row, 2, pre);
-  const c = result.counts;
-  cell(row, 3, c ? String(c.groups) : '', 'n');
-  cell(row, 4, c ? String(c.points) : '', 'n');
-  cell(row, 5, c ? String(c.facets) : '', 'n');
-  const bytes = result.outputs.reduce((n, o) => n + o.bytes.length, 0);
-  cell(row, 6, result.outputs.length ? size(bytes) : '', 'n');
-  const links = document.createElement('span');
-  for (const o of result.outputs) links.append(downloadLink(o), ' ');
-  cell(row, 7, links);
-}
-
-function sortRows() {
-  const sorted = [...items.values()].sort((a, b) => comparePaths(a.path, b.path));
-  $('results').tBodies[0].append(...sorted.map((i) => i.row));
-}
-
-function addInputs(list) {
+function addInputs(list, skipped) {
+  if (!running) batch = { total: 0, ended: 0, failed: 0, skipped: 0, bytes: 0, start: performance.now() };
+  batch.skipped += skipped;
   const fresh = [];
   for (const { path, source } of list) {
-    if (!path || !isRsr(path)) continue;
     let item = items.get(path);
-    if (!item) {
-      item = { path };
-      item.row = makeRow(item);
-      items.set(path, item);
-    }
+    if (!item) items.set(path, (item = { path }));
+    forget([item]);
     item.source = source;
     item.result = null;
-    showRow(item);
+    table.show(item);
     fresh.push(item);
   }
-  if (!fresh.length) return;
-  sortRows();
+  table.sort(items.values());
   enqueue(fresh);
 }
 
-function enqueue(list) {
-  if (!running) batch = { total: 0, ended: 0, failed: 0, bytes: 0, start: performance.now() };
-  const args = optionArgs();
-  for (const item of list) item.args = args;
+async function enqueue(list) {
+  if (!list.length) return showProgress();
+  if (!running) batch = { ...batch, total: 0, ended: 0, failed: 0, bytes: 0, start: performance.now() };
+  const args = options.args();
+  const { outputs } = await convertJob('outputs', { paths: list.map((i) => i.path), args });
+  list.forEach((item, k) => Object.assign(item, { args, out: outputs[k] }));
   queue = [...new Set([...queue, ...list])].sort((a, b) => comparePaths(a.path, b.path));
   batch.total += list.length;
   $('convert-again').disabled = false;
-  pump();
+  if (running) kick();
+  else pump();
 }
 
-// The console program's rule: of two inputs with the same output, the one
-// later in path order fails.
-function clash(item) {
-  const extension = outputExtension(item.args);
-  const out = outputPath(item.path, extension);
+// Of two inputs with the same output, the one later in path order fails;
+// the core tells it.
+function earlierWithSameOutput(item) {
+  let earlier = '';
   for (const other of items.values())
-    if (other !== item && outputPath(other.path, extension) === out && comparePaths(other.path, item.path) < 0)
-      return `${item.path}: has the same output ${out} as ${other.path}\n`;
-  return '';
+    if (other !== item && other.out === item.out && comparePaths(other.path, item.path) < 0 &&
+        (!earlier || comparePaths(other.path, earlier) < 0)) earlier = other.path;
+  return earlier;
 }
 
-async function convertOne(item) {
-  const clashText = clash(item);
-  if (clashText) return { converted: false, outputs: [], notices: clashText, info: '', counts: null };
-  const data = item.source instanceof Uint8Array ? item.source.slice() : new Uint8Array(await item.source.arrayBuffer());
-  batch.bytes += data.length;
+async function convertOne(converter, item) {
+  const { path, source, args } = item;
+  batch.bytes += source.size ?? source.length;
   try {
-    return (await ask('convert', { path: item.path, bytes: data.buffer, args: item.args }, [data.buffer])).result;
+    return (await converter('convert', { path, source, args, earlier: earlierWithSameOutput(item) })).result;
   } catch (e) {
-    return { converted: false, outputs: [], notices: `${item.path}: stopped: ${e.message}\n`, info: '', counts: null };
+    return { converted: false, outputs: [], notices: `${path}: stopped: ${e.message}\n`, info: '', counts: null };
   }
 }
 
@@ -211,30 +125,49 @@ function showProgress() {
   const s = (performance.now() - batch.start) / 1000;
   $('progress').max = Math.max(batch.total, 1);
   $('progress').value = batch.ended;
+  const skipped = batch.skipped ? `, ${batch.skipped} skipped (not .rsr)` : '';
   $('status').textContent = running
-    ? `quarlen: ${batch.ended} of ${batch.total} files, ${batch.failed} failed, ${megabytes(batch.bytes)} read, ${s.toFixed(1)} s`
-    : `quarlen: ${batch.ended - batch.failed} converted, ${batch.failed} failed in ${s.toFixed(2)} s ` +
+    ? `Converting: ${batch.ended} of ${batch.total} files, ${batch.failed} failed, ${megabytes(batch.bytes)} read, ${s.toFixed(1)} s`
+    : `quarlen: ${batch.ended - batch.failed} converted, ${batch.failed} failed${skipped} in ${s.toFixed(2)} s ` +
       `(${(s > 0 ? batch.bytes / 1e6 / s : 0).toFixed(1)} MB/s)`;
+  $('status').classList.toggle('bad', batch.failed > 0);
 }
 
+function finish(item, result) {
+  if (items.get(item.path) !== item) {  // cleared meanwhile
+    forget([{ result }]);
+    return;
+  }
+  item.result = result;
+  batch.ended += 1;
+  if (!result.converted) batch.failed += 1;
+  table.show(item);
+  showProgress();
+  if (!selected || selected === item) select(item);
+}
+
+// Converts the queue in path order on the free converters.
 async function pump() {
-  if (running) return;
   running = true;
   document.body.dataset.state = 'converting';
-  while (queue.length) {
-    const item = queue.shift();
-    items.current = item;
-    showRow(item);
-    showProgress();
-    const result = await convertOne(item);
-    items.current = null;
-    if (items.get(item.path) !== item) continue;  // cleared meanwhile
-    item.result = result;
-    batch.ended += 1;
-    if (!result.converted) batch.failed += 1;
-    showRow(item);
-    if (!selected || selected === item) select(item);
-  }
+  showProgress();
+  await new Promise((done) => {
+    const free = [...converters];
+    kick = () => {
+      while (queue.length && free.length) {
+        const converter = free.pop();
+        const item = queue.shift();
+        table.show(item, true);
+        convertOne(converter, item).then((result) => {
+          finish(item, result);
+          free.push(converter);
+          kick();
+        });
+      }
+      if (free.length === converters.length) done();
+    };
+    kick();
+  });
   running = false;
   showProgress();
   $('download-all').disabled = ![...items.values()].some((i) => i.result?.outputs.length);
@@ -245,17 +178,20 @@ async function pump() {
 
 async function fromFiles(files) {
   const list = [];
+  let skipped = 0;
   for (const { file, path } of files) {
     if (path.slice(-4).toLowerCase() === '.zip') {
       const bytes = await file.arrayBuffer();
-      const folder = path.includes('/') ? path.slice(0, path.lastIndexOf('/') + 1) : '';
-      const { files: entries } = await ask('unzip', { bytes }, [bytes]);
-      for (const e of entries) list.push({ path: folder + e.path, source: e.bytes });
-    } else {
+      const at = path.includes('/') ? path.slice(0, path.lastIndexOf('/') + 1) : '';
+      const { files: entries } = await convertJob('unzip', { bytes }, [bytes]);
+      for (const e of entries) list.push({ path: at + e.path, source: e.bytes });
+    } else if (path && isRsr(path)) {
       list.push({ path, source: file });
+    } else {
+      skipped += 1;
     }
   }
-  addInputs(list);
+  addInputs(list, skipped);
 }
 
 function takeInput(input) {
@@ -272,9 +208,9 @@ async function walk(entry, out) {
   } else if (entry.isDirectory) {
     const reader = entry.createReader();
     for (;;) {
-      const batchOf = await new Promise((resolve, reject) => reader.readEntries(resolve, reject));
-      if (!batchOf.length) break;
-      for (const e of batchOf) await walk(e, out);
+      const some = await new Promise((resolve, reject) => reader.readEntries(resolve, reject));
+      if (!some.length) break;
+      for (const e of some) await walk(e, out);
     }
   }
 }
@@ -297,57 +233,79 @@ function setupDrop() {
   });
 }
 
-// ---- the view and the downloads ----
+// ---- the view, the details and the downloads ----
 
-let viewer;
+let shown = 0;  // the latest request to the view; older answers are dropped
 
-async function select(item, force = false) {
-  selected?.row.classList.remove('selected');
+async function select(item) {
+  if (selected) table.mark(selected, false);
   selected = item;
-  item.row.classList.add('selected');
+  table.mark(item, true);
   $('view-name').textContent = item.path;
-  $('info').textContent = item.result?.info ?? '';
-  $('view-note').replaceChildren();
+  $('info').textContent = item.result ? item.result.notices + item.result.info : '';
+  if (!viewer.available) return;
+  const ticket = ++shown;
   viewer.clear();
-  const outputs = item.result?.outputs ?? [];
-  const bytes = outputs.reduce((n, o) => n + o.bytes.length, 0);
-  if (!outputs.length) return;
-  if (bytes > largeOutput && !force) {
-    const show = document.createElement('button');
-    show.textContent = 'Show it';
-    show.addEventListener('click', () => select(item, true));
-    $('view-note').append(`This output is ${megabytes(bytes)}: drawing it takes a while. `, show);
-    return;
+  const files = item.result?.outputs ?? [];
+  $('view-note').textContent = files.length ? 'Reading the model…' : '';
+  if (!files.length) return;
+  try {
+    const { problem, triangles, every } = await viewer.show(files, item.path);
+    if (ticket !== shown) return;
+    $('view-note').textContent = problem ?? (every > 1
+      ? `A large model: every ${every}th of its ${triangles.toLocaleString('en')} triangles is drawn; the downloads hold all of them.`
+      : '');
+  } catch (e) {
+    if (ticket === shown) $('view-note').textContent = `The view could not read ${item.path}: ${e.message}`;
   }
-  const problem = await viewer.show(outputs, item.path);
-  if (selected === item) $('view-note').textContent = problem;
 }
 
-async function downloadAll() {
-  const files = [];
-  for (const item of [...items.values()].sort((a, b) => comparePaths(a.path, b.path)))
-    for (const o of item.result?.outputs ?? []) files.push({ path: o.path, bytes: o.bytes });
-  $('download-all').disabled = true;
+function save(blob, name) {
+  const a = document.createElement('a');
+  a.href = URL.createObjectURL(blob);
+  a.download = name;
+  document.body.append(a);
+  a.click();
+  a.remove();
+  setTimeout(() => URL.revokeObjectURL(a.href), 60000);
+}
+
+async function downloadOne(output) {
   try {
-    const { zip } = await ask('zip', { files });
-    const a = document.createElement('a');
-    a.href = URL.createObjectURL(new Blob([zip], { type: 'application/zip' }));
-    a.download = 'quarlen-obj.zip';
-    document.body.append(a);
-    a.click();
-    a.remove();
-    setTimeout(() => URL.revokeObjectURL(a.href), 60000);
+    const { bytes } = await viewJob('bytes', output);
+    save(new Blob([bytes]), output.path.split('/').pop());
+  } catch (e) {
+    $('status').textContent = `${output.path} could not be read back: ${e.message}`;
+  }
+}
+
+// The zip's headers are made here; its bodies are the stored files, which
+// the browser reads from disk as the download goes.
+async function downloadAll() {
+  const done = [...items.values()].filter((i) => i.result?.outputs.length).sort((a, b) => comparePaths(a.path, b.path));
+  if (!done.length) return;
+  const button = $('download-all');
+  button.disabled = true;
+  button.textContent = 'Making the zip…';
+  try {
+    const entries = [];
+    for (const item of done)
+      for (const o of item.result.outputs) entries.push({ ...o, body: await storedFile(o.folder, o.name) });
+    const kind = done[0].result.outputs[0].path.split('.').pop().toLowerCase();
+    save(new Blob(zipParts(entries), { type: 'application/zip' }), `quarlen-${kind}.zip`);
   } catch (e) {
     $('status').textContent = `The zip could not be made: ${e.message}`;
   }
-  $('download-all').disabled = false;
+  button.textContent = 'Download all (.zip)';
+  button.disabled = false;
 }
 
 function clearAll() {
+  forget([...items.values()]);
   queue = [];
   items.clear();
   selected = null;
-  $('results').tBodies[0].replaceChildren();
+  table.clear();
   $('info').textContent = '';
   $('view-name').textContent = '';
   $('download-all').disabled = true;
@@ -355,32 +313,55 @@ function clearAll() {
   viewer.clear();
 }
 
-async function start() {
-  startWorker();
-  setupOptions();
+function setupPage() {
   setupDrop();
-  viewer = createViewer($('view'), $('groups'));
+  table = createTable($('results'), {
+    onSelect: select,
+    onDownload: downloadOne,
+  });
+  $('results').addEventListener('keydown', (e) => {
+    const item = e.target.closest?.('tr[data-path]') && items.get(e.target.dataset.path);
+    if (!item) return;
+    if (e.key === 'Enter' || e.key === ' ') select(item);
+    else if (e.key === 'ArrowDown' || e.key === 'ArrowUp') select(items.get(table.step(item, e.key === 'ArrowDown' ? 1 : -1)) ?? item);
+    else return;
+    e.preventDefault();
+  });
+  $('failures-only').addEventListener('change', (e) => table.failuresOnly(e.target.checked));
   $('files').addEventListener('change', (e) => takeInput(e.target));
   $('pick-files').addEventListener('change', (e) => takeInput(e.target));
   $('download-all').addEventListener('click', downloadAll);
   $('clear').addEventListener('click', clearAll);
   $('convert-again').addEventListener('click', () => {
-    for (const item of items.values()) {
+    const all = [...items.values()];
+    forget(all);
+    for (const item of all) {
       item.result = null;
-      showRow(item);
+      table.show(item);
     }
-    enqueue([...items.values()]);
+    enqueue(all);
   });
   $('fit').addEventListener('click', () => viewer.fit());
   $('wireframe').addEventListener('change', (e) => viewer.setWireframe(e.target.checked));
+}
+
+async function start() {
+  setupPage();
+  viewer = await createViewer($('view'), $('groups'), viewJob);
+  if (!viewer.available) $('view-note').textContent = noWebGL;
   if ('serviceWorker' in navigator) navigator.serviceWorker.register('sw.js').catch(() => {});
   try {
-    await ask('ready');
-    $('status').textContent = 'Ready: choose or drop files.';
+    const [ready] = await Promise.all(converters.map((c) => c('ready')));
+    options = createOptions($('option-controls'), ready.options, showCommand);
+    for (const [name, list] of Object.entries(presets))
+      $(`preset-${name}`).addEventListener('click', () => options.preset(list));
+    showCommand();
+    $('status').textContent = 'Ready: choose or drop files, folders or .zip archives.';
+    if (!running) document.body.dataset.state = 'idle';
   } catch (e) {
     $('status').textContent = `The converter could not start: ${e.message}`;
+    document.body.dataset.state = 'broken';
   }
-  if (!running) document.body.dataset.state = 'idle';
 }
 
 start();

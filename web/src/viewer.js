@@ -1,150 +1,93 @@
-// The 3D view: a converted file as three.js reads it (an OBJ with its .mtl,
-// or a GLB), orbit and zoom with the mouse, fit to the model, wireframe,
-// and its groups listed with show and hide.
-import {
-  AmbientLight, Box3, Color, DirectionalLight, DoubleSide, MeshStandardMaterial, PerspectiveCamera, Scene,
-  Sphere, WebGLRenderer,
-} from 'three';
-import { OrbitControls } from 'three/examples/jsm/controls/OrbitControls.js';
-import { GLTFLoader } from 'three/examples/jsm/loaders/GLTFLoader.js';
-import { MTLLoader } from 'three/examples/jsm/loaders/MTLLoader.js';
-import { OBJLoader } from 'three/examples/jsm/loaders/OBJLoader.js';
+// The 3D view on the page: the canvas is handed to the view worker
+// (view-worker.js), which reads and draws there; the page only passes on
+// the mouse, touch and keys, and lists the groups with show and hide.
+// Without WebGL in a worker the view says so in one line, and the rest of
+// the page works as ever.
 
-const decoder = new TextDecoder();
+export const noWebGL = 'This browser cannot draw 3D here (WebGL is unavailable); converting and downloading work as usual.';
 
-// The readers by the shown file's extension; each gives a three.js object.
-// `others` holds the result's other files by extension (the .mtl).
-const readers = {
-  obj(bytes, others) {
-    const loader = new OBJLoader();
-    if (others.mtl) {
-      const materials = new MTLLoader().parse(decoder.decode(others.mtl), '');
-      materials.side = DoubleSide;
-      materials.preload();
-      loader.setMaterials(materials);
+const blind = { available: false, clear() {}, fit() {}, setWireframe() {}, show: async () => ({ problem: noWebGL }) };
+
+// A browser that gives pages no WebGL (WebGL turned off) may still give it
+// to workers: the view keeps to what the browser says of pages.
+function webglAllowed() {
+  const probe = document.createElement('canvas');
+  const gl = probe.getContext('webgl2') ?? probe.getContext('webgl');
+  gl?.getExtension('WEBGL_lose_context')?.loseContext();
+  return !!gl;
+}
+
+// viewJob: the view worker's jobs (as main.js asks them).
+export async function createViewer(canvas, groupList, viewJob) {
+  if (!canvas.transferControlToOffscreen || !webglAllowed()) return blind;
+  const size = () => [Math.round(canvas.clientWidth * devicePixelRatio), Math.round(canvas.clientHeight * devicePixelRatio)];
+  const offscreen = canvas.transferControlToOffscreen();
+  const [width, height] = size();
+  const { available } = await viewJob('canvas', { canvas: offscreen, width, height }, [offscreen]);
+  if (!available) return blind;
+  const call = (name, ...args) => viewJob('view', { call: name, args });
+  new ResizeObserver(() => call('resize', ...size())).observe(canvas);
+
+  // Dragging turns the model, the wheel and two fingers zoom, the arrow
+  // keys turn and + and - zoom.
+  const pointers = new Map();
+  canvas.addEventListener('pointerdown', (e) => {
+    canvas.setPointerCapture(e.pointerId);
+    pointers.set(e.pointerId, e);
+  });
+  canvas.addEventListener('pointermove', (e) => {
+    const last = pointers.get(e.pointerId);
+    if (!last) return;
+    if (pointers.size === 1) call('turn', (2 * Math.PI * (e.clientX - last.clientX)) / canvas.clientHeight,
+      (2 * Math.PI * (e.clientY - last.clientY)) / canvas.clientHeight);
+    else {
+      const other = [...pointers.values()].find((p) => p.pointerId !== e.pointerId);
+      const apart = (p) => Math.hypot(p.clientX - other.clientX, p.clientY - other.clientY);
+      if (apart(e) > 0) call('zoom', apart(last) / apart(e));
     }
-    return Promise.resolve(loader.parse(decoder.decode(bytes)));
-  },
-  glb(bytes) {
-    return new Promise((resolve, reject) =>
-      new GLTFLoader().parse(bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + bytes.byteLength), '',
-        (gltf) => resolve(gltf.scene), reject));
-  },
-};
+    pointers.set(e.pointerId, e);
+  });
+  for (const end of ['pointerup', 'pointercancel']) canvas.addEventListener(end, (e) => pointers.delete(e.pointerId));
+  canvas.addEventListener('wheel', (e) => {
+    e.preventDefault();
+    call('zoom', Math.exp(e.deltaY / 500));
+  }, { passive: false });
+  const keys = { ArrowLeft: ['turn', -0.1, 0], ArrowRight: ['turn', 0.1, 0], ArrowUp: ['turn', 0, -0.1],
+    ArrowDown: ['turn', 0, 0.1], '+': ['zoom', 0.9], '=': ['zoom', 0.9], '-': ['zoom', 1.1] };
+  canvas.addEventListener('keydown', (e) => {
+    if (!keys[e.key]) return;
+    e.preventDefault();
+    call(...keys[e.key]);
+  });
 
-// Meshes without a material of their own get a plain grey one that shows
-// both faces: converted models face either way.
-const plain = new MeshStandardMaterial({ color: 0xb8b8b0, side: DoubleSide, flatShading: true });
-
-export function createViewer(canvas, groupList) {
-  const renderer = new WebGLRenderer({ canvas, antialias: true, preserveDrawingBuffer: true });
-  renderer.setPixelRatio(window.devicePixelRatio);
-  const scene = new Scene();
-  scene.background = new Color(0x20242a);
-  scene.add(new AmbientLight(0xffffff, 0.6));
-  const sun = new DirectionalLight(0xffffff, 2.2);
-  scene.add(sun);
-  const camera = new PerspectiveCamera(45, 1, 0.01, 1000);
-  camera.position.set(3, 2, 4);
-  const controls = new OrbitControls(camera, canvas);
-  let model = null;
-  let wireframe = false;
-
-  function draw() {
-    sun.position.copy(camera.position);
-    renderer.render(scene, camera);
-  }
-  function resize() {
-    const { clientWidth: w, clientHeight: h } = canvas;
-    if (!w || !h) return;
-    renderer.setSize(w, h, false);
-    camera.aspect = w / h;
-    camera.updateProjectionMatrix();
-    draw();
-  }
-  new ResizeObserver(resize).observe(canvas);
-  controls.addEventListener('change', draw);
-
-  function eachMaterial(fn) {
-    model?.traverse((o) => {
-      if (!o.isMesh) return;
-      if (!o.material || (Array.isArray(o.material) && !o.material.length)) o.material = plain;
-      for (const m of Array.isArray(o.material) ? o.material : [o.material]) fn(m);
-    });
-  }
-
-  function fit() {
-    if (!model) return;
-    const box = new Box3();
-    model.traverse((o) => { if (o.isMesh && o.visible) box.expandByObject(o); });
-    if (box.isEmpty()) return;
-    const sphere = box.getBoundingSphere(new Sphere());
-    const radius = Math.max(sphere.radius, 1e-6);
-    const distance = radius / Math.sin((camera.fov * Math.PI) / 360);
-    const direction = camera.position.clone().sub(controls.target).normalize();
-    if (!Number.isFinite(direction.x)) direction.set(0.6, 0.4, 0.8).normalize();
-    controls.target.copy(sphere.center);
-    camera.position.copy(sphere.center).add(direction.multiplyScalar(distance * 1.1));
-    camera.near = distance / 1000;
-    camera.far = distance * 10;
-    camera.updateProjectionMatrix();
-    controls.update();
-    draw();
-  }
-
-  function listGroups() {
-    groupList.replaceChildren();
-    model?.children.forEach((o, i) => {
+  function listGroups(names) {
+    groupList.replaceChildren(...names.map((name, i) => {
       const label = document.createElement('label');
       const box = document.createElement('input');
       box.type = 'checkbox';
       box.checked = true;
-      box.addEventListener('change', () => { o.visible = box.checked; draw(); });
-      label.append(box, ` ${o.name || `(group ${i + 1})`}`);
-      groupList.append(label);
-    });
-  }
-
-  function clear() {
-    if (model) {
-      scene.remove(model);
-      model.traverse((o) => o.geometry?.dispose());
-    }
-    model = null;
-    groupList.replaceChildren();
-    delete canvas.dataset.shown;
-    draw();
+      box.addEventListener('change', () => call('visible', i, box.checked));
+      label.append(box, ` ${name || `(group ${i + 1})`}`);
+      return label;
+    }));
   }
 
   return {
-    clear,
-    fit,
-    // Shows files (a result's outputs, [{ path, bytes }]): the first that a
-    // reader takes, with the others beside it. Resolves to an error text, or
-    // '' when the model is shown.
+    available: true,
+    clear() {
+      groupList.replaceChildren();
+      delete canvas.dataset.shown;
+      call('clear');
+    },
+    fit: () => call('fit'),
+    setWireframe: (on) => call('setWireframe', on),
+    // Reads and draws files (a result's outputs) under name; resolves to
+    // { problem } or what was drawn: { names, triangles, every }.
     async show(files, name) {
-      clear();
-      const byExtension = Object.fromEntries(files.map((f) => [f.path.split('.').pop().toLowerCase(), f.bytes]));
-      const kind = Object.keys(readers).find((k) => byExtension[k]);
-      if (!kind) return 'nothing to show';
-      try {
-        model = await readers[kind](byExtension[kind], byExtension);
-      } catch (e) {
-        return `three.js could not read ${name}: ${e.message}`;
-      }
-      eachMaterial((m) => { m.wireframe = wireframe; m.side = DoubleSide; });
-      scene.add(model);
-      listGroups();
-      resize();
-      fit();
+      const drawn = await viewJob('show', { files });
+      listGroups(drawn.names);
       canvas.dataset.shown = name;
-      return '';
+      return drawn.names.length ? drawn : { problem: 'nothing to draw' };
     },
-    setWireframe(on) {
-      wireframe = on;
-      eachMaterial((m) => { m.wireframe = on; });
-      draw();
-    },
-    draw,
   };
 }
