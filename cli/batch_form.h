@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/batch/batch.h"
+#include "convert/batch/batch_run.h"
 
 using namespace quarlen;
 

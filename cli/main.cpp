@@ -14,7 +14,7 @@
 #include "frontend/output_flags.h"
 #include "convert/run/run.h"
 #include "convert/run/notice.h"
-#include "convert/options/output_options.h"
+#include "convert/options/option_table.h"
 #include "convert/batch/paths.h"
 
 #ifdef _WIN32
@@ -251,7 +251,7 @@ int convertOne(const std::string& in, const std::string& out, const OutputOption
     req.input = in.c_str();
     req.output = out.c_str();
     req.notices = consoleNotices();
-    if (!traditional(options)) req.options = &options;
+    req.options = &options;
     if (toStdout) {
 #ifdef _WIN32
         _setmode(_fileno(stdout), _O_BINARY);  // the OBJ's CR LF line ends, or the GLB, as they are
@@ -305,7 +305,7 @@ int main(int argc, char** argv) {
     if (!a.error.empty()) return usageError(a.error);
     if (a.help) {
         std::fputs(usage_text, stdout);
-        std::fputs(output_flags_help, stdout);
+        std::fputs(outputOptionsHelp().c_str(), stdout);
         return status_finished;
     }
     if (a.version) {
@@ -327,6 +327,6 @@ int main(int argc, char** argv) {
     }
     a.batch.operands = a.operands;
     a.batch.settings.extension = outputExtension(a.options);
-    if (!traditional(a.options)) a.batch.options = &a.options;
+    a.batch.options = &a.options;
     return runBatchForm(a.batch);
 }

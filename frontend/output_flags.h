@@ -1,5 +1,5 @@
-// The console program's output options (--clean, --mtl, --weld, ...) and
-// the --info report.
+// The output options read from the words the user typed, checked for
+// conflicts and explained, all from the table in option_table.h.
 #pragma once
 
 #include <cstdio>
@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "convert/run/run.h"
-#include "convert/options/output_options.h"
+#include "convert/options/option_table.h"
 
 namespace quarlen {
 
@@ -23,6 +23,11 @@ int parseOutputFlag(int argc, char** argv, int i, OutputOptions& o, bool& info, 
 const char* outputFlagsConflict(const OutputOptions& o, bool info, bool toStream);
 
 // The --help lines of the output options.
-extern const char* const output_flags_help;
+std::string outputOptionsHelp();
+
+// The output options as the web page builds its controls from them:
+// {"options":[{"name","field","takesValue","withGlb","default","help"},...]},
+// the scale's row with "glbDefault" as well; help on one line.
+std::string optionTableJson();
 
 }  // namespace quarlen

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "convert/batch/batch.h"
+#include "convert/batch/batch_run.h"
 #include "convert/run/notice.h"
 #include "shell/notice_msgbox.h"
 

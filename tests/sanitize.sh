@@ -21,7 +21,8 @@ suite() {
     dir=$root/build-$name
     logs=$dir/sanitizer-reports
     echo "== $name: $flags"
-    cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    # Optimised, with the contracts' asserts on (no NDEBUG).
+    cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g" \
         -DCMAKE_CXX_FLAGS="$flags -fno-omit-frame-pointer" \
         -DCMAKE_EXE_LINKER_FLAGS="$flags" >/dev/null
     cmake --build "$dir" -j"$jobs"

@@ -28,21 +28,20 @@ using Writing = std::function<void(Output&)>;
 // of filler; `overran` tells whether any byte landed past the buffer's end.
 std::string through(size_t block, size_t lead, const Writing& write, bool& overran) {
     std::vector<char> mem(block + guard, canary);
-    char* text = nullptr;
-    size_t size = 0;
+    std::string s;
     Output out;
-    out.f = open_memstream(&text, &size);
-    out.sink = {writeToFile, out.f};
+    out.sink.write = [](void* ctx, const char* p, size_t n) {
+        static_cast<std::string*>(ctx)->append(p, n);
+        return true;
+    };
+    out.sink.ctx = &s;
     out.buf = mem.data();
     out.block = block;
     std::fill_n(room(out, lead), lead, '.');
     out.len += lead;
     write(out);
     drain(out);
-    std::fclose(out.f);
     overran = !std::all_of(mem.begin() + long(block), mem.end(), [](char c) { return c == canary; });
-    std::string s(text, size);
-    std::free(text);
     return s;
 }
 

@@ -313,7 +313,8 @@ TEST(Glb, IndexWidthFollowsTheVertexCount) {
         const Stored stored(spec);
         const std::string path = tempPath(".glb");
         Output out;
-        ASSERT_TRUE(openOutput(out, path.c_str()));
+        FileTarget file{path.c_str()};
+        ASSERT_TRUE(openOutput(out, fileSink(file)));
         {
             const auto w = glbWriter(out, 1.0, true);
             ASSERT_EQ(w->group("g", stored.g), GroupWritten::done);

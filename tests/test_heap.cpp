@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "convert/batch/batch.h"
+#include "convert/batch/batch_run.h"
 #include "convert/run/notice.h"
 #include "tests/recording_notice.h"
 #include "tests/run_files.h"

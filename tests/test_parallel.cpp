@@ -78,7 +78,7 @@ bool append(void* to, const char* p, size_t n) {
 Body writeBody(const Group& g, unsigned threads, uint32_t chunk) {
     Body b;
     Output out;
-    EXPECT_TRUE(attachSink(out, {append, &b.text}));
+    EXPECT_TRUE(openOutput(out, {append, &b.text}));
     Totals t;
     t.dv = 7;
     t.dt = 3;

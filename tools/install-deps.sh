@@ -3,7 +3,8 @@
 #   install-deps.sh          the native build, its tests, the OBJ readers and
 #                            the Debian package
 #   install-deps.sh --all    also both Windows cross builds (32-bit, which
-#                            ships, and 64-bit), Wine, Xvfb, unzip, the
+#                            ships, and 64-bit), Wine, Xvfb, unzip, Blender
+#                            (for the add-on's tests), the
 #                            tools that read Windows programs, and for the
 #                            web page Emscripten, Chromium, and Node.js with
 #                            npm unless some node and npm are on the PATH
@@ -13,12 +14,12 @@ if [ "$(id -u)" -eq 0 ]; then sudo=; else sudo=sudo; fi
 export DEBIAN_FRONTEND=noninteractive
 
 packages="build-essential cmake python3 libgtest-dev clang-14 libclang-rt-14-dev
-  libtinyobjloader-dev assimp-utils python3-meshio dpkg-dev groff-base"
+  libtinyobjloader-dev assimp-utils python3-meshio dpkg-dev groff-base python3-numpy python3-pytest"
 if [ "${1:-}" = --all ]; then
     # Wine's 32-bit half needs the i386 architecture.
     $sudo dpkg --add-architecture i386
     packages="$packages g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 xvfb xdotool imagemagick
-      unzip zip file icoutils emscripten chromium"
+      unzip zip file icoutils emscripten chromium blender"
     # Any Node.js of 18 or later builds and tests the page; Debian's when
     # there is none.
     command -v node >/dev/null || packages="$packages nodejs"

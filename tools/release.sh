@@ -3,6 +3,7 @@
 #   dist/quarlen_VERSION_amd64.deb    the console program and its manual page
 #   dist/quarlen-VERSION-win32.zip    the Windows program(s), README.txt, LICENSE.txt
 #   dist/quarlen-VERSION-web.zip      the web page: web/dist/ for any static web server
+#   dist/quarlen-blender-VERSION.zip  the Blender add-on (tools/blender-zip.sh)
 # Each is built in a fresh build tree under build-release/, so nothing left
 # from an earlier build gets in. Needs what tools/install-deps.sh --all
 # installs; tests/release/check.sh checks the result.
@@ -35,6 +36,9 @@ echo "== the web page"
 tools/build-web.sh >/dev/null
 version=$(sed -n 's/^project(quarlen VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 (cd web/dist && zip -qrX "$root/dist/quarlen-$version-web.zip" .)
+
+echo "== the Blender add-on"
+tools/blender-zip.sh dist >/dev/null
 
 echo "== dist/"
 ls -l dist

@@ -1,8 +1,8 @@
 #!/bin/sh
-# Runs every test: the native suite, the web page (under Node and in
-# headless Chromium), the release artefacts, the Windows program under Wine,
-# the sanitizer suite and bounded fuzzing. FUZZ_SECONDS
-# sets the fuzzing time (default 180).
+# Runs every test: the native suite, the Python reader and the Blender
+# add-on, the web page (under Node and in headless Chromium), the release
+# artefacts, the Windows program under Wine, the sanitizer suite and bounded
+# fuzzing. FUZZ_SECONDS sets the fuzzing time (default 180).
 set -eu
 cd "$(dirname "$0")/.."
 tools/install-deps.sh --all
@@ -11,6 +11,8 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j"$(nproc)"
 (cd build && ctest -j"$(nproc)" --output-on-failure)
 tests/readers/run_all.sh build
+# The Python reader against the native build, and the Blender add-on.
+tests/python/run.sh build
 
 # The web page: its WebAssembly core and the page against the console program.
 tests/web/run.sh build

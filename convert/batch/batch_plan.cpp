@@ -4,7 +4,7 @@
 #include <map>
 #include <system_error>
 
-#include "convert/batch/batch.h"
+#include "convert/batch/batch_plan.h"
 #include "convert/run/run.h"
 #include "convert/batch/paths.h"
 
@@ -19,9 +19,7 @@ bool isRsrName(const fs::path& p) { return hasExtension(toText(p.filename()).c_s
 // NAME.rsr becomes NAME.obj (or NAME.glb): the name without its last four
 // characters, and the extension.
 fs::path outputName(const fs::path& in, const char* extension) {
-    std::string name = toText(in.filename());
-    name.resize(name.size() - 4);
-    return toPath(name + extension);
+    return toPath(withExtension(toText(in.filename()), extension));
 }
 
 // The key under which two outputs are the same file. Windows' file names

@@ -12,7 +12,7 @@
 #include <thread>
 #endif
 
-#include "convert/batch/batch.h"
+#include "convert/batch/batch_run.h"
 #include "convert/run/run.h"
 #include "convert/batch/paths.h"
 

@@ -14,11 +14,9 @@
 
 #include "convert/run/group_writer.h"
 #include "convert/run/output.h"
+#include "convert/options/option_table.h"
 
 namespace quarlen {
-
-// Since Poser 6 one Poser native unit is 8.6 feet.
-inline constexpr double poser_unit_metres = 2.62128;
 
 // The scale a GLB takes: the one asked for, else Poser units to metres.
 inline double glbScale(double scale, bool scaleGiven) { return scaleGiven ? scale : poser_unit_metres; }

@@ -21,23 +21,6 @@ size_t useMaterialName(MaterialList& list, const char* stored) {
     return useMaterial(list, std::string(written, putSafeName(written, stored, true)));
 }
 
-std::string mtlPathFor(const char* File) {
-    const size_t n = std::strlen(File);
-    if (n < 4 || std::strcmp(File, "-") == 0) return "";
-    return std::string(File, n - 4) + ".mtl";
-}
-
-const char* baseName(const char* path) {
-    const char* name = path;
-    for (const char* p = path; *p; ++p) {
-#ifdef _WIN32
-        if (*p == '\\' || *p == ':') name = p + 1;
-#endif
-        if (*p == '/') name = p + 1;
-    }
-    return name;
-}
-
 namespace {
 
 // Twelve colours far apart, for the few materials most models have.
@@ -82,18 +65,6 @@ std::string mtlText(const MaterialList& list, bool lf) {
         text.append(eol).append("newmtl ").append(list.names[i]).append(eol).append(kd).append(eol);
     }
     return text;
-}
-
-bool writeWholeFile(const char* path, const std::string& text) {
-    FILE* f = std::fopen(path, "wb");
-    if (!f) return false;
-    const bool failed = std::fwrite(text.data(), 1, text.size(), f) != text.size();
-    const int closed = std::fclose(f);
-    if (failed || closed != 0) {
-        if (!errno) errno = EIO;
-        return false;
-    }
-    return true;
 }
 
 }  // namespace quarlen

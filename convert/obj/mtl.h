@@ -21,13 +21,6 @@ size_t useMaterial(MaterialList& list, const std::string& name);
 // returns its index, which materialColour turns into its colour.
 size_t useMaterialName(MaterialList& list, const char* stored);
 
-// NAME.mtl for the output NAME.obj: File with its last 4 characters replaced
-// by ".mtl". Empty when File is shorter than that or is "-" (a stream).
-std::string mtlPathFor(const char* File);
-
-// The part of path after its last folder separator.
-const char* baseName(const char* path);
-
 // The diffuse colour of the i-th material as 8-bit red, green and blue: a
 // fixed palette first, then colours of their own, no two the same for
 // i below 2^24.
@@ -35,9 +28,5 @@ void materialColour(size_t i, unsigned char rgb[3]);
 
 // The material file's text, with LF or CR LF line ends.
 std::string mtlText(const MaterialList& list, bool lf);
-
-// Writes text as the whole file at path. False with errno set when it
-// cannot be written.
-bool writeWholeFile(const char* path, const std::string& text);
 
 }  // namespace quarlen

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cassert>
 #include <cstdint>
 #include <cstring>
 
@@ -69,11 +70,19 @@ struct OutputSink {
     void done(char* p) { quarlen::done(out, p); }
 };
 
-// A buffer made large enough for its chunk before the chunk is written.
+// A buffer made large enough for its chunk before the chunk is written:
+// room() only checks that it was.
 struct BufferSink {
     char* p;
-    char* room(size_t) { return p; }
-    void done(char* q) { p = q; }
+    const char* end;
+    char* room([[maybe_unused]] size_t n) {
+        assert(n <= size_t(end - p) && "a chunk's text is larger than chunkTextBytes says");
+        return p;
+    }
+    void done(char* q) {
+        assert(q >= p && q <= end);
+        p = q;
+    }
 };
 
 // Point lines "v x y z" (three) or texture-vertex lines "vt u v" for the

@@ -38,6 +38,13 @@ inline char* putNameLine(const OutputOptions& o, char* p, const char* head, size
     return putEnd(p, o.lf);
 }
 
+// The same line written to the run's output.
+inline void writeNameLine(Output& out, const OutputOptions& o, const char* head, size_t headLen, const char* name,
+                          bool safe, bool material) {
+    char* p = room(out, nameLineMax(headLen, std::strlen(name)));
+    done(out, putNameLine(o, p, head, headLen, name, safe, material));
+}
+
 inline char* putFloatLine(const OutputOptions& o, char* p, const char* head, size_t headLen, const float* c, int n) {
     p = putText(p, head, headLen);
     for (int k = 0; k < n; ++k) {

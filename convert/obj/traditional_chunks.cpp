@@ -3,48 +3,17 @@
 // facet line longer than a chunk goes in pieces). The bytes, the point of
 // a failure and the totals are those of writeGroupBody.
 #include <algorithm>
+#include <cassert>
 #include <cstdlib>
 #include <vector>
 
+#include "convert/obj/chunk_cursor.h"
 #include "convert/obj/traditional_writer.h"
 #include "convert/obj/writer_pool.h"
 
 namespace quarlen {
 
 namespace {
-
-enum Part { points, texture_vertices, facets, body_done };
-
-// A run of lines or facets of one part of the body. For facets, `from` and
-// `to` bound the corners of the first and last facet, so that a chunk can
-// hold one piece of a long line.
-struct Chunk {
-    Part part = points;
-    int32_t begin = 0, end = 0;
-    uint32_t from = 0, to = UINT32_MAX;
-    int32_t cm = -1;  // the material in force before the chunk
-};
-
-// Where the cutting of a body has got to. It follows the material in force
-// from facet to facet, so that each chunk starts with the right one.
-struct Splitter {
-    Part part = points;
-    int32_t next = 0;     // the first line or facet not yet in a chunk
-    uint32_t corner = 0;  // corners of facet `next` already in pieces
-    int32_t cm = -1;
-};
-
-void settle(Splitter& s, const Group& g) {
-    if (s.part == points && s.next >= g.np) {
-        s.part = texture_vertices;
-        s.next = 0;
-    }
-    if (s.part == texture_vertices && s.next >= g.nt) {
-        s.part = facets;
-        s.next = 0;
-    }
-    if (s.part == facets && s.next >= g.nf) s.part = body_done;
-}
 
 // Corners written for facet j: its walk up to and including the first
 // corner outside the vertex index list, where the walk fails.
@@ -57,54 +26,37 @@ uint32_t cornersWritten(const Group& g, int32_t j) {
     return walk <= inList ? walk : static_cast<uint32_t>(inList + 1);
 }
 
-void stepMaterial(Splitter& s, const Group& g, int32_t j) { s.cm = materialAfter(g, s.cm, faceAt(g, j).mat); }
-
 // The next chunk of at most `budget` units, or budget + 1 for the first
 // piece of a long line (its "f" counts one). The body must not be done.
-Chunk nextChunk(Splitter& s, const Group& g, uint32_t budget) {
-    Chunk c;
-    c.part = s.part;
-    c.begin = s.next;
-    if (s.part != facets) {
-        const int64_t n = s.part == points ? g.np : g.nt;
-        c.end = static_cast<int32_t>(n - s.next > budget ? s.next + int64_t(budget) : n);
-        s.next = c.end;
-        settle(s, g);
-        return c;
+BodyChunk nextChunk(ChunkCursor& c, const Group& g, uint32_t budget) {
+    if (c.part != BodyPart::facets) return cutLines(c, g, budget);
+    const uint32_t corners = cornersWritten(g, c.next);
+    if (c.corner == 0 && 1 + uint64_t(corners) <= budget)
+        return cutFacets(c, g, budget, [&](int32_t j, const Face&) {
+            return 1 + uint64_t(j == c.next ? corners : cornersWritten(g, j));
+        });
+    // A line longer than a chunk, in pieces.
+    BodyChunk chunk;
+    chunk.part = BodyPart::facets;
+    chunk.begin = c.next;
+    chunk.end = c.next + 1;
+    chunk.from = c.corner;
+    chunk.cm = c.cm;
+    if (c.corner == 0) c.cm = materialAfter(g, c.cm, faceAt(g, c.next).mat);
+    if (corners - c.corner > budget) {
+        chunk.to = c.corner + budget;
+        c.corner = chunk.to;
+    } else {
+        c.corner = 0;
+        ++c.next;
     }
-    c.cm = s.cm;
-    const uint32_t corners = cornersWritten(g, s.next);
-    if (s.corner > 0 || 1 + uint64_t(corners) > budget) {
-        c.end = s.next + 1;
-        c.from = s.corner;
-        if (s.corner == 0) stepMaterial(s, g, s.next);
-        if (corners - s.corner > budget) {
-            c.to = s.corner + budget;
-            s.corner = c.to;
-        } else {
-            s.corner = 0;
-            ++s.next;
-        }
-        settle(s, g);
-        return c;
-    }
-    uint64_t units = 0;
-    int32_t j = s.next;
-    for (; j < g.nf; ++j) {
-        const uint64_t w = 1 + uint64_t(j == s.next ? corners : cornersWritten(g, j));
-        if (units + w > budget) break;
-        units += w;
-        stepMaterial(s, g, j);
-    }
-    c.end = j;
-    s.next = j;
-    settle(s, g);
-    return c;
+    settle(c, g);
+    return chunk;
 }
 
 // One chunk's text, made by whichever thread took the chunk.
 struct Slot {
-    Chunk c;
+    BodyChunk c;
     char* buf = nullptr;
     size_t len = 0;
     bool ok = true;
@@ -116,24 +68,23 @@ public:
     TraditionalBody(Output& out, const Group& g, const Totals& t, uint32_t chunk, char* memory, size_t slots)
         : out_(out), g_(g), t_(t), chunk_(chunk), slots_(slots) {
         for (size_t i = 0; i < slots; ++i) slots_[i].buf = memory + i * chunkTextBytes(chunk);
-        settle(split_, g);
     }
 
     bool cut(size_t slot) override {
-        if (split_.part == body_done) return false;
-        slots_[slot].c = nextChunk(split_, g_, chunk_);
+        if (cursor_.part == BodyPart::done) return false;
+        slots_[slot].c = nextChunk(cursor_, g_, chunk_);
         return true;
     }
 
     void format(size_t slot) override {
         Slot& s = slots_[slot];
-        BufferSink sink{s.buf};
-        const Chunk& c = s.c;
+        BufferSink sink{s.buf, s.buf + chunkTextBytes(chunk_)};
+        const BodyChunk& c = s.c;
         s.ok = true;
         s.nq = INT32_MIN;
-        if (c.part == points) {
+        if (c.part == BodyPart::points) {
             putFloatLines(sink, g_.xyz, c.begin, c.end, true);
-        } else if (c.part == texture_vertices) {
+        } else if (c.part == BodyPart::texture_vertices) {
             putFloatLines(sink, g_.uv, c.begin, c.end, false);
         } else {
             FacetState st{c.cm, INT32_MIN};
@@ -158,7 +109,7 @@ private:
     const Group& g_;
     const Totals& t_;
     const uint32_t chunk_;
-    Splitter split_;
+    ChunkCursor cursor_ = startBody(g_);
     std::vector<Slot> slots_;
     int32_t nq_ = INT32_MIN;  // most corners of any facet written
 };
@@ -171,6 +122,7 @@ size_t chunkTextBytes(uint32_t chunk) {
 }
 
 bool writeGroupBodySplit(WriterPool* pool, Output& out, const Group& g, Totals& t, uint32_t chunk, char* memory) {
+    assert(chunk > 0 && memory);
     TraditionalBody body(out, g, t, chunk, memory, poolSlots(pool));
     const bool ok = writeChunks(pool, body);
     if (body.nq() > t.Nq) t.Nq = body.nq();

@@ -1,6 +1,6 @@
 // Opt-in changes to the OBJ output for today's readers, or a binary glTF
-// file instead. With every field at its default the output is the
-// traditional one, byte for byte.
+// file instead: what the writers read. With every field at its default the
+// output is the traditional one, byte for byte.
 #pragma once
 
 namespace quarlen {
@@ -18,16 +18,7 @@ struct OutputOptions {
     bool glb = false;          // a binary glTF file (.glb) instead of OBJ text
 };
 
-inline bool traditional(const OutputOptions& o) {
-    return !o.clean && !o.mtl && !o.weld && !o.triangulate && !o.zUp && !o.lf && !o.exact &&
-           o.scale == 1.0 && !o.glb;
-}
-
-// The extension of the output's name, ".glb" or ".obj".
-inline const char* outputExtension(const OutputOptions& o) { return o.glb ? ".glb" : ".obj"; }
-
-// True when the options write a file beside the output (NAME.mtl), which an
-// output to a stream such as standard output cannot have.
-inline bool needsFileName(const OutputOptions& o) { return o.mtl; }
+// What each option means for parsing, help and conflicts is in
+// option_table.h.
 
 }  // namespace quarlen

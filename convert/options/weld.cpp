@@ -1,6 +1,7 @@
 #include "convert/options/weld.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstdlib>
 
 #if defined(__linux__)
@@ -119,6 +120,7 @@ void prefetchWeld(const WeldTable& w, uint32_t x, uint32_t y, uint32_t z) {
 int32_t weldPoint(WeldTable& w, uint32_t x, uint32_t y, uint32_t z, int32_t next, bool& added) {
     added = false;
     if (!roomFor(w, 1) && !reserveWeld(w, 1)) return 0;
+    assert(w.capacity && (w.capacity & (w.capacity - 1)) == 0 && w.count < w.capacity / 2);
     const size_t mask = w.capacity - 1;
     size_t at = slotOf(x, y, z, mask);
     for (;; at = (at + 1) & mask) {

@@ -1,6 +1,7 @@
 #include "convert/run/input.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -212,10 +213,12 @@ Take takeBytes(Input& in, uint64_t n, Piece& piece) {
             got = 0;
             in.eof = true;
         }
+        assert(got <= left && in.held + got <= in.holdCap);
         in.held += got;
         left -= got;
         if (in.eof) return Take::short_read;
     }
+    assert(piece.at + n == in.held);
     return Take::ok;
 }
 

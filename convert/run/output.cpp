@@ -11,8 +11,7 @@ namespace {
 bool takeBuffer(Output& out) {
     out.buf = static_cast<char*>(std::malloc(out.block));
     if (out.buf) return true;
-    if (out.f && !out.borrowed) std::fclose(out.f);
-    out.f = nullptr;
+    if (out.sink.close) out.sink.close(out.sink.ctx);
     errno = ENOMEM;
     return false;
 }
@@ -23,30 +22,47 @@ void send(Output& out, const char* p, size_t n) {
     if (!out.sink.write(out.sink.ctx, p, n) && !out.error) out.error = errno ? errno : EIO;
 }
 
+bool writeToStream(void* stream, const char* p, size_t n) {
+    return std::fwrite(p, 1, n, static_cast<FILE*>(stream)) == n;
+}
+
 }  // namespace
 
-bool writeToFile(void* file, const char* p, size_t n) { return std::fwrite(p, 1, n, static_cast<FILE*>(file)) == n; }
-
-bool openOutput(Output& out, const char* path) {
-    out = Output{};
-    out.f = std::fopen(path, "wb");  // line ends are written as they are
-    if (!out.f) return false;
-    std::setvbuf(out.f, nullptr, _IONBF, 0);  // blocks are large already
-    out.sink = {writeToFile, out.f};
-    return takeBuffer(out);
+ByteSink fileSink(FileTarget& target) {
+    ByteSink s;
+    s.ctx = &target;
+    s.open = [](void* ctx) {
+        auto& t = *static_cast<FileTarget*>(ctx);
+        t.f = std::fopen(t.path, "wb");  // line ends are written as they are
+        if (!t.f) return false;
+        std::setvbuf(t.f, nullptr, _IONBF, 0);  // blocks are large already
+        return true;
+    };
+    s.write = [](void* ctx, const char* p, size_t n) {
+        return writeToStream(static_cast<FileTarget*>(ctx)->f, p, n);
+    };
+    s.close = [](void* ctx) {
+        auto& t = *static_cast<FileTarget*>(ctx);
+        const int closed = std::fclose(t.f);
+        t.f = nullptr;
+        return closed == 0;
+    };
+    return s;
 }
 
-bool attachOutput(Output& out, FILE* f) {
-    out = Output{};
-    out.f = f;
-    out.borrowed = true;
-    out.sink = {writeToFile, f};
-    return takeBuffer(out);
+ByteSink streamSink(FILE* stream) {
+    ByteSink s;
+    s.ctx = stream;
+    s.write = writeToStream;
+    s.close = [](void* ctx) { return std::fflush(static_cast<FILE*>(ctx)) == 0; };
+    return s;
 }
 
-bool attachSink(Output& out, ByteSink sink) {
+bool openOutput(Output& out, ByteSink sink) {
+    assert(sink.write);
     out = Output{};
     out.sink = sink;
+    if (sink.open && !sink.open(sink.ctx)) return false;
     return takeBuffer(out);
 }
 
@@ -58,10 +74,8 @@ void drain(Output& out) {
 void closeOutput(Output& out) {
     if (out.buf) {
         drain(out);
-        if (out.f) {
-            const int closed = out.borrowed ? std::fflush(out.f) : std::fclose(out.f);
-            if (closed != 0 && !out.error) out.error = errno ? errno : EIO;
-        }
+        errno = 0;
+        if (out.sink.close && !out.sink.close(out.sink.ctx) && !out.error) out.error = errno ? errno : EIO;
     }
     std::free(out.buf);
     const int error = out.error;
@@ -83,6 +97,18 @@ void putBytes(Output& out, const char* p, size_t n) {
     }
     drain(out);
     send(out, p, n);
+}
+
+bool writeWholeFile(const char* path, const std::string& text) {
+    FILE* f = std::fopen(path, "wb");
+    if (!f) return false;
+    const bool failed = std::fwrite(text.data(), 1, text.size(), f) != text.size();
+    const int closed = std::fclose(f);
+    if (failed || closed != 0) {
+        if (!errno) errno = EIO;
+        return false;
+    }
+    return true;
 }
 
 }  // namespace quarlen

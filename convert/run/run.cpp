@@ -10,7 +10,7 @@
 #include "convert/glb/glb_writer.h"
 #include "convert/options/info.h"
 #include "convert/obj/mtl.h"
-#include "convert/options/output_options.h"
+#include "convert/options/option_table.h"
 #include "convert/obj/traditional_writer.h"
 #include "convert/obj/option_writer.h"
 #include "convert/run/rsr.h"
@@ -45,6 +45,7 @@ struct Run {
     const OutputTexts& texts;
     Input in;
     Output out;
+    FileTarget file{nullptr};  // the output file, when the run makes one
     std::unique_ptr<GroupWriter> writer;
     char name[max_name_length + 1] = "";  // the current group's name
     int32_t facets = 0;  // facets in completed groups: none means the file may be a short one
@@ -193,9 +194,8 @@ bool openRunInput(Run& r) {
 bool openRunOutput(Run& r) {
     const RunRequest& req = r.req;
     if (req.report) return true;  // a report writes nothing
-    if (req.sink.write) return attachSink(r.out, req.sink);
-    if (req.stream) return attachOutput(r.out, req.stream);
-    return openOutput(r.out, req.writeTo ? req.writeTo : req.output);
+    r.file.path = req.writeTo ? req.writeTo : req.output;
+    return openOutput(r.out, req.sink.write ? req.sink : req.stream ? streamSink(req.stream) : fileSink(r.file));
 }
 
 // The one writer this run uses.
@@ -279,15 +279,6 @@ RunResult convertRSR(const char* input, const char* output, NoticeSink notices) 
     req.output = output;
     req.notices = notices;
     return convertRSR(req);
-}
-
-bool hasExtension(const char* name, const char* ext) {
-    const size_t n = std::strlen(name);
-    if (n < 4) return false;
-    auto upper = [](char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; };
-    for (size_t i = 0; i < 4; ++i)
-        if (upper(name[n - 4 + i]) != upper(ext[i])) return false;
-    return true;
 }
 
 }  // namespace quarlen

@@ -1,4 +1,6 @@
-// Converting one Poser .RSR geometry file into one Wavefront .OBJ text file.
+// Converting one Poser .RSR geometry file: a run reads its groups and hands
+// each to one writer (traditional OBJ, OBJ with output options, GLB, or the
+// --info report), then tells the outcome through the caller's notice sink.
 #pragma once
 
 #include <atomic>
@@ -10,6 +12,7 @@
 
 #include "convert/run/notice.h"
 #include "convert/run/output.h"
+#include "convert/run/file_names.h"
 #include "convert/run/texts.h"
 
 namespace quarlen {
@@ -65,10 +68,5 @@ RunResult convertRSR(const RunRequest& request);
 // Converts the .RSR file at input into the .OBJ file at output, the
 // traditional output, telling every success and failure to notices.
 RunResult convertRSR(const char* input, const char* output, NoticeSink notices);
-
-// True when the last four characters of name equal ext (four characters, such
-// as ".rsr"), letters a to z compared without regard to case. Shorter names
-// never match.
-bool hasExtension(const char* name, const char* ext);
 
 }  // namespace quarlen

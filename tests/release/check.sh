@@ -8,7 +8,11 @@
 #   README.txt and LICENSE.txt with CR LF line ends and the text of README.md
 #   and LICENSE, and its programs are 32-bit and import only Windows' own DLLs;
 # - the web zip holds the page's files at its top (tests/web/run.sh checks
-#   the page they make).
+#   the page they make);
+# - the Blender add-on's zip holds one folder, the add-on's package, with
+#   the reader inside and the project's version in bl_info and
+#   blender_manifest.toml (tests/blender/check_addon.py installs it in
+#   Blender).
 # tests/wine/run.sh BUILD dist/quarlen-VERSION-win32.zip starts its quarlen.exe.
 # The package is removed again at the end. Run as root, or with sudo at hand.
 #
@@ -23,6 +27,7 @@ version=$(sed -n 's/^project(quarlen VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLis
 deb=$dist/quarlen_${version}_amd64.deb
 zip=$dist/quarlen-${version}-win32.zip
 web=$dist/quarlen-${version}-web.zip
+addon=$dist/quarlen-blender-${version}.zip
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
@@ -33,9 +38,10 @@ same() {  # same WHAT GOT WANT
     if [ "$2" = "$3" ]; then ok "$1"; else fail "$1" "got [$2], want [$3]"; fi
 }
 
-# The three artefacts and nothing else.
-same "dist/ holds the three artefacts of version $version" \
-    "$(ls "$dist" | tr '\n' ' ')" "quarlen-$version-web.zip quarlen-$version-win32.zip quarlen_${version}_amd64.deb "
+# The four artefacts and nothing else.
+same "dist/ holds the four artefacts of version $version" \
+    "$(ls "$dist" | tr '\n' ' ')" \
+    "quarlen-$version-web.zip quarlen-$version-win32.zip quarlen-blender-$version.zip quarlen_${version}_amd64.deb "
 
 echo "== $(basename "$deb")"
 same "package contents" \
@@ -112,5 +118,20 @@ done
 echo "== $(basename "$web")"
 same "web zip contents" "$(unzip -Z1 "$web" | sort | tr '\n' ' ')" \
     "index.html main.js quarlen-core.js quarlen-core.wasm style.css sw.js worker.js "
+
+echo "== $(basename "$addon")"
+pkg=quarlen_rsr_import
+same "add-on zip: one folder, the package with the reader inside" \
+    "$(unzip -Z1 "$addon" | sort | tr '\n' ' ')" \
+    "$pkg/LICENSE $pkg/__init__.py $pkg/blender_manifest.toml $pkg/import_operator.py $pkg/materials.py \
+$pkg/mesh_data.py $pkg/quarlen_rsr/__init__.py $pkg/quarlen_rsr/facets.py $pkg/quarlen_rsr/group.py \
+$pkg/quarlen_rsr/reader.py "
+same "add-on version in bl_info and the manifest" \
+    "$(unzip -p "$addon" "$pkg/__init__.py" | sed -n 's/.*"version": (\(.*\)),/\1/p') $(unzip -p "$addon" \
+        "$pkg/blender_manifest.toml" | sed -n 's/^version = "\(.*\)"/\1/p')" \
+    "$(echo "$version" | sed 's/\./, /g') $version"
+unzip -q "$addon" -d "$tmp/addon"
+same "the add-on's reader is python/quarlen_rsr" "$(diff -r "$root/python/quarlen_rsr" "$tmp/addon/$pkg/quarlen_rsr" \
+    -x __pycache__)" ""
 
 exit "$status"

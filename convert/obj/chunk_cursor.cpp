@@ -1,0 +1,41 @@
+#include "convert/obj/chunk_cursor.h"
+
+#include <cassert>
+
+namespace quarlen {
+
+namespace {
+
+int32_t partSize(const Group& g, BodyPart part) {
+    return part == BodyPart::points ? g.np : part == BodyPart::texture_vertices ? g.nt : g.nf;
+}
+
+}  // namespace
+
+void settle(ChunkCursor& c, const Group& g) {
+    while (c.part != BodyPart::done && c.next >= partSize(g, c.part)) {
+        c.part = BodyPart(int(c.part) + 1);
+        c.next = 0;
+    }
+}
+
+ChunkCursor startBody(const Group& g) {
+    ChunkCursor c;
+    settle(c, g);
+    return c;
+}
+
+BodyChunk cutLines(ChunkCursor& c, const Group& g, uint32_t budget) {
+    assert(c.part == BodyPart::points || c.part == BodyPart::texture_vertices);
+    assert(budget > 0);
+    BodyChunk chunk;
+    chunk.part = c.part;
+    chunk.begin = c.next;
+    const int64_t n = partSize(g, c.part);
+    chunk.end = static_cast<int32_t>(n - c.next > budget ? c.next + int64_t(budget) : n);
+    c.next = chunk.end;
+    settle(c, g);
+    return chunk;
+}
+
+}  // namespace quarlen

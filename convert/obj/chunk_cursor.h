@@ -1,0 +1,65 @@
+// Cutting a group body into chunks for the writer pool, the same way for
+// both OBJ writers: the point lines, then the texture-vertex lines, then
+// the facets, each chunk carrying the material in force before it.
+#pragma once
+
+#include <cstdint>
+
+#include "convert/run/rsr.h"
+
+namespace quarlen {
+
+enum class BodyPart { points, texture_vertices, facets, done };
+
+// A run of lines or facets of one part of the body. For facets, `from` and
+// `to` bound the corners of the first and last facet, so that a chunk can
+// hold one piece of a long facet line.
+struct BodyChunk {
+    BodyPart part = BodyPart::points;
+    int32_t begin = 0, end = 0;
+    uint32_t from = 0, to = UINT32_MAX;
+    int32_t cm = -1;  // the material in force before the chunk
+};
+
+// Where the cutting of a body has got to.
+struct ChunkCursor {
+    BodyPart part = BodyPart::points;
+    int32_t next = 0;     // the first line or facet not yet in a chunk
+    uint32_t corner = 0;  // corners of facet `next` already in pieces
+    int32_t cm = -1;      // the material in force before facet `next`
+};
+
+// A cursor at the start of g's body, past the parts g has none of.
+ChunkCursor startBody(const Group& g);
+
+// Moves past a part that has no more lines or facets.
+void settle(ChunkCursor& c, const Group& g);
+
+// The next chunk of at most `budget` point or texture-vertex lines. The
+// cursor must be at one of those parts.
+BodyChunk cutLines(ChunkCursor& c, const Group& g, uint32_t budget);
+
+// The next chunk of whole facets: the first, then each next one while the
+// units that take(j, face) gives them add up to no more than budget. The
+// cursor must be at the facets, with no facet in pieces.
+template <class Units>
+BodyChunk cutFacets(ChunkCursor& c, const Group& g, uint64_t budget, Units&& units) {
+    assert(c.part == BodyPart::facets && c.corner == 0 && c.next < g.nf);
+    BodyChunk chunk;
+    chunk.part = BodyPart::facets;
+    chunk.begin = c.next;
+    chunk.cm = c.cm;
+    uint64_t used = 0;
+    const FacetsWalked walked = walkFacets(g, c.next, g.nf, c.cm, [&](int32_t j, const Face& f, int32_t) {
+        const uint64_t u = units(j, f);
+        if (j > chunk.begin && used + u > budget) return false;
+        used += u;
+        return true;
+    });
+    chunk.end = c.next = walked.end;
+    c.cm = walked.cm;
+    settle(c, g);
+    return chunk;
+}
+
+}  // namespace quarlen
