@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/options/facet_corners.h"
 #include "convert/run/rsr.h"
 
 namespace quarlen {
@@ -78,33 +79,6 @@ inline bool texturePoint(const Group& g, int32_t i, float c[2]) {
 // the points and texture vertices clean writes with 0.
 void markNonFinite(const Group& g, double scale, std::vector<unsigned char>& badPoint,
                    std::vector<unsigned char>& badTex, CleanCounts& c);
-
-// How the corners of one group are numbered in the output.
-struct Numbering {
-    const int32_t* map = nullptr;  // welded: the output number of each point
-    int32_t vbase = 1;             // otherwise point i gets vbase + i
-    int32_t tbase = 1;             // texture vertex i gets tbase + i
-    const unsigned char* badPoint = nullptr;  // points with a non-finite coordinate
-    const unsigned char* badTex = nullptr;    // texture vertices likewise
-};
-
-inline int32_t pointNumber(const Group& g, const Numbering& n, int32_t p) {
-    return n.map && p >= 0 && p < g.np ? n.map[p] : wrapAdd(n.vbase, p);
-}
-
-// One facet's corners as they are written: v[i] is a point number and, for
-// i < t.size(), t[i] the texture number that goes with it.
-struct Corners {
-    std::vector<int32_t> v, t;
-};
-
-// A facet of n > 3 corners as triangles fanned from its first corner:
-// triangle i, for i from 0 to n - 3, has corners 0, i + 1 and i + 2.
-inline void fanTriangle(size_t i, size_t at[3]) {
-    at[0] = 0;
-    at[1] = i + 1;
-    at[2] = i + 2;
-}
 
 // Facet j as --clean writes it. False when the facet is left out; counts
 // the reason, or what changed in a facet that is kept.

@@ -4,7 +4,7 @@ namespace quarlen {
 
 namespace {
 
-void describe(InfoReport& report, const char* name, const Group& g) {
+void describeGroup(InfoReport& report, const char* name, const Group& g) {
     InfoGroup& ig = report.groups.emplace_back();
     ig.name = name;
     ig.points = g.np;
@@ -33,7 +33,7 @@ class ReportWriter final : public GroupWriter {
 public:
     explicit ReportWriter(InfoReport& report) : report_(report) {}
     GroupWritten group(const char* name, const Group& g) override {
-        describe(report_, name, g);
+        describeGroup(report_, name, g);
         return GroupWritten::done;
     }
 
