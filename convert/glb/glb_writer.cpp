@@ -19,6 +19,7 @@
 #include "convert/obj/float_text.h"
 #include "convert/obj/mtl.h"
 #include "convert/options/clean.h"
+#include "convert/options/facet_corners.h"
 #include "convert/run/rsr.h"
 #include "convert/run/texts.h"
 
