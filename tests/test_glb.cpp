@@ -1,7 +1,15 @@
-// The GLB writer's parts that the reader checks (tests/readers/check_glb.py)
-// cannot reach: every kind of byte sequence in a name, the index width at
-// its edge, and the spill kept in memory.
+// The GLB writer read back as a reader reads it (a small parser of the JSON
+// and binary chunks below): its primitives, materials, index width and
+// texture coordinates; and every kind of byte sequence in a name. Readers
+// written elsewhere check the same files in tests/readers/check_glb.py.
 #include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <set>
 
 #include "convert/glb/glb_writer.h"
 #include "convert/glb/json_text.h"
@@ -34,47 +42,272 @@ TEST(Glb, NamesBecomeUtf8JsonStrings) {
     }
 }
 
+// --- reading a GLB ------------------------------------------------------------
+
+// A JSON value: as much of JSON as the writer's JSON chunk uses, strings
+// without escapes.
+struct Json {
+    double number = 0;
+    std::string text;
+    std::vector<Json> items;
+    std::map<std::string, Json> members;
+    const Json& operator[](size_t i) const { return items.at(i); }
+    const Json& operator[](const std::string& k) const { return members.at(k); }
+    size_t at(const std::string& k) const { return size_t(members.at(k).number); }
+};
+
+Json parseJson(const char*& p) {
+    Json v;
+    while (*p == ' ' || *p == ',' || *p == ':') ++p;
+    if (*p == '{' || *p == '[') {
+        for (const char close = *p++ == '{' ? '}' : ']'; *p != close; p += *p == ',') {
+            if (close == ']') {
+                v.items.push_back(parseJson(p));
+                continue;
+            }
+            const std::string key = parseJson(p).text;
+            v.members[key] = parseJson(p);
+        }
+        ++p;
+    } else if (*p == '"') {
+        while (*++p != '"') v.text += *p;
+        ++p;
+    } else if (std::isalpha(static_cast<unsigned char>(*p))) {
+        while (std::isalpha(static_cast<unsigned char>(*p))) ++p;  // true, false, null
+    } else {
+        char* end;
+        v.number = std::strtod(p, &end);
+        p = end;
+    }
+    return v;
+}
+
+// A primitive's data as a reader finds it.
+struct ReadPrimitive {
+    std::string material;  // its name, empty for none
+    std::vector<float> position, texcoord;  // three and two a vertex
+    std::vector<uint32_t> index;
+    int indexType = 0;  // componentType
+};
+
+// The little-endian number of `bytes` bytes at b[at].
+uint32_t le(const std::string& b, size_t at, int bytes = 4) {
+    uint32_t x = 0;
+    for (int i = bytes - 1; i >= 0; --i) x = x << 8 | static_cast<unsigned char>(b.at(at + size_t(i)));
+    return x;
+}
+
+// The values of accessor a, each on a multiple of its size in the data.
+template <class T>
+std::vector<T> values(const Json& doc, const std::string& bin, const Json& a) {
+    const Json& view = doc["bufferViews"][a.at("bufferView")];
+    const size_t n = a.at("count") * (a["type"].text == "VEC3" ? 3 : a["type"].text == "VEC2" ? 2 : 1);
+    const int size = a["componentType"].number == 5123 ? 2 : 4;
+    EXPECT_EQ(view.at("byteLength"), n * size);
+    EXPECT_EQ(view.at("byteOffset") % size, 0u);
+    std::vector<T> out(n);
+    for (size_t i = 0; i < n; ++i) {
+        const uint32_t x = le(bin, view.at("byteOffset") + i * size, size);
+        if constexpr (std::is_same_v<T, float>) std::memcpy(&out[i], &x, 4);
+        else out[i] = x;
+    }
+    return out;
+}
+
+// The JSON part, and each node's primitives by the node's name.
+std::pair<Json, std::map<std::string, std::vector<ReadPrimitive>>> readGlb(const std::string& b) {
+    EXPECT_EQ(b.substr(0, 4) + b.substr(16, 4), "glTFJSON");
+    EXPECT_EQ(le(b, 4), 2u);
+    EXPECT_EQ(le(b, 8), b.size());
+    const uint32_t jsonBytes = le(b, 12);
+    EXPECT_EQ(jsonBytes % 4, 0u);
+    const std::string json = b.substr(20, jsonBytes);
+    const char* p = json.c_str();
+    const Json doc = parseJson(p);
+    std::string bin;
+    if (b.size() > 20 + jsonBytes) {
+        EXPECT_EQ(b.substr(24 + jsonBytes, 4), std::string("BIN\0", 4));
+        bin = b.substr(28 + jsonBytes, le(b, 20 + jsonBytes));
+        EXPECT_EQ(28 + jsonBytes + bin.size(), b.size());
+    }
+    std::map<std::string, std::vector<ReadPrimitive>> nodes;
+    for (const Json& node : doc["nodes"].items) {
+        std::vector<ReadPrimitive>& read = nodes[node["name"].text];
+        if (!node.members.count("mesh")) continue;
+        for (const Json& m : doc["meshes"][node.at("mesh")]["primitives"].items) {
+            ReadPrimitive& q = read.emplace_back();
+            if (m.members.count("material")) q.material = doc["materials"][m.at("material")]["name"].text;
+            const Json& a = m["attributes"];
+            q.position = values<float>(doc, bin, doc["accessors"][a.at("POSITION")]);
+            if (a.members.count("TEXCOORD_0")) q.texcoord = values<float>(doc, bin, doc["accessors"][a.at("TEXCOORD_0")]);
+            q.index = values<uint32_t>(doc, bin, doc["accessors"][m.at("indices")]);
+            q.indexType = int(doc["accessors"][m.at("indices")]["componentType"].number);
+        }
+    }
+    return {doc, nodes};
+}
+
+const OutputOptions glb_scale_1{.scaleGiven = true, .glb = true};
+
+// --- what the file holds -------------------------------------------------------
+
+// A corner as the test states it: a point and a texture vertex (-1: none).
+using Corner2 = std::pair<int32_t, int32_t>;
+
+struct PrimitiveCase {
+    std::string material;
+    std::vector<Corner2> triangles;  // three corners each
+};
+
+// Checks that p holds exactly the triangles stated, each corner's position
+// the point's, its texture coordinate the texture vertex's with V turned
+// upside down (glTF's origin is the top-left corner, OBJ's the
+// bottom-left), and one vertex per distinct corner.
+void expectPrimitive(const ReadPrimitive& p, const PrimitiveCase& want, const GroupSpec& g) {
+    EXPECT_EQ(p.material, want.material);
+    const bool textured = want.triangles[0].second >= 0;
+    EXPECT_EQ(p.texcoord.empty(), !textured);
+    EXPECT_EQ(p.position.size() / 3, std::set<Corner2>(want.triangles.begin(), want.triangles.end()).size());
+    ASSERT_EQ(p.index.size(), want.triangles.size());
+    for (size_t i = 0; i < p.index.size(); ++i) {
+        const auto [point, tex] = want.triangles[i];
+        const uint32_t v = p.index[i];
+        for (int k = 0; k < 3; ++k) EXPECT_EQ(p.position.at(3 * v + k), g.xyz[3 * size_t(point) + k]) << i;
+        if (!textured) continue;
+        EXPECT_EQ(p.texcoord.at(2 * v), g.uv[2 * size_t(tex)]) << i;
+        EXPECT_EQ(p.texcoord.at(2 * v + 1), 1.0f - g.uv[2 * size_t(tex) + 1]) << i;
+    }
+}
+
+// Six points and, with texture facets, six texture vertices.
+GroupSpec sixPoints(const std::string& name, std::vector<int32_t> pf, std::vector<Facet> faces,
+                    std::vector<TexFacet> faces2, std::vector<std::string> mats) {
+    GroupSpec g{.name = name, .pf = pf, .faces = faces, .mats = mats};
+    for (int i = 0; i < 6; ++i) g.xyz.insert(g.xyz.end(), {float(i), float(i * i) / 4, -float(i)});
+    if (faces2.empty()) return g;
+    g.texq = 1;
+    for (int i = 0; i < 6; ++i) g.uv.insert(g.uv.end(), {float(i) / 8, float(i) / 16});
+    g.pt = {0, 1, 2, 3, 4, 5, 1, 5};
+    g.faces2 = faces2;
+    return g;
+}
+
+TEST(Glb, PrimitivesPerMaterialAndTextureState) {
+    const struct {
+        GroupSpec group;
+        std::vector<PrimitiveCase> primitives;
+    } cases[] = {
+        // A quad fanned from its first corner: 4 corners, 4 vertices.
+        {sixPoints("fan", {0, 1, 2, 3}, {{0, 4, 0}}, {{0, 4}}, {"red"}),
+         {{"red", {{0, 0}, {1, 1}, {2, 2}, {0, 0}, {2, 2}, {3, 3}}}}},
+        // A primitive per material in force and texture state, in order of
+        // first use: a number outside the names keeps the material in force
+        // (none before the first); two slots of one name are one material;
+        // one point with two texture vertices is two vertices; texture
+        // corners for some corners only are dropped.
+        {sixPoints("switching", {0, 1, 2, 3, 4, 5, 1, 5, 0},
+                   {{0, 3, 9}, {3, 3, 1}, {0, 3, 7}, {6, 3, 2}, {3, 3, 1}, {0, 3, 0}},
+                   {{0, 0}, {3, 3}, {0, 0}, {0, 0}, {5, 3}, {6, 2}}, {"red", "blue", "red"}),
+         {{"", {{0, -1}, {1, -1}, {2, -1}}},
+          {"blue", {{3, 3}, {4, 4}, {5, 5}, {3, 5}, {4, 1}, {5, 5}}},
+          {"blue", {{0, -1}, {1, -1}, {2, -1}}},
+          {"red", {{1, -1}, {5, -1}, {0, -1}, {0, -1}, {1, -1}, {2, -1}}}}},
+        // Repeated corners merged; too few corners, a point outside the
+        // group's: left out.
+        {sixPoints("cleaned", {0, 1, 1, 2, 3, 4, 3, 9}, {{0, 4, 0}, {4, 2, 0}, {5, 3, 0}}, {}, {}),
+         {{"", {{0, -1}, {1, -1}, {2, -1}}}}},
+        // A material no facet is written with makes none.
+        {sixPoints("empty", {}, {}, {}, {"unused"}), {}},
+    };
+    std::vector<GroupSpec> groups;
+    for (const auto& c : cases) groups.push_back(c.group);
+    const auto [doc, nodes] = readGlb(convertBytes(buildRsr(groups), &glb_scale_1).obj);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.group.name);
+        const std::vector<ReadPrimitive>& read = nodes.at(c.group.name);
+        ASSERT_EQ(read.size(), c.primitives.size());
+        for (size_t i = 0; i < read.size(); ++i) expectPrimitive(read[i], c.primitives[i], c.group);
+    }
+
+    // Each material once, numbered in order of first use, its base colour
+    // the Kd line of --mtl.
+    OutputOptions obj;
+    obj.clean = obj.mtl = obj.triangulate = obj.lf = true;
+    const std::string mtl = convertBytes(buildRsr(groups), 1, 0, &obj).mtl;
+    std::vector<std::string> names;  // in order of first use
+    for (const Json& m : doc["materials"].items) {
+        names.push_back(m["name"].text);
+        const size_t at = mtl.find("newmtl " + m["name"].text + "\n");
+        ASSERT_NE(at, std::string::npos) << m["name"].text;
+        float kd[3];
+        ASSERT_EQ(std::sscanf(mtl.c_str() + mtl.find("Kd ", at), "Kd %f %f %f", &kd[0], &kd[1], &kd[2]), 3);
+        const Json& rgba = m["pbrMetallicRoughness"]["baseColorFactor"];
+        for (size_t k = 0; k < 3; ++k) EXPECT_NEAR(rgba[k].number, kd[k], 0.0005) << m["name"].text;
+        EXPECT_EQ(rgba[3].number, 1);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"red", "blue"}));
+}
+
 // One group of n points in triangles (0 1 2) (3 4 5) ..., the last one
-// ending on the last point.
-GroupSpec triangles(int32_t n) {
-    GroupSpec g{.name = "g"};
+// ending on the last point, written `copies` times, each copy with texture
+// vertices of its own: n * copies vertices. Point and texture vertex i
+// have first coordinate i.
+GroupSpec strip(int32_t n, int32_t copies) {
+    GroupSpec g{.name = "g", .texq = 1};
     for (int32_t i = 0; i < n; ++i) g.xyz.insert(g.xyz.end(), {float(i), 1, 2});
     for (int32_t i = 0; i < n; i += 3) {
         const int32_t first = i + 3 <= n ? i : n - 3;
-        g.faces.push_back({int32_t(g.pf.size()), 3, 0});
         g.pf.insert(g.pf.end(), {first, first + 1, first + 2});
+    }
+    for (int32_t c = 0; c < copies; ++c) {
+        for (int32_t i = 0; i < n; ++i) g.uv.insert(g.uv.end(), {float(c * n + i), 0});
+        for (size_t k = 0; k < g.pf.size(); k += 3) {
+            g.faces.push_back({int32_t(k), 3, 0});
+            g.faces2.push_back({int32_t(g.pt.size()), 3});
+            for (size_t i = k; i < k + 3; ++i) g.pt.push_back(c * n + g.pf[i]);
+        }
     }
     return g;
 }
 
 // The group's arrays as the file stores them, for the writer's own calls.
 struct Stored {
-    Bytes xyz, pf, fac;
+    Bytes xyz, pf, fac, uv, pt, fac2;
     Group g;
     explicit Stored(const GroupSpec& s) {
         for (float f : s.xyz) putF32(xyz, f);
+        for (float f : s.uv) putF32(uv, f);
         for (int32_t i : s.pf) putI32(pf, i);
+        for (int32_t i : s.pt) putI32(pt, i);
         for (const Facet& f : s.faces) putFacet(fac, f);
-        g.np = int32_t(s.xyz.size() / 3);
-        g.nq = int32_t(s.pf.size());
-        g.nf = int32_t(s.faces.size());
-        g.xyz = xyz.data();
-        g.pf = pf.data();
-        g.fac = fac.data();
+        for (const TexFacet& f : s.faces2) putI32(fac2, f.c1), putI32(fac2, f.nc);
+        g = {int32_t(s.xyz.size() / 3), int32_t(s.pf.size()), int32_t(s.faces.size()), int32_t(s.uv.size() / 2),
+             int32_t(s.pt.size()), int32_t(s.faces2.size()), 0, xyz.data(), pf.data(), fac.data(), uv.data(),
+             pt.data(), fac2.data()};
     }
 };
 
-TEST(Glb, IndexWidthAndSpillInMemory) {
+TEST(Glb, IndexWidthFollowsTheVertexCount) {
     // 65535 vertices take 16-bit indices; one more, 32-bit ones, since
-    // 65535 itself is the restart value no index may hold.
-    for (const int32_t n : {65535, 65536}) {
-        const GroupSpec spec = triangles(n);
-        OutputOptions o;
-        o.glb = true;
-        const std::string run = convertBytes(buildRsr({spec}), &o).obj;
-        const bool wide = run.find("\"componentType\":5125") != std::string::npos;
-        EXPECT_EQ(wide, n > 65535) << n;
-        EXPECT_NE(run.find("\"componentType\":" + std::string(wide ? "5125" : "5123")), std::string::npos) << n;
+    // 65535 itself is the restart value no index may hold. Vertices count,
+    // not points.
+    const struct {
+        int32_t points, copies;
+        int indexType;
+    } cases[] = {{65535, 1, 5123}, {65536, 1, 5125}, {32768, 2, 5125}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.points * c.copies);
+        const GroupSpec spec = strip(c.points, c.copies);
+        const std::string run = convertBytes(buildRsr({spec}), &glb_scale_1).obj;
+        const ReadPrimitive p = readGlb(run).second.at("g").at(0);
+        EXPECT_EQ(p.indexType, c.indexType);
+        EXPECT_EQ(p.position.size() / 3, size_t(c.points) * size_t(c.copies));
+        ASSERT_EQ(p.index.size(), spec.pt.size());
+        size_t wrong = 0;  // corners whose vertex is not their point and texture vertex
+        for (size_t i = 0; i < p.index.size(); ++i)
+            wrong += p.position.at(3 * size_t(p.index[i])) != float(spec.pf[i % spec.pf.size()]) ||
+                     p.texcoord.at(2 * size_t(p.index[i])) != float(spec.pt[i]);
+        EXPECT_EQ(wrong, 0u);
 
         // The same bytes from a spill in memory.
         const Stored stored(spec);
@@ -83,12 +316,12 @@ TEST(Glb, IndexWidthAndSpillInMemory) {
         FileTarget file{path.c_str()};
         ASSERT_TRUE(openOutput(out, fileSink(file)));
         {
-            const auto w = glbWriter(out, poser_unit_metres, true);
+            const auto w = glbWriter(out, 1.0, true);
             ASSERT_EQ(w->group("g", stored.g), GroupWritten::done);
             EXPECT_TRUE(w->finishOutput(nullptr));
         }
         closeOutput(out);
-        EXPECT_TRUE(readFile(path) == run) << n;
+        EXPECT_TRUE(readFile(path) == run);
         std::remove(path.c_str());
     }
 }
