@@ -10,6 +10,7 @@
 
 #include "convert/batch/batch_run.h"
 #include "convert/run/notice.h"
+#include "convert/run/texts.h"
 #include "tests/recording_notice.h"
 #include "tests/run_files.h"
 
@@ -71,8 +72,6 @@ extern "C" void* __wrap_realloc(void* p, size_t n) {
 
 namespace {
 
-const std::string no_memory = "I can't get enough memory";
-
 TEST(Heap, GroupMemoryRefusedForOneArray) {
     // A group's arrays are held in memory that grows as they are read. When
     // it cannot grow for the points, the three arrays they stand for are
@@ -96,7 +95,7 @@ TEST(Heap, GroupMemoryRefusedForOneArray) {
         EXPECT_EQ(c.outcome, RunOutcome::failed) << k.what;
         ASSERT_EQ(c.notices.size(), size_t(k.farmalloc) + 1) << k.what;
         for (int i = 0; i < k.farmalloc; ++i) {
-            EXPECT_EQ(c.notices[size_t(i)].text, no_memory) << k.what;
+            EXPECT_EQ(c.notices[size_t(i)].text, no_memory_text) << k.what;
             EXPECT_EQ(c.notices[size_t(i)].caption, "farmalloc") << k.what;
         }
         EXPECT_EQ(c.notices.back().text, k.message) << k.what;
