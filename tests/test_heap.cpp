@@ -96,7 +96,7 @@ TEST(Heap, GroupMemoryRefusedForOneArray) {
         ASSERT_EQ(c.notices.size(), size_t(k.farmalloc) + 1) << k.what;
         for (int i = 0; i < k.farmalloc; ++i) {
             EXPECT_EQ(c.notices[size_t(i)].text, no_memory_text) << k.what;
-            EXPECT_EQ(c.notices[size_t(i)].caption, "farmalloc") << k.what;
+            EXPECT_EQ(c.notices[size_t(i)].caption, no_memory_caption) << k.what;
         }
         EXPECT_EQ(c.notices.back().text, k.message) << k.what;
         EXPECT_EQ(c.notices.back().caption, c.in) << k.what;
@@ -127,7 +127,7 @@ TEST(Heap, NothingAskedForACountAtTheEndOfTheFile) {
             EXPECT_EQ(asked, 0) << what;
             EXPECT_EQ(c.outcome, RunOutcome::failed) << what;
             ASSERT_EQ(c.notices.size(), 1u) << what;
-            EXPECT_EQ(c.notices[0].text, "end of file") << what;
+            EXPECT_EQ(c.notices[0].text, end_of_file_text) << what;
             EXPECT_EQ(c.obj, first_text + "g hip\r\n") << what;
         }
     }

@@ -302,7 +302,7 @@ TEST(Options, InfoPrinter) {
                      "  in all: 1 group, 4 points, 4 texture vertices, 1 facet\n"
                      "total: 3 files, 3 groups, 12 points, 12 texture vertices, 4 facets; 2 could not be read in full\n");
     ASSERT_EQ(shown.size(), 1u);  // the cut file's failure, as a conversion shows it
-    EXPECT_EQ(shown[0].text, "end of file");
+    EXPECT_EQ(shown[0].text, end_of_file_text);
     EXPECT_EQ(shown[0].caption, cut);
     std::remove(good.c_str());
     std::remove(cut.c_str());

@@ -6,6 +6,7 @@
 
 #include "convert/obj/traditional_writer.h"
 #include "convert/obj/writer_pool.h"
+#include "convert/run/texts.h"
 #include "tests/model_gen.h"
 #include "tests/recording_notice.h"
 
@@ -254,7 +255,7 @@ TEST(ParallelRun, FailureWhileLaterChunksAreInFlight) {
         const Bytes file = buildRsr({triangle(), big, triangle()});
         const Converted one = convertBytes(file, 1, 0);
         ASSERT_EQ(one.notices.size(), 1u);
-        ASSERT_EQ(one.notices[0].text, "bad value");
+        ASSERT_EQ(one.notices[0].text, bad_value_text);
         const std::string& disk = one.notices[0].on_disk;
         ASSERT_EQ(disk.substr(disk.size() - 4), "f 13") << "ends inside the failing line";
         for (uint32_t chunk : {1u, 3u, 7u, 40u})

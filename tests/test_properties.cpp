@@ -365,7 +365,7 @@ TEST(Properties, MutatedFilesWithOutputOptions) {
             ASSERT_EQ(l.obj, want) << seed << " " << n;
             ASSERT_EQ(l.notices.size(), t.notices.size()) << seed << " " << n;
             for (size_t k = 0; k < t.notices.size(); ++k) ASSERT_EQ(l.notices[k].text, t.notices[k].text);
-            badValues += !t.notices.empty() && t.notices[0].text == "bad value";
+            badValues += !t.notices.empty() && t.notices[0].text == bad_value_text;
 
             Converted a = convertBytes(b, &all);
             if (!a.notices.empty() && a.notices.back().text.rfind("cleaned: ", 0) == 0) {
@@ -373,7 +373,7 @@ TEST(Properties, MutatedFilesWithOutputOptions) {
                 a.notices.pop_back();
                 ++cleaned;
             }
-            for (const Shown& s : a.notices) ASSERT_NE(s.text, "bad value") << seed << " " << n;
+            for (const Shown& s : a.notices) ASSERT_NE(s.text, bad_value_text) << seed << " " << n;
             ASSERT_TRUE(oneOutcome(a)) << seed << " " << n;
         }
     }
