@@ -45,31 +45,6 @@ ReadBack readWithCallbacks(const std::string& obj) {
     return r;
 }
 
-ReadBack readWithLoadObj(const std::string& obj) {
-    ReadBack r;
-    tinyobj::attrib_t attrib;
-    std::vector<tinyobj::shape_t> shapes;
-    std::vector<tinyobj::material_t> materials;
-    std::istringstream in(obj);
-    r.ok = tinyobj::LoadObj(&attrib, &shapes, &materials, &r.warn, &r.err, &in, nullptr,
-                            /*triangulate=*/false, /*default_vcols_fallback=*/false);
-    r.xyz.assign(attrib.vertices.begin(), attrib.vertices.end());
-    r.uv.assign(attrib.texcoords.begin(), attrib.texcoords.end());
-    for (const tinyobj::shape_t& shape : shapes) {
-        size_t at = 0;
-        for (unsigned char corners : shape.mesh.num_face_vertices) {
-            ObjFace f{.group = shape.name};
-            for (unsigned k = 0; k < corners; ++k, ++at) {
-                const tinyobj::index_t& i = shape.mesh.indices[at];
-                f.v.push_back(i.vertex_index);
-                if (i.texcoord_index >= 0) f.t.push_back(i.texcoord_index);
-            }
-            r.faces.push_back(f);
-        }
-    }
-    return r;
-}
-
 bool sameTo6Digits(float got, float want) {
     if (want == 0) return got == 0;
     // Rounding to 6 digits moves a value by at most 5e-6 of itself; parsing

@@ -20,11 +20,6 @@ struct ReadBack {
 
 ReadBack readWithCallbacks(const std::string& obj);
 
-// The same text through tinyobjloader's LoadObj (no triangulation), with
-// each face labelled by the name of the shape it lands in. Material names
-// cannot come back this way: the output names no material library.
-ReadBack readWithLoadObj(const std::string& obj);
-
 // True when got is want as "%g" writes it (6 significant digits) and a
 // reader parses it back.
 bool sameTo6Digits(float got, float want);

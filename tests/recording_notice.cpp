@@ -16,11 +16,10 @@
 using namespace quarlen;
 
 std::vector<Shown> shown;
-std::string watched;
 
 namespace {
 void recordShown(void*, const char* text, const char* caption, unsigned style) {
-    shown.push_back({text, caption, style, watched.empty() ? "" : readFile(watched)});
+    shown.push_back({text, caption, style, ""});
 }
 }  // namespace
 
@@ -71,61 +70,49 @@ std::string tempPath(const std::string& suffix) {
     return tempFolder() + "/" + std::to_string(::getpid()) + "_" + std::to_string(n++) + suffix;
 }
 
-Converted convertBytes(const Bytes& rsr, const OutputOptions* options) {
-    Converted c;
-    c.in = tempPath(".rsr");
-    c.out = tempPath(".obj");
-    writeFile(c.in, rsr);
-    shown.clear();
-    watched = c.out;
-    RunRequest req;
-    req.input = c.in.c_str();
-    req.output = c.out.c_str();
-    req.options = options;
-    req.notices = recorded;
-    c.outcome = convertRSR(req).outcome;
-    watched.clear();
-    c.notices = shown;
-    c.obj = readFile(c.out);
-    std::remove(c.in.c_str());
-    std::remove(c.out.c_str());
-    if (options && options->mtl) std::remove((c.out.substr(0, c.out.size() - 4) + ".mtl").c_str());
-    return c;
-}
-
 namespace {
 
+// One run's notices, each with what the output held at that moment: the
+// file at `watched`, or else what reached the run's sink `obj`.
 struct Recorder {
     std::vector<Shown> shown;
     std::string watched;
+    std::string obj, mtl;
 };
 
 void record(void* ctx, const char* text, const char* caption, unsigned style) {
     auto* r = static_cast<Recorder*>(ctx);
-    r->shown.push_back({text, caption, style, readFile(r->watched)});
+    r->shown.push_back({text, caption, style, r->watched.empty() ? r->obj : readFile(r->watched)});
+}
+
+bool appendTo(void* to, const char* p, size_t n) {
+    static_cast<std::string*>(to)->append(p, n);
+    return true;
+}
+
+// Runs req, given its input and output, with the recorder's notice sink.
+Converted recordRun(RunRequest req, Recorder& r) {
+    Converted c;
+    c.in = req.input;
+    c.out = req.output;
+    req.notices = {record, &r};
+    c.outcome = convertRSR(req).outcome;
+    c.notices = r.shown;
+    c.obj = r.watched.empty() ? r.obj : readFile(r.watched);
+    c.mtl = r.mtl;
+    return c;
 }
 
 }  // namespace
 
 Converted convertPaths(const std::string& in, const std::string& out, unsigned threads, uint32_t chunk,
                        const OutputOptions* options) {
-    Converted c;
-    c.in = in;
-    c.out = out;
     Recorder r;
-    r.watched = c.out;
-    RunRequest req;
-    req.input = c.in.c_str();
-    req.output = c.out.c_str();
-    req.notices = {record, &r};
-    req.threads = threads;
-    req.chunk = chunk;
-    req.options = options;
-    c.outcome = convertRSR(req).outcome;
-    c.notices = r.shown;
-    c.obj = readFile(c.out);
+    r.watched = out;
+    Converted c = recordRun({.input = in.c_str(), .output = out.c_str(), .options = options, .threads = threads,
+                             .chunk = chunk}, r);
     if (options && options->mtl) {
-        const std::string mtl = c.out.substr(0, c.out.size() - 4) + ".mtl";
+        const std::string mtl = out.substr(0, out.size() - 4) + ".mtl";
         c.mtl = readFile(mtl);
         std::remove(mtl.c_str());
     }
@@ -141,38 +128,16 @@ Converted convertBytes(const Bytes& rsr, unsigned threads, uint32_t chunk, const
     return c;
 }
 
-namespace {
+Converted convertBytes(const Bytes& rsr, const OutputOptions* options) { return convertBytes(rsr, 0, 0, options); }
 
-struct MemoryRun {
-    std::vector<Shown> shown;
-    std::string obj;
-};
-
-bool appendTo(void* ctx, const char* p, size_t n) {
-    static_cast<MemoryRun*>(ctx)->obj.append(p, n);
-    return true;
+Converted convertInMemory(const Bytes& rsr, unsigned threads, uint32_t chunk, const OutputOptions* options) {
+    Recorder r;
+    return recordRun({.input = "in.rsr", .inputBytes = rsr, .output = "out.obj", .sink = {appendTo, &r.obj},
+                      .mtlSink = {appendTo, &r.mtl}, .options = options, .threads = threads, .chunk = chunk},
+                     r);
 }
 
-void recordInMemory(void* ctx, const char* text, const char* caption, unsigned style) {
-    auto* m = static_cast<MemoryRun*>(ctx);
-    m->shown.push_back({text, caption, style, m->obj});
-}
-
-}  // namespace
-
-Converted convertInMemory(const Bytes& rsr, unsigned threads, uint32_t chunk) {
-    Converted c;
-    c.in = "in.rsr";
-    c.out = "out.obj";
-    MemoryRun m;
-    const RunRequest req{.input = c.in.c_str(), .inputBytes = rsr,
-                         .output = c.out.c_str(), .sink = {appendTo, &m}, .notices = {recordInMemory, &m},
-                         .threads = threads, .chunk = chunk};
-    c.outcome = convertRSR(req).outcome;
-    c.notices = m.shown;
-    c.obj = m.obj;
-    return c;
-}
+Converted convertInMemory(const Bytes& rsr, const OutputOptions& options) { return convertInMemory(rsr, 0, 0, &options); }
 
 std::string runSummary(const Converted& c) {
     // The material file's name in the "mtllib" line is the output's own.

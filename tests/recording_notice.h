@@ -17,10 +17,9 @@ struct Shown {
     std::string on_disk;  // the watched file's bytes when the notice was shown
 };
 
-// A run's sink that records each notice in `shown`, with the bytes of the
-// file at `watched` (none when empty) at that moment.
+// A run's sink that records each notice in `shown` (nothing on disk), for
+// runs a test makes itself.
 extern std::vector<Shown> shown;
-extern std::string watched;
 extern const NoticeSink recorded;
 
 std::string readFile(const std::string& path);
@@ -37,13 +36,12 @@ struct Converted {
     std::string in, out;        // the paths used, as captions name them
 };
 
-// Writes rsr to a temporary .rsr file and converts it to a temporary .obj,
-// with output options when given.
+// The one way the tests convert: rsr written to a temporary .rsr file and
+// converted to a temporary .obj, with output options when given; large
+// groups formatted on `threads` threads in chunks of `chunk` lines (0: the
+// defaults). Each run records its notices with its own sink, so that runs
+// on several threads at once can each keep theirs.
 Converted convertBytes(const Bytes& rsr, const OutputOptions* options = nullptr);
-
-// The same with large groups formatted on `threads` threads in chunks of
-// `chunk` lines (0: the defaults). The notices go through the run's own
-// sink, so that runs on several threads at once can each record theirs.
 Converted convertBytes(const Bytes& rsr, unsigned threads, uint32_t chunk, const OutputOptions* options = nullptr);
 
 // The same for an input that exists already (such as a pipe) and an output
@@ -51,10 +49,11 @@ Converted convertBytes(const Bytes& rsr, unsigned threads, uint32_t chunk, const
 Converted convertPaths(const std::string& in, const std::string& out, unsigned threads, uint32_t chunk,
                        const OutputOptions* options = nullptr);
 
-// The same run on bytes in memory, written to a sink of the run's own: no
+// The same run on bytes in memory, written to sinks of the run's own: no
 // file at all. The paths are "in.rsr" and "out.obj"; at each notice, the
 // output holds what reached the sink.
-Converted convertInMemory(const Bytes& rsr, unsigned threads, uint32_t chunk);
+Converted convertInMemory(const Bytes& rsr, unsigned threads, uint32_t chunk, const OutputOptions* options = nullptr);
+Converted convertInMemory(const Bytes& rsr, const OutputOptions& options);
 
 // A run's outcome, notices (with the file on disk at each) and output, the
 // temporary paths replaced by <in> and <out>: two runs of the same bytes

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "convert/run/rsr.h"
+
 using Bytes = std::vector<unsigned char>;
 
 inline void putI32(Bytes& b, int32_t v) {
@@ -24,9 +26,9 @@ inline void putFill(Bytes& b, size_t n, unsigned char byte) { b.insert(b.end(), 
 
 // The header's contents are never looked at; a recognisable fill helps
 // when reading a hex dump.
-inline void putHeader(Bytes& b) { putFill(b, 268, 0xA5); }
+inline void putHeader(Bytes& b) { putFill(b, quarlen::header_size, 0xA5); }
 inline void putEndMarker(Bytes& b) { putI32(b, 0); }
-inline void putTrailer(Bytes& b) { putFill(b, 47, 0x5A); }
+inline void putTrailer(Bytes& b) { putFill(b, quarlen::trailer_size, 0x5A); }
 
 struct Facet {
     int32_t c1 = 0, nc = 0;

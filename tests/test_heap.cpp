@@ -10,6 +10,7 @@
 
 #include "convert/batch/batch_run.h"
 #include "convert/run/notice.h"
+#include "convert/run/texts.h"
 #include "tests/recording_notice.h"
 #include "tests/run_files.h"
 
@@ -71,8 +72,6 @@ extern "C" void* __wrap_realloc(void* p, size_t n) {
 
 namespace {
 
-const std::string no_memory = "I can't get enough memory";
-
 TEST(Heap, GroupMemoryRefusedForOneArray) {
     // A group's arrays are held in memory that grows as they are read. When
     // it cannot grow for the points, the three arrays they stand for are
@@ -96,8 +95,8 @@ TEST(Heap, GroupMemoryRefusedForOneArray) {
         EXPECT_EQ(c.outcome, RunOutcome::failed) << k.what;
         ASSERT_EQ(c.notices.size(), size_t(k.farmalloc) + 1) << k.what;
         for (int i = 0; i < k.farmalloc; ++i) {
-            EXPECT_EQ(c.notices[size_t(i)].text, no_memory) << k.what;
-            EXPECT_EQ(c.notices[size_t(i)].caption, "farmalloc") << k.what;
+            EXPECT_EQ(c.notices[size_t(i)].text, no_memory_text) << k.what;
+            EXPECT_EQ(c.notices[size_t(i)].caption, no_memory_caption) << k.what;
         }
         EXPECT_EQ(c.notices.back().text, k.message) << k.what;
         EXPECT_EQ(c.notices.back().caption, c.in) << k.what;
@@ -128,7 +127,7 @@ TEST(Heap, NothingAskedForACountAtTheEndOfTheFile) {
             EXPECT_EQ(asked, 0) << what;
             EXPECT_EQ(c.outcome, RunOutcome::failed) << what;
             ASSERT_EQ(c.notices.size(), 1u) << what;
-            EXPECT_EQ(c.notices[0].text, "end of file") << what;
+            EXPECT_EQ(c.notices[0].text, end_of_file_text) << what;
             EXPECT_EQ(c.obj, first_text + "g hip\r\n") << what;
         }
     }

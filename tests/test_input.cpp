@@ -1,6 +1,7 @@
 // The input read three ways: from a file whose size is known, from a pipe
 // whose size is not, and from bytes in memory. All give the same fields,
 // arrays and end-of-file points, and so the same runs.
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -110,6 +111,17 @@ TEST(Input, APipeAndBytesInMemoryGiveTheSameRunsAsAFile) {
     std::vector<Bytes> files = {whole};
     for (size_t cut = 0; cut < whole.size(); cut += whole.size() / 37 + 1)
         files.push_back(Bytes(whole.begin(), whole.begin() + long(cut)));
+    // A small model with an empty group, texture data and material names, cut
+    // at every third byte from the end of the header on: a cut inside every
+    // field of more than two bytes.
+    const auto small = randomModel(17, ModelOptions{.groups = 3, .maxPoints = 4, .maxFacets = 2, .maxCorners = 4,
+                                                    .materials = 2, .emptyGroups = true});
+    ASSERT_TRUE(std::any_of(small.begin(), small.end(), [](const GroupSpec& g) { return g.xyz.empty(); }));
+    ASSERT_TRUE(std::any_of(small.begin(), small.end(),
+                            [](const GroupSpec& g) { return !g.faces2.empty() && !g.mats.empty(); }));
+    const Bytes smallFile = buildRsr(small);
+    for (size_t cut = header_size - 2; cut <= smallFile.size(); cut += 3)
+        files.push_back(Bytes(smallFile.begin(), smallFile.begin() + long(cut)));
     // Counts that no data follows, or that no memory can hold, and a bad
     // name length.
     for (int32_t count : {1000000000, 100000000, -5}) {

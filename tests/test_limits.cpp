@@ -1,16 +1,13 @@
-// Runs at the edges of the machine: an output that may not grow past a size
-// limit, and inputs whose size cannot be known beforehand (FIFOs).
+// Runs at the edge of the machine: an output that may not grow past a size
+// limit. (Inputs whose size cannot be known beforehand: test_input.cpp.)
 #include <csignal>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 #include "convert/run/notice.h"
-#include "convert/run/rsr.h"
+#include "convert/run/texts.h"
 #include "tests/recording_notice.h"
 #include "tests/run_files.h"
 
@@ -18,10 +15,8 @@ using namespace quarlen;
 
 namespace {
 
-const std::string finished =
-    "Finished. If Bryce refuses to read this .OBJ file, use a text editor to move to the start "
-    "of the file the 3 comment lines starting with `#' that you will find at the end of the file.";
-const std::string too_large = "I can't write the .OBJ file: File too large";
+const std::string finished = obj_texts.finished;
+const std::string too_large = std::string(obj_texts.writeFailed) + "File too large";
 
 void pack(std::string& to, const std::string& s) { to += std::to_string(s.size()) + ":" + s; }
 
@@ -48,11 +43,10 @@ Converted convertLimited(const Bytes& rsr, rlim_t limit) {
         const rlimit fsize{limit, limit};
         setrlimit(RLIMIT_FSIZE, &fsize);
         std::signal(SIGXFSZ, SIG_IGN);
-        shown.clear();
-        watched = c.out;
+        const Converted run = convertPaths(c.in, c.out, 0, 0);
         std::string report;
-        pack(report, std::to_string(int(convertRSR(c.in.c_str(), c.out.c_str(), recorded).outcome)));
-        for (const Shown& s : shown) {
+        pack(report, std::to_string(int(run.outcome)));
+        for (const Shown& s : run.notices) {
             pack(report, s.text);
             pack(report, s.caption);
             pack(report, std::to_string(s.style));
@@ -179,67 +173,6 @@ TEST(FileSizeLimit, AWriteFailureThenAnotherFailure) {
         EXPECT_EQ(c.outcome, RunOutcome::failed) << k.what;
         expectNotices(c, {{too_large, true, notice_warning, kept}}, k.what);
         EXPECT_EQ(c.obj, kept) << k.what;
-    }
-}
-
-// Converts rsr read from a FIFO, which a writer thread fills and closes: the
-// run cannot know how large its input is.
-Converted convertThroughFifo(const Bytes& rsr) {
-    Converted c;
-    c.in = tempPath(".rsr");
-    c.out = tempPath(".obj");
-    if (mkfifo(c.in.c_str(), 0600) != 0) return c;
-    std::thread writer([&] {
-        // A run that stops reading early makes write() fail instead of
-        // sending SIGPIPE to the whole test.
-        sigset_t pipeSignal;
-        sigemptyset(&pipeSignal);
-        sigaddset(&pipeSignal, SIGPIPE);
-        pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
-        const int fd = open(c.in.c_str(), O_WRONLY);
-        for (size_t at = 0; fd >= 0 && at < rsr.size();) {
-            const ssize_t n = write(fd, rsr.data() + at, rsr.size() - at);
-            if (n <= 0) break;
-            at += size_t(n);
-        }
-        if (fd >= 0) close(fd);
-    });
-    shown.clear();
-    watched = c.out;
-    c.outcome = convertRSR(c.in.c_str(), c.out.c_str(), recorded).outcome;
-    watched.clear();
-    if (c.outcome == RunOutcome::input_not_opened) close(open(c.in.c_str(), O_RDONLY | O_NONBLOCK));
-    writer.join();
-    c.notices = shown;
-    c.obj = readFile(c.out);
-    std::remove(c.in.c_str());
-    std::remove(c.out.c_str());
-    return c;
-}
-
-// What a run showed and wrote, with its paths taken out.
-std::string summary(const Converted& c) {
-    std::string s = std::to_string(int(c.outcome)) + "\n";
-    for (const Shown& n : c.notices)
-        s += (n.caption == c.in ? "<in>" : n.caption == c.out ? "<out>" : n.caption) + "|" +
-             std::to_string(n.style) + "|" + n.text + "|" + n.on_disk + "\n";
-    return s + c.obj;
-}
-
-TEST(Fifo, CutInsideEveryRecordEndsAsAFileWould) {
-    // Every kind of record, texture data and materials included, cut at
-    // every third byte from the end of the header to the end marker, which
-    // puts a cut inside every field of more than two bytes; and whole.
-    const Bytes whole = buildRsr({first(), hip(), GroupSpec{.name = "e"}});
-    const Converted all = convertThroughFifo(whole);
-    EXPECT_EQ(all.outcome, RunOutcome::finished);
-    EXPECT_EQ(summary(all), summary(convertBytes(whole)));
-    const size_t marker = whole.size() - 47 - 4;
-    for (size_t cut = header_size - 2; cut < marker + 4; cut += 3) {
-        const Bytes part(whole.begin(), whole.begin() + long(cut));
-        const Converted c = convertThroughFifo(part);
-        ASSERT_EQ(c.outcome, RunOutcome::failed) << "cut at " << cut;
-        ASSERT_EQ(summary(c), summary(convertBytes(part))) << "cut at " << cut;
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include "convert/obj/traditional_writer.h"
 #include "convert/obj/writer_pool.h"
+#include "convert/run/texts.h"
 #include "tests/model_gen.h"
 #include "tests/recording_notice.h"
 
@@ -254,7 +255,7 @@ TEST(ParallelRun, FailureWhileLaterChunksAreInFlight) {
         const Bytes file = buildRsr({triangle(), big, triangle()});
         const Converted one = convertBytes(file, 1, 0);
         ASSERT_EQ(one.notices.size(), 1u);
-        ASSERT_EQ(one.notices[0].text, "bad value");
+        ASSERT_EQ(one.notices[0].text, bad_value_text);
         const std::string& disk = one.notices[0].on_disk;
         ASSERT_EQ(disk.substr(disk.size() - 4), "f 13") << "ends inside the failing line";
         for (uint32_t chunk : {1u, 3u, 7u, 40u})
@@ -263,21 +264,32 @@ TEST(ParallelRun, FailureWhileLaterChunksAreInFlight) {
 }
 
 TEST(ParallelRun, RunsOnSeveralThreadsAtOnce) {
+    // Runs share no state, traditional or with output options: each gives
+    // what it gives alone.
     std::vector<Bytes> files = finishingModels();
     GroupSpec bad = triangle();
     bad.pf = upTo(40, 3);
     bad.faces = materialRuns(30);
     bad.faces.push_back({38, 3, 0});
     files.push_back(buildRsr({triangle(), bad}));
-    std::vector<std::string> expected;
-    for (const Bytes& f : files) expected.push_back(runSummary(convertBytes(f, 1, 0)));
-    for (int round = 0; round < 3; ++round) {
-        std::vector<std::string> got(files.size());
-        std::vector<std::thread> runs;
-        for (size_t i = 0; i < files.size(); ++i)
-            runs.emplace_back([&, i] { got[i] = runSummary(convertBytes(files[i], 2, 3)); });
-        for (std::thread& t : runs) t.join();
-        for (size_t i = 0; i < files.size(); ++i) EXPECT_EQ(got[i], expected[i]) << "file " << i << ", round " << round;
+    for (uint32_t seed = 1; seed <= 8; ++seed) files.push_back(buildRsr(oddModel(seed).groups));
+    const OutputOptions all{.clean = true, .mtl = true, .weld = true, .triangulate = true};
+    for (const OutputOptions* o : {static_cast<const OutputOptions*>(nullptr), &all}) {
+        // Every other run writes to sinks in memory rather than to files.
+        auto run = [&](size_t i, unsigned threads, uint32_t chunk) {
+            return runSummary(i % 2 ? convertInMemory(files[i], threads, chunk, o)
+                                    : convertBytes(files[i], threads, chunk, o));
+        };
+        std::vector<std::string> expected;
+        for (size_t i = 0; i < files.size(); ++i) expected.push_back(run(i, 1, 0));
+        for (int round = 0; round < 3; ++round) {
+            std::vector<std::string> got(files.size());
+            std::vector<std::thread> runs;
+            for (size_t i = 0; i < files.size(); ++i) runs.emplace_back([&, i] { got[i] = run(i, 2, 3); });
+            for (std::thread& t : runs) t.join();
+            for (size_t i = 0; i < files.size(); ++i)
+                EXPECT_EQ(got[i], expected[i]) << "file " << i << ", round " << round << (o ? ", options" : "");
+        }
     }
 }
 

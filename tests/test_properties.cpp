@@ -4,6 +4,8 @@
 // files end with the notices their bytes call for.
 #include <gtest/gtest.h>
 
+#include "convert/run/rsr.h"
+#include "convert/run/texts.h"
 #include "tests/model_gen.h"
 #include "tests/outcome_rule.h"
 #include "tests/recording_notice.h"
@@ -11,8 +13,6 @@
 using namespace quarlen;
 
 namespace {
-
-constexpr size_t trailer = 47;  // bytes after the end marker in a built file
 
 testing::AssertionResult oneOutcome(const Converted& c) {
     std::vector<SeenNotice> seen;
@@ -22,15 +22,15 @@ testing::AssertionResult oneOutcome(const Converted& c) {
     return testing::AssertionFailure() << v;
 }
 
-// A run's result with the temporary paths taken out, so that two runs of
-// the same bytes compare equal.
-std::string summary(const Converted& c) {
+// A run's outcome and notices, one line each, with the temporary paths
+// taken out: the form expectedNotices() works out.
+std::string noticesOf(const Converted& c) {
     std::string s = std::to_string(int(c.outcome)) + "\n";
     for (const Shown& n : c.notices) {
         const std::string caption = n.caption == c.in ? "<in>" : n.caption == c.out ? "<out>" : n.caption;
         s += caption + "|" + std::to_string(n.style) + "|" + n.text + "\n";
     }
-    return s + c.obj;
+    return s;
 }
 
 // Models of every kind the generator makes: textured and plain groups, many
@@ -43,6 +43,17 @@ std::vector<std::vector<GroupSpec>> models() {
     m.push_back(randomModel(4, ModelOptions{.groups = 3, .maxPoints = 16, .maxFacets = 4, .maxCorners = 12,
                                             .materials = 6}));
     m.push_back(randomModel(5, ModelOptions{.groups = 6, .texture = false, .emptyGroups = true}));
+    // Two materials and texture data, a group with no fields set between.
+    const GroupSpec plain{.name = "first", .xyz = {0, 0, 0, 1, 0, 0, 0, 1, 0}, .pf = {0, 1, 2},
+                          .faces = {{0, 3, 0}}, .mats = {"m"}};
+    GroupSpec tex = plain;
+    tex.name = "tex";
+    tex.texq = true;
+    tex.uv = {0, 0, 1, 1, 0.5f, 0.5f};
+    tex.pt = {0, 1, 2};
+    tex.faces2 = {{0, 3}};
+    tex.mats = {"a", "b"};
+    m.push_back({plain, tex, GroupSpec{.name = "empty"}, plain});
     return m;
 }
 
@@ -60,13 +71,13 @@ TEST(Properties, NoFileCutBeforeItsEndMarkerFinishes) {
     for (const auto& model : models()) {
         const Bytes whole = buildRsr(model);
         const std::string full = convertBytes(whole).obj;
-        const size_t marker = whole.size() - trailer - 4;
+        const size_t marker = whole.size() - trailer_size - 4;
         for (size_t cut = 0; cut < marker + 4; ++cut) {
             const Converted c = convertBytes(Bytes(whole.begin(), whole.begin() + long(cut)));
             ASSERT_EQ(c.outcome, RunOutcome::failed) << "cut at " << cut;
             ASSERT_TRUE(oneOutcome(c)) << "cut at " << cut;
             ASSERT_EQ(c.notices.size(), 1u) << "cut at " << cut;
-            EXPECT_EQ(c.notices[0].text, "end of file") << "cut at " << cut;
+            EXPECT_EQ(c.notices[0].text, end_of_file_text) << "cut at " << cut;
             // What was written is the beginning of the whole file's output.
             EXPECT_EQ(full.compare(0, c.obj.size(), c.obj), 0) << "cut at " << cut;
             EXPECT_EQ(c.obj.find("# File"), std::string::npos) << "cut at " << cut;
@@ -78,13 +89,14 @@ TEST(Properties, BytesAfterTheEndMarkerChangeNothing) {
     Dice d(7);
     for (const auto& model : models()) {
         const Bytes whole = buildRsr(model);
-        const Bytes upToMarker(whole.begin(), whole.end() - long(trailer));
-        const std::string expected = summary(convertBytes(whole));
-        std::vector<Bytes> tails = {{}, Bytes(46, 0x5A), Bytes(47, 0), Bytes(5000, 0xFF)};
+        const Bytes upToMarker(whole.begin(), whole.end() - trailer_size);
+        const std::string expected = runSummary(convertBytes(whole));
+        std::vector<Bytes> tails = {{}, Bytes(trailer_size - 1, 0x5A), Bytes(trailer_size, 0)};
+        for (size_t n : {1, trailer_size - 1, trailer_size, trailer_size + 1, 5000}) tails.push_back(Bytes(n, 0xFF));
         tails.push_back(buildRsr(model));                    // the file again
         Bytes group;
         putGroup(group, model.front());                      // a whole group
-        tails.push_back(Bytes(47, 1));
+        tails.push_back(Bytes(trailer_size, 1));
         tails.back().insert(tails.back().end(), group.begin(), group.end());
         Bytes counts;                                        // hostile counts
         for (int32_t v : {1000000000, -1, 300, 0x7fffffff}) putI32(counts, v);
@@ -100,7 +112,7 @@ TEST(Properties, BytesAfterTheEndMarkerChangeNothing) {
             file.insert(file.end(), tail.begin(), tail.end());
             const Converted c = convertBytes(file);
             EXPECT_TRUE(oneOutcome(c)) << "tail of " << tail.size();
-            EXPECT_EQ(summary(c), expected) << "tail of " << tail.size();
+            EXPECT_EQ(runSummary(c), expected) << "tail of " << tail.size();
         }
     }
 }
@@ -112,8 +124,9 @@ std::vector<Bytes> mixedFiles() {
     const auto model = randomModel(11, ModelOptions{});
     const Bytes whole = buildRsr(model);
     files.push_back(whole);
-    files.push_back(Bytes(whole.begin(), whole.end() - 51));  // ends where the marker stands
-    files.push_back(Bytes(whole.begin(), whole.end() - 53));  // ends inside the last count
+    const Bytes toMarker(whole.begin(), whole.end() - trailer_size - 4);
+    files.push_back(toMarker);                                 // ends where the marker stands
+    files.push_back(Bytes(whole.begin(), whole.end() - trailer_size - 6));  // ends inside the last count
     files.push_back(Bytes(whole.begin(), whole.begin() + 300));
     files.push_back({});
     Bytes header;
@@ -122,9 +135,11 @@ std::vector<Bytes> mixedFiles() {
     Bytes nameTooLong = header;
     putI32(nameTooLong, 300);
     files.push_back(nameTooLong);
-    Bytes lastValue = Bytes(whole.begin(), whole.end() - 51);
-    putI32(lastValue, 0x01020304);                            // a stale value if read again
-    files.push_back(lastValue);
+    for (int32_t stale : {0x01020304, 77}) {                  // a value left to be read again:
+        Bytes lastValue = toMarker;                           // out of range, or a name length
+        putI32(lastValue, stale);                             // with no name after it
+        files.push_back(lastValue);
+    }
     Bytes hostile = header;
     putI32(hostile, 1);
     putRaw(hostile, "h");
@@ -139,15 +154,15 @@ std::vector<Bytes> mixedFiles() {
 TEST(Properties, ARunDoesNotDependOnEarlierRuns) {
     const std::vector<Bytes> files = mixedFiles();
     std::vector<std::string> fresh;
-    for (const Bytes& f : files) fresh.push_back(summary(convertBytes(f)));
+    for (const Bytes& f : files) fresh.push_back(runSummary(convertBytes(f)));
     for (size_t a = 0; a < files.size(); ++a) {
         for (size_t b = 0; b < files.size(); ++b) {
             const Converted first = convertBytes(files[a]);
             const Converted between = convertBytes(files[b]);
             const Converted again = convertBytes(files[a]);
             EXPECT_TRUE(oneOutcome(first) && oneOutcome(between) && oneOutcome(again));
-            EXPECT_EQ(summary(again), summary(first)) << "file " << a << " after file " << b;
-            EXPECT_EQ(summary(between), fresh[b]) << "file " << b << " after file " << a;
+            EXPECT_EQ(runSummary(again), runSummary(first)) << "file " << a << " after file " << b;
+            EXPECT_EQ(runSummary(between), fresh[b]) << "file " << b << " after file " << a;
         }
     }
 }
@@ -156,7 +171,7 @@ TEST(Properties, ARunDoesNotDependOnEarlierRuns) {
 // that mutations can hit the fields that steer the reading.
 std::vector<size_t> fieldOffsets(const std::vector<GroupSpec>& model) {
     std::vector<size_t> at;
-    size_t p = 268;
+    size_t p = header_size;
     for (const GroupSpec& g : model) {
         at.push_back(p);                               // name length
         p += 4 + g.name.size();
@@ -226,19 +241,19 @@ Bytes mutate(Dice& d, Bytes b, const std::vector<size_t>& fields) {
     return b;
 }
 
-// The notices a run of the bytes b must show, in summary()'s form, worked
+// The notices a run of the bytes b must show, in noticesOf()'s form, worked
 // out from the file's layout alone: the fields in file order, a count that
 // no block can hold, data that is not in the file, a corner outside its
 // index list.
 std::string expectedNotices(const Bytes& b) {
     const std::string failed = std::to_string(int(RunOutcome::failed)) + "\n";
     auto warn = [](const std::string& text) { return "<in>|48|" + text + "\n"; };
-    const std::string eof = failed + warn("end of file");
+    const std::string eof = failed + warn(end_of_file_text);
     auto be = [&](size_t at) {
         return int32_t(uint32_t(b[at]) << 24 | uint32_t(b[at + 1]) << 16 | uint32_t(b[at + 2]) << 8 | b[at + 3]);
     };
     auto wrap = [](int32_t x, int32_t y) { return int32_t(uint32_t(x) + uint32_t(y)); };
-    size_t at = 268, data = 0;
+    size_t at = header_size, data = 0;
     auto has = [&](uint64_t n) { return at <= b.size() && n <= b.size() - at; };
     auto field = [&](int32_t& v) {
         if (!has(4)) return false;
@@ -251,15 +266,12 @@ std::string expectedNotices(const Bytes& b) {
         int32_t length = 0;
         if (!field(length)) return eof;
         if (length == 0)
-            return std::to_string(int(RunOutcome::finished)) + "\n<out>|0|Finished. If Bryce refuses to read "
-                   "this .OBJ file, use a text editor to move to the start of the file the 3 comment lines "
-                   "starting with `#' that you will find at the end of the file.\n";
-        if (length < 0 || length > 256)
-            return failed + warn("# of chars in group name out of range: " + std::to_string(length)) +
-                   (facets == 0 ? warn("This may be a \"short RSR\" file that contains only a library "
-                                       "thumbnail graphic image. I can't handle those.")
-                                : "<in>|0|I probably hit junk at the end of the .RSR file, and likely the "
-                                  "output .OBJ file is complete\n");
+            return std::to_string(int(RunOutcome::finished)) + "\n<out>|0|" + obj_texts.finished + "\n";
+        if (length < 0 || length > 256) {
+            char m[100];
+            std::snprintf(m, sizeof m, bad_length_format, length);
+            return failed + warn(m) + (facets == 0 ? warn(short_file_text) : "<in>|0|" + std::string(obj_texts.junk) + "\n");
+        }
         if (!has(uint64_t(length))) return eof;
         const std::string name(reinterpret_cast<const char*>(&b[at]),
                                std::find(&b[at], &b[at] + length, 0) - &b[at]);
@@ -273,9 +285,9 @@ std::string expectedNotices(const Bytes& b) {
             if (!field(n)) return false;
             if (n < 0 || uint64_t(n) * size > UINT32_MAX) {
                 failure = failed;
-                while (asks--) failure += "farmalloc|48|I can't get enough memory\n";
+                while (asks--) failure += std::string(no_memory_caption) + "|48|" + no_memory_text + "\n";
                 char m[400];
-                std::snprintf(m, sizeof m, "I ran out of store reading %s: %s=%d=0x%08x", name.c_str(), what, n,
+                std::snprintf(m, sizeof m, out_of_store_format, name.c_str(), what, n,
                               unsigned(n));
                 failure += warn(m);
                 return false;
@@ -300,18 +312,12 @@ std::string expectedNotices(const Bytes& b) {
             const int32_t c1 = be(rec), c12 = j < nf2 ? be(rec2) : -1;
             const int32_t end = wrap(c1, be(rec + 4)), end2 = j < nf2 ? wrap(c12, be(rec2 + 4)) : -2;
             for (int32_t s = c1, k = c12; s < end; ++s, k = wrap(k, 1)) {
-                if (s < 0 || s >= nq) return failed + warn("bad value");
-                if (c12 >= 0 && k < end2 && (k < 0 || k >= nq2)) return failed + warn("bad value");
+                if (s < 0 || s >= nq) return failed + warn(bad_value_text);
+                if (c12 >= 0 && k < end2 && (k < 0 || k >= nq2)) return failed + warn(bad_value_text);
             }
         }
         facets = wrap(facets, nf);
     }
-}
-
-// A run's notices in summary()'s form, without the output.
-std::string noticesOf(const Converted& c) {
-    const std::string s = summary(c);
-    return s.substr(0, s.size() - c.obj.size());
 }
 
 TEST(Properties, MutatedFilesEndAsTheirBytesSay) {
@@ -321,7 +327,7 @@ TEST(Properties, MutatedFilesEndAsTheirBytesSay) {
                                                                 .emptyGroups = seed % 3 == 0});
         const Bytes whole = buildRsr(model);
         const std::vector<size_t> fields = fieldOffsets(model);
-        ASSERT_EQ(whole.size(), fields.back() + 4 + trailer) << "field offsets of seed " << seed;
+        ASSERT_EQ(whole.size(), fields.back() + 4 + trailer_size) << "field offsets of seed " << seed;
         Dice d(seed);
         for (int n = 0; n < 60; ++n) {
             const Bytes mutant = mutate(d, whole, fields);
@@ -359,7 +365,7 @@ TEST(Properties, MutatedFilesWithOutputOptions) {
             ASSERT_EQ(l.obj, want) << seed << " " << n;
             ASSERT_EQ(l.notices.size(), t.notices.size()) << seed << " " << n;
             for (size_t k = 0; k < t.notices.size(); ++k) ASSERT_EQ(l.notices[k].text, t.notices[k].text);
-            badValues += !t.notices.empty() && t.notices[0].text == "bad value";
+            badValues += !t.notices.empty() && t.notices[0].text == bad_value_text;
 
             Converted a = convertBytes(b, &all);
             if (!a.notices.empty() && a.notices.back().text.rfind("cleaned: ", 0) == 0) {
@@ -367,7 +373,7 @@ TEST(Properties, MutatedFilesWithOutputOptions) {
                 a.notices.pop_back();
                 ++cleaned;
             }
-            for (const Shown& s : a.notices) ASSERT_NE(s.text, "bad value") << seed << " " << n;
+            for (const Shown& s : a.notices) ASSERT_NE(s.text, bad_value_text) << seed << " " << n;
             ASSERT_TRUE(oneOutcome(a)) << seed << " " << n;
         }
     }

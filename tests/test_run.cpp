@@ -3,19 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "convert/run/notice.h"
+#include "convert/run/texts.h"
 #include "tests/recording_notice.h"
 #include "tests/run_files.h"
 
 using namespace quarlen;
 
 namespace {
-
-const std::string short_file =
-    "This may be a \"short RSR\" file that contains only a library thumbnail graphic image. I "
-    "can't handle those.";
-const std::string junk =
-    "I probably hit junk at the end of the .RSR file, and likely the output .OBJ file is complete";
-const std::string no_memory = "I can't get enough memory";
 
 struct Expected {
     std::string text, caption;  // caption "in" or "out" stands for the path
@@ -70,19 +64,19 @@ TEST(Failures, NameLength) {
     const FailureCase cases[] = {
         {"300 before any group", first300,
          {{"# of chars in group name out of range: 300", "in", notice_warning, ""},
-          {short_file, "in", notice_warning, ""}},
+          {short_file_text, "in", notice_warning, ""}},
          ""},
         {"-1 after a group with facets", make([](Bytes& b) { putI32(b, -1); }),
          {{"# of chars in group name out of range: -1", "in", notice_warning, first_text},
-          {junk, "in", notice_plain, first_text}},
+          {obj_texts.junk, "in", notice_plain, first_text}},
          first_text},
         {"257 after a group without facets", emptyGroupThenBad,
          {{"# of chars in group name out of range: 257", "in", notice_warning, empty_text},
-          {short_file, "in", notice_warning, empty_text}},
+          {short_file_text, "in", notice_warning, empty_text}},
          empty_text},
         {"300 after a facet of no corners", cornerless,
          {{"# of chars in group name out of range: 300", "in", notice_warning, cornerless_text},
-          {junk, "in", notice_plain, cornerless_text}},
+          {obj_texts.junk, "in", notice_plain, cornerless_text}},
          cornerless_text},
     };
     for (const FailureCase& k : cases) check(k);
@@ -134,7 +128,7 @@ TEST(Failures, Allocation) {
         return b;
     };
     const std::string hip = first_text + "g hip\r\n";
-    const Expected mem{no_memory, "farmalloc", notice_warning, first_text};
+    const Expected mem{no_memory_text, "farmalloc", notice_warning, first_text};
     auto ranOut = [&](const char* text) { return Expected{text, "in", notice_warning, first_text}; };
     const FailureCase cases[] = {
         {"negative np asks three times", count("np", -1),
@@ -231,49 +225,6 @@ TEST(Run, FilesThatCannotBeOpenedShowNothing) {
     std::remove(in.c_str());
 }
 
-TEST(Run, NoCutFileEverFinishes) {
-    GroupSpec tex = first();
-    tex.name = "tex";
-    tex.texq = true;
-    tex.uv = {0, 0, 1, 1, 0.5f, 0.5f};
-    tex.pt = {0, 1, 2};
-    tex.faces2 = {{0, 3}};
-    tex.mats = {"a", "b"};
-    const Bytes whole = buildRsr({first(), tex, GroupSpec{.name = "empty"}, first()});
-    const size_t marker = whole.size() - 47 - 4;
-    for (size_t cut = 0; cut < marker + 4; ++cut) {
-        const Converted c = convertBytes(Bytes(whole.begin(), whole.begin() + long(cut)));
-        ASSERT_EQ(c.outcome, RunOutcome::failed) << cut;
-        ASSERT_FALSE(c.notices.empty()) << cut;
-        EXPECT_EQ(c.notices[0].text, "end of file") << cut;
-        EXPECT_EQ(c.obj.find("# File"), std::string::npos) << cut;
-    }
-}
-
-TEST(Run, OutcomeDoesNotDependOnAnEarlierRun) {
-    // A run that ends with a non-zero value in the readers, then files that
-    // end where a name length should stand: each fails the same way as in a
-    // fresh process.
-    Bytes tail = buildRsr({first()});
-    tail.resize(tail.size() - 47 - 4);
-    Bytes bare;
-    putHeader(bare);
-    for (const Bytes& b : {bare, tail}) {
-        const Converted before = convertBytes(b);
-        convertBytes(make([](Bytes& x) { putI32(x, 77); }));
-        const Converted after = convertBytes(b);
-        EXPECT_EQ(before.outcome, RunOutcome::failed);
-        EXPECT_EQ(after.outcome, before.outcome);
-        ASSERT_EQ(after.notices.size(), 1u);
-        EXPECT_EQ(after.notices[0].text, "end of file");
-        EXPECT_EQ(after.obj, before.obj);
-    }
-}
-
-}  // namespace
-
-namespace {
-
 TEST(Run, AFullDiskIsAFailureNotAFinish) {
     GroupSpec big{.name = "big"};
     for (int i = 0; i < 3 * 60000; ++i) big.xyz.push_back(static_cast<float>(i) * 0.001f);
@@ -291,7 +242,7 @@ TEST(Run, AFullDiskIsAFailureNotAFinish) {
         const RunResult r = convertRSR(in.c_str(), "/dev/full", recorded);
         EXPECT_EQ(r.outcome, RunOutcome::failed) << k.what;
         ASSERT_EQ(shown.size(), 1u) << k.what;
-        EXPECT_EQ(shown[0].text, "I can't write the .OBJ file: No space left on device") << k.what;
+        EXPECT_EQ(shown[0].text, std::string(obj_texts.writeFailed) + "No space left on device") << k.what;
         EXPECT_EQ(shown[0].caption, "/dev/full") << k.what;
         EXPECT_EQ(shown[0].style, notice_warning) << k.what;
         std::remove(in.c_str());

@@ -136,7 +136,7 @@ int main(int argc, char** argv)
     ok &= write(dir + "/junk.rsr", b);
 
     b = good;  // ends in the middle of the first group's points
-    b.resize(268 + 4 + 4 + 4 + 4 * 7);
+    b.resize(quarlen::header_size + 4 + 4 + 4 + 4 * 7);
     ok &= write(dir + "/eof.rsr", b);
 
     GroupSpec g;  // a facet whose corners run past the 4 entries of the index list
