@@ -117,7 +117,7 @@ done
 
 echo "== $(basename "$web")"
 same "web zip contents" "$(unzip -Z1 "$web" | sort | tr '\n' ' ')" \
-    "index.html main.js quarlen-core.js quarlen-core.wasm style.css sw.js worker.js "
+    "index.html main.js quarlen-core.js quarlen-core.wasm style.css sw.js view-worker.js worker.js "
 
 echo "== $(basename "$addon")"
 pkg=quarlen_rsr_import
