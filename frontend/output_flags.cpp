@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cassert>
 
+#include "convert/glb/json_text.h"
 #include "convert/run/run.h"
 
 namespace quarlen {
@@ -104,34 +105,31 @@ std::string outputOptionsHelp() {
 
 std::string optionTableJson() {
     std::string json = "{\"options\":[";
-    const auto text = [](const char* s) {
-        std::string q = "\"";
-        for (const char* p = s; *p; ++p) {
-            if (*p == '"' || *p == '\\') q += '\\';
-            if (*p == '\n') {
-                q += ' ';
-                continue;
-            }
-            q += *p;
-        }
-        return q + '"';
-    };
     bool first = true;
     for (const OptionRow& r : option_table) {
         if (r.kind == OptionKind::report) continue;  // the page describes with every file it converts
         json += first ? "{" : ",{";
         first = false;
-        json += "\"name\":" + text(r.name) + ",\"field\":" + text(r.field);
+        json += "\"name\":";
+        putJsonString(json, r.name);
+        json += ",\"field\":";
+        putJsonString(json, r.field);
         json += std::string(",\"takesValue\":") + (r.kind == OptionKind::scale ? "true" : "false");
         json += std::string(",\"withGlb\":") + (r.withGlb ? "true" : "false");
         if (r.kind == OptionKind::scale) {
             char glb[32];
             std::snprintf(glb, sizeof glb, "%g", poser_unit_metres);
-            json += ",\"default\":\"1\",\"glbDefault\":\"" + std::string(glb) + "\"";
+            json += ",\"default\":\"1\",\"glbDefault\":";
+            putJsonString(json, glb);
         } else {
             json += ",\"default\":null";
         }
-        json += ",\"help\":" + text(r.help) + "}";
+        // The page shows the help on one line.
+        std::string help = r.help;
+        std::replace(help.begin(), help.end(), '\n', ' ');
+        json += ",\"help\":";
+        putJsonString(json, help);
+        json += "}";
     }
     return json + "]}";
 }
