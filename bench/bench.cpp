@@ -24,7 +24,7 @@
 #include "bench/stdio_reference.h"
 #include "convert/run/run.h"
 #include "convert/options/output_options.h"
-#include "convert/run/notice.h"
+#include "convert/format/notice.h"
 #include "tests/rsr_builder.h"
 
 using namespace quarlen;

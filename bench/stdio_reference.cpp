@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "convert/run/rsr.h"
+#include "convert/format/rsr.h"
 
 using namespace quarlen;
 

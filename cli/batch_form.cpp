@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "frontend/notice_console.h"
-#include "convert/run/notice.h"
+#include "convert/format/notice.h"
 
 using namespace quarlen;
 

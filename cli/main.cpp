@@ -13,7 +13,7 @@
 #include "frontend/info_print.h"
 #include "frontend/output_flags.h"
 #include "convert/run/run.h"
-#include "convert/run/notice.h"
+#include "convert/format/notice.h"
 #include "convert/options/option_table.h"
 #include "convert/batch/paths.h"
 

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "convert/options/info.h"
-#include "convert/run/texts.h"
+#include "convert/format/texts.h"
 #include "frontend/notice_console.h"
 
 namespace quarlen {

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "convert/run/notice.h"
+#include "convert/format/notice.h"
 
 namespace quarlen {
 

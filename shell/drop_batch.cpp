@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "convert/batch/batch_run.h"
-#include "convert/run/notice.h"
+#include "convert/format/notice.h"
 #include "shell/notice_msgbox.h"
 
 using namespace quarlen;

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "convert/run/run.h"
-#include "convert/run/notice.h"
+#include "convert/format/notice.h"
 #include "shell/notice_msgbox.h"
 
 using namespace quarlen;

@@ -7,7 +7,7 @@
 #include <sys/resource.h>
 
 #include "convert/run/run.h"
-#include "convert/run/notice.h"
+#include "convert/format/notice.h"
 #include "convert/options/output_options.h"
 
 using namespace quarlen;

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "convert/run/run.h"
-#include "convert/run/notice.h"
-#include "convert/run/texts.h"
+#include "convert/format/notice.h"
+#include "convert/format/texts.h"
 
 using namespace quarlen;
 

@@ -10,7 +10,7 @@
 #include <sstream>
 #include <unistd.h>
 
-#include "convert/run/notice.h"
+#include "convert/format/notice.h"
 #include "convert/options/output_options.h"
 
 using namespace quarlen;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/run/rsr.h"
+#include "convert/format/rsr.h"
 
 using Bytes = std::vector<unsigned char>;
 

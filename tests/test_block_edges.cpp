@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "convert/obj/traditional_writer.h"
-#include "convert/run/rsr.h"
+#include "convert/format/rsr.h"
 #include "tests/rsr_builder.h"
 
 using namespace quarlen;

@@ -3,14 +3,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "convert/run/rsr.h"
+#include "convert/format/rsr.h"
 #include "tests/cli_run.h"
 
 using namespace quarlen;
 
 namespace {
 
-// Written out rather than taken from convert/run/texts.h: the lines the
+// Written out rather than taken from convert/format/texts.h: the lines the
 // user reads are pinned here, byte for byte, once.
 const std::string finished =
     "Finished. If Bryce refuses to read this .OBJ file, use a text editor to move to the start "

@@ -9,8 +9,8 @@
 #include <unistd.h>
 
 #include "convert/batch/batch_run.h"
-#include "convert/run/notice.h"
-#include "convert/run/texts.h"
+#include "convert/format/notice.h"
+#include "convert/format/texts.h"
 #include "tests/recording_notice.h"
 #include "tests/run_files.h"
 

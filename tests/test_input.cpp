@@ -9,7 +9,7 @@
 #include <thread>
 #include <unistd.h>
 
-#include "convert/run/rsr.h"
+#include "convert/format/rsr.h"
 #include "tests/model_gen.h"
 #include "tests/recording_notice.h"
 

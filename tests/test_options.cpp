@@ -11,7 +11,7 @@
 #include "frontend/output_flags.h"
 #include "convert/options/info.h"
 #include "convert/obj/mtl.h"
-#include "convert/run/texts.h"
+#include "convert/format/texts.h"
 #include "tests/model_gen.h"
 #include "tests/reader_check.h"
 #include "tests/recording_notice.h"

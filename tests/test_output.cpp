@@ -2,7 +2,7 @@
 // materials, texture suffixes, names and the closing comments.
 #include <gtest/gtest.h>
 
-#include "convert/run/texts.h"
+#include "convert/format/texts.h"
 #include "tests/recording_notice.h"
 
 using namespace quarlen;

@@ -6,7 +6,7 @@
 
 #include "convert/obj/traditional_writer.h"
 #include "convert/obj/writer_pool.h"
-#include "convert/run/texts.h"
+#include "convert/format/texts.h"
 #include "tests/model_gen.h"
 #include "tests/recording_notice.h"
 

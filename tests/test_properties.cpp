@@ -4,8 +4,8 @@
 // files end with the notices their bytes call for.
 #include <gtest/gtest.h>
 
-#include "convert/run/rsr.h"
-#include "convert/run/texts.h"
+#include "convert/format/rsr.h"
+#include "convert/format/texts.h"
 #include "tests/model_gen.h"
 #include "tests/outcome_rule.h"
 #include "tests/recording_notice.h"

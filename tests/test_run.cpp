@@ -2,8 +2,8 @@
 // what the output file holds on disk while each notice is shown.
 #include <gtest/gtest.h>
 
-#include "convert/run/notice.h"
-#include "convert/run/texts.h"
+#include "convert/format/notice.h"
+#include "convert/format/texts.h"
 #include "tests/recording_notice.h"
 #include "tests/run_files.h"
 

@@ -10,7 +10,7 @@
 #include "convert/run/run.h"
 #include "convert/obj/float_text.h"
 #include "convert/obj/number_text.h"
-#include "convert/run/rsr.h"
+#include "convert/format/rsr.h"
 #include "tests/recording_notice.h"
 
 using namespace quarlen;

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "convert/run/threads.h"
+#include "convert/format/threads.h"
 #ifndef QUARLEN_NO_THREADS
 #include <mutex>
 #include <thread>

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "convert/glb/spill.h"
-#include "convert/run/output.h"
+#include "convert/format/output.h"
 
 namespace quarlen {
 

@@ -20,8 +20,8 @@
 #include "convert/obj/mtl.h"
 #include "convert/options/clean.h"
 #include "convert/options/facet_corners.h"
-#include "convert/run/rsr.h"
-#include "convert/run/texts.h"
+#include "convert/format/rsr.h"
+#include "convert/format/texts.h"
 
 namespace quarlen {
 

@@ -12,8 +12,8 @@
 
 #include <memory>
 
-#include "convert/run/group_writer.h"
-#include "convert/run/output.h"
+#include "convert/format/group_writer.h"
+#include "convert/format/output.h"
 #include "convert/options/option_table.h"
 
 namespace quarlen {

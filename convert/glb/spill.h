@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "convert/run/output.h"
+#include "convert/format/output.h"
 
 namespace quarlen {
 

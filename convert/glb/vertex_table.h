@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "convert/run/rsr.h"
+#include "convert/format/rsr.h"
 
 namespace quarlen {
 

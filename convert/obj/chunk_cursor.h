@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "convert/run/rsr.h"
+#include "convert/format/rsr.h"
 
 namespace quarlen {
 

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "convert/options/clean.h"
-#include "convert/run/rsr.h"
+#include "convert/format/rsr.h"
 
 namespace quarlen {
 

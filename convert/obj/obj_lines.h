@@ -11,8 +11,8 @@
 #include <cstring>
 
 #include "convert/obj/number_text.h"
-#include "convert/run/output.h"
-#include "convert/run/rsr.h"
+#include "convert/format/output.h"
+#include "convert/format/rsr.h"
 
 namespace quarlen {
 

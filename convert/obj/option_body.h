@@ -12,7 +12,7 @@
 #include "convert/obj/option_materials.h"
 #include "convert/obj/option_points.h"
 #include "convert/obj/writer_pool.h"
-#include "convert/run/group_writer.h"
+#include "convert/format/group_writer.h"
 
 namespace quarlen {
 

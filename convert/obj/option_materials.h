@@ -16,8 +16,8 @@
 #include "convert/obj/mtl.h"
 #include "convert/options/clean.h"
 #include "convert/options/output_options.h"
-#include "convert/run/output.h"
-#include "convert/run/rsr.h"
+#include "convert/format/output.h"
+#include "convert/format/rsr.h"
 
 namespace quarlen {
 

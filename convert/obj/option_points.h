@@ -11,7 +11,7 @@
 #include "convert/options/clean.h"
 #include "convert/options/output_options.h"
 #include "convert/options/weld.h"
-#include "convert/run/rsr.h"
+#include "convert/format/rsr.h"
 
 namespace quarlen {
 

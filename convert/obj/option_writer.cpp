@@ -8,7 +8,7 @@
 
 #include "convert/obj/option_body.h"
 #include "convert/obj/option_lines.h"
-#include "convert/run/file_names.h"
+#include "convert/format/file_names.h"
 
 namespace quarlen {
 

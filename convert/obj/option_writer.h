@@ -8,9 +8,9 @@
 #include <memory>
 #include <string>
 
-#include "convert/run/group_writer.h"
+#include "convert/format/group_writer.h"
 #include "convert/options/output_options.h"
-#include "convert/run/output.h"
+#include "convert/format/output.h"
 
 namespace quarlen {
 

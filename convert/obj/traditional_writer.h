@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "convert/run/group_writer.h"
+#include "convert/format/group_writer.h"
 #include "convert/obj/obj_lines.h"
 
 namespace quarlen {

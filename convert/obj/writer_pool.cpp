@@ -1,6 +1,6 @@
 #include "convert/obj/writer_pool.h"
 
-#include "convert/run/threads.h"
+#include "convert/format/threads.h"
 
 #ifndef QUARLEN_NO_THREADS
 #include <condition_variable>

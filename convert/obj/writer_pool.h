@@ -13,7 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "convert/run/rsr.h"
+#include "convert/format/rsr.h"
 
 namespace quarlen {
 

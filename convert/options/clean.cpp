@@ -3,7 +3,7 @@
 #include <cassert>
 #include <cstring>
 
-#include "convert/run/texts.h"
+#include "convert/format/texts.h"
 
 namespace quarlen {
 

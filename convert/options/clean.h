@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "convert/options/facet_corners.h"
-#include "convert/run/rsr.h"
+#include "convert/format/rsr.h"
 
 namespace quarlen {
 

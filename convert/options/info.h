@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "convert/options/clean.h"
-#include "convert/run/group_writer.h"
+#include "convert/format/group_writer.h"
 
 namespace quarlen {
 

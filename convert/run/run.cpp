@@ -14,8 +14,8 @@
 #include "convert/options/option_table.h"
 #include "convert/obj/traditional_writer.h"
 #include "convert/obj/option_writer.h"
-#include "convert/run/rsr.h"
-#include "convert/run/texts.h"
+#include "convert/format/rsr.h"
+#include "convert/format/texts.h"
 
 namespace quarlen {
 

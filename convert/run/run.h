@@ -10,10 +10,10 @@
 #include <optional>
 #include <span>
 
-#include "convert/run/notice.h"
-#include "convert/run/output.h"
-#include "convert/run/file_names.h"
-#include "convert/run/texts.h"
+#include "convert/format/notice.h"
+#include "convert/format/output.h"
+#include "convert/format/file_names.h"
+#include "convert/format/texts.h"
 
 namespace quarlen {
 

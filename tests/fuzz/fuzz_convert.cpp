@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "convert/run/run.h"
-#include "convert/run/notice.h"
+#include "convert/format/notice.h"
 #include "convert/options/output_options.h"
 #include "tests/outcome_rule.h"
 

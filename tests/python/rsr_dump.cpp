@@ -1,4 +1,4 @@
-// rsr_dump FILE...: what the converter's reader (convert/run/rsr.h) finds, in the
+// rsr_dump FILE...: what the converter's reader (convert/format/rsr.h) finds, in the
 // form tests/python/test_reader.py compares with the Python reader's: "file
 // PATH"; for each group read in full "group NAME", "v X Y Z" and "vt U V"
 // (coordinate bits), "m NAME" per material slot, "f MAT V... [| T...]" per
@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <string>
 
-#include "convert/run/rsr.h"
+#include "convert/format/rsr.h"
 
 using namespace quarlen;
 

@@ -2,7 +2,7 @@
 // own list, the window's texts as the shell writes them.
 #pragma once
 
-#include "convert/run/texts.h"
+#include "convert/format/texts.h"
 
 inline const char* const help_text =
     "Translate a Poser geometry .RSR file into .OBJ format. The component groups will be "

@@ -21,7 +21,7 @@
 #include "frontend/output_flags.h"
 #include "convert/run/run.h"
 #include "convert/options/info.h"
-#include "convert/run/notice.h"
+#include "convert/format/notice.h"
 #include "convert/options/option_table.h"
 
 using namespace quarlen;

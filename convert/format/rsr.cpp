@@ -1,6 +1,6 @@
 // Reading the groups of an RSR file in field order, with the test each
 // field needs.
-#include "convert/run/rsr.h"
+#include "convert/format/rsr.h"
 
 namespace quarlen {
 

@@ -1,4 +1,4 @@
-#include "convert/run/file_names.h"
+#include "convert/format/file_names.h"
 
 #include <cassert>
 #include <cstring>

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "convert/run/input.h"
+#include "convert/format/input.h"
 
 namespace quarlen {
 

@@ -1,4 +1,4 @@
-#include "convert/run/output.h"
+#include "convert/format/output.h"
 
 #include <cerrno>
 #include <cstdlib>

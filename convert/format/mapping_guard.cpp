@@ -1,6 +1,6 @@
-#include "convert/run/mapping_guard.h"
+#include "convert/format/mapping_guard.h"
 
-#include "convert/run/input.h"
+#include "convert/format/input.h"
 
 #ifdef QUARLEN_MAP_ARRAYS
 #include <csignal>

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "convert/run/rsr.h"
+#include "convert/format/rsr.h"
 
 namespace quarlen {
 

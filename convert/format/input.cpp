@@ -1,4 +1,4 @@
-#include "convert/run/input.h"
+#include "convert/format/input.h"
 
 #include <algorithm>
 #include <cassert>
@@ -9,7 +9,7 @@
 #include <limits>
 #include <sys/stat.h>
 
-#include "convert/run/mapping_guard.h"
+#include "convert/format/mapping_guard.h"
 
 #ifdef QUARLEN_MAP_ARRAYS
 #include <sys/mman.h>
