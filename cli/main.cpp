@@ -1,11 +1,13 @@
 // quarlen: converts Poser geometry files to OBJ text or binary glTF, one
 // file or a whole library at a time.
+#include <cassert>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/batch_form.h"
@@ -56,19 +58,10 @@ constexpr const char* usage_text =
     "DIR/NAME.rsr becomes NAME.obj (NAME.glb with --glb) beside it. Files are\n"
     "converted in path order; each is written under a temporary name and\n"
     "renamed into place.\n"
-    "\n"
-    "  -r, --recursive       also convert the files of all sub-folders\n"
-    "                        (symbolic links to folders are not followed)\n"
-    "  -o, --output-dir DIR  write the outputs under DIR: a file operand's\n"
-    "                        output straight into DIR, a folder's files with\n"
-    "                        their path below that folder; folders are made\n"
-    "  -f, --force           replace outputs that exist (else they are skipped)\n"
-    "  -j, --jobs N          convert N files at once (default: one per processor)\n"
-    "  -q, --quiet           no progress line and no summary line\n"
-    "  -v, --verbose         also a line for each file that converted or was\n"
-    "                        skipped (a.rsr -> a.obj)\n"
-    "      --help            show this text\n"
-    "      --version         show the version\n"
+    "\n";
+
+// After the batch form's option lines.
+constexpr const char* usage_tail =
     "The output options below apply to both forms.\n"
     "\n"
     "Each message is one line on standard error. In the batch form a file that\n"
@@ -99,92 +92,44 @@ bool parseJobs(const char* text, int& jobs) {
     return true;
 }
 
-// An option of the batch form, by its long name and its letter. One that
-// takes a value gets it as the rest of the word ("-j2", "--jobs=2") or as
-// the next argument.
-struct BatchOption {
-    const char* name;
-    char letter;
-    bool takesValue;
-    void (*take)(Args& a, const char* value);
+// The options of the batch form and of the program, rows of the same kind
+// as the output options: "field" names what each sets in Args.
+constexpr OptionRow batch_rows[] = {
+    {"--recursive", "recursive", OptionKind::batch, nullptr, true, nullptr, nullptr,
+     "also convert the files of all sub-folders\n(symbolic links to folders are not followed)", 'r'},
+    {"--output-dir", "outputDir", OptionKind::batch, nullptr, true, nullptr, "DIR",
+     "write the outputs under DIR: a file operand's\noutput straight into DIR, a folder's files with\n"
+     "their path below that folder; folders are made",
+     'o'},
+    {"--force", "force", OptionKind::batch, nullptr, true, nullptr, nullptr,
+     "replace outputs that exist (else they are skipped)", 'f'},
+    {"--jobs", "jobs", OptionKind::batch, nullptr, true, nullptr, "N",
+     "convert N files at once (default: one per processor)", 'j'},
+    {"--quiet", "quiet", OptionKind::batch, nullptr, true, nullptr, nullptr, "no progress line and no summary line", 'q'},
+    {"--verbose", "verbose", OptionKind::batch, nullptr, true, nullptr, nullptr,
+     "also a line for each file that converted or was\nskipped (a.rsr -> a.obj)", 'v'},
+    {"--help", "help", OptionKind::program, nullptr, true, nullptr, nullptr, "show this text"},
+    {"--version", "version", OptionKind::program, nullptr, true, nullptr, nullptr, "show the version"},
 };
 
-constexpr BatchOption batch_options[] = {
-    {"--recursive", 'r', false, [](Args& a, const char*) { a.batch.settings.recursive = true; }},
-    {"--force", 'f', false, [](Args& a, const char*) { a.batch.settings.force = true; }},
-    {"--quiet", 'q', false, [](Args& a, const char*) { a.batch.quiet = true; }},
-    {"--verbose", 'v', false, [](Args& a, const char*) { a.batch.verbose = true; }},
-    {"--jobs", 'j', true,
-     [](Args& a, const char* v) {
-         if (!parseJobs(v, a.batch.jobs)) a.error = std::string("bad number of jobs: ") + v;
-     }},
-    {"--output-dir", 'o', true,
-     [](Args& a, const char* v) {
-         if (!*v) a.error = "the output folder is an empty name";
-         a.batch.settings.outputDir = v;
-     }},
-};
-
-// Takes option o, whose value (when it takes one) is `rest` unless that is
-// null, else the next argument. Returns how many arguments after i it took.
-int takeBatchOption(Args& a, const BatchOption& o, const char* rest, int argc, char** argv, int i) {
-    a.batchOption = true;
-    if (!o.takesValue) {
-        o.take(a, nullptr);
-        return 0;
+// Sets what a batch or program row w stands for.
+void takeOwnRow(Args& a, const OptionWord& w) {
+    const std::string_view field = w.row->field;
+    if (w.row->kind == OptionKind::batch) a.batchOption = true;
+    if (field == "recursive") a.batch.settings.recursive = true;
+    else if (field == "force") a.batch.settings.force = true;
+    else if (field == "quiet") a.batch.quiet = true;
+    else if (field == "verbose") a.batch.verbose = true;
+    else if (field == "help") a.help = true;
+    else if (field == "version") a.version = true;
+    else if (field == "jobs") {
+        if (!parseJobs(w.value, a.batch.jobs)) a.error = std::string("bad number of jobs: ") + w.value;
+    } else if (field == "outputDir") {
+        if (!*w.value) a.error = "the output folder is an empty name";
+        a.batch.settings.outputDir = w.value;
+    } else {
+        assert(!"a row without its field");
     }
-    if (rest) {
-        o.take(a, rest);
-        return 0;
-    }
-    if (i + 1 < argc) {
-        o.take(a, argv[i + 1]);
-        return 1;
-    }
-    a.error = std::string("option ") + (std::strcmp(argv[i], o.name) == 0 ? o.name : std::string("-") + o.letter) +
-              " needs a value";
-    return 0;
-}
-
-// A long option, "--name" or "--name=value". Returns how many arguments
-// after i it took.
-int takeLongOption(Args& a, int argc, char** argv, int i) {
-    const std::string arg = argv[i];
-    if (arg == "--help") {
-        a.help = true;
-        return 0;
-    }
-    if (arg == "--version") {
-        a.version = true;
-        return 0;
-    }
-    for (const BatchOption& o : batch_options) {
-        const size_t n = std::strlen(o.name);
-        if (arg == o.name) return takeBatchOption(a, o, nullptr, argc, argv, i);
-        if (o.takesValue && arg.compare(0, n, o.name) == 0 && arg.size() > n && arg[n] == '=')
-            return takeBatchOption(a, o, argv[i] + n + 1, argc, argv, i);
-    }
-    a.error = "unknown option: " + arg;
-    return 0;
-}
-
-// A cluster of short options, such as -rf or -j2. Returns how many
-// arguments after i it took.
-int takeShortOptions(Args& a, int argc, char** argv, int i) {
-    const char* arg = argv[i];
-    for (size_t k = 1; arg[k] && a.error.empty(); ++k) {
-        const BatchOption* o = nullptr;
-        for (const BatchOption& b : batch_options)
-            if (b.letter == arg[k]) o = &b;
-        if (!o) {
-            a.error = std::string("unknown option: -") + arg[k];
-        } else if (o->takesValue) {
-            return takeBatchOption(a, *o, arg[k + 1] ? arg + k + 1 : nullptr, argc, argv, i);
-        } else {
-            takeBatchOption(a, *o, nullptr, argc, argv, i);
-        }
-    }
-    return 0;
 }
 
 // Reads the options wherever they stand; "--" ends them, and "-" alone is an
@@ -201,7 +146,12 @@ Args parseArgs(int argc, char** argv) {
         } else if (const int taken = parseOutputFlag(argc, argv, i, a.options, a.info, a.error)) {
             i += taken > 0 ? taken - 1 : 0;
         } else {
-            i += arg[1] == '-' ? takeLongOption(a, argc, argv, i) : takeShortOptions(a, argc, argv, i);
+            const std::span<const OptionRow> tables[] = {batch_rows};
+            std::vector<OptionWord> words;
+            const int own = readOptionWord(tables, argc, argv, i, words, a.error);
+            for (const OptionWord& w : words)
+                if (a.error.empty()) takeOwnRow(a, w);
+            i += own > 0 ? own - 1 : 0;
         }
     }
     return a;
@@ -305,6 +255,8 @@ int main(int argc, char** argv) {
     if (!a.error.empty()) return usageError(a.error);
     if (a.help) {
         std::fputs(usage_text, stdout);
+        std::fputs(optionHelpLines(batch_rows, 24).c_str(), stdout);
+        std::fputs(usage_tail, stdout);
         std::fputs(outputOptionsHelp().c_str(), stdout);
         return status_finished;
     }
@@ -314,7 +266,7 @@ int main(int argc, char** argv) {
     }
     if (a.operands.empty()) return usageError("");
     const bool oneFile = !a.info && oneFileForm(a.operands);
-    if (oneFile && hasExtension(a.operands[1].c_str(), ".glb")) a.options.glb = true;
+    if (oneFile) takeOutputName(a.options, a.operands[1].c_str());
     if (const char* conflict = outputFlagsConflict(a.options, a.info, oneFile && a.operands[1] == "-"))
         return usageError(conflict);
     if (a.info) return describe(a.operands, a.batch.settings);

@@ -8,6 +8,7 @@
 
 #include "convert/run/run.h"
 #include "convert/format/notice.h"
+#include "convert/options/option_table.h"
 #include "shell/notice_msgbox.h"
 
 using namespace quarlen;
@@ -59,11 +60,17 @@ static int GetFileName(HWND wn, char* path, const char* t, const char* f, int wr
     return 0;
 }
 
-// The conversion tells its own outcome, except when it could not start.
-static void Convert()
+// The conversion tells its own outcome, except when it could not start. An
+// output named NAME.glb is a binary glTF file, as in the console program.
+static void Convert(const OutputOptions& options)
 {
+    RunRequest req;
+    req.input = file;
+    req.output = File;
+    req.notices = messageBoxNotices();
+    req.options = &options;
     fileopen = 1;
-    RunResult r = convertRSR(file, File, messageBoxNotices());
+    RunResult r = convertRSR(req);
     fileopen = 0;
 
     char text[160];
@@ -71,7 +78,8 @@ static void Convert()
         std::snprintf(text, sizeof text, "I can't open the .RSR file: %s", std::strerror(r.error));
         showNotice(text, file, notice_warning);
     } else if (r.outcome == RunOutcome::output_not_created) {
-        std::snprintf(text, sizeof text, "I can't create the .OBJ file: %s", std::strerror(r.error));
+        std::snprintf(text, sizeof text, "I can't create the %s file: %s", options.glb ? ".GLB" : ".OBJ",
+                      std::strerror(r.error));
         showNotice(text, File, notice_warning);
     }
 }
@@ -90,11 +98,13 @@ static LRESULT Translate(HWND wn, UINT iMessage, WPARAM S, LPARAM L)
     if (!GetFileName(wn, File, "file to write mesh to?", filterOBJ, 1))
         return DefWindowProcA(wn, iMessage, S, L);
 
-    if (!hasExtension(file, ".rsr") || !hasExtension(File, ".obj")) {
+    OutputOptions options;
+    takeOutputName(options, File);
+    if (!hasExtension(file, ".rsr") || !hasExtension(File, outputExtension(options))) {
         showNotice(bad_filename_text, "", notice_warning);
         return 0;
     }
-    Convert();
+    Convert(options);
     return 0;
 }
 

@@ -147,7 +147,7 @@ std::pair<Json, std::map<std::string, std::vector<ReadPrimitive>>> readGlb(const
     return {doc, nodes};
 }
 
-const OutputOptions glb_scale_1{.scaleGiven = true, .glb = true};
+const OutputOptions glb_scale_1{.scale = 1.0, .glb = true};
 
 // --- what the file holds -------------------------------------------------------
 

@@ -334,7 +334,7 @@ TEST(Options, Flags) {
         bool info = false;
         std::string error;
         EXPECT_EQ(parseOutputFlag(int(argv.size()), argv.data(), 1, o, info, error), c.taken) << c.args[0];
-        EXPECT_EQ(o.scale, c.scale) << c.args[0];
+        EXPECT_EQ(o.scale.value_or(1), c.scale) << c.args[0];
         EXPECT_EQ(error, c.error) << c.args[0];
     }
     EXPECT_NE(outputFlagsConflict(OutputOptions{.mtl = true}, false, true), nullptr);

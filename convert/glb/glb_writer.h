@@ -18,10 +18,8 @@
 
 namespace quarlen {
 
-// The scale a GLB takes: the one asked for, else Poser units to metres.
-inline double glbScale(double scale, bool scaleGiven) { return scaleGiven ? scale : poser_unit_metres; }
-
-// The GLB writer of a run. spillInMemory keeps the binary data in memory
+// The GLB writer of a run, which multiplies every coordinate by scale
+// (effectiveScale of the run's options). spillInMemory keeps the binary data in memory
 // rather than in a temporary file, which is also where it goes when no
 // temporary file can be made.
 std::unique_ptr<GroupWriter> glbWriter(Output& out, double scale, bool spillInMemory = false);

@@ -59,7 +59,7 @@ inline char* putFloatLine(const OutputOptions& o, char* p, const char* head, siz
 // that no "-0" appears for z = 0).
 inline void writtenPoint(const OutputOptions& o, const Group& g, int32_t i, float w[3]) {
     float s[3];
-    scaledPoint(g, i, o.scale, s);
+    scaledPoint(g, i, effectiveScale(o), s);
     for (float& c : s)
         if (o.clean && !std::isfinite(c)) c = 0;
     w[0] = s[0];

@@ -37,7 +37,7 @@ bool preparePoints(PointPrep& p, const OutputOptions& o, const Group& g, int32_t
         const int32_t last = std::min(end, first + batch);
         for (int32_t i = first; i < last; ++i) {
             float s[3];
-            const bool finite = scaledPoint(g, i, o.scale, s);
+            const bool finite = scaledPoint(g, i, effectiveScale(o), s);
             if (o.clean && !finite) {
                 p.badPoint[size_t(i)] = 1;
                 ++c.pointsZeroed;

@@ -1,37 +1,38 @@
-// The output options as one table: each row says how an option is typed,
-// what it sets, whether it goes with --glb, what it needs, and its --help
-// text. Parsing, help, conflicts, "is this the traditional output" and the
-// web page's controls all come from these rows, so that adding a switch is
-// a field in OutputOptions, a row here, and its documentation.
+// The options as tables of one kind of row: each row says how an option is
+// typed, what it sets, whether it goes with --glb, what it needs, and its
+// --help text. Parsing, help, conflicts, "is this the traditional output"
+// and the web page's controls all come from these rows, so that adding a
+// switch is a field in OutputOptions, a row here, and its documentation.
+// The console program's batch form keeps its own rows of the same kind.
 #pragma once
 
 #include <cstddef>
 #include <span>
+#include <string>
 
 #include "convert/options/output_options.h"
 
 namespace quarlen {
 
 enum class OptionKind {
-    flag,    // a switch: sets `flag`
-    scale,   // takes a positive finite number: sets scale and scaleGiven
-    report,  // --info: not an output option; describes instead of writing
+    flag,     // a switch: sets `flag`
+    scale,    // takes a positive finite number: sets scale
+    report,   // --info: not an output option; describes instead of writing
+    program,  // --help, --version: about the program, not a conversion
+    batch,    // an option of the batch form, which sets `field` of its own settings
 };
 
 struct OptionRow {
     const char* name;               // as typed: "--clean"
-    const char* field;              // the OutputOptions field it sets, by name
+    const char* field;              // the field it sets, by name
     OptionKind kind;
     bool OutputOptions::*flag;      // for a flag: the switch it sets
     bool withGlb;                   // may go with --glb
     const char* notToStream;        // the usage error when the output is a stream (-), or null
-    const char* valueName;          // what --help calls its value ("F"), or null
+    const char* valueName;          // what --help calls its value ("F"), or null: takes none
     const char* help;               // its --help text, lines joined by '\n'
+    char letter = 0;                // its one-letter form ('r' for -r), or 0 for none
 };
-
-// One Poser unit in metres (since Poser 6, 8.6 feet): a GLB's scale unless
-// --scale gives one.
-inline constexpr double poser_unit_metres = 2.62128;
 
 inline constexpr OptionRow option_rows[] = {
     {"--clean", "clean", OptionKind::flag, &OutputOptions::clean, true, nullptr, nullptr,
@@ -64,8 +65,7 @@ inline constexpr OptionRow option_rows[] = {
      "one node and mesh per group, triangles as --clean\n"
      "--triangulate make them, a colour per material as --mtl\n"
      "gives it, in metres (times 2.62128, one Poser unit, unless\n"
-     "--scale F gives F); an output ending in .glb implies it;\n"
-     "not with --mtl, --weld, --z-up, --lf or --exact"},
+     "--scale F gives F); an output ending in .glb implies it;"},
     {"--info", "", OptionKind::report, nullptr, false, nullptr, nullptr,
      "write nothing; describe each INPUT.rsr (several may follow):\n"
      "its groups and every problem --clean would change"},
@@ -81,5 +81,21 @@ bool optionSet(const OptionRow& r, const OutputOptions& o);
 
 // The extension of the output's name, ".glb" or ".obj".
 inline const char* outputExtension(const OutputOptions& o) { return o.glb ? ".glb" : ".obj"; }
+
+// An output named NAME.glb is a GLB whatever else was asked: sets o.glb
+// when output ends in .glb (in any case). The one rule by which every
+// front end that is given an output's name chooses its format.
+void takeOutputName(OutputOptions& o, const char* output);
+
+// The options that do not go with --glb, named as a list whose last two
+// are joined by lastJoin: "--mtl, --weld and --lf".
+std::string namesNotWithGlb(const char* lastJoin);
+
+// Row r's --help text, lines joined by '\n': its own, and for --glb the
+// options it does not go with.
+std::string optionHelp(const OptionRow& r);
+
+// The usage error of --glb with an option it does not go with.
+std::string glbConflictText();
 
 }  // namespace quarlen

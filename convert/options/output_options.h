@@ -3,7 +3,13 @@
 // output is the traditional one, byte for byte.
 #pragma once
 
+#include <optional>
+
 namespace quarlen {
+
+// One Poser unit in metres (since Poser 6, 8.6 feet): a GLB's scale unless
+// --scale gives one.
+inline constexpr double poser_unit_metres = 2.62128;
 
 struct OutputOptions {
     bool clean = false;        // leave out what strict readers refuse
@@ -13,10 +19,13 @@ struct OutputOptions {
     bool zUp = false;          // (x, y, z) becomes (x, -z, y)
     bool lf = false;           // LF line ends instead of CR LF
     bool exact = false;        // shortest float text that reads back the same
-    double scale = 1.0;        // every coordinate is multiplied by it
-    bool scaleGiven = false;   // scale was asked for (a GLB is otherwise in metres)
+    std::optional<double> scale = std::nullopt;  // --scale: every coordinate is multiplied by it
     bool glb = false;          // a binary glTF file (.glb) instead of OBJ text
 };
+
+// The factor every coordinate is multiplied by: the one asked for, else 1
+// for OBJ text and Poser units to metres for a GLB.
+inline double effectiveScale(const OutputOptions& o) { return o.scale.value_or(o.glb ? poser_unit_metres : 1.0); }
 
 // What each option means for parsing, help and conflicts is in
 // option_table.h.

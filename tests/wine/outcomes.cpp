@@ -34,6 +34,8 @@ std::vector<Case> cases()
     return {
         {"Mixed.Rsr to Mixed.Obj: letter case of the extensions", "Mixed.Rsr", "Mixed.Obj",
          {finished}, "good.obj"},
+        {"good.rsr to Good.Glb: a binary glTF file, as the console program writes it", "good.rsr",
+         "Good.Glb", {{quarlen::glb_texts.finished, Caption::output, plain}}, "good.glb"},
         {"name length 300 before any group", "range.rsr", "range.obj",
          {{"# of chars in group name out of range: 300", Caption::input, warn},
           {short_file_text, Caption::input, warn}},

@@ -133,6 +133,7 @@ for name in good range junk eof badvalue negcount; do
     "$linux_quarlen" "$tmp/data/$name.rsr" "$tmp/data/expected/$name.obj" 2>/dev/null || true
     [ -f "$tmp/data/expected/$name.obj" ] || { echo "$0: the Linux program wrote no $name.obj" >&2; exit 1; }
 done
+"$linux_quarlen" "$tmp/data/good.rsr" "$tmp/data/expected/good.glb" 2>/dev/null
 # Files and folders for quarlen.exe's command line, and the Linux program's
 # outputs for them.
 mkdir -p "$tmp/data/batch/sub"
