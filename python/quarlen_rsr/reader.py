@@ -225,8 +225,12 @@ def read(source, clean=False):
         return _read(source, clean)
     with open(source, "rb") as f:
         try:
-            # Mapped, the arrays are copied once, straight into their own.
-            data = mmap.mmap(f.fileno(), 0, access=mmap.ACCESS_READ)
+            # Mapped, the arrays are copied once, straight into their own;
+            # where the system can, with every page mapped in one call rather
+            # than at each first touch.
+            data = mmap.mmap(f.fileno(), 0, flags=mmap.MAP_SHARED | getattr(mmap, "MAP_POPULATE", 0),
+                             prot=mmap.PROT_READ) if hasattr(mmap, "PROT_READ") else \
+                mmap.mmap(f.fileno(), 0, access=mmap.ACCESS_READ)
         except (ValueError, OSError):  # empty, or no file to map (a pipe)
             data = f.read()
     return _read(data, clean)

@@ -3,8 +3,10 @@
 against Blender's own OBJ importer on the console program's --clean --mtl
 output of the same generated models: the same polygons and corners, vertex
 counts, bounding boxes, material names and colours, and UVs, for each row
-of options below. Then a damaged file (its failure reported, the groups
-before it imported) and several files in one import.
+of options below; meshio.read through quarlen_rsr.meshio against the
+add-on's import of the same files (each group's polygons, the file's points,
+corner counts, materials and bounding box). Then a damaged file (its failure
+reported, the groups before it imported) and several files in one import.
 
 usage: check_addon.py BUILD_DIR WORK_DIR
 """
@@ -18,6 +20,9 @@ import sys
 import numpy as np
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(ROOT, "python"))
+import meshio  # noqa: E402
+import quarlen_rsr.meshio  # noqa: E402,F401
 # Row: name, console program options, OBJ importer options, add-on options.
 ROWS = [
     ("defaults", [], {}, {}),
@@ -53,6 +58,30 @@ def compare(what, g, w, bare):
     check(sorted(g["colours"]) == names and np.allclose([g["colours"][k] for k in names],
                                                         [w["colours"][k] for k in names], atol=6e-4),
           f"{what}: material colours {g['colours']} and {w['colours']}")
+
+
+def compare_meshio(what, path, got, one_object):
+    """meshio's cells come in blocks by corner count, each in file order: the
+    add-on's polygons sorted (stably) by corner count."""
+    mesh = meshio.read(path)
+    named = {kind: {int(v[0]): k.split(":", 1)[1] for k, v in mesh.field_data.items() if k.startswith(kind + ":")}
+             for kind in ("group", "material")}
+    counts = [c.data.shape[1] for c in mesh.cells for _ in c.data]
+    groups = np.concatenate(mesh.cell_data["group"] or [np.zeros(0, int)])
+    if not one_object:
+        per_group = [[plain_name(named["group"][g]), n] for g, n in enumerate(np.bincount(groups)) if n]
+        per_object = [[plain_name(o[0]), n] for o, n in zip(got["objects"], got["object_polygons"]) if n]
+        check(per_group == per_object, f"{what}: meshio's polygons per group {per_group}, the add-on's {per_object}")
+        return
+    order = np.argsort(got["polygons"], kind="stable")
+    check(len(mesh.points) == got["vertices"] and counts == [got["polygons"][i] for i in order],
+          f"{what}: meshio's points and corner counts differ from the add-on's")
+    materials = np.concatenate(mesh.cell_data["material"] or [np.zeros(0, int)])
+    check(all(plain_name(got["materials"][i]) == named["material"][m] for i, m in zip(order, materials) if m >= 0),
+          f"{what}: meshio's materials differ from the add-on's")
+    turned = mesh.points[:, [0, 2, 1]] * [1, -1, 1]  # the add-on's Z up
+    box = [[turned[:, k].min(), turned[:, k].max()] for k in range(3)] if len(turned) else []
+    check(close(box, got["box"], 1e-6 * (1 + np.abs(box).max(initial=0))), f"{what}: meshio's bounding box {box}")
 
 
 def outline(obj):
@@ -131,6 +160,8 @@ def main():
         check([[plain_name(n), c] for n, c in got["objects"]] == [[n, [name]] for n in objects],
               f"{what}: objects and their collections {got['objects']}")
         compare(what, got, want, bare)
+        if options in ({}, {"objects": "FILE"}):
+            compare_meshio(what, os.path.join(models, name + ".rsr"), got, options == {"objects": "FILE"})
 
     # Several files: a collection each, the damaged one with the groups
     # before its failure, which the status bar and Info log tell.
@@ -144,7 +175,8 @@ def main():
     failure = said.strip().split("warning: ", 1)[1]
     check(f"Warning: {cut}: {failure}" in lines and failure == "end of file",
           f"the damaged file's failure ({failure}) in the report")
-    print(f"{len(expect)} imports compared with the OBJ importer's, {len(ROWS)} rows of options; "
+    print(f"{len(expect)} imports compared with the OBJ importer's, {len(ROWS)} rows of options, "
+          f"{2 * len(names)} with meshio's reading; "
           f"{len(failures)} failure(s)")
     return 1 if failures else 0
 

@@ -1,10 +1,14 @@
 #!/bin/sh
 # The Python reader against the native build (pytest), then the Blender
-# add-on from its release zip in headless Blender.
+# add-on's zip against what Blender 4.2 and later take as an extension and
+# 3.4 as an add-on, then the add-on from that zip in headless Blender (and
+# meshio's reading of .rsr against it).
 #   tests/python/run.sh [BUILD_DIR]    (default build; needs the native build)
 set -eu
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
 # pytest's status 5 (no tests collected) fails this script like any other.
 QUARLEN_BUILD=$build PYTHONPATH=$root/python /usr/bin/python3 -m pytest -q -p no:cacheprovider "$root/tests/python"
+version=$(sed -n 's/^project(quarlen VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+/usr/bin/python3 "$root/tests/blender/check_manifest.py" "$("$root/tools/blender-zip.sh" "$build/blender-zip")" "$version"
 /usr/bin/python3 "$root/tests/blender/check_addon.py" "$build" "$build/blender-addon"
