@@ -64,24 +64,22 @@ def compare_meshio(what, path, got, one_object):
     """meshio's cells come in blocks by corner count, each in file order: the
     add-on's polygons sorted (stably) by corner count."""
     mesh = meshio.read(path)
-    named = {kind: {int(v[0]): k.split(":", 1)[1] for k, v in mesh.field_data.items() if k.startswith(kind + ":")}
-             for kind in ("group", "material")}
-    counts = [c.data.shape[1] for c in mesh.cells for _ in c.data]
-    groups = np.concatenate(mesh.cell_data["group"] or [np.zeros(0, int)])
+    named = {k: dict((int(v[0]), n.split(":", 1)[1]) for n, v in mesh.field_data.items() if n.startswith(k + ":"))
+             for k in ("group", "material")}
+    cell = {k: np.concatenate(mesh.cell_data[k] or [np.zeros(0, int)]) for k in ("group", "material")}
     if not one_object:
-        per_group = [[plain_name(named["group"][g]), n] for g, n in enumerate(np.bincount(groups)) if n]
-        per_object = [[plain_name(o[0]), n] for o, n in zip(got["objects"], got["object_polygons"]) if n]
-        check(per_group == per_object, f"{what}: meshio's polygons per group {per_group}, the add-on's {per_object}")
-        return
+        per_group = [[named["group"][g], n] for g, n in enumerate(np.bincount(cell["group"])) if n]
+        per_object = [[o[0], n] for o, n in zip(got["objects"], got["object_polygons"]) if n]
+        return check(per_group == per_object, f"{what}: meshio's polygons per group {per_group}, not {per_object}")
     order = np.argsort(got["polygons"], kind="stable")
-    check(len(mesh.points) == got["vertices"] and counts == [got["polygons"][i] for i in order],
-          f"{what}: meshio's points and corner counts differ from the add-on's")
-    materials = np.concatenate(mesh.cell_data["material"] or [np.zeros(0, int)])
-    check(all(plain_name(got["materials"][i]) == named["material"][m] for i, m in zip(order, materials) if m >= 0),
-          f"{what}: meshio's materials differ from the add-on's")
     turned = mesh.points[:, [0, 2, 1]] * [1, -1, 1]  # the add-on's Z up
     box = [[turned[:, k].min(), turned[:, k].max()] for k in range(3)] if len(turned) else []
-    check(close(box, got["box"], 1e-6 * (1 + np.abs(box).max(initial=0))), f"{what}: meshio's bounding box {box}")
+    counts = [c.data.shape[1] for c in mesh.cells for _ in c.data]
+    materials = zip(order, cell["material"])
+    check(len(mesh.points) == got["vertices"] and counts == [got["polygons"][i] for i in order]
+          and close(box, got["box"], 1e-6 * (1 + np.abs(box).max(initial=0)))
+          and all(plain_name(got["materials"][i]) == named["material"][m] for i, m in materials if m >= 0),
+          f"{what}: meshio's points, corner counts, bounding box or materials differ from the add-on's")
 
 
 def outline(obj):
