@@ -1,10 +1,9 @@
 #!/usr/bin/python3
-"""The add-on's zip as Blender installs it: as a legacy add-on (3.4 to 4.1)
-one folder, the package; as an extension (4.2 and later) one
-blender_manifest.toml beside __init__.py, at the root or in the one folder
-that holds everything, with the fields of manifest schema 1.0.0: each
-required key, the type and rules of each key, blender_version_min 4.2.0 or
-later, no key the schema lacks, and the project's VERSION. Prints each
+"""The add-on's zip as Blender installs it: one folder holding every file
+with __init__.py (3.4 to 4.1, "Install..."), and beside it the one
+blender_manifest.toml of an extension (4.2 and later), whose keys are those
+of manifest schema 1.0.0: each required key, each key's type and rules,
+blender_version_min 4.2.0 or later, and the project's VERSION. Prints each
 problem; exit status 1 if any.
 usage: check_manifest.py ZIP VERSION"""
 import re
@@ -34,30 +33,24 @@ SCHEMA = {
     "blender_version_min": (True, str, blender_version),
     "blender_version_max": (False, str, blender_version),
     "website": (False, str, str.strip),
-    "tags": (False, list, bool),
-    "copyright": (False, list, bool),
-    "platforms": (False, list, bool),
-    "wheels": (False, list, bool),
     "permissions": (False, dict, lambda v: all(k in ("files", "network", "clipboard", "camera", "microphone")
                                                and terse(r) for k, r in v.items())),
     "build": (False, dict, bool),
+    **{key: (False, list, bool) for key in ("tags", "copyright", "platforms", "wheels")},
 }
 
 
 def problems(z, version):
     names = [n for n in z.namelist() if not n.endswith("/")]
     folder = names[0].split("/")[0] + "/"
-    if not all(n.startswith(folder) for n in names) or folder + "__init__.py" not in names:
-        return [f"want one folder holding every file and __init__.py: {names}"]
-    if [n for n in names if n.endswith("blender_manifest.toml")] != [folder + "blender_manifest.toml"]:
-        return ["want one blender_manifest.toml, beside __init__.py"]
+    if not all(n.startswith(folder) for n in names) or folder + "__init__.py" not in names or \
+            [n for n in names if n.endswith("blender_manifest.toml")] != [folder + "blender_manifest.toml"]:
+        return [f"want one folder holding every file, __init__.py and blender_manifest.toml: {names}"]
     manifest = tomllib.loads(z.read(folder + "blender_manifest.toml").decode())
     found = [f"{key} is missing" for key, (required, _, _) in SCHEMA.items() if required and key not in manifest]
     found += [f"{key} = {value!r} is not of the schema" for key, value in manifest.items()
               if key not in SCHEMA or not isinstance(value, SCHEMA[key][1]) or not SCHEMA[key][2](value)]
-    if manifest.get("version") != version:
-        found.append(f"version {manifest.get('version')!r}, not the project's {version}")
-    return found
+    return found + [f"version {manifest.get('version')!r}, not {version}"] * (manifest.get("version") != version)
 
 
 if __name__ == "__main__":

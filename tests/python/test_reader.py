@@ -1,19 +1,13 @@
 """The Python reader against the converter: on generated models, the fuzz
 seeds, the sample and damaged copies of them, the same groups bit for bit
 as the converter's reader finds (rsr_dump), and the same outcome and
-notices as the console program prints. Then meshio's reading of the same
-files (tests/blender/check_addon.py compares it with the add-on's import)."""
+notices as the console program prints."""
 import os
-import re
 import subprocess
-from contextlib import nullcontext
 
-import meshio
-import numpy as np
 import pytest
 
 import quarlen_rsr
-import quarlen_rsr.meshio  # noqa: F401
 
 BUILD = os.environ["QUARLEN_BUILD"]
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -102,28 +96,3 @@ def test_outcome_and_notices_are_the_console_programs(corpus, tmp_path):
         if status == 0:  # the "Finished" notice, cut after its first sentence
             said = [line[:len(lines[0])] for line in said]
         assert (r.returncode, said) == (status, lines), path
-
-
-def test_meshio_fails_as_clean_reading_does_or_gives_polygons_blender_takes(corpus):
-    """RsrError with the reader's text where read(clean=True) fails, nothing
-    else raised; otherwise cells of distinct points of the mesh, each with a
-    group and a material that field_data names."""
-    meshes = 0
-    for path in corpus:
-        try:
-            groups, failure = quarlen_rsr.read(path, clean=True), None
-        except quarlen_rsr.RsrError as e:
-            failure = str(e)
-        with pytest.raises(quarlen_rsr.RsrError, match="^%s$" % re.escape(failure)) if failure else nullcontext():
-            mesh = meshio.read(path)
-            meshes += 1
-            named = {k: {int(v[0]) for n, v in mesh.field_data.items() if n.startswith(k + ":")}
-                     for k in ("group", "material")}
-            assert named["group"] == set(range(len(groups))), path
-            for block, in_group, material in zip(mesh.cells, mesh.cell_data["group"], mesh.cell_data["material"]):
-                corners = np.sort(block.data, axis=1)
-                assert block.data.shape[1] >= 3 and (corners[:, 1:] != corners[:, :-1]).all(), path
-                assert 0 <= corners.min() <= corners.max() < len(mesh.points), path
-                assert len(in_group) == len(material) == len(block.data) and set(in_group) <= named["group"], path
-                assert set(material) <= named["material"] | {-1}, path
-    assert meshes > 50
