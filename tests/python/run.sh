@@ -1,8 +1,6 @@
 #!/bin/sh
-# The Python reader against the native build (pytest), then the Blender
-# add-on's zip against what Blender 4.2 and later take as an extension and
-# 3.4 as an add-on, then the add-on from that zip in headless Blender (and
-# meshio's reading of .rsr against it).
+# The Python reader against the native build (pytest), the add-on's zip as
+# an extension, then the add-on (and meshio) in headless Blender.
 #   tests/python/run.sh [BUILD_DIR]    (default build; needs the native build)
 set -eu
 root=$(cd "$(dirname "$0")/../.." && pwd)

@@ -11,11 +11,8 @@
 #   the page they make);
 # - the Blender add-on's zip holds one folder, the add-on's package, with
 #   the reader inside and the project's version in bl_info and
-#   blender_manifest.toml, the layout and manifest of an extension too
-#   (tests/blender/check_manifest.py; tests/blender/check_addon.py installs
-#   it in Blender);
-# - the wheel holds the reader as quarlen-rsr of the project version and
-#   installs with pip offline into a new venv, where it reads the sample.
+#   blender_manifest.toml, an extension's too (tests/blender/check_addon.py
+#   installs it in Blender); the wheel installs offline and reads the sample.
 # tests/wine/run.sh BUILD dist/quarlen-VERSION-win32.zip starts its quarlen.exe.
 # The package is removed again at the end. Run as root, or with sudo at hand.
 #
@@ -146,8 +143,7 @@ same "wheel: the reader, as quarlen-rsr of the project version, needing numpy" "
     "$(cd "$root/python" && ls quarlen_rsr/*.py | tr '\n' ' ')quarlen-rsr
 $version
 numpy"
-# Installed offline into a venv that sees Debian's numpy and meshio, it reads
-# the sample, and meshio through it, as the source tree does.
+# In a venv that sees Debian's numpy and meshio, as the source tree reads.
 /usr/bin/python3 -m venv --system-site-packages "$tmp/venv"
 "$tmp/venv/bin/pip" install -q --no-index --no-cache-dir "$wheel" >"$tmp/pip.log" 2>&1 || fail "pip" "$(cat "$tmp/pip.log")"
 script='import sys, meshio, quarlen_rsr, quarlen_rsr.meshio
