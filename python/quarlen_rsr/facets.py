@@ -54,8 +54,7 @@ def walk(c1, nc, c12, nc2, nq, nq2):
     textured = end2 - c12
     np.minimum(textured, walked, out=textured)
     np.maximum(textured, 0, out=textured)
-    negative = len(c12) and c12.min() < 0
-    if negative:
+    if len(c12) and c12.min() < 0:  # facets without a texture facet, or one before the list
         textured[c12 < 0] = 0
     texture_bad = none
     if len(c12) and c12.max() + walked.max() > TWO_31:  # some facet walks past INT32_MAX
