@@ -3,9 +3,8 @@
 --model: 40 groups of 25000 points, quads with texture corners) into
 headless Blender with the add-on, against the two steps it replaces:
 converting with quarlen --clean --mtl, then Blender's own OBJ importer.
-Then the Python reader's speed outside Blender against the converter's
-reading of the same file (quarlen --info, which reads every array and
-walks every facet). Prints figures, best of RUNS; asserts nothing.
+Prints figures, best of RUNS; asserts nothing. bench/python_bench.py times
+the Python reader alone.
 
 usage: bench/blender_bench.py [BUILD_DIR [RUNS]]   (default build, 3)
 """
@@ -57,15 +56,3 @@ print(f"quarlen + OBJ:      {min(t[0] for t in two_steps):6.2f} s conversion and
       f"{min(t[1] for t in two_steps):6.2f} s conversion and import; conversion alone "
       f"{min(t[3] for t in two_steps):.2f} s ({two_steps[0][2]})")
 
-sys.path.insert(0, os.path.join(ROOT, "python"))
-import quarlen_rsr  # noqa: E402
-
-read = []
-for _ in range(runs):
-    start = time.perf_counter()
-    quarlen_rsr.read(model)
-    read.append(time.perf_counter() - start)
-info = [seconds([quarlen, "--info", model])[0] for _ in range(runs)]
-mb = os.path.getsize(model) / 1e6
-print(f"Python reader:      {mb / min(read):6.0f} MB/s ({min(read):.3f} s in the process)")
-print(f"quarlen --info:     {mb / min(info):6.0f} MB/s ({min(info):.3f} s, whole process)")

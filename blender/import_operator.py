@@ -8,7 +8,7 @@ import numpy as np
 from bpy.props import BoolProperty, CollectionProperty, EnumProperty, StringProperty
 from bpy_extras.io_utils import ImportHelper
 
-from . import materials, mesh_data
+from .quarlen_rsr import materials, mesh_data
 from .quarlen_rsr import RsrError, read
 from .quarlen_rsr.reader import SHORT_FILE
 

@@ -3,7 +3,10 @@
 #   dist/quarlen_VERSION_amd64.deb    the console program and its manual page
 #   dist/quarlen-VERSION-win32.zip    the Windows program(s), README.txt, LICENSE.txt
 #   dist/quarlen-VERSION-web.zip      the web page: web/dist/ for any static web server
-#   dist/quarlen-blender-VERSION.zip  the Blender add-on (tools/blender-zip.sh)
+#   dist/quarlen-blender-VERSION.zip  the Blender add-on (tools/blender-zip.sh): one
+#                                     zip that Blender 3.4 to 4.1 install as an add-on
+#                                     and 4.2 and later as an extension
+#   dist/quarlen_rsr-VERSION-py3-none-any.whl  the Python reader (tools/python-wheel.sh)
 # Each is built in a fresh build tree under build-release/, so nothing left
 # from an earlier build gets in. Needs what tools/install-deps.sh --all
 # installs; tests/release/check.sh checks the result.
@@ -39,6 +42,9 @@ version=$(sed -n 's/^project(quarlen VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 
 echo "== the Blender add-on"
 tools/blender-zip.sh dist >/dev/null
+
+echo "== the Python wheel"
+tools/python-wheel.sh dist >/dev/null
 
 echo "== dist/"
 ls -l dist

@@ -14,6 +14,8 @@ converts is read here with the same groups, and a file it refuses raises
 RsrError with its failure text. read(source, clean=True) reads as --clean
 converts: a facet whose corners leave the index list has none, rather than
 failing the file with "bad value".
+
+`import quarlen_rsr.meshio` registers .rsr with meshio (see that module).
 """
 from .group import Group
 from .reader import RsrError, read

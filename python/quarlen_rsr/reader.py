@@ -159,10 +159,13 @@ def _read_group(inp, name, clean):
         c12[:len(face2)] = face2["c1"]
         nc2[:len(face2)] = face2["nc"]
     walked, textured, vertex_bad, texture_bad = facets.walk(c1, nc, c12, nc2, nq, nq2)
-    if not clean and (vertex_bad.any() or texture_bad.any()):
+    vertex_failed, texture_failed = vertex_bad.any(), texture_bad.any()
+    if not clean and (vertex_failed or texture_failed):
         raise _Failure(BAD_VALUE)
-    walked[vertex_bad] = 0
-    textured[vertex_bad | texture_bad] = 0
+    if vertex_failed:
+        walked[vertex_bad] = 0
+    if vertex_failed or texture_failed:
+        textured[vertex_bad | texture_bad] = 0
 
     try:
         offsets, corners, uv_corners = _corners(data, pf, nq, pt, nq2, c1, c12, walked, textured)
@@ -177,7 +180,7 @@ def _read_group(inp, name, clean):
     return Group(name=name, points=_floats(data, xyz, np_, 3), uvs=_floats(data, uv, nt, 2),
                  facet_offsets=offsets, corners=corners, uv_counts=textured.astype(np.int32),
                  uv_corners=uv_corners, materials=slots,
-                 facet_materials=facets.materials_in_force(face["mat"].astype(np.int64), nm))
+                 facet_materials=facets.materials_in_force(face["mat"], nm))
 
 
 def _read_groups(inp, groups, clean):
@@ -222,8 +225,12 @@ def read(source, clean=False):
         return _read(source, clean)
     with open(source, "rb") as f:
         try:
-            # Mapped, the arrays are copied once, straight into their own.
-            data = mmap.mmap(f.fileno(), 0, access=mmap.ACCESS_READ)
+            # Mapped, the arrays are copied once, straight into their own;
+            # where the system can, with every page mapped in one call rather
+            # than at each first touch.
+            data = mmap.mmap(f.fileno(), 0, flags=mmap.MAP_SHARED | getattr(mmap, "MAP_POPULATE", 0),
+                             prot=mmap.PROT_READ) if hasattr(mmap, "PROT_READ") else \
+                mmap.mmap(f.fileno(), 0, access=mmap.ACCESS_READ)
         except (ValueError, OSError):  # empty, or no file to map (a pipe)
             data = f.read()
     return _read(data, clean)

@@ -3,8 +3,9 @@
 against Blender's own OBJ importer on the console program's --clean --mtl
 output of the same generated models: the same polygons and corners, vertex
 counts, bounding boxes, material names and colours, and UVs, for each row
-of options below. Then a damaged file (its failure reported, the groups
-before it imported) and several files in one import.
+of options below, and meshio.read (quarlen_rsr.meshio) of the same files.
+Then a damaged file (its failure reported, the groups before it imported)
+and several files in one import.
 
 usage: check_addon.py BUILD_DIR WORK_DIR
 """
@@ -18,6 +19,9 @@ import sys
 import numpy as np
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(ROOT, "python"))
+import meshio  # noqa: E402
+import quarlen_rsr.meshio  # noqa: E402,F401
 # Row: name, console program options, OBJ importer options, add-on options.
 ROWS = [
     ("defaults", [], {}, {}),
@@ -53,6 +57,28 @@ def compare(what, g, w, bare):
     check(sorted(g["colours"]) == names and np.allclose([g["colours"][k] for k in names],
                                                         [w["colours"][k] for k in names], atol=6e-4),
           f"{what}: material colours {g['colours']} and {w['colours']}")
+
+
+def compare_meshio(what, path, got, one_object):
+    """meshio's cells come in blocks by corner count, each in file order: the
+    add-on's polygons sorted (stably) by corner count."""
+    mesh = meshio.read(path)
+    named = {k: dict((int(v[0]), n.split(":", 1)[1]) for n, v in mesh.field_data.items() if n.startswith(k + ":"))
+             for k in ("group", "material")}
+    cell = {k: np.concatenate(mesh.cell_data[k] or [np.zeros(0, int)]) for k in ("group", "material")}
+    if not one_object:
+        per_group = [[named["group"][g], n] for g, n in enumerate(np.bincount(cell["group"])) if n]
+        return check(per_group == [[o[0], n] for o, n in zip(got["objects"], got["object_polygons"]) if n],
+                     f"{what}: meshio's polygons per group {per_group}")
+    order = np.argsort(got["polygons"], kind="stable")
+    p = mesh.points[:, [0, 2, 1]] * [1, -1, 1]  # the add-on's Z up
+    materials = zip(order, cell["material"])
+    centres = [p[c.data].mean(axis=1) for c in mesh.cells]
+    check(len(p) == got["vertices"] and [c.data.shape[1] for c in mesh.cells for _ in c.data] ==
+          [got["polygons"][i] for i in order] and close(np.c_[p.min(0), p.max(0)] if len(p) else [], got["box"], 1e-4)
+          and close(np.concatenate(centres or [np.zeros((0, 3))]), np.reshape(got["centres"], (-1, 3))[order], 1e-4)
+          and all(plain_name(got["materials"][i]) == named["material"][m] for i, m in materials if m >= 0),
+          f"{what}: meshio's points, cells (corner counts, centres), bounding box or materials")
 
 
 def outline(obj):
@@ -131,6 +157,8 @@ def main():
         check([[plain_name(n), c] for n, c in got["objects"]] == [[n, [name]] for n in objects],
               f"{what}: objects and their collections {got['objects']}")
         compare(what, got, want, bare)
+        if options in ({}, {"objects": "FILE"}):
+            compare_meshio(what, os.path.join(models, name + ".rsr"), got, options == {"objects": "FILE"})
 
     # Several files: a collection each, the damaged one with the groups
     # before its failure, which the status bar and Info log tell.

@@ -22,6 +22,8 @@ def made():
     world = [o.matrix_world @ v.co for o in kept for v in o.data.vertices]
     return {
         "objects": [[o.name, [c.name for c in o.users_collection]] for o in objects],
+        "object_polygons": [len(o.data.polygons) for o in objects],
+        "centres": [list(p.center) for o in kept for p in o.data.polygons],
         "vertices": len(world),
         "box": [[min(w[k] for w in world), max(w[k] for w in world)] for k in range(3)] if world else [],
         "polygons": [p.loop_total for o in kept for p in o.data.polygons],

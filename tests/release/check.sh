@@ -11,8 +11,8 @@
 #   the page they make);
 # - the Blender add-on's zip holds one folder, the add-on's package, with
 #   the reader inside and the project's version in bl_info and
-#   blender_manifest.toml (tests/blender/check_addon.py installs it in
-#   Blender).
+#   blender_manifest.toml, an extension's too (tests/blender/check_addon.py
+#   installs it in Blender); the wheel installs offline and reads the sample.
 # tests/wine/run.sh BUILD dist/quarlen-VERSION-win32.zip starts its quarlen.exe.
 # The package is removed again at the end. Run as root, or with sudo at hand.
 #
@@ -28,6 +28,7 @@ deb=$dist/quarlen_${version}_amd64.deb
 zip=$dist/quarlen-${version}-win32.zip
 web=$dist/quarlen-${version}-web.zip
 addon=$dist/quarlen-blender-${version}.zip
+wheel=$dist/quarlen_rsr-${version}-py3-none-any.whl
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
@@ -38,10 +39,11 @@ same() {  # same WHAT GOT WANT
     if [ "$2" = "$3" ]; then ok "$1"; else fail "$1" "got [$2], want [$3]"; fi
 }
 
-# The four artefacts and nothing else.
-same "dist/ holds the four artefacts of version $version" \
+# The five artefacts and nothing else.
+same "dist/ holds the five artefacts of version $version" \
     "$(ls "$dist" | tr '\n' ' ')" \
-    "quarlen-$version-web.zip quarlen-$version-win32.zip quarlen-blender-$version.zip quarlen_${version}_amd64.deb "
+    "quarlen-$version-web.zip quarlen-$version-win32.zip quarlen-blender-$version.zip \
+quarlen_${version}_amd64.deb quarlen_rsr-$version-py3-none-any.whl "
 
 echo "== $(basename "$deb")"
 same "package contents" \
@@ -123,9 +125,10 @@ echo "== $(basename "$addon")"
 pkg=quarlen_rsr_import
 same "add-on zip: one folder, the package with the reader inside" \
     "$(unzip -Z1 "$addon" | sort | tr '\n' ' ')" \
-    "$pkg/LICENSE $pkg/__init__.py $pkg/blender_manifest.toml $pkg/import_operator.py $pkg/materials.py \
-$pkg/mesh_data.py $pkg/quarlen_rsr/__init__.py $pkg/quarlen_rsr/facets.py $pkg/quarlen_rsr/group.py \
-$pkg/quarlen_rsr/reader.py "
+    "$pkg/LICENSE $pkg/__init__.py $pkg/blender_manifest.toml $pkg/import_operator.py \
+$(cd "$root/python" && ls quarlen_rsr/*.py | sed "s|^|$pkg/|" | tr '\n' ' ')"
+same "add-on zip: an extension's layout and manifest" "$(/usr/bin/python3 "$root/tests/blender/check_manifest.py" \
+    "$addon" "$version")" ""
 same "add-on version in bl_info and the manifest" \
     "$(unzip -p "$addon" "$pkg/__init__.py" | sed -n 's/.*"version": (\(.*\)),/\1/p') $(unzip -p "$addon" \
         "$pkg/blender_manifest.toml" | sed -n 's/^version = "\(.*\)"/\1/p')" \
@@ -133,5 +136,21 @@ same "add-on version in bl_info and the manifest" \
 unzip -q "$addon" -d "$tmp/addon"
 same "the add-on's reader is python/quarlen_rsr" "$(diff -r "$root/python/quarlen_rsr" "$tmp/addon/$pkg/quarlen_rsr" \
     -x __pycache__)" ""
+
+echo "== $(basename "$wheel")"
+same "wheel: the reader, as quarlen-rsr of the project version, needing numpy" "$(unzip -Z1 "$wheel" | grep -v \
+    dist-info/ | sort | tr '\n' ' ')$(unzip -p "$wheel" "*/METADATA" | sed -n 's/^\(Name\|Version\|Requires-Dist\): //p')" \
+    "$(cd "$root/python" && ls quarlen_rsr/*.py | tr '\n' ' ')quarlen-rsr
+$version
+numpy"
+# In a venv that sees Debian's numpy and meshio, as the source tree reads.
+/usr/bin/python3 -m venv --system-site-packages "$tmp/venv"
+"$tmp/venv/bin/pip" install -q --no-index --no-cache-dir "$wheel" >"$tmp/pip.log" 2>&1 || fail "pip" "$(cat "$tmp/pip.log")"
+script='import sys, meshio, quarlen_rsr, quarlen_rsr.meshio
+groups, mesh = quarlen_rsr.read(sys.argv[1]), meshio.read(sys.argv[1])
+print(quarlen_rsr.__file__.startswith(sys.prefix), [(g.name, g.facet_count) for g in groups], mesh, mesh.points.sum())'
+same "pip installs the wheel offline; it reads the sample, and meshio through it" \
+    "$(cd "$tmp" && "$tmp/venv/bin/python" -c "$script" "$root/examples/sample.rsr" 2>&1)" \
+    "True $(PYTHONPATH=$root/python /usr/bin/python3 -c "$script" "$root/examples/sample.rsr" 2>&1 | sed '1s/^False //')"
 
 exit "$status"

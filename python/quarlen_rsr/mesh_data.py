@@ -64,14 +64,21 @@ def _numbers(points, finite, opts):
     return first[inverse.ravel()]
 
 
-def _valid(index, ok):
-    """index within ok and ok there."""
+def _invalid(index, ok):
+    """The positions of index whose entry is outside ok or where ok is
+    False; first checked on all at once, as files seldom have any."""
+    if len(index) == 0 or (ok.all() and index.min() >= 0 and index.max() < len(ok)):
+        return np.zeros(0, np.int64)
     inside = (index >= 0) & (index < len(ok))
-    return inside & ok[np.where(inside, index, 0)] if len(ok) else inside
+    valid = inside & ok[np.where(inside, index, 0)] if len(ok) else inside
+    return np.flatnonzero(~valid)
 
 
-def _any_per_facet(flags, facet_of, nf):
-    return np.bincount(facet_of, flags, nf) > 0
+def _facets_of(positions, facet_of, nf):
+    """Whether each facet has a corner at one of positions."""
+    hit = np.zeros(nf, bool)
+    hit[facet_of[positions]] = True
+    return hit
 
 
 def _runs(facet_of):
@@ -85,6 +92,11 @@ def _merge_repeats(v, facet_of):
     a facet's last not equal to its first."""
     stay = np.ones(len(v), bool)
     stay[1:] = ~((v[1:] == v[:-1]) & (facet_of[1:] == facet_of[:-1]))
+    if stay.all():  # no repeats in a row, as files have it: no subset to take
+        starts, totals = _runs(facet_of)
+        ends = starts + totals - 1
+        stay[ends[(totals > 1) & (v[ends] == v[starts])]] = False
+        return stay
     idx = np.flatnonzero(stay)
     starts, totals = _runs(facet_of[idx])
     ends = starts + totals - 1
@@ -99,36 +111,45 @@ def _expand(first, counts):
     return np.arange(offsets[-1], dtype=np.int64) - np.repeat(offsets[:-1] - first, counts)
 
 
+def _pick(a, at):
+    """a[at], at None standing for every entry in order."""
+    return a if at is None else a[at]
+
+
 def _meeting_twice(v, starts, totals):
-    """The facets (by position in starts) whose corners meet a point twice:
-    corner i is compared with every later corner of its facet but the next
-    (repeats in a row are merged already), one distance s at a time."""
-    at_facet = np.repeat(np.arange(len(starts)), totals)
-    rest = np.repeat(starts + totals, totals) - np.arange(len(v))  # corners from i to the facet's end
+    """The facets (by position in starts) whose corners meet a point twice,
+    the facets of each corner count k at once: corner i against corner
+    i + s for 2 <= s < k - 1 (repeats in a row are merged already, the last
+    corner with the first too)."""
     twice = np.zeros(len(starts), bool)
-    s = 2
-    i = np.flatnonzero(rest > s)
-    while len(i):
-        twice[at_facet[i[v[i] == v[i + s]]]] = True
-        s += 1
-        i = i[rest[i] > s]
+    for k in np.unique(totals[totals >= 4]):
+        of_k = np.flatnonzero(totals == k)
+        corners = v[starts[of_k][:, None] + np.arange(k)]
+        met = np.zeros(len(of_k), bool)
+        for s in range(2, k - 1):
+            if k - s <= 4:  # a few columns: compared one by one, faster than any() along a short axis
+                for c in range(k - s):
+                    met |= corners[:, c] == corners[:, c + s]
+            else:
+                met |= (corners[:, :k - s] == corners[:, s:]).any(axis=1)
+        twice[of_k] = met
     return twice
 
 
 def _polygons(v, facet_of):
     """Polygons over corner positions: (loops, each polygon's facet and
-    corner count), in facet order. A facet that meets a point twice (not
-    in a row) becomes the triangles of its fan that do not."""
+    corner count), in facet order; loops None when they are the corners as
+    they are. A facet that meets a point twice (not in a row) becomes the
+    triangles of its fan that do not."""
     starts, totals = _runs(facet_of)
     twice = _meeting_twice(v, starts, totals)
     if not twice.any():
-        return np.arange(len(v)), facet_of[starts], totals
+        return None, facet_of[starts], totals
     plain = ~twice
-    tris = []
-    for p in np.flatnonzero(twice):
-        a = starts[p]
-        tris += [(a, i, i + 1) for i in range(a + 1, a + totals[p] - 1) if len({v[a], v[i], v[i + 1]}) == 3]
-    tris = np.array(tris, np.int64).reshape(-1, 3)
+    fans = totals[twice] - 2
+    a = np.repeat(starts[twice], fans)
+    i = _expand(starts[twice] + 1, fans)
+    tris = np.stack([a, i, i + 1], axis=1)[(v[a] != v[i]) & (v[i] != v[i + 1]) & (v[a] != v[i + 1])]
     first = np.r_[starts[plain], tris[:, 0]]
     counts = np.r_[totals[plain], np.full(len(tris), 3)]
     facets = np.r_[facet_of[starts][plain], facet_of[tris[:, 0]]]
@@ -148,32 +169,36 @@ def group_mesh(g, opts, names, carried=-1):
     counts = np.diff(g.facet_offsets)
     facet_of = np.repeat(np.arange(nf), counts)
     placed, finite = _placed(g.points, opts)
-    keep = (counts >= 3) & ~_any_per_facet(~_valid(g.corners, finite.all(axis=1)), facet_of, nf)
-    whole = (g.uv_counts == counts) & ~_any_per_facet(
-        ~_valid(g.uv_corners, np.isfinite(g.uvs).all(axis=1)), facet_of, nf)
+    keep = (counts >= 3) & ~_facets_of(_invalid(g.corners, finite.all(axis=1)), facet_of, nf)
+    whole = (g.uv_counts == counts) & ~_facets_of(
+        _invalid(g.uv_corners, np.isfinite(g.uvs).all(axis=1)), facet_of, nf)
 
-    # The kept facets' corners as vertex numbers, repeats merged.
-    at = np.flatnonzero(keep[facet_of])
+    # The kept facets' corners as vertex numbers, repeats merged; each step
+    # takes its subset only when it drops something (at: the corners left,
+    # None for all of them).
+    at = None if keep.all() else np.flatnonzero(keep[facet_of])
     number = _numbers(g.points, finite, opts)
-    v, fk = number[g.corners[at]], facet_of[at]
-    stay = _merge_repeats(v, fk)
-    at, v, fk = at[stay], v[stay], fk[stay]
-    stay = (np.bincount(fk, minlength=nf) >= 3)[fk]
-    at, v, fk = at[stay], v[stay], fk[stay]
+    v, fk = _pick(number, _pick(g.corners, at)) if opts.weld else _pick(g.corners, at), _pick(facet_of, at)
+    for stay in (_merge_repeats, lambda v, fk: (np.bincount(fk, minlength=nf) >= 3)[fk]):
+        stay = stay(v, fk)
+        if not stay.all():
+            at, v, fk = np.flatnonzero(stay) if at is None else at[stay], v[stay], fk[stay]
     loops, poly_facets, totals = _polygons(v, fk)
+    v = _pick(v, loops)
+    at = loops if at is None else _pick(at, loops)  # each loop's corner in the group
 
     # Only the points the polygons use, or without polygons every one.
     used = np.zeros(len(placed), bool)
-    used[v[loops] if len(loops) else number] = True
+    used[v if len(v) else number] = True
     renumber = np.cumsum(used) - 1
-    assert len(loops) == totals.sum() and (totals >= 3).all()
+    assert len(v) == totals.sum() and (totals >= 3).all()
     uvs = None
     if opts.uvs and whole[poly_facets].any():
-        textured = whole[fk[loops]]
-        uvs = np.zeros((len(loops), 2), np.float32)
-        uvs[textured] = g.uvs[g.uv_corners[at[loops[textured]]]]
+        textured = whole[_pick(facet_of, at)]
+        uvs = np.zeros((len(v), 2), np.float32)
+        uvs[textured] = g.uvs[_pick(g.uv_corners, at)[textured]]
     return MeshArrays(name=materials.safe_name(g.name, False),
-                      points=placed[used], loop_vertices=renumber[v[loops]].astype(np.int32),
+                      points=placed[used], loop_vertices=renumber[v].astype(np.int32),
                       loop_starts=np.r_[0, np.cumsum(totals)][:-1].astype(np.int32),
                       loop_totals=totals.astype(np.int32), uvs=uvs,
                       materials=_material_indices(g, poly_facets, names, carried))
