@@ -14,10 +14,24 @@ GlbSpill::~GlbSpill() {
     if (f_) std::fclose(f_);
 }
 
+void GlbSpill::toFile(const unsigned char* data, size_t n) {
+    if (!error_ && std::fwrite(data, 1, n, f_) != n) error_ = errno ? errno : EIO;
+}
+
 void GlbSpill::flush() {
     if (!f_ || bytes_.empty()) return;
-    if (!error_ && std::fwrite(bytes_.data(), 1, bytes_.size(), f_) != bytes_.size()) error_ = errno ? errno : EIO;
+    toFile(bytes_.data(), bytes_.size());
     bytes_.clear();
+}
+
+void GlbSpill::append(const unsigned char* data, size_t n) {
+    assert(n % 4 == 0);
+    size_ += n;
+    if (f_ && bytes_.size() + n > block) {
+        flush();
+        if (n >= block) return toFile(data, n);
+    }
+    bytes_.insert(bytes_.end(), data, data + n);
 }
 
 bool GlbSpill::copyTo(Output& out) {

@@ -19,15 +19,9 @@ public:
     GlbSpill(const GlbSpill&) = delete;
     GlbSpill& operator=(const GlbSpill&) = delete;
 
-    // Appends the 4 bytes of x, lowest first: glTF's data is little-endian.
-    // A failed write to the file is kept and told by copyTo.
-    void put32(uint32_t x) {
-        if (f_ && bytes_.size() + 4 > block) flush();
-        const unsigned char b[4] = {static_cast<unsigned char>(x), static_cast<unsigned char>(x >> 8),
-                                    static_cast<unsigned char>(x >> 16), static_cast<unsigned char>(x >> 24)};
-        bytes_.insert(bytes_.end(), b, b + 4);
-        size_ += 4;
-    }
+    // Appends n bytes, a multiple of 4. A failed write to the file is kept
+    // and told by copyTo.
+    void append(const unsigned char* data, size_t n);
 
     // Bytes appended so far, always a multiple of 4.
     uint64_t size() const { return size_; }
@@ -39,6 +33,7 @@ public:
 private:
     static constexpr size_t block = size_t(1) << 16;
     void flush();
+    void toFile(const unsigned char* data, size_t n);  // keeps the first failure
 
     FILE* f_ = nullptr;
     std::vector<unsigned char> bytes_;  // all data in memory, or the file's write buffer

@@ -5,69 +5,55 @@
 
 namespace quarlen {
 
-void PrimitiveBuild::reset(int32_t m, bool t) {
-    material = m;
-    textured = t;
-    point.clear();
-    texture.clear();
-    index.clear();
-}
-
 namespace {
 
-uint64_t hashOf(int32_t primitive, int32_t point, int32_t texture) {
-    const uint64_t pt = uint64_t(uint32_t(point)) << 32 | uint32_t(texture);
-    return pt * 0x9E3779B97F4A7C15u ^ uint64_t(uint32_t(primitive)) * 0xC2B2AE3D27D4EB4Fu;
+size_t hashOf(uint64_t key) {
+    key ^= key >> 29;
+    key *= 0xBF58476D1CE4E5B9u;
+    return size_t(key ^ key >> 32);
+}
+
+// Asks for the slot at i to be brought into the cache; only a hint.
+template <class T>
+void fetchAhead(const T* at) {
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(at);
+#else
+    (void)at;
+#endif
 }
 
 }  // namespace
 
-size_t VertexTable::slotOf(int32_t primitive, int32_t point, int32_t texture) const {
-    const size_t mask = slots_.size() - 1;
-    size_t at = size_t(hashOf(primitive, point, texture) >> 32) & mask;
-    while (slots_[at].primitive >= 0 &&
-           (slots_[at].primitive != primitive || slots_[at].point != point || slots_[at].texture != texture))
-        at = (at + 1) & mask;
-    return at;
-}
-
-void VertexTable::reset(const Group& g) {
-    uint64_t corners = 0;
-    for (int32_t j = 0; j < g.nf; ++j) corners += uint64_t(std::max(faceAt(g, j).nc, 0));
-    corners = std::min(corners, 2 * uint64_t(g.nq));
-    size_t want = 1024;
-    while (want < 2 * corners) want *= 2;
+void VertexTable::number(const std::vector<uint64_t>& corners, std::vector<uint32_t>& vertexOf,
+                         std::vector<uint64_t>& vertices) {
+    assert(corners.size() < (size_t(1) << 31));
+    size_t want = 64;
+    while (want < 2 * corners.size()) want *= 2;
     if (slots_.size() == want)
         std::fill(slots_.begin(), slots_.end(), Slot{});
     else
         std::vector<Slot>(want).swap(slots_);
-    used_ = 0;
-}
+    const size_t mask = want - 1;
+    vertices.clear();
+    vertexOf.resize(corners.size());
 
-void VertexTable::grow() {
-    std::vector<Slot> old(slots_.size() * 2);
-    old.swap(slots_);
-    for (const Slot& s : old)
-        if (s.primitive >= 0) slots_[slotOf(s.primitive, s.point, s.texture)] = s;
-}
-
-void VertexTable::addCorner(int32_t primitive, PrimitiveBuild& b, int32_t point, int32_t texture) {
-    assert(primitive >= 0 && (texture == -1) == !b.textured);
-    size_t at = slotOf(primitive, point, texture);
-    if (slots_[at].primitive < 0) {
-        if (2 * (used_ + 1) > slots_.size()) {
-            grow();
-            at = slotOf(primitive, point, texture);
+    constexpr size_t ahead = 16;  // corners between a fetch and its use
+    for (size_t c = 0; c < corners.size(); ++c) {
+        if (c + ahead < corners.size()) fetchAhead(&slots_[hashOf(corners[c + ahead]) & mask]);
+        const uint64_t key = corners[c];
+        const uint32_t high = uint32_t(key >> 32), low = uint32_t(key);
+        assert(high != empty && "a corner's point is a number >= 0");
+        size_t at = hashOf(key) & mask;
+        while (slots_[at].high != empty && (slots_[at].high != high || slots_[at].low != low)) at = (at + 1) & mask;
+        Slot& s = slots_[at];
+        if (s.high == empty) {
+            s = {high, low, uint32_t(vertices.size())};
+            vertices.push_back(key);
         }
-        slots_[at] = {primitive, point, texture, static_cast<uint32_t>(b.point.size())};
-        b.point.push_back(point);
-        b.texture.push_back(texture);
-        ++used_;
+        vertexOf[c] = s.vertex;
     }
-    assert(slots_[at].vertex < b.point.size() && b.point[slots_[at].vertex] == point &&
-           b.texture[slots_[at].vertex] == texture && "a pair keeps its vertex");
-    assert((slots_.size() & (slots_.size() - 1)) == 0 && 2 * used_ <= slots_.size());
-    b.index.push_back(slots_[at].vertex);
+    assert(2 * vertices.size() <= slots_.size() && "at most half the slots used");
 }
 
 }  // namespace quarlen

@@ -1,0 +1,88 @@
+#include "convert/glb/primitive_data.h"
+
+#include <cassert>
+
+#include "convert/obj/float_text.h"
+#include "convert/options/clean.h"
+
+namespace quarlen {
+
+void PrimitiveBuild::reset(int32_t m, bool t) {
+    material = m;
+    textured = t;
+    corners.clear();
+    index.clear();
+}
+
+namespace {
+
+// glTF's data is little-endian whatever the host's order.
+unsigned char* putLE32(unsigned char* to, uint32_t x) {
+    to[0] = static_cast<unsigned char>(x);
+    to[1] = static_cast<unsigned char>(x >> 8);
+    to[2] = static_cast<unsigned char>(x >> 16);
+    to[3] = static_cast<unsigned char>(x >> 24);
+    return to + 4;
+}
+
+unsigned char* putPositions(const Group& g, double scale, const std::vector<uint64_t>& vertices, GlbPrimitive& p,
+                            unsigned char* to) {
+    for (size_t v = 0; v < vertices.size(); ++v) {
+        float s[3];
+        scaledPoint(g, keyPoint(vertices[v]), scale, s);
+        for (int k = 0; k < 3; ++k) {
+            if (v == 0 || s[k] < p.min[k]) p.min[k] = s[k];
+            if (v == 0 || s[k] > p.max[k]) p.max[k] = s[k];
+            to = putLE32(to, bitCast<uint32_t>(s[k]));
+        }
+    }
+    return to;
+}
+
+// glTF's texture origin is the top-left corner, OBJ's the bottom-left.
+unsigned char* putTexcoords(const Group& g, const std::vector<uint64_t>& vertices, unsigned char* to) {
+    for (const uint64_t key : vertices) {
+        float c[2];
+        texturePoint(g, keyTexture(key), c);
+        to = putLE32(to, bitCast<uint32_t>(c[0]));
+        to = putLE32(to, bitCast<uint32_t>(1.0f - c[1]));
+    }
+    return to;
+}
+
+// 16-bit indices go in pairs; an odd count ends with a 0 of padding.
+unsigned char* putIndices(const PrimitiveBuild& b, const std::vector<uint32_t>& vertexOf, bool wide,
+                          unsigned char* to) {
+    const std::vector<uint32_t>& index = b.index;
+    if (wide) {
+        for (const uint32_t i : index) to = putLE32(to, vertexOf[i]);
+        return to;
+    }
+    for (size_t k = 0; k < index.size(); k += 2) {
+        const uint32_t second = k + 1 < index.size() ? vertexOf[index[k + 1]] : 0;
+        to = putLE32(to, vertexOf[index[k]] | second << 16);
+    }
+    return to;
+}
+
+}  // namespace
+
+void layOutPrimitive(const Group& g, double scale, const PrimitiveBuild& b, PrimitiveData& d) {
+    assert(!b.index.empty() && b.index.size() % 3 == 0);
+    d.table.number(b.corners, d.vertexOf, d.vertices);
+    GlbPrimitive& p = d.p;
+    p = GlbPrimitive{};
+    p.material = b.material;
+    p.textured = b.textured;
+    p.vertices = static_cast<uint32_t>(d.vertices.size());
+    p.indices = static_cast<uint32_t>(b.index.size());
+    const GlbLayout l = layoutOf(p);
+    d.bytes.resize(l.end);
+    unsigned char* to = putPositions(g, scale, d.vertices, p, d.bytes.data());
+    if (b.textured) to = putTexcoords(g, d.vertices, to);
+    assert(uint64_t(to - d.bytes.data()) == l.indices);
+    to = putIndices(b, d.vertexOf, wideIndices(p.vertices), to);
+    assert(uint64_t(to - d.bytes.data()) == l.end && "the data lies where the JSON part says");
+}
+
+}  // namespace quarlen
