@@ -2,6 +2,7 @@
 
 #include <cassert>
 
+#include "convert/glb/fetch_ahead.h"
 #include "convert/obj/float_text.h"
 #include "convert/options/clean.h"
 
@@ -28,6 +29,8 @@ unsigned char* putLE32(unsigned char* to, uint32_t x) {
 unsigned char* putPositions(const Group& g, double scale, const std::vector<uint64_t>& vertices, GlbPrimitive& p,
                             unsigned char* to) {
     for (size_t v = 0; v < vertices.size(); ++v) {
+        if (v + fetch_distance < vertices.size())
+            fetchAhead(g.xyz + 12 * size_t(keyPoint(vertices[v + fetch_distance])));
         float s[3];
         scaledPoint(g, keyPoint(vertices[v]), scale, s);
         for (int k = 0; k < 3; ++k) {
@@ -41,9 +44,11 @@ unsigned char* putPositions(const Group& g, double scale, const std::vector<uint
 
 // glTF's texture origin is the top-left corner, OBJ's the bottom-left.
 unsigned char* putTexcoords(const Group& g, const std::vector<uint64_t>& vertices, unsigned char* to) {
-    for (const uint64_t key : vertices) {
+    for (size_t v = 0; v < vertices.size(); ++v) {
+        if (v + fetch_distance < vertices.size())
+            fetchAhead(g.uv + 8 * size_t(keyTexture(vertices[v + fetch_distance])));
         float c[2];
-        texturePoint(g, keyTexture(key), c);
+        texturePoint(g, keyTexture(vertices[v]), c);
         to = putLE32(to, bitCast<uint32_t>(c[0]));
         to = putLE32(to, bitCast<uint32_t>(1.0f - c[1]));
     }

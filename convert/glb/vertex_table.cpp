@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cassert>
 
+#include "convert/glb/fetch_ahead.h"
+
 namespace quarlen {
 
 namespace {
@@ -11,16 +13,6 @@ size_t hashOf(uint64_t key) {
     key ^= key >> 29;
     key *= 0xBF58476D1CE4E5B9u;
     return size_t(key ^ key >> 32);
-}
-
-// Asks for the slot at i to be brought into the cache; only a hint.
-template <class T>
-void fetchAhead(const T* at) {
-#if defined(__GNUC__) || defined(__clang__)
-    __builtin_prefetch(at);
-#else
-    (void)at;
-#endif
 }
 
 }  // namespace
@@ -38,9 +30,8 @@ void VertexTable::number(const std::vector<uint64_t>& corners, std::vector<uint3
     vertices.clear();
     vertexOf.resize(corners.size());
 
-    constexpr size_t ahead = 16;  // corners between a fetch and its use
     for (size_t c = 0; c < corners.size(); ++c) {
-        if (c + ahead < corners.size()) fetchAhead(&slots_[hashOf(corners[c + ahead]) & mask]);
+        if (c + fetch_distance < corners.size()) fetchAhead(&slots_[hashOf(corners[c + fetch_distance]) & mask]);
         const uint64_t key = corners[c];
         const uint32_t high = uint32_t(key >> 32), low = uint32_t(key);
         assert(high != empty && "a corner's point is a number >= 0");
