@@ -37,6 +37,7 @@ public:
 
     GroupWritten group(const char* name, const Group& g) override {
         addNode(name);
+        spill_.spillHeld();
         sortFacets(g);
         WriterPool* pool = pool_.forGroup(g);
         if (slots_.size() < poolSlots(pool)) slots_.resize(poolSlots(pool));
@@ -120,17 +121,10 @@ private:
             if (!cleanFacet(g, j, n, c, counts_)) return true;
             const bool textured = !c.t.empty();
             PrimitiveBuild& build = builds_[size_t(primitiveOf(g, cm, textured))];
-            const uint32_t first = static_cast<uint32_t>(build.corners.size());
             for (size_t k = 0; k < c.v.size(); ++k)
                 build.corners.push_back(cornerKey(c.v[k], textured ? c.t[k] : -1));
-            for (size_t i = 0; i + 2 < c.v.size(); ++i) {
-                size_t at[3];
-                fanTriangle(i, at);
-                // Each triangle brings in the next corner: vertices numbered
-                // in corner order are numbered as the triangles first use them.
-                assert(at[0] < at[1] && at[1] < at[2] && at[2] == i + 2);
-                for (const size_t k : at) build.index.push_back(first + static_cast<uint32_t>(k));
-            }
+            build.facetEnds.push_back(static_cast<uint32_t>(build.corners.size()));
+            build.triangles += static_cast<uint32_t>(c.v.size() - 2);
             return true;
         });
     }
@@ -146,10 +140,10 @@ private:
     }
 
     bool write(size_t slot) override {
-        const PrimitiveData& d = slots_[slot].data;
+        PrimitiveData& d = slots_[slot].data;
         GlbPrimitive& p = scene_.primitives.emplace_back(d.p);
         p.at = spill_.size();
-        spill_.append(d.bytes.data(), d.bytes.size());
+        spill_.append(d.bytes);
         assert(spill_.size() == layoutOf(p).end && "the data lies where the JSON part says");
         return true;
     }

@@ -4,6 +4,7 @@
 
 #include "convert/glb/fetch_ahead.h"
 #include "convert/obj/float_text.h"
+#include "convert/options/facet_corners.h"
 #include "convert/options/clean.h"
 
 namespace quarlen {
@@ -12,7 +13,8 @@ void PrimitiveBuild::reset(int32_t m, bool t) {
     material = m;
     textured = t;
     corners.clear();
-    index.clear();
+    facetEnds.clear();
+    triangles = 0;
 }
 
 namespace {
@@ -55,32 +57,44 @@ unsigned char* putTexcoords(const Group& g, const std::vector<uint64_t>& vertice
     return to;
 }
 
-// 16-bit indices go in pairs; an odd count ends with a 0 of padding.
+// Each facet's fan of triangles. 16-bit indices go in pairs; an odd count
+// ends with a 0 of padding.
 unsigned char* putIndices(const PrimitiveBuild& b, const std::vector<uint32_t>& vertexOf, bool wide,
                           unsigned char* to) {
-    const std::vector<uint32_t>& index = b.index;
-    if (wide) {
-        for (const uint32_t i : index) to = putLE32(to, vertexOf[i]);
-        return to;
+    uint32_t held = 0;  // a 16-bit index waiting for its pair
+    bool holding = false;
+    uint32_t first = 0;
+    for (const uint32_t end : b.facetEnds) {
+        for (size_t i = 0; first + i + 2 < end; ++i) {
+            size_t at[3];
+            fanTriangle(i, at);
+            // Each triangle brings in the next corner: vertices numbered in
+            // corner order are numbered as the triangles first use them.
+            assert(at[0] < at[1] && at[1] < at[2] && at[2] == i + 2);
+            for (const size_t k : at) {
+                const uint32_t v = vertexOf[first + k];
+                if (wide) to = putLE32(to, v);
+                else if (holding) to = putLE32(to, held | v << 16);
+                else held = v;
+                holding = !wide && !holding;
+            }
+        }
+        first = end;
     }
-    for (size_t k = 0; k < index.size(); k += 2) {
-        const uint32_t second = k + 1 < index.size() ? vertexOf[index[k + 1]] : 0;
-        to = putLE32(to, vertexOf[index[k]] | second << 16);
-    }
-    return to;
+    return holding ? putLE32(to, held) : to;
 }
 
 }  // namespace
 
 void layOutPrimitive(const Group& g, double scale, const PrimitiveBuild& b, PrimitiveData& d) {
-    assert(!b.index.empty() && b.index.size() % 3 == 0);
+    assert(b.triangles > 0 && !b.facetEnds.empty() && b.facetEnds.back() == b.corners.size());
     d.table.number(b.corners, d.vertexOf, d.vertices);
     GlbPrimitive& p = d.p;
     p = GlbPrimitive{};
     p.material = b.material;
     p.textured = b.textured;
     p.vertices = static_cast<uint32_t>(d.vertices.size());
-    p.indices = static_cast<uint32_t>(b.index.size());
+    p.indices = 3 * b.triangles;
     const GlbLayout l = layoutOf(p);
     d.bytes.resize(l.end);
     unsigned char* to = putPositions(g, scale, d.vertices, p, d.bytes.data());

@@ -19,8 +19,9 @@ namespace quarlen {
 struct PrimitiveBuild {
     int32_t material = -1;  // index into the file's materials, -1: none
     bool textured = false;  // its corners have texture vertices
-    std::vector<uint64_t> corners;  // each facet's corners in turn, as cornerKey
-    std::vector<uint32_t> index;    // three a triangle: places in corners
+    std::vector<uint64_t> corners;    // each facet's corners in turn, as cornerKey
+    std::vector<uint32_t> facetEnds;  // where each facet's corners end in corners
+    uint32_t triangles = 0;           // the facets fanned into triangles
 
     void reset(int32_t material, bool textured);
 };
@@ -37,7 +38,7 @@ struct PrimitiveData {
 
 // Numbers b's vertices and lays out its data in d: the points multiplied by
 // scale, the texture vertices with their origin moved to the top, the
-// triangles' indices. b has a triangle, its texture vertices are -1 exactly
+// triangles' indices. b has a triangle, each facet at least 3 corners, its texture vertices are -1 exactly
 // when it is not textured, and its points and texture vertices are g's.
 void layOutPrimitive(const Group& g, double scale, const PrimitiveBuild& b, PrimitiveData& d);
 

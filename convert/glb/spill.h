@@ -1,7 +1,10 @@
 // The binary chunk's data as the groups are read, kept until the JSON part
-// that must come before it is known: in a temporary file, or in memory
-// where no temporary file can be made (or when asked to). Memory then stays
-// bounded by the largest group rather than the whole file.
+// that must come before it is known. The newest group's data stays in
+// memory, in the blocks the writer laid it out in; an older group's goes
+// to a temporary file when the next group begins, or stays in memory where
+// no temporary file can be made (or when asked to). Memory then stays
+// bounded by the largest group rather than the whole file, and a file of
+// one group never goes through the temporary file.
 #pragma once
 
 #include <cstdint>
@@ -14,14 +17,19 @@ namespace quarlen {
 
 class GlbSpill {
 public:
-    explicit GlbSpill(bool inMemory);
+    explicit GlbSpill(bool inMemory) : inMemory_(inMemory) {}
     ~GlbSpill();
     GlbSpill(const GlbSpill&) = delete;
     GlbSpill& operator=(const GlbSpill&) = delete;
 
-    // Appends n bytes, a multiple of 4. A failed write to the file is kept
-    // and told by copyTo.
-    void append(const unsigned char* data, size_t n);
+    // Appends the bytes of block, a multiple of 4, taking its memory; block
+    // becomes an empty buffer whose memory was given back earlier, if any.
+    void append(std::vector<unsigned char>& block);
+
+    // Moves the data held in memory to the temporary file, made at the
+    // first call; called as each group begins. A failed write is kept and
+    // told by copyTo.
+    void spillHeld();
 
     // Bytes appended so far, always a multiple of 4.
     uint64_t size() const { return size_; }
@@ -31,13 +39,12 @@ public:
     bool copyTo(Output& out);
 
 private:
-    static constexpr size_t block = size_t(1) << 16;
-    void flush();
-    void toFile(const unsigned char* data, size_t n);  // keeps the first failure
-
+    const bool inMemory_;
     FILE* f_ = nullptr;
-    std::vector<unsigned char> bytes_;  // all data in memory, or the file's write buffer
-    uint64_t size_ = 0;
+    bool triedFile_ = false;
+    std::vector<std::vector<unsigned char>> held_;   // in memory, after the file's bytes
+    std::vector<std::vector<unsigned char>> spare_;  // emptied, for append to give back
+    uint64_t size_ = 0, inFile_ = 0;
     int error_ = 0;  // errno of the first failed write
 };
 

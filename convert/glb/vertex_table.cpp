@@ -22,27 +22,20 @@ void VertexTable::number(const std::vector<uint64_t>& corners, std::vector<uint3
     assert(corners.size() < (size_t(1) << 31));
     size_t want = 64;
     while (want < 2 * corners.size()) want *= 2;
-    if (slots_.size() == want)
-        std::fill(slots_.begin(), slots_.end(), Slot{});
-    else
-        std::vector<Slot>(want).swap(slots_);
+    slots_.assign(want, empty);
     const size_t mask = want - 1;
     vertices.clear();
     vertexOf.resize(corners.size());
-
     for (size_t c = 0; c < corners.size(); ++c) {
         if (c + fetch_distance < corners.size()) fetchAhead(&slots_[hashOf(corners[c + fetch_distance]) & mask]);
         const uint64_t key = corners[c];
-        const uint32_t high = uint32_t(key >> 32), low = uint32_t(key);
-        assert(high != empty && "a corner's point is a number >= 0");
         size_t at = hashOf(key) & mask;
-        while (slots_[at].high != empty && (slots_[at].high != high || slots_[at].low != low)) at = (at + 1) & mask;
-        Slot& s = slots_[at];
-        if (s.high == empty) {
-            s = {high, low, uint32_t(vertices.size())};
+        while (slots_[at] != empty && vertices[slots_[at]] != key) at = (at + 1) & mask;
+        if (slots_[at] == empty) {
+            slots_[at] = uint32_t(vertices.size());
             vertices.push_back(key);
         }
-        vertexOf[c] = s.vertex;
+        vertexOf[c] = slots_[at];
     }
     assert(2 * vertices.size() <= slots_.size() && "at most half the slots used");
 }

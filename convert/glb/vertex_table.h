@@ -1,8 +1,10 @@
 // Numbering a primitive's vertices: one vertex per distinct (point, texture
 // vertex) pair of its corners, in order of first use. A flat open-addressing
-// hash table of the pairs (a power of two of slots, at most half of them
-// used, linear probing) finds a pair that has its number already; the pairs
-// coming next are fetched ahead, since a large table misses the caches.
+// hash table (a power of two of slots, at most half of them used, linear
+// probing) holds each pair's vertex number, and the pair is found again in
+// the list of vertices, as meshoptimizer's vertex remap does; the slots of
+// the corners coming next are fetched ahead, since a large table misses
+// the caches.
 #pragma once
 
 #include <cstddef>
@@ -28,13 +30,8 @@ public:
                 std::vector<uint64_t>& vertices);
 
 private:
-    struct Slot {
-        uint32_t high = empty, low = 0;  // the pair's key; high == empty: none
-        uint32_t vertex = 0;
-    };
-    static constexpr uint32_t empty = UINT32_MAX;  // no point is numbered -1
-
-    std::vector<Slot> slots_;
+    static constexpr uint32_t empty = UINT32_MAX;  // a slot with no vertex
+    std::vector<uint32_t> slots_;                  // vertex numbers
 };
 
 }  // namespace quarlen
