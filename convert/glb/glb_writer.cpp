@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "convert/glb/container.h"
+#include "convert/glb/facet_sort.h"
 #include "convert/glb/json_text.h"
 #include "convert/glb/scene.h"
 #include "convert/glb/scene_json.h"
@@ -28,8 +29,9 @@ namespace quarlen {
 
 namespace {
 
-// The primitives of a group are the chunks of its body: laid out on any
-// thread, spilled in order.
+// A group's body goes through the pool twice: its facets in runs, sorted on
+// any thread and handed to primitives in order; then its primitives, laid
+// out on any thread and spilled in order.
 class GlbWriter final : public GroupWriter, private ChunkedBody {
 public:
     GlbWriter(Output& out, double scale, bool spillInMemory, unsigned threads, uint32_t chunk)
@@ -38,10 +40,12 @@ public:
     GroupWritten group(const char* name, const Group& g) override {
         addNode(name);
         spill_.spillHeld();
-        sortFacets(g);
+        startGroup(g);
         WriterPool* pool = pool_.forGroup(g);
         if (slots_.size() < poolSlots(pool)) slots_.resize(poolSlots(pool));
-        group_ = &g;
+        sorting_ = true;
+        writeChunks(pool, *this);
+        sorting_ = false;
         next_ = 0;
         writeChunks(pool, *this);  // a spill tells its failure at the end
         scene_.nodes.back().count = used_;
@@ -103,43 +107,63 @@ private:
         return known = int32_t(used_++);
     }
 
-    // Sorts the group's facets into primitives.
-    void sortFacets(const Group& g) {
+    void startGroup(const Group& g) {
         // A GLB has no points written with 0: only the facets left out count.
         CleanCounts zeroed;
         markNonFinite(g, scale_, badPoint_, badTex_, zeroed);
-        Numbering n;
-        n.vbase = 0;  // corners as the group's own point and texture numbers
-        n.tbase = 0;
-        n.badPoint = badPoint_.data();
-        n.badTex = badTex_.data();
+        numbering_.vbase = 0;  // corners as the group's own point and texture numbers
+        numbering_.tbase = 0;
+        numbering_.badPoint = badPoint_.data();
+        numbering_.badTex = badTex_.data();
         slotMaterial_.assign(size_t(g.nm), -2);
         slotPrimitive_.assign(2 * (size_t(g.nm) + 1), -1);
         used_ = 0;
-        Corners& c = corners_;
-        walkFacets(g, 0, g.nf, -1, [&](int32_t j, const Face&, int32_t cm) {
-            if (!cleanFacet(g, j, n, c, counts_)) return true;
-            const bool textured = !c.t.empty();
-            PrimitiveBuild& build = builds_[size_t(primitiveOf(g, cm, textured))];
-            for (size_t k = 0; k < c.v.size(); ++k)
-                build.corners.push_back(cornerKey(c.v[k], textured ? c.t[k] : -1));
-            build.facetEnds.push_back(static_cast<uint32_t>(build.corners.size()));
-            build.triangles += static_cast<uint32_t>(c.v.size() - 2);
-            return true;
-        });
+        group_ = &g;
+        cursor_ = ChunkCursor{.part = BodyPart::facets};
+        settle(cursor_, g);
     }
 
-    bool cut(size_t slot) override {
+    bool cut(size_t slot) override { return sorting_ ? cutRun(slot) : cutPrimitive(slot); }
+    void format(size_t slot) override { sorting_ ? sortRun(slot) : layOut(slot); }
+    bool write(size_t slot) override { return sorting_ ? takeRun(slot) : spill(slot); }
+
+    bool cutRun(size_t slot) {
+        if (cursor_.part == BodyPart::done) return false;
+        const uint64_t corners = 8 * uint64_t(pool_.chunk());
+        slots_[slot].chunk = cutFacets(cursor_, *group_, corners,
+                                       [](int32_t, const Face& f) { return uint64_t(f.nc > 1 ? f.nc : 1); });
+        return true;
+    }
+
+    void sortRun(size_t slot) { sortFacets(*group_, numbering_, slots_[slot].chunk, slots_[slot].run); }
+
+    // Hands the run's facets to their primitives, in order.
+    bool takeRun(size_t slot) {
+        const SortedFacets& run = slots_[slot].run;
+        counts_ += run.counts;
+        uint32_t first = 0;
+        for (size_t k = 0; k < run.kinds.size(); ++k) {
+            const int32_t kind = run.kinds[k];
+            PrimitiveBuild& b = builds_[size_t(primitiveOf(*group_, kindSlot(kind), kindTextured(kind)))];
+            b.corners.insert(b.corners.end(), run.corners.begin() + first, run.corners.begin() + run.ends[k]);
+            b.facetEnds.push_back(static_cast<uint32_t>(b.corners.size()));
+            b.triangles += run.ends[k] - first - 2;
+            first = run.ends[k];
+        }
+        return true;
+    }
+
+    bool cutPrimitive(size_t slot) {
         if (next_ == used_) return false;
         slots_[slot].build = next_++;
         return true;
     }
 
-    void format(size_t slot) override {
+    void layOut(size_t slot) {
         layOutPrimitive(*group_, scale_, builds_[slots_[slot].build], slots_[slot].data);
     }
 
-    bool write(size_t slot) override {
+    bool spill(size_t slot) {
         PrimitiveData& d = slots_[slot].data;
         GlbPrimitive& p = scene_.primitives.emplace_back(d.p);
         p.at = spill_.size();
@@ -162,14 +186,18 @@ private:
     std::vector<int32_t> slotPrimitive_;  // builds_ index of each (slot, textured), -1: none yet
     std::vector<PrimitiveBuild> builds_;
     size_t used_ = 0;  // builds_ in use by this group
-    Corners corners_;
     GroupPool pool_;
     struct Slot {
+        BodyChunk chunk;  // the facets being sorted into run
+        SortedFacets run;
         size_t build = 0;  // the builds_ being laid out in data
         PrimitiveData data;
     };
     std::vector<Slot> slots_;  // one for each slot of the pool
-    const Group* group_ = nullptr;     // the group whose primitives are laid out
+    const Group* group_ = nullptr;     // the group being written
+    Numbering numbering_;              // its corners as the group's own numbers
+    bool sorting_ = false;             // the pool sorts facets, else lays out primitives
+    ChunkCursor cursor_;               // the facets not yet cut into runs
     size_t next_ = 0;                  // builds_ not yet cut
 };
 
