@@ -28,6 +28,14 @@ struct SortedFacets {
     Corners scratch;
 };
 
+// Facets first to end - 1 of run number `run`, all of one primitive.
+struct FacetPiece {
+    uint32_t run, first, end;
+};
+
+// Where facet k of a run begins in its corners.
+inline uint32_t facetStart(const SortedFacets& r, size_t k) { return k ? r.ends[k - 1] : 0; }
+
 // Sorts the facets of chunk, which cutFacets cut from g, into out, numbered
 // by n (the group's own point and texture numbers, with its bad ones).
 void sortFacets(const Group& g, const Numbering& n, const BodyChunk& chunk, SortedFacets& out);

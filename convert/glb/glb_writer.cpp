@@ -120,6 +120,7 @@ private:
         used_ = 0;
         group_ = &g;
         cursor_ = ChunkCursor{.part = BodyPart::facets};
+        runsCut_ = 0;
         settle(cursor_, g);
     }
 
@@ -130,25 +131,33 @@ private:
     bool cutRun(size_t slot) {
         if (cursor_.part == BodyPart::done) return false;
         const uint64_t corners = 8 * uint64_t(pool_.chunk());
+        // Cut on the run's thread while other slots' runs are sorted: a
+        // run's place in memory never moves.
+        if (runsCut_ == runs_.size()) runs_.push_back(std::make_unique<SortedFacets>());
+        slots_[slot].run = runsCut_;
+        slots_[slot].sorted = runs_[runsCut_++].get();
         slots_[slot].chunk = cutFacets(cursor_, *group_, corners,
                                        [](int32_t, const Face& f) { return uint64_t(f.nc > 1 ? f.nc : 1); });
         return true;
     }
 
-    void sortRun(size_t slot) { sortFacets(*group_, numbering_, slots_[slot].chunk, slots_[slot].run); }
+    void sortRun(size_t slot) { sortFacets(*group_, numbering_, slots_[slot].chunk, *slots_[slot].sorted); }
 
     // Hands the run's facets to their primitives, in order.
     bool takeRun(size_t slot) {
-        const SortedFacets& run = slots_[slot].run;
+        const uint32_t r = static_cast<uint32_t>(slots_[slot].run);
+        const SortedFacets& run = *slots_[slot].sorted;
         counts_ += run.counts;
-        uint32_t first = 0;
-        for (size_t k = 0; k < run.kinds.size(); ++k) {
+        for (uint32_t k = 0; k < run.kinds.size(); ++k) {
             const int32_t kind = run.kinds[k];
             PrimitiveBuild& b = builds_[size_t(primitiveOf(*group_, kindSlot(kind), kindTextured(kind)))];
-            b.corners.insert(b.corners.end(), run.corners.begin() + first, run.corners.begin() + run.ends[k]);
-            b.facetEnds.push_back(static_cast<uint32_t>(b.corners.size()));
-            b.triangles += run.ends[k] - first - 2;
-            first = run.ends[k];
+            if (!b.pieces.empty() && b.pieces.back().run == r && b.pieces.back().end == k)
+                ++b.pieces.back().end;
+            else
+                b.pieces.push_back({r, k, k + 1});
+            const uint32_t corners = run.ends[k] - facetStart(run, k);
+            b.corners += corners;
+            b.triangles += corners - 2;
         }
         return true;
     }
@@ -160,7 +169,7 @@ private:
     }
 
     void layOut(size_t slot) {
-        layOutPrimitive(*group_, scale_, builds_[slots_[slot].build], slots_[slot].data);
+        layOutPrimitive(*group_, scale_, builds_[slots_[slot].build], runs_, slots_[slot].data);
     }
 
     bool spill(size_t slot) {
@@ -188,8 +197,9 @@ private:
     size_t used_ = 0;  // builds_ in use by this group
     GroupPool pool_;
     struct Slot {
-        BodyChunk chunk;  // the facets being sorted into run
-        SortedFacets run;
+        BodyChunk chunk;   // the facets being sorted
+        size_t run = 0;    // the runs_ they are sorted into
+        SortedFacets* sorted = nullptr;  // that run
         size_t build = 0;  // the builds_ being laid out in data
         PrimitiveData data;
     };
@@ -198,6 +208,8 @@ private:
     Numbering numbering_;              // its corners as the group's own numbers
     bool sorting_ = false;             // the pool sorts facets, else lays out primitives
     ChunkCursor cursor_;               // the facets not yet cut into runs
+    std::vector<std::unique_ptr<SortedFacets>> runs_;  // the group's facets sorted, runsCut_ in use
+    size_t runsCut_ = 0;
     size_t next_ = 0;                  // builds_ not yet cut
 };
 

@@ -12,8 +12,8 @@ namespace quarlen {
 void PrimitiveBuild::reset(int32_t m, bool t) {
     material = m;
     textured = t;
-    corners.clear();
-    facetEnds.clear();
+    pieces.clear();
+    corners = 0;
     triangles = 0;
 }
 
@@ -59,12 +59,15 @@ unsigned char* putTexcoords(const Group& g, const std::vector<uint64_t>& vertice
 
 // Each facet's fan of triangles. 16-bit indices go in pairs; an odd count
 // ends with a 0 of padding.
-unsigned char* putIndices(const PrimitiveBuild& b, const std::vector<uint32_t>& vertexOf, bool wide,
-                          unsigned char* to) {
+unsigned char* putIndices(const PrimitiveBuild& b, const std::vector<std::unique_ptr<SortedFacets>>& runs,
+                          const std::vector<uint32_t>& vertexOf, bool wide, unsigned char* to) {
     uint32_t held = 0;  // a 16-bit index waiting for its pair
     bool holding = false;
-    uint32_t first = 0;
-    for (const uint32_t end : b.facetEnds) {
+    uint32_t first = 0;  // the facet's first corner in vertexOf
+    for (const FacetPiece& piece : b.pieces) {
+      const SortedFacets& r = *runs[piece.run];
+      for (uint32_t f = piece.first; f < piece.end; ++f) {
+        const uint32_t end = first + r.ends[f] - facetStart(r, f);
         for (size_t i = 0; first + i + 2 < end; ++i) {
             size_t at[3];
             fanTriangle(i, at);
@@ -80,15 +83,27 @@ unsigned char* putIndices(const PrimitiveBuild& b, const std::vector<uint32_t>& 
             }
         }
         first = end;
+      }
     }
+    assert(first == vertexOf.size());
     return holding ? putLE32(to, held) : to;
 }
 
 }  // namespace
 
-void layOutPrimitive(const Group& g, double scale, const PrimitiveBuild& b, PrimitiveData& d) {
-    assert(b.triangles > 0 && !b.facetEnds.empty() && b.facetEnds.back() == b.corners.size());
-    d.table.number(b.corners, d.vertexOf, d.vertices);
+void layOutPrimitive(const Group& g, double scale, const PrimitiveBuild& b, const std::vector<std::unique_ptr<SortedFacets>>& runs,
+                     PrimitiveData& d) {
+    assert(b.triangles > 0 && !b.pieces.empty());
+    d.table.reset(b.corners);
+    d.vertexOf.clear();
+    d.vertices.clear();
+    for (const FacetPiece& piece : b.pieces) {
+        const SortedFacets& r = *runs[piece.run];
+        assert(piece.first < piece.end && piece.end <= r.ends.size());
+        const uint32_t from = facetStart(r, piece.first);
+        d.table.number(r.corners.data() + from, r.ends[piece.end - 1] - from, d.vertexOf, d.vertices);
+    }
+    assert(d.vertexOf.size() == b.corners);
     GlbPrimitive& p = d.p;
     p = GlbPrimitive{};
     p.material = b.material;
@@ -100,7 +115,7 @@ void layOutPrimitive(const Group& g, double scale, const PrimitiveBuild& b, Prim
     unsigned char* to = putPositions(g, scale, d.vertices, p, d.bytes.data());
     if (b.textured) to = putTexcoords(g, d.vertices, to);
     assert(uint64_t(to - d.bytes.data()) == l.indices);
-    to = putIndices(b, d.vertexOf, wideIndices(p.vertices), to);
+    to = putIndices(b, runs, d.vertexOf, wideIndices(p.vertices), to);
     assert(uint64_t(to - d.bytes.data()) == l.end && "the data lies where the JSON part says");
 }
 

@@ -6,9 +6,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "convert/format/rsr.h"
+#include "convert/glb/facet_sort.h"
 #include "convert/glb/scene.h"
 #include "convert/glb/vertex_table.h"
 
@@ -19,9 +21,9 @@ namespace quarlen {
 struct PrimitiveBuild {
     int32_t material = -1;  // index into the file's materials, -1: none
     bool textured = false;  // its corners have texture vertices
-    std::vector<uint64_t> corners;    // each facet's corners in turn, as cornerKey
-    std::vector<uint32_t> facetEnds;  // where each facet's corners end in corners
-    uint32_t triangles = 0;           // the facets fanned into triangles
+    std::vector<FacetPiece> pieces;  // its facets, in order, in the group's sorted runs
+    uint32_t corners = 0;            // of its facets
+    uint32_t triangles = 0;          // the facets fanned into triangles
 
     void reset(int32_t material, bool textured);
 };
@@ -38,8 +40,10 @@ struct PrimitiveData {
 
 // Numbers b's vertices and lays out its data in d: the points multiplied by
 // scale, the texture vertices with their origin moved to the top, the
-// triangles' indices. b has a triangle, each facet at least 3 corners, its texture vertices are -1 exactly
-// when it is not textured, and its points and texture vertices are g's.
-void layOutPrimitive(const Group& g, double scale, const PrimitiveBuild& b, PrimitiveData& d);
+// triangles' indices. b's pieces lie in runs; it has a triangle, each facet
+// at least 3 corners, its texture vertices are -1 exactly when it is not
+// textured, and its points and texture vertices are g's.
+void layOutPrimitive(const Group& g, double scale, const PrimitiveBuild& b, const std::vector<std::unique_ptr<SortedFacets>>& runs,
+                     PrimitiveData& d);
 
 }  // namespace quarlen

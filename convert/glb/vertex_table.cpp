@@ -17,17 +17,19 @@ size_t hashOf(uint64_t key) {
 
 }  // namespace
 
-void VertexTable::number(const std::vector<uint64_t>& corners, std::vector<uint32_t>& vertexOf,
-                         std::vector<uint64_t>& vertices) {
-    assert(corners.size() < (size_t(1) << 31));
+void VertexTable::reset(size_t corners) {
+    assert(corners < (size_t(1) << 31));
     size_t want = 64;
-    while (want < 2 * corners.size()) want *= 2;
+    while (want < 2 * corners) want *= 2;
     slots_.assign(want, empty);
-    const size_t mask = want - 1;
-    vertices.clear();
-    vertexOf.resize(corners.size());
-    for (size_t c = 0; c < corners.size(); ++c) {
-        if (c + fetch_distance < corners.size()) fetchAhead(&slots_[hashOf(corners[c + fetch_distance]) & mask]);
+}
+
+void VertexTable::number(const uint64_t* corners, size_t n, std::vector<uint32_t>& vertexOf,
+                         std::vector<uint64_t>& vertices) {
+    const size_t mask = slots_.size() - 1;
+    assert(slots_.size() >= 64 && (slots_.size() & mask) == 0);
+    for (size_t c = 0; c < n; ++c) {
+        if (c + fetch_distance < n) fetchAhead(&slots_[hashOf(corners[c + fetch_distance]) & mask]);
         const uint64_t key = corners[c];
         size_t at = hashOf(key) & mask;
         while (slots_[at] != empty && vertices[slots_[at]] != key) at = (at + 1) & mask;
@@ -35,9 +37,9 @@ void VertexTable::number(const std::vector<uint64_t>& corners, std::vector<uint3
             slots_[at] = uint32_t(vertices.size());
             vertices.push_back(key);
         }
-        vertexOf[c] = slots_[at];
+        vertexOf.push_back(slots_[at]);
     }
-    assert(2 * vertices.size() <= slots_.size() && "at most half the slots used");
+    assert(2 * vertices.size() <= slots_.size() && "more corners than reset was told");
 }
 
 }  // namespace quarlen

@@ -23,11 +23,14 @@ inline int32_t keyTexture(uint64_t key) { return int32_t(uint32_t(key)); }
 
 class VertexTable {
 public:
-    // Gives each of the corners its vertex number in vertexOf and makes
-    // vertices the distinct pairs, in order of first use. Fewer than 2^31
-    // corners. The table's memory is kept for the next call.
-    void number(const std::vector<uint64_t>& corners, std::vector<uint32_t>& vertexOf,
-                std::vector<uint64_t>& vertices);
+    // Empties the table for a primitive of at most `corners` corners, fewer
+    // than 2^31. Its memory is kept for the next primitive.
+    void reset(size_t corners);
+
+    // Appends to vertexOf the vertex number of each of the n corners, and to
+    // vertices each pair not in it yet: vertices holds the pairs numbered
+    // since reset, in order of first use.
+    void number(const uint64_t* corners, size_t n, std::vector<uint32_t>& vertexOf, std::vector<uint64_t>& vertices);
 
 private:
     static constexpr uint32_t empty = UINT32_MAX;  // a slot with no vertex
