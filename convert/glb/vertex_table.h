@@ -2,9 +2,10 @@
 // vertex) pair of its corners, in order of first use. A flat open-addressing
 // hash table (a power of two of slots, at most half of them used, linear
 // probing) holds each pair's vertex number, and the pair is found again in
-// the list of vertices, as meshoptimizer's vertex remap does; the slots of
-// the corners coming next are fetched ahead, since a large table misses
-// the caches.
+// the list of vertices, as meshoptimizer's vertex remap does; a slot also
+// holds the pair's upper hash bits, so that the list is read only when they
+// match. The slots of the corners coming next are fetched ahead, since a
+// large table misses the caches.
 #pragma once
 
 #include <cstddef>
@@ -33,8 +34,12 @@ public:
     void number(const uint64_t* corners, size_t n, std::vector<uint32_t>& vertexOf, std::vector<uint64_t>& vertices);
 
 private:
-    static constexpr uint32_t empty = UINT32_MAX;  // a slot with no vertex
-    std::vector<uint32_t> slots_;                  // vertex numbers
+    struct Slot {
+        uint32_t check = 0;      // the upper 32 bits of the pair's hash
+        uint32_t vertex = none;  // its number
+    };
+    static constexpr uint32_t none = UINT32_MAX;  // an empty slot's vertex
+    std::vector<Slot> slots_;
 };
 
 }  // namespace quarlen
