@@ -57,36 +57,45 @@ unsigned char* putTexcoords(const Group& g, const std::vector<uint64_t>& vertice
     return to;
 }
 
-// Each facet's fan of triangles. 16-bit indices go in pairs; an odd count
-// ends with a 0 of padding.
-unsigned char* putIndices(const PrimitiveBuild& b, const std::vector<std::unique_ptr<SortedFacets>>& runs,
-                          const std::vector<uint32_t>& vertexOf, bool wide, unsigned char* to) {
+// Indices as the binary chunk holds them: 32-bit, or 16-bit in pairs, an
+// odd count ending with a 0 of padding.
+struct IndexList {
+    unsigned char* to;
+    bool wide;
     uint32_t held = 0;  // a 16-bit index waiting for its pair
     bool holding = false;
+
+    void put(uint32_t v) {
+        if (wide) to = putLE32(to, v);
+        else if (holding) to = putLE32(to, held | v << 16);
+        else held = v;
+        holding = !wide && !holding;
+    }
+    unsigned char* end() { return holding ? putLE32(to, held) : to; }
+};
+
+// Each facet's fan of triangles.
+unsigned char* putIndices(const PrimitiveBuild& b, const std::vector<std::unique_ptr<SortedFacets>>& runs,
+                          const std::vector<uint32_t>& vertexOf, bool wide, unsigned char* to) {
+    IndexList list{to, wide};
     uint32_t first = 0;  // the facet's first corner in vertexOf
     for (const FacetPiece& piece : b.pieces) {
-      const SortedFacets& r = *runs[piece.run];
-      for (uint32_t f = piece.first; f < piece.end; ++f) {
-        const uint32_t end = first + r.ends[f] - facetStart(r, f);
-        for (size_t i = 0; first + i + 2 < end; ++i) {
-            size_t at[3];
-            fanTriangle(i, at);
-            // Each triangle brings in the next corner: vertices numbered in
-            // corner order are numbered as the triangles first use them.
-            assert(at[0] < at[1] && at[1] < at[2] && at[2] == i + 2);
-            for (const size_t k : at) {
-                const uint32_t v = vertexOf[first + k];
-                if (wide) to = putLE32(to, v);
-                else if (holding) to = putLE32(to, held | v << 16);
-                else held = v;
-                holding = !wide && !holding;
+        const SortedFacets& r = *runs[piece.run];
+        for (uint32_t f = piece.first; f < piece.end; ++f) {
+            const uint32_t end = first + r.ends[f] - facetStart(r, f);
+            for (size_t i = 0; first + i + 2 < end; ++i) {
+                size_t at[3];
+                fanTriangle(i, at);
+                // Each triangle brings in the next corner: vertices numbered
+                // in corner order are numbered as the triangles first use them.
+                assert(at[0] < at[1] && at[1] < at[2] && at[2] == i + 2);
+                for (const size_t k : at) list.put(vertexOf[first + k]);
             }
+            first = end;
         }
-        first = end;
-      }
     }
     assert(first == vertexOf.size());
-    return holding ? putLE32(to, held) : to;
+    return list.end();
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "convert/format/rsr.h"
 #include "convert/glb/facet_sort.h"
 #include "convert/glb/scene.h"
+#include "convert/glb/spill.h"
 #include "convert/glb/vertex_table.h"
 
 namespace quarlen {
@@ -32,7 +33,7 @@ struct PrimitiveBuild {
 // hand at once.
 struct PrimitiveData {
     GlbPrimitive p;                    // its description, at 0
-    std::vector<unsigned char> bytes;  // its data, layoutOf(p).end bytes
+    GlbBlock bytes;             // its data, layoutOf(p).end bytes
     VertexTable table;
     std::vector<uint32_t> vertexOf;  // the vertex of each corner
     std::vector<uint64_t> vertices;  // the pair of each vertex

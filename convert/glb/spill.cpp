@@ -9,7 +9,7 @@ GlbSpill::~GlbSpill() {
     if (f_) std::fclose(f_);
 }
 
-void GlbSpill::append(std::vector<unsigned char>& block) {
+void GlbSpill::append(GlbBlock& block) {
     assert(block.size() % 4 == 0);
     size_ += block.size();
     held_.push_back(std::move(block));
@@ -24,7 +24,7 @@ void GlbSpill::spillHeld() {
     if (!triedFile_ && !inMemory_) f_ = std::tmpfile();
     triedFile_ = true;
     if (!f_) return;
-    for (std::vector<unsigned char>& b : held_) {
+    for (GlbBlock& b : held_) {
         if (!error_ && std::fwrite(b.data(), 1, b.size(), f_) != b.size()) error_ = errno ? errno : EIO;
         inFile_ += b.size();
         b.clear();
@@ -55,7 +55,7 @@ bool GlbSpill::copyTo(Output& out) {
         }
     }
     uint64_t copied = inFile_;
-    for (const std::vector<unsigned char>& b : held_) {
+    for (const GlbBlock& b : held_) {
         putBytes(out, reinterpret_cast<const char*>(b.data()), b.size());
         copied += b.size();
     }

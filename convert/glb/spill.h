@@ -9,11 +9,30 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "convert/format/output.h"
 
 namespace quarlen {
+
+// An allocator that leaves the bytes a vector grows by unset: a block's
+// bytes are all written before anything reads them, and setting them first
+// would cost a pass over memory as large as the data.
+template <class T>
+struct UnsetAllocator : std::allocator<T> {
+    template <class U>
+    struct rebind {
+        using other = UnsetAllocator<U>;
+    };
+    template <class U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+};
+
+// Binary data in memory, as a primitive is laid out in it.
+using GlbBlock = std::vector<unsigned char, UnsetAllocator<unsigned char>>;
 
 class GlbSpill {
 public:
@@ -24,7 +43,7 @@ public:
 
     // Appends the bytes of block, a multiple of 4, taking its memory; block
     // becomes an empty buffer whose memory was given back earlier, if any.
-    void append(std::vector<unsigned char>& block);
+    void append(GlbBlock& block);
 
     // Moves the data held in memory to the temporary file, made at the
     // first call; called as each group begins. A failed write is kept and
@@ -42,8 +61,8 @@ private:
     const bool inMemory_;
     FILE* f_ = nullptr;
     bool triedFile_ = false;
-    std::vector<std::vector<unsigned char>> held_;   // in memory, after the file's bytes
-    std::vector<std::vector<unsigned char>> spare_;  // emptied, for append to give back
+    std::vector<GlbBlock> held_;   // in memory, after the file's bytes
+    std::vector<GlbBlock> spare_;  // emptied, for append to give back
     uint64_t size_ = 0, inFile_ = 0;
     int error_ = 0;  // errno of the first failed write
 };
