@@ -6,7 +6,7 @@
 
 namespace quarlen {
 
-inline constexpr size_t fetch_distance = 16;  // steps between a fetch and its use
+inline constexpr size_t fetch_distance = 48;  // steps between a fetch and its use
 
 // Asks for the memory at p to be brought into the cache; only a hint, so p
 // may be any address.
