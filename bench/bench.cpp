@@ -1,8 +1,10 @@
 // Times the conversion of a large generated model: the program's own on
 // one and two threads, and the plain stdio way with ordinary buffering,
 // each to /dev/null and to a file, best of several runs. Also measures peak
-// memory against the model's size. Prints figures and the speed targets;
-// asserts nothing about time. bench/against_release.sh compares whole
+// memory against the model's size; then GLB against OBJ with --clean --mtl
+// --triangulate on 1 group of 1,000,000 points and 40 of 25,000, on one
+// thread and two. Prints figures and the speed targets; asserts nothing
+// about time. bench/against_release.sh compares whole
 // processes with an earlier release built from history.
 //
 //   quarlen_bench [--runs N] [--flushing] [GROUPS [POINTS_PER_GROUP]]
@@ -119,6 +121,37 @@ double peakMB(const char* self, unsigned threads, const std::string& in, const s
     if (p && std::fscanf(p, "%lf", &kb) != 1) kb = -1;
     if (p) pclose(p);
     return kb / 1024.0;
+}
+
+// MB of input per second, GLB against OBJ as readers take it, best of
+// `runs` runs each, in turn; the GLB must take no more than 1.25 times the
+// OBJ's time.
+void glbAgainstObj(const std::string& in, const std::string& out, int runs) {
+    const OutputOptions obj{.clean = true, .mtl = true, .triangulate = true}, glb{.glb = true};
+    std::printf("\n%-14s %7s | %9s %9s %9s  (MB of input per second, best of %d)\n", "GLB vs OBJ", "threads",
+                "OBJ", "GLB", "GLB/OBJ", runs);
+    for (const auto& [groups, points] : {std::pair{1, 1000000}, std::pair{40, 25000}}) {
+        writeModel(in, groups, points);
+        const double mb = fileMB(in);
+        for (unsigned threads : {1u, 2u}) {
+            double best[2] = {1e9, 1e9};
+            for (int i = 0; i < runs; ++i)
+                for (int k = 0; k < 2; ++k)
+                    best[k] = std::min(best[k], seconds([&] {
+                                           RunRequest req;
+                                           req.input = in.c_str();
+                                           req.output = out.c_str();
+                                           req.options = k ? &glb : &obj;
+                                           req.notices = {ignore, nullptr};
+                                           req.threads = threads;
+                                           convertRSR(req);
+                                       }));
+            const std::string model = std::to_string(groups) + "x" + std::to_string(points);
+            std::printf("%-14s %7u | %9.1f %9.1f %8.2fx  target >= 0.80x: %s\n", model.c_str(), threads, mb / best[0],
+                        mb / best[1], best[0] / best[1], best[0] / best[1] >= 0.8 ? "met" : "NOT met");
+        }
+    }
+    std::remove((out.substr(0, out.size() - 4) + ".mtl").c_str());
 }
 
 }  // namespace
@@ -255,6 +288,8 @@ int main(int argc, char** argv) {
     std::printf("  (groups x points)\n");
     for (const Peak& p : peaks)
         std::printf("%-28s %7u | %10.1f %10.1f %10.1f\n", p.what, p.threads, p.mb[0], p.mb[1], p.mb[2]);
+
+    glbAgainstObj(in, out, runs);
 
     std::remove(in.c_str());
     std::remove(out.c_str());

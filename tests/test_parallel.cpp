@@ -232,6 +232,7 @@ TEST(ParallelRun, OutputOptionsMakeTheSameRunWhereverChunkEdgesFall) {
         {.mtl = true, .weld = true, .lf = true},
         {.clean = true, .weld = true, .zUp = true, .exact = true, .scale = 2.5},
         {.triangulate = true},
+        {.glb = true},  // a group's primitives are laid out on the threads
     };
     for (const OutputOptions& o : sets) {
         for (size_t f = 0; f < files.size(); ++f) {

@@ -1,8 +1,9 @@
 // The GLB writer: sorts each group's facets, as --clean --triangulate make
 // them, into one primitive per material in force and presence of texture
-// corners, numbers their vertices (vertex_table), spills their data
-// (spill) and keeps their description (scene); once the input has been
-// read, writes the JSON part (scene_json) and the file (container).
+// corners; lays out each primitive's data (primitive_data), on several
+// threads for a large group, spills it in order (spill) and keeps its
+// description (scene); once the input has been read, writes the JSON part
+// (scene_json) and the file (container).
 #include "convert/glb/glb_writer.h"
 
 #include <cassert>
@@ -11,13 +12,14 @@
 #include <vector>
 
 #include "convert/glb/container.h"
+#include "convert/glb/facet_sort.h"
 #include "convert/glb/json_text.h"
 #include "convert/glb/scene.h"
 #include "convert/glb/scene_json.h"
+#include "convert/glb/primitive_data.h"
 #include "convert/glb/spill.h"
-#include "convert/glb/vertex_table.h"
-#include "convert/obj/float_text.h"
 #include "convert/obj/mtl.h"
+#include "convert/obj/writer_pool.h"
 #include "convert/options/clean.h"
 #include "convert/options/facet_corners.h"
 #include "convert/format/rsr.h"
@@ -27,14 +29,25 @@ namespace quarlen {
 
 namespace {
 
-class GlbWriter final : public GroupWriter {
+// A group's body goes through the pool twice: its facets in runs, sorted on
+// any thread and handed to primitives in order; then its primitives, laid
+// out on any thread and spilled in order.
+class GlbWriter final : public GroupWriter, private ChunkedBody {
 public:
-    GlbWriter(Output& out, double scale, bool spillInMemory) : out_(out), scale_(scale), spill_(spillInMemory) {}
+    GlbWriter(Output& out, double scale, bool spillInMemory, unsigned threads, uint32_t chunk)
+        : out_(out), scale_(scale), spill_(spillInMemory), pool_(threads, chunk) {}
 
     GroupWritten group(const char* name, const Group& g) override {
         addNode(name);
-        sortFacets(g);
-        for (size_t b = 0; b < used_; ++b) spillPrimitive(g, builds_[b]);
+        spill_.spillHeld();
+        startGroup(g);
+        WriterPool* pool = pool_.forGroup(g);
+        if (slots_.size() < poolSlots(pool)) slots_.resize(poolSlots(pool));
+        sorting_ = true;
+        writeChunks(pool, *this);
+        sorting_ = false;
+        next_ = 0;
+        writeChunks(pool, *this);  // a spill tells its failure at the end
         scene_.nodes.back().count = used_;
         return GroupWritten::done;
     }
@@ -94,80 +107,78 @@ private:
         return known = int32_t(used_++);
     }
 
-    // Sorts the group's triangles into primitives.
-    void sortFacets(const Group& g) {
+    void startGroup(const Group& g) {
         // A GLB has no points written with 0: only the facets left out count.
         CleanCounts zeroed;
         markNonFinite(g, scale_, badPoint_, badTex_, zeroed);
-        Numbering n;
-        n.vbase = 0;  // corners as the group's own point and texture numbers
-        n.tbase = 0;
-        n.badPoint = badPoint_.data();
-        n.badTex = badTex_.data();
+        numbering_.vbase = 0;  // corners as the group's own point and texture numbers
+        numbering_.tbase = 0;
+        numbering_.badPoint = badPoint_.data();
+        numbering_.badTex = badTex_.data();
         slotMaterial_.assign(size_t(g.nm), -2);
         slotPrimitive_.assign(2 * (size_t(g.nm) + 1), -1);
         used_ = 0;
-        table_.reset(g);
-        Corners& c = corners_;
-        walkFacets(g, 0, g.nf, -1, [&](int32_t j, const Face&, int32_t cm) {
-            if (!cleanFacet(g, j, n, c, counts_)) return true;
-            const bool textured = !c.t.empty();
-            const int32_t b = primitiveOf(g, cm, textured);
-            PrimitiveBuild& build = builds_[size_t(b)];
-            for (size_t i = 0; i + 2 < c.v.size(); ++i) {
-                size_t at[3];
-                fanTriangle(i, at);
-                for (const size_t k : at) table_.addCorner(b, build, c.v[k], textured ? c.t[k] : -1);
-            }
-            return true;
-        });
+        group_ = &g;
+        cursor_ = ChunkCursor{.part = BodyPart::facets};
+        runsCut_ = 0;
+        settle(cursor_, g);
     }
 
-    // Writes a primitive's data to the spill as layoutOf places it.
-    void spillPrimitive(const Group& g, const PrimitiveBuild& b) {
-        assert(b.point.size() == b.texture.size() && b.index.size() % 3 == 0 && !b.index.empty());
-        GlbPrimitive& p = scene_.primitives.emplace_back();
-        p.material = b.material;
-        p.textured = b.textured;
-        p.vertices = static_cast<uint32_t>(b.point.size());
-        p.indices = static_cast<uint32_t>(b.index.size());
+    bool cut(size_t slot) override { return sorting_ ? cutRun(slot) : cutPrimitive(slot); }
+    void format(size_t slot) override { sorting_ ? sortRun(slot) : layOut(slot); }
+    bool write(size_t slot) override { return sorting_ ? takeRun(slot) : spill(slot); }
+
+    bool cutRun(size_t slot) {
+        if (cursor_.part == BodyPart::done) return false;
+        const uint64_t corners = 8 * uint64_t(pool_.chunk());
+        // Cut on the run's thread while other slots' runs are sorted: a
+        // run's place in memory never moves.
+        if (runsCut_ == runs_.size()) runs_.push_back(std::make_unique<SortedFacets>());
+        slots_[slot].run = runsCut_;
+        slots_[slot].sorted = runs_[runsCut_++].get();
+        slots_[slot].chunk = cutFacets(cursor_, *group_, corners,
+                                       [](int32_t, const Face& f) { return uint64_t(f.nc > 1 ? f.nc : 1); });
+        return true;
+    }
+
+    void sortRun(size_t slot) { sortFacets(*group_, numbering_, slots_[slot].chunk, *slots_[slot].sorted); }
+
+    // Hands the run's facets to their primitives, in order.
+    bool takeRun(size_t slot) {
+        const uint32_t r = static_cast<uint32_t>(slots_[slot].run);
+        const SortedFacets& run = *slots_[slot].sorted;
+        counts_ += run.counts;
+        for (uint32_t k = 0; k < run.kinds.size(); ++k) {
+            const int32_t kind = run.kinds[k];
+            PrimitiveBuild& b = builds_[size_t(primitiveOf(*group_, kindSlot(kind), kindTextured(kind)))];
+            if (!b.pieces.empty() && b.pieces.back().run == r && b.pieces.back().end == k)
+                ++b.pieces.back().end;
+            else
+                b.pieces.push_back({r, k, k + 1});
+            const uint32_t corners = run.ends[k] - facetStart(run, k);
+            b.corners += corners;
+            b.triangles += corners - 2;
+        }
+        return true;
+    }
+
+    bool cutPrimitive(size_t slot) {
+        if (next_ == used_) return false;
+        slots_[slot].build = next_++;
+        return true;
+    }
+
+    void layOut(size_t slot) {
+        layOutPrimitive(*group_, scale_, builds_[slots_[slot].build], runs_, slots_[slot].data);
+    }
+
+    bool spill(size_t slot) {
+        PrimitiveData& d = slots_[slot].data;
+        GlbPrimitive& p = scene_.primitives.emplace_back(d.p);
         p.at = spill_.size();
-        for (size_t v = 0; v < b.point.size(); ++v) {
-            float s[3];
-            scaledPoint(g, b.point[v], scale_, s);
-            for (int k = 0; k < 3; ++k) {
-                if (v == 0 || s[k] < p.min[k]) p.min[k] = s[k];
-                if (v == 0 || s[k] > p.max[k]) p.max[k] = s[k];
-                spill_.put32(bitCast<uint32_t>(s[k]));
-            }
-        }
-        // glTF's texture origin is the top-left corner, OBJ's the bottom-left.
-        if (b.textured) {
-            for (const int32_t t : b.texture) {
-                float c[2];
-                texturePoint(g, t, c);
-                spill_.put32(bitCast<uint32_t>(c[0]));
-                spill_.put32(bitCast<uint32_t>(1.0f - c[1]));
-            }
-        }
-        spillIndices(b.index, wideIndices(p.vertices), p.vertices);
+        spill_.append(d.bytes);
         assert(spill_.size() == layoutOf(p).end && "the data lies where the JSON part says");
-    }
-
-    // 16-bit indices go in pairs; an odd count ends with a 0 of padding.
-    void spillIndices(const std::vector<uint32_t>& index, bool wide, [[maybe_unused]] uint32_t vertices) {
-        if (wide) {
-            for (const uint32_t i : index) {
-                assert(i < vertices);
-                spill_.put32(i);
-            }
-            return;
-        }
-        for (size_t k = 0; k < index.size(); k += 2) {
-            const uint32_t second = k + 1 < index.size() ? index[k + 1] : 0;
-            assert(index[k] < vertices && second < vertices && vertices <= 65535);
-            spill_.put32(index[k] | second << 16);
-        }
+        return true;
     }
 
     Output& out_;
@@ -184,14 +195,29 @@ private:
     std::vector<int32_t> slotPrimitive_;  // builds_ index of each (slot, textured), -1: none yet
     std::vector<PrimitiveBuild> builds_;
     size_t used_ = 0;  // builds_ in use by this group
-    VertexTable table_;
-    Corners corners_;
+    GroupPool pool_;
+    struct Slot {
+        BodyChunk chunk;   // the facets being sorted
+        size_t run = 0;    // the runs_ they are sorted into
+        SortedFacets* sorted = nullptr;  // that run
+        size_t build = 0;  // the builds_ being laid out in data
+        PrimitiveData data;
+    };
+    std::vector<Slot> slots_;  // one for each slot of the pool
+    const Group* group_ = nullptr;     // the group being written
+    Numbering numbering_;              // its corners as the group's own numbers
+    bool sorting_ = false;             // the pool sorts facets, else lays out primitives
+    ChunkCursor cursor_;               // the facets not yet cut into runs
+    std::vector<std::unique_ptr<SortedFacets>> runs_;  // the group's facets sorted, runsCut_ in use
+    size_t runsCut_ = 0;
+    size_t next_ = 0;                  // builds_ not yet cut
 };
 
 }  // namespace
 
-std::unique_ptr<GroupWriter> glbWriter(Output& out, double scale, bool spillInMemory) {
-    return std::make_unique<GlbWriter>(out, scale, spillInMemory);
+std::unique_ptr<GroupWriter> glbWriter(Output& out, double scale, bool spillInMemory, unsigned threads,
+                                       uint32_t chunk) {
+    return std::make_unique<GlbWriter>(out, scale, spillInMemory, threads, chunk);
 }
 
 }  // namespace quarlen

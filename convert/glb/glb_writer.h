@@ -10,6 +10,7 @@
 // Memory stays bounded by the largest group.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include "convert/format/group_writer.h"
@@ -21,7 +22,10 @@ namespace quarlen {
 // The GLB writer of a run, which multiplies every coordinate by scale
 // (effectiveScale of the run's options). spillInMemory keeps the binary data in memory
 // rather than in a temporary file, which is also where it goes when no
-// temporary file can be made.
-std::unique_ptr<GroupWriter> glbWriter(Output& out, double scale, bool spillInMemory = false);
+// temporary file can be made. A large group's primitives are laid out on
+// `threads` threads as RunRequest::threads and chunk say; the bytes are the
+// same for any number.
+std::unique_ptr<GroupWriter> glbWriter(Output& out, double scale, bool spillInMemory = false, unsigned threads = 1,
+                                       uint32_t chunk = 0);
 
 }  // namespace quarlen

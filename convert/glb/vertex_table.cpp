@@ -3,71 +3,46 @@
 #include <algorithm>
 #include <cassert>
 
-namespace quarlen {
+#include "convert/glb/fetch_ahead.h"
 
-void PrimitiveBuild::reset(int32_t m, bool t) {
-    material = m;
-    textured = t;
-    point.clear();
-    texture.clear();
-    index.clear();
-}
+namespace quarlen {
 
 namespace {
 
-uint64_t hashOf(int32_t primitive, int32_t point, int32_t texture) {
-    const uint64_t pt = uint64_t(uint32_t(point)) << 32 | uint32_t(texture);
-    return pt * 0x9E3779B97F4A7C15u ^ uint64_t(uint32_t(primitive)) * 0xC2B2AE3D27D4EB4Fu;
+uint64_t hashOf(uint64_t key) {
+    key ^= key >> 29;
+    key *= 0xBF58476D1CE4E5B9u;
+    return key ^ key >> 32;
 }
 
 }  // namespace
 
-size_t VertexTable::slotOf(int32_t primitive, int32_t point, int32_t texture) const {
-    const size_t mask = slots_.size() - 1;
-    size_t at = size_t(hashOf(primitive, point, texture) >> 32) & mask;
-    while (slots_[at].primitive >= 0 &&
-           (slots_[at].primitive != primitive || slots_[at].point != point || slots_[at].texture != texture))
-        at = (at + 1) & mask;
-    return at;
-}
-
-void VertexTable::reset(const Group& g) {
-    uint64_t corners = 0;
-    for (int32_t j = 0; j < g.nf; ++j) corners += uint64_t(std::max(faceAt(g, j).nc, 0));
-    corners = std::min(corners, 2 * uint64_t(g.nq));
-    size_t want = 1024;
+void VertexTable::reset(size_t corners) {
+    assert(corners < (size_t(1) << 31));
+    size_t want = 64;
     while (want < 2 * corners) want *= 2;
-    if (slots_.size() == want)
-        std::fill(slots_.begin(), slots_.end(), Slot{});
-    else
-        std::vector<Slot>(want).swap(slots_);
-    used_ = 0;
+    slots_.assign(want, Slot{});
 }
 
-void VertexTable::grow() {
-    std::vector<Slot> old(slots_.size() * 2);
-    old.swap(slots_);
-    for (const Slot& s : old)
-        if (s.primitive >= 0) slots_[slotOf(s.primitive, s.point, s.texture)] = s;
-}
-
-void VertexTable::addCorner(int32_t primitive, PrimitiveBuild& b, int32_t point, int32_t texture) {
-    assert(primitive >= 0 && (texture == -1) == !b.textured);
-    size_t at = slotOf(primitive, point, texture);
-    if (slots_[at].primitive < 0) {
-        if (2 * (used_ + 1) > slots_.size()) {
-            grow();
-            at = slotOf(primitive, point, texture);
+void VertexTable::number(const uint64_t* corners, size_t n, std::vector<uint32_t>& vertexOf,
+                         std::vector<uint64_t>& vertices) {
+    const size_t mask = slots_.size() - 1;
+    assert(slots_.size() >= 64 && (slots_.size() & mask) == 0);
+    for (size_t c = 0; c < n; ++c) {
+        if (c + fetch_distance < n) fetchAhead(&slots_[size_t(hashOf(corners[c + fetch_distance])) & mask]);
+        const uint64_t key = corners[c], hash = hashOf(key);
+        const uint32_t check = uint32_t(hash >> 32);
+        size_t at = size_t(hash) & mask;
+        while (slots_[at].vertex != none && (slots_[at].check != check || vertices[slots_[at].vertex] != key))
+            at = (at + 1) & mask;
+        Slot& s = slots_[at];
+        if (s.vertex == none) {
+            s = {check, uint32_t(vertices.size())};
+            vertices.push_back(key);
         }
-        slots_[at] = {primitive, point, texture, static_cast<uint32_t>(b.point.size())};
-        b.point.push_back(point);
-        b.texture.push_back(texture);
-        ++used_;
+        vertexOf.push_back(s.vertex);
     }
-    assert(slots_[at].vertex < b.point.size() && b.point[slots_[at].vertex] == point &&
-           b.texture[slots_[at].vertex] == texture && "a pair keeps its vertex");
-    assert((slots_.size() & (slots_.size() - 1)) == 0 && 2 * used_ <= slots_.size());
-    b.index.push_back(slots_[at].vertex);
+    assert(2 * vertices.size() <= slots_.size() && "more corners than reset was told");
 }
 
 }  // namespace quarlen

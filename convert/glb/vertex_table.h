@@ -1,52 +1,45 @@
-// The vertices of a group's primitives, numbered as their triangles come:
-// within a primitive, one vertex per distinct (point, texture vertex) pair,
-// in order of first use. A hash table of (primitive, point, texture vertex)
-// finds a pair that has its number already.
+// Numbering a primitive's vertices: one vertex per distinct (point, texture
+// vertex) pair of its corners, in order of first use. A flat open-addressing
+// hash table (a power of two of slots, at most half of them used, linear
+// probing) holds each pair's vertex number, and the pair is found again in
+// the list of vertices, as meshoptimizer's vertex remap does; a slot also
+// holds the pair's upper hash bits, so that the list is read only when they
+// match. The slots of the corners coming next are fetched ahead, since a
+// large table misses the caches.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
-#include "convert/format/rsr.h"
-
 namespace quarlen {
 
-// One primitive of a group as its triangles are sorted in; kept from group
-// to group so that the memory is reused.
-struct PrimitiveBuild {
-    int32_t material = -1;  // index into the file's materials, -1: none
-    bool textured = false;  // its vertices have texture coordinates
-    std::vector<int32_t> point, texture;  // each vertex's point and texture vertex (-1: none)
-    std::vector<uint32_t> index;          // three vertices per triangle
-
-    void reset(int32_t material, bool textured);
-};
+// A corner as the pair of its point and texture vertex (-1: none), in one
+// number. point must be >= 0.
+inline uint64_t cornerKey(int32_t point, int32_t texture) {
+    return uint64_t(uint32_t(point)) << 32 | uint32_t(texture);
+}
+inline int32_t keyPoint(uint64_t key) { return int32_t(uint32_t(key >> 32)); }
+inline int32_t keyTexture(uint64_t key) { return int32_t(uint32_t(key)); }
 
 class VertexTable {
 public:
-    // Empties the table for group g: twice as many slots as the corners its
-    // facets state, but no more than its index list could give twice over.
-    // It grows when more vertices turn up, so that a usual group needs no
-    // growth and a file's large counts cost no memory until they are used.
-    void reset(const Group& g);
+    // Empties the table for a primitive of at most `corners` corners, fewer
+    // than 2^31. Its memory is kept for the next primitive.
+    void reset(size_t corners);
 
-    // Appends to b's index list the vertex of (point, texture) in b, the
-    // group's primitive number `primitive`, first adding it to b's vertices
-    // when the pair is new to b. texture is -1 exactly when b is not
-    // textured.
-    void addCorner(int32_t primitive, PrimitiveBuild& b, int32_t point, int32_t texture);
+    // Appends to vertexOf the vertex number of each of the n corners, and to
+    // vertices each pair not in it yet: vertices holds the pairs numbered
+    // since reset, in order of first use.
+    void number(const uint64_t* corners, size_t n, std::vector<uint32_t>& vertexOf, std::vector<uint64_t>& vertices);
 
 private:
     struct Slot {
-        int32_t primitive = -1;  // -1: empty
-        int32_t point = 0, texture = 0;
-        uint32_t vertex = 0;
+        uint32_t check = 0;      // the upper 32 bits of the pair's hash
+        uint32_t vertex = none;  // its number
     };
-    size_t slotOf(int32_t primitive, int32_t point, int32_t texture) const;
-    void grow();
-
-    std::vector<Slot> slots_;  // a power of 2, at most half of them used
-    size_t used_ = 0;
+    static constexpr uint32_t none = UINT32_MAX;  // an empty slot's vertex
+    std::vector<Slot> slots_;
 };
 
 }  // namespace quarlen

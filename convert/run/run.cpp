@@ -203,7 +203,7 @@ bool openRunOutput(Run& r) {
 std::unique_ptr<GroupWriter> outputWriter(Run& r) {
     const RunRequest& req = r.req;
     if (req.report) return reportWriter(*req.report);
-    if (r.glb) return glbWriter(r.out, effectiveScale(*req.options));
+    if (r.glb) return glbWriter(r.out, effectiveScale(*req.options), false, req.threads, req.chunk);
     if (!req.options || traditional(*req.options)) return traditionalWriter(r.out, req.threads, req.chunk);
     MaterialFile mtl;
     // NAME.mtl goes beside the output under its final name, or to the

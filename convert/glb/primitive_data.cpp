@@ -1,0 +1,131 @@
+#include "convert/glb/primitive_data.h"
+
+#include <cassert>
+
+#include "convert/glb/fetch_ahead.h"
+#include "convert/obj/float_text.h"
+#include "convert/options/facet_corners.h"
+#include "convert/options/clean.h"
+
+namespace quarlen {
+
+void PrimitiveBuild::reset(int32_t m, bool t) {
+    material = m;
+    textured = t;
+    pieces.clear();
+    corners = 0;
+    triangles = 0;
+}
+
+namespace {
+
+// glTF's data is little-endian whatever the host's order.
+unsigned char* putLE32(unsigned char* to, uint32_t x) {
+    to[0] = static_cast<unsigned char>(x);
+    to[1] = static_cast<unsigned char>(x >> 8);
+    to[2] = static_cast<unsigned char>(x >> 16);
+    to[3] = static_cast<unsigned char>(x >> 24);
+    return to + 4;
+}
+
+unsigned char* putPositions(const Group& g, double scale, const std::vector<uint64_t>& vertices, GlbPrimitive& p,
+                            unsigned char* to) {
+    for (size_t v = 0; v < vertices.size(); ++v) {
+        if (v + fetch_distance < vertices.size())
+            fetchAhead(g.xyz + 12 * size_t(keyPoint(vertices[v + fetch_distance])));
+        float s[3];
+        scaledPoint(g, keyPoint(vertices[v]), scale, s);
+        for (int k = 0; k < 3; ++k) {
+            if (v == 0 || s[k] < p.min[k]) p.min[k] = s[k];
+            if (v == 0 || s[k] > p.max[k]) p.max[k] = s[k];
+            to = putLE32(to, bitCast<uint32_t>(s[k]));
+        }
+    }
+    return to;
+}
+
+// glTF's texture origin is the top-left corner, OBJ's the bottom-left.
+unsigned char* putTexcoords(const Group& g, const std::vector<uint64_t>& vertices, unsigned char* to) {
+    for (size_t v = 0; v < vertices.size(); ++v) {
+        if (v + fetch_distance < vertices.size())
+            fetchAhead(g.uv + 8 * size_t(keyTexture(vertices[v + fetch_distance])));
+        float c[2];
+        texturePoint(g, keyTexture(vertices[v]), c);
+        to = putLE32(to, bitCast<uint32_t>(c[0]));
+        to = putLE32(to, bitCast<uint32_t>(1.0f - c[1]));
+    }
+    return to;
+}
+
+// Indices as the binary chunk holds them: 32-bit, or 16-bit in pairs, an
+// odd count ending with a 0 of padding.
+struct IndexList {
+    unsigned char* to;
+    bool wide;
+    uint32_t held = 0;  // a 16-bit index waiting for its pair
+    bool holding = false;
+
+    void put(uint32_t v) {
+        if (wide) to = putLE32(to, v);
+        else if (holding) to = putLE32(to, held | v << 16);
+        else held = v;
+        holding = !wide && !holding;
+    }
+    unsigned char* end() { return holding ? putLE32(to, held) : to; }
+};
+
+// Each facet's fan of triangles.
+unsigned char* putIndices(const PrimitiveBuild& b, const std::vector<std::unique_ptr<SortedFacets>>& runs,
+                          const std::vector<uint32_t>& vertexOf, bool wide, unsigned char* to) {
+    IndexList list{to, wide};
+    uint32_t first = 0;  // the facet's first corner in vertexOf
+    for (const FacetPiece& piece : b.pieces) {
+        const SortedFacets& r = *runs[piece.run];
+        for (uint32_t f = piece.first; f < piece.end; ++f) {
+            const uint32_t end = first + r.ends[f] - facetStart(r, f);
+            for (size_t i = 0; first + i + 2 < end; ++i) {
+                size_t at[3];
+                fanTriangle(i, at);
+                // Each triangle brings in the next corner: vertices numbered
+                // in corner order are numbered as the triangles first use them.
+                assert(at[0] < at[1] && at[1] < at[2] && at[2] == i + 2);
+                for (const size_t k : at) list.put(vertexOf[first + k]);
+            }
+            first = end;
+        }
+    }
+    assert(first == vertexOf.size());
+    return list.end();
+}
+
+}  // namespace
+
+void layOutPrimitive(const Group& g, double scale, const PrimitiveBuild& b, const std::vector<std::unique_ptr<SortedFacets>>& runs,
+                     PrimitiveData& d) {
+    assert(b.triangles > 0 && !b.pieces.empty());
+    d.table.reset(b.corners);
+    d.vertexOf.clear();
+    d.vertices.clear();
+    for (const FacetPiece& piece : b.pieces) {
+        const SortedFacets& r = *runs[piece.run];
+        assert(piece.first < piece.end && piece.end <= r.ends.size());
+        const uint32_t from = facetStart(r, piece.first);
+        d.table.number(r.corners.data() + from, r.ends[piece.end - 1] - from, d.vertexOf, d.vertices);
+    }
+    assert(d.vertexOf.size() == b.corners);
+    GlbPrimitive& p = d.p;
+    p = GlbPrimitive{};
+    p.material = b.material;
+    p.textured = b.textured;
+    p.vertices = static_cast<uint32_t>(d.vertices.size());
+    p.indices = 3 * b.triangles;
+    const GlbLayout l = layoutOf(p);
+    d.bytes.resize(l.end);
+    unsigned char* to = putPositions(g, scale, d.vertices, p, d.bytes.data());
+    if (b.textured) to = putTexcoords(g, d.vertices, to);
+    assert(uint64_t(to - d.bytes.data()) == l.indices);
+    to = putIndices(b, runs, d.vertexOf, wideIndices(p.vertices), to);
+    assert(uint64_t(to - d.bytes.data()) == l.end && "the data lies where the JSON part says");
+}
+
+}  // namespace quarlen

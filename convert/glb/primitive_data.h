@@ -1,0 +1,50 @@
+// One primitive of a group: its corners as the facets are sorted in, then
+// its vertices numbered (vertex_table) and its data laid out as the binary
+// chunk holds it (scene.h's layoutOf). The layout of one primitive needs
+// nothing of another, so that primitives can be laid out on several
+// threads and spilled in order.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "convert/format/rsr.h"
+#include "convert/glb/facet_sort.h"
+#include "convert/glb/scene.h"
+#include "convert/glb/spill.h"
+#include "convert/glb/vertex_table.h"
+
+namespace quarlen {
+
+// A primitive as its facets are sorted in; kept from group to group so that
+// the memory is reused.
+struct PrimitiveBuild {
+    int32_t material = -1;  // index into the file's materials, -1: none
+    bool textured = false;  // its corners have texture vertices
+    std::vector<FacetPiece> pieces;  // its facets, in order, in the group's sorted runs
+    uint32_t corners = 0;            // of its facets
+    uint32_t triangles = 0;          // the facets fanned into triangles
+
+    void reset(int32_t material, bool textured);
+};
+
+// The work space that lays out one primitive; one for each primitive in
+// hand at once.
+struct PrimitiveData {
+    GlbPrimitive p;                    // its description, at 0
+    GlbBlock bytes;             // its data, layoutOf(p).end bytes
+    VertexTable table;
+    std::vector<uint32_t> vertexOf;  // the vertex of each corner
+    std::vector<uint64_t> vertices;  // the pair of each vertex
+};
+
+// Numbers b's vertices and lays out its data in d: the points multiplied by
+// scale, the texture vertices with their origin moved to the top, the
+// triangles' indices. b's pieces lie in runs; it has a triangle, each facet
+// at least 3 corners, its texture vertices are -1 exactly when it is not
+// textured, and its points and texture vertices are g's.
+void layOutPrimitive(const Group& g, double scale, const PrimitiveBuild& b, const std::vector<std::unique_ptr<SortedFacets>>& runs,
+                     PrimitiveData& d);
+
+}  // namespace quarlen
