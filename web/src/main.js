@@ -90,6 +90,7 @@ function addInputs(list, skipped) {
 
 async function enqueue(list) {
   if (!list.length) return showProgress();
+  document.body.dataset.state = 'converting';  // from the moment files wait
   if (!running) batch = { ...batch, total: 0, ended: 0, failed: 0, bytes: 0, start: performance.now() };
   const args = options.args();
   const { outputs } = await convertJob('outputs', { paths: list.map((i) => i.path), args });
@@ -318,14 +319,6 @@ function setupPage() {
   table = createTable($('results'), {
     onSelect: select,
     onDownload: downloadOne,
-  });
-  $('results').addEventListener('keydown', (e) => {
-    const item = e.target.closest?.('tr[data-path]') && items.get(e.target.dataset.path);
-    if (!item) return;
-    if (e.key === 'Enter' || e.key === ' ') select(item);
-    else if (e.key === 'ArrowDown' || e.key === 'ArrowUp') select(items.get(table.step(item, e.key === 'ArrowDown' ? 1 : -1)) ?? item);
-    else return;
-    e.preventDefault();
   });
   $('failures-only').addEventListener('change', (e) => table.failuresOnly(e.target.checked));
   $('files').addEventListener('change', (e) => takeInput(e.target));
