@@ -101,6 +101,7 @@ export const tableRows = (page) => page.evaluate(async () => {
     pane.scrollTop += pane.clientHeight / 2;
   }
   pane.scrollTop = 0;
+  await frames();
   return [...rows.values()];
 });
 
@@ -162,6 +163,7 @@ export async function clickRow(page, path) {
     const frames = () => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r)));
     const row = () => [...document.querySelectorAll('tr[data-path]')].find((tr) => tr.dataset.path === path);
     pane.scrollTop = 0;
+    await frames();
     for (let before = -1; !row() && pane.scrollTop !== before;) {
       before = pane.scrollTop;
       pane.scrollTop += pane.clientHeight / 2;

@@ -140,7 +140,7 @@ try {
   const big = modelPaths(dir, 'big');
   const peak = watchPss(browser);
   await (await page.$('#files')).uploadFile(join(dir, 'big'));
-  await page.waitForFunction(() => document.body.dataset.state === 'idle', { timeout: 0, polling: 500 });
+  await settled(page, big.length);
   await page.click(`tr[data-path="${big[1]}"]`);
   await page.waitForSelector(`canvas#view[data-shown="${big[1]}"]`, { timeout: 0 });
   const answer = await round(page, 'library', [], big, dir);

@@ -32,9 +32,11 @@ export function thinner(budget) {
   }
 
   return {
+    // Begins a group; gives it back, for its colour to be set later.
     group(name, color) {
       group = { name, color, positions: new Float32Array(9 * 64), numbers: new Float64Array(64), count: 0 };
       groups.push(group);
+      return group;
     },
     // p: nine numbers, the triangle's corners.
     triangle(p) {
@@ -77,16 +79,19 @@ export function mtlColors(text) {
 }
 
 // Reads an OBJ from chunks (an async iterable of bytes) into thin, one
-// line at a time: a group at each g or o line (a line before any face
-// names the group begun), its colour from the usemtl before its first face
-// or before it (colors), faces
-// of more than three corners as fans. Groups without faces are left out.
+// line at a time, as three.js's OBJLoader reads it: a group at each g or o
+// line (a line before any face names the group begun), faces of more than
+// three corners as fans, groups without faces left out; a group's colour
+// (colors: of the .mtl) is that of the material named last before its
+// first face, else of the first named after it.
 export async function readObj(chunks, thin, colors) {
   const decoder = new TextDecoder();
   const points = { xyz: new Float64Array(3 * 1024), count: 0 };
   const corners = new Float64Array(9);
-  let group = null;  // { name, color, faces }
-  let color = null;  // of the last usemtl: a new group keeps it
+  const white = colors ? 0xffffff : null;  // three.js's colour where no known material is named
+  let color = white;  // of the material named last
+  let named = false;  // whether any was
+  let group = null;  // { name, color, colored, thinned: thin's group once it has a face }
   let rest = '';
 
   function point(words) {
@@ -105,13 +110,11 @@ export async function readObj(chunks, thin, colors) {
   function corner(at, i) {
     for (let k = 0; k < 3; ++k) corners[at + k] = i >= 0 && i < points.count ? points.xyz[3 * i + k] : NaN;
   }
+  const begin = (name) => ({ name, color, colored: named, thinned: null });
   function face(words) {
     if (words.length < 4) return;
-    if (!group) group = { name: '', color };
-    if (!group.faces) {
-      group.faces = true;
-      thin.group(group.name, group.color);
-    }
+    group ??= begin('');
+    group.thinned ??= thin.group(group.name, group.color);
     const first = index(words[1]);
     for (let j = 2; j + 1 < words.length; ++j) {
       corner(0, first);
@@ -120,6 +123,14 @@ export async function readObj(chunks, thin, colors) {
       thin.triangle(corners);
     }
   }
+  function material(name) {
+    color = colors?.get(name) ?? white;
+    named = true;
+    group ??= begin('');
+    if (!group.thinned) group.color = color;
+    else if (!group.colored) group.thinned.color = color;
+    group.colored = true;
+  }
   function line(text) {
     const words = text.trim().split(/\s+/);
     switch (words[0]) {
@@ -127,15 +138,11 @@ export async function readObj(chunks, thin, colors) {
       case 'f': face(words); break;
       case 'g': case 'o': {
         const name = text.trim().slice(1).trim();
-        if (group && !group.faces) group.name = name;
-        else group = { name, color };
+        if (group && !group.thinned) group.name = name;
+        else group = begin(name);
         break;
       }
-      case 'usemtl':
-        color = colors?.get(text.trim().slice(6).trim()) ?? null;
-        if (!group) group = { name: '', color };
-        if (!group.faces) group.color = color;
-        break;
+      case 'usemtl': material(text.trim().slice(6).trim()); break;
       default:
     }
   }
