@@ -87,7 +87,8 @@ export function summarised(n) {
 }
 
 // Every row of the table, which holds in the page only the rows in sight,
-// read by scrolling it from top to bottom: [{ path, status, notices, shown }].
+// read by scrolling it from top to bottom: [{ path, status, notices (its
+// tooltip), count (of notices), shown (the notices on the row) }].
 export const tableRows = (page) => page.evaluate(async () => {
   const pane = document.getElementById('results-pane');
   const frames = () => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r)));
@@ -96,7 +97,8 @@ export const tableRows = (page) => page.evaluate(async () => {
   for (let before = -1; pane.scrollTop !== before;) {
     await frames();
     for (const tr of document.querySelectorAll('tr[data-path]')) rows.set(tr.dataset.path, {
-      path: tr.dataset.path, status: tr.dataset.status, notices: tr.title, shown: tr.querySelector('pre')?.textContent });
+      path: tr.dataset.path, status: tr.dataset.status, notices: tr.title, count: Number(tr.dataset.notices),
+      shown: tr.querySelector('pre')?.textContent });
     before = pane.scrollTop;
     pane.scrollTop += pane.clientHeight / 2;
   }

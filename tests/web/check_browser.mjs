@@ -17,7 +17,7 @@ import { cpSync, mkdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs'
 import { createRequire } from 'node:module';
 import { join } from 'node:path';
 import { clickRow, downloaded, downloadStarts, launch, launchFirefox, openPage, root, serve, settled, tableRows, watchPss } from './browser.mjs';
-import { compare, modelPaths, nativeResults } from './native.mjs';
+import { compare, modelPaths, nativeInfo, nativeResults } from './native.mjs';
 
 const { unzipSync, zipSync } = createRequire(join(root, 'web/package.json'))('fflate');
 // The library's peak, all processes' PSS together: about 1.1 GB measured
@@ -74,9 +74,13 @@ async function round(page, label, args, list = paths, where = null) {
   const listed = await tableRows(page);
   const loud = listed.filter((r) => r.shown !== (r.status === 'failed' ? r.notices : undefined));
   check(!loud.length, `${label}: failed rows show their notices, converted rows none (${loud.map((r) => r.path).slice(0, 3)})`);
+  // A converted row keeps the number of its notices, a failed one their text.
   const ours = new Map(listed.map((r) => {
-    const outputs = theirs.get(r.path)?.outputs.filter((o) => zip[o.path]).map((o) => ({ path: o.path, bytes: zip[o.path] })) ?? [];
-    return [r.path, { converted: r.status === 'converted', notices: r.notices, outputs }];
+    const want = theirs.get(r.path);
+    const outputs = want?.outputs.filter((o) => zip[o.path]).map((o) => ({ path: o.path, bytes: zip[o.path] })) ?? [];
+    const counted = r.count === want?.notices.split('\n').length - 1;
+    const notices = r.status === 'failed' && counted ? r.notices : r.status === 'converted' && counted ? want.notices : `${r.count} notices`;
+    return [r.path, { converted: r.status === 'converted', notices, outputs }];
   }));
   const wanted = [...theirs.values()].reduce((n, r) => n + r.outputs.length, 0);
   check(Object.keys(zip).length === wanted, `${label}: ${zipName} holds the ${wanted} files the console program writes (it holds ${Object.keys(zip).length})`);
@@ -101,6 +105,14 @@ try {
   check(groups === 3, `the view lists the sample's 3 groups (${groups})`);
   const info = await page.$eval('#info', (e) => e.textContent);
   check(info.includes('\nlib/sample.rsr: 3 groups'), 'the notices and the --info report are beside the view');
+  // A converted file's notices, read again for the details pane.
+  const today = nativeResults(quarlen, join(dir, 'browser-today'), paths, ['--clean', '--mtl', '--triangulate']);
+  const noisy = paths.find((p) => today.get(p).converted && today.get(p).notices);
+  const wanted = today.get(noisy).notices + nativeInfo(quarlen, dir, noisy);
+  await clickRow(page, noisy);
+  const details = await page.waitForFunction((w) => document.getElementById('info').textContent === w, { polling: 100, timeout: 20000 }, wanted)
+    .then(() => true, () => false);
+  check(details, `the details pane of ${noisy} holds its notices and --info report`);
 
   // Rows chosen one after another faster than the view reads: it reads and
   // draws only the last.

@@ -139,7 +139,11 @@ function finish(item, result) {
     forget([{ result }]);
     return;
   }
-  item.result = result;
+  // Of a converted file only counts are kept (its notices are read again
+  // when it is selected); a failed file keeps its notices, on its row.
+  const noticeCount = result.notices.split('\n').length - 1;
+  item.result = result.converted ? { converted: true, outputs: result.outputs, counts: result.counts, noticeCount }
+    : { ...result, noticeCount };
   batch.ended += 1;
   if (!result.converted) batch.failed += 1;
   table.show(item);
@@ -238,12 +242,26 @@ function setupDrop() {
 
 let shown = 0;  // the latest request to the view; older answers are dropped
 
+// The details pane: the selected file's notices and --info report.
+async function showDetails(item) {
+  const { result } = item;
+  $('info').textContent = result && !result.converted ? result.notices + result.info : '';
+  if (!result?.converted) return;
+  const { path, source, args } = item;
+  try {
+    const { notices, info } = await convertJob('details', { path, source, args, earlier: earlierWithSameOutput(item) });
+    if (selected === item && item.result === result) $('info').textContent = notices + info;
+  } catch (e) {
+    if (selected === item) $('info').textContent = `${path}: ${e.message}`;
+  }
+}
+
 async function select(item) {
   if (selected) table.mark(selected, false);
   selected = item;
   table.mark(item, true);
   $('view-name').textContent = item.path;
-  $('info').textContent = item.result ? item.result.notices + item.result.info : '';
+  showDetails(item);
   if (!viewer.available) return;
   const ticket = ++shown;
   viewer.clear();

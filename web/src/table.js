@@ -2,8 +2,9 @@
 // with its outcome, what it holds and its outputs. A library has thousands
 // of files, so the page holds rows only for those in sight and a margin,
 // between two spacers as tall as the rows left out; every row is one line
-// high. A converted row shows no notices (they are in the details pane); a
-// failed row shows them on its line, in full in its tooltip.
+// high. A converted row shows no notices, only their number in its tooltip
+// (the details pane reads them again); a failed row shows them on its line,
+// in full in its tooltip.
 // The table is one tab stop: the current row takes the focus, and the
 // arrow keys, Home, End, Page Up and Page Down move the selection.
 import { comparePaths } from './paths.js';
@@ -64,11 +65,14 @@ export function createTable(table, { onSelect, onDownload }) {
     const { result } = item;
     if (!result) {
       delete row.dataset.status;
+      delete row.dataset.notices;
       row.cells[1].textContent = busy.has(item) ? 'converting…' : 'waiting';
       return;
     }
     row.dataset.status = result.converted ? 'converted' : 'failed';
-    if (result.notices) row.title = result.notices;
+    row.dataset.notices = result.noticeCount;
+    if (!result.converted) row.title = result.notices;
+    else if (result.noticeCount) row.title = `${result.noticeCount} notice${result.noticeCount > 1 ? 's' : ''}: select the row to read them`;
     const outcome = document.createElement('span');
     outcome.className = 'badge';
     outcome.textContent = row.dataset.status;
