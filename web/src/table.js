@@ -24,6 +24,7 @@ export function createTable(table, { onSelect, onDownload }) {
   let current = null;  // the selected item, or the one the focus is on
   let rowHeight = 0;
   let asked = false;
+  let quiet = false;  // the focus is moved by render, not by the user
   const rows = new Map();  // item -> its row, for the rows in the page
   const busy = new Set();
   const stale = new Set();  // rows in the page whose item changed
@@ -60,8 +61,6 @@ export function createTable(table, { onSelect, onDownload }) {
   function fill(row, item) {
     for (let i = 1; i < columns.length; ++i) row.cells[i].replaceChildren();
     row.removeAttribute('title');
-    row.classList.toggle('selected', item === current);
-    row.setAttribute('aria-selected', String(item === current));
     const { result } = item;
     if (!result) {
       delete row.dataset.status;
@@ -104,6 +103,12 @@ export function createTable(table, { onSelect, onDownload }) {
     return row;
   }
 
+  function showSelected(row, on) {
+    row.classList.toggle('selected', on);
+    row.setAttribute('aria-selected', String(on));
+    row.tabIndex = on ? 0 : -1;
+  }
+
   // Puts in the page the rows in sight and a margin, now.
   function render() {
     asked = false;
@@ -112,27 +117,43 @@ export function createTable(table, { onSelect, onDownload }) {
     const height = rowHeight || 28;
     const first = Math.max(0, Math.floor((pane.scrollTop - head) / height) - margin);
     const end = Math.min(items.length, Math.ceil((pane.scrollTop + pane.clientHeight - head) / height) + margin);
-    const focused = [...rows].find(([, row]) => row.contains(document.activeElement))?.[0];
     const wanted = items.slice(first, Math.max(first, end));
     const keep = new Set(wanted);
-    for (const item of rows.keys()) if (!keep.has(item)) rows.delete(item);
+    const leaving = [...rows].filter(([item]) => !keep.has(item));
+    for (const [item] of leaving) rows.delete(item);
     const made = wanted.map((item, k) => {
       let row = rows.get(item);
       if (!row) rows.set(item, (row = makeRow(item)));
       else if (stale.has(item)) fill(row, item);
-      row.tabIndex = item === current ? 0 : -1;
+      showSelected(row, item === current);
       row.setAttribute('aria-rowindex', String(first + k + 2));
       return row;
     });
     stale.clear();
+    // The rows that stay are not taken out of the page, and those that go
+    // go last, so that the page never gets shorter than where it is
+    // scrolled to (a browser would scroll back) and the focus stays.
     above.style.height = `${first * height}px`;
     below.style.height = `${(items.length - first - made.length) * height}px`;
-    body.replaceChildren(above, ...made, below);
+    if (above.parentNode !== body) body.prepend(above);
+    let at = above;
+    for (const row of made) {
+      if (at.nextSibling !== row) at.after(row);
+      at = row;
+    }
+    if (at.nextSibling !== below) at.after(below);
+    const lost = leaving.some(([, row]) => row.contains(document.activeElement));
+    for (const [, row] of leaving) row.remove();
     table.setAttribute('aria-rowcount', String(items.length + 1));
     if (made.length) rowHeight = made[0].getBoundingClientRect().height || rowHeight;
-    // With the current row out of the page the table itself is the tab stop.
+    // With the current row out of the page the table itself is the tab
+    // stop, and keeps the focus of a row scrolled away.
     table.tabIndex = current && rows.has(current) ? -1 : 0;
-    if (focused) rows.get(focused)?.focus({ preventScroll: true });
+    if (lost) {
+      quiet = true;
+      (rows.get(current) ?? table).focus({ preventScroll: true });
+      quiet = false;
+    }
   }
 
   const later = () => {
@@ -157,7 +178,7 @@ export function createTable(table, { onSelect, onDownload }) {
   }
 
   table.addEventListener('focus', (e) => {
-    if (e.target !== table) return;
+    if (e.target !== table || quiet) return;
     const item = current ?? list()[0];
     if (!item) return;
     current = item;
@@ -199,8 +220,9 @@ export function createTable(table, { onSelect, onDownload }) {
     mark(item, on) {
       if (on) current = item;
       else if (current === item) current = null;
-      if (rows.has(item)) stale.add(item);
-      later();
+      const row = rows.get(item);
+      if (row) showSelected(row, on);
+      table.tabIndex = current && rows.has(current) ? -1 : 0;
     },
     clear() {
       order = [];
@@ -208,6 +230,7 @@ export function createTable(table, { onSelect, onDownload }) {
       current = null;
       rows.clear();
       busy.clear();
+      body.replaceChildren();
       render();
     },
     failuresOnly(on) {
