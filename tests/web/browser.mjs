@@ -87,14 +87,15 @@ export function summarised(n) {
 }
 
 // Every row of the table, which holds in the page only the rows in sight,
-// read by scrolling it from top to bottom: [{ path, status, notices (its
-// tooltip), count (of notices), shown (the notices on the row) }].
-export const tableRows = (page) => page.evaluate(async () => {
+// read by scrolling it from the top: [{ path, status, notices (its
+// tooltip), count (of notices), shown (the notices on the row) }]; with
+// path, it stops there, with that row in sight.
+export const tableRows = (page, path = null) => page.evaluate(async (path) => {
   const pane = document.getElementById('results-pane');
   const frames = () => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r)));
   const rows = new Map();
   pane.scrollTop = 0;
-  for (let before = -1; pane.scrollTop !== before;) {
+  for (let before = -1; pane.scrollTop !== before && !rows.has(path);) {
     await frames();
     for (const tr of document.querySelectorAll('tr[data-path]')) rows.set(tr.dataset.path, {
       path: tr.dataset.path, status: tr.dataset.status, notices: tr.title, count: Number(tr.dataset.notices),
@@ -102,10 +103,17 @@ export const tableRows = (page) => page.evaluate(async () => {
     before = pane.scrollTop;
     pane.scrollTop += pane.clientHeight / 2;
   }
-  pane.scrollTop = 0;
+  if (path) [...document.querySelectorAll('tr[data-path]')].find((tr) => tr.dataset.path === path)?.scrollIntoView({ block: 'center' });
+  else pane.scrollTop = 0;
   await frames();
   return [...rows.values()];
-});
+}, path);
+
+// Scrolls the table to the row of path, and clicks it.
+export async function clickRow(page, path) {
+  await tableRows(page, path);
+  await page.click(`tr[data-path="${path}"]`);
+}
 
 // The proportional set size of the browser's processes together, in MB
 // (RSS would count the pages they share once for each).
@@ -158,21 +166,3 @@ export async function downloadStarts(folder, timeout) {
   return false;
 }
 
-// Scrolls the table until the row of path is in the page, and clicks it.
-export async function clickRow(page, path) {
-  await page.evaluate(async (path) => {
-    const pane = document.getElementById('results-pane');
-    const frames = () => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r)));
-    const row = () => [...document.querySelectorAll('tr[data-path]')].find((tr) => tr.dataset.path === path);
-    pane.scrollTop = 0;
-    await frames();
-    for (let before = -1; !row() && pane.scrollTop !== before;) {
-      before = pane.scrollTop;
-      pane.scrollTop += pane.clientHeight / 2;
-      await frames();
-    }
-    row()?.scrollIntoView({ block: 'nearest' });
-    await frames();
-  }, path);
-  await page.click(`tr[data-path="${path}"]`);
-}
