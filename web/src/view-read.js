@@ -86,7 +86,9 @@ export function mtlColors(text) {
 // first face, else of the first named after it.
 export async function readObj(chunks, thin, colors) {
   const decoder = new TextDecoder();
-  const points = { xyz: new Float64Array(3 * 1024), count: 0 };
+  // As single floats, as three.js draws them: a value beyond their range
+  // is not finite, and each point costs 12 bytes.
+  const points = { xyz: new Float32Array(3 * 1024), count: 0 };
   const corners = new Float64Array(9);
   const white = colors ? 0xffffff : null;  // three.js's colour where no known material is named
   let color = white;  // of the material named last
@@ -96,7 +98,7 @@ export async function readObj(chunks, thin, colors) {
 
   function point(words) {
     if (3 * points.count + 3 > points.xyz.length) {
-      const bigger = new Float64Array(2 * points.xyz.length);
+      const bigger = new Float32Array(2 * points.xyz.length);
       bigger.set(points.xyz);
       points.xyz = bigger;
     }

@@ -22,11 +22,15 @@ async function* streamed(folder, name) {
   const reader = (await storedFile(folder, name)).stream().getReader();
   const out = [];
   const inflate = new Inflate((chunk) => out.push(chunk));
-  for (;;) {
-    const { done, value } = await reader.read();
-    inflate.push(value ?? new Uint8Array(0), done);
-    yield* out.splice(0);
-    if (done) return;
+  try {
+    for (;;) {
+      const { done, value } = await reader.read();
+      inflate.push(value ?? new Uint8Array(0), done);
+      yield* out.splice(0);
+      if (done) return;
+    }
+  } finally {
+    reader.cancel().catch(() => {});  // a read overtaken stops here
   }
 }
 
