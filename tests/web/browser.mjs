@@ -12,7 +12,7 @@ import { fileURLToPath } from 'node:url';
 export const root = join(dirname(fileURLToPath(import.meta.url)), '../..');
 const puppeteer = createRequire(join(root, 'web/package.json'))('puppeteer-core');
 
-const freePort = () => new Promise((resolve) => {
+export const freePort = () => new Promise((resolve) => {
   const s = createServer().listen(0, '127.0.0.1', () => {
     const { port } = s.address();
     s.close(() => resolve(port));

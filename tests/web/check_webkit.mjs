@@ -2,12 +2,12 @@
 // pick of files given through #pick-files converts, each row's outcome is
 // the console program's, and the summary counts them. WebKitGTK's
 // MiniBrowser is driven by WebKitWebDriver with plain WebDriver calls, on
-// an Xvfb display (it does not start headless).
+// an Xvfb display (xvfb-run: it does not start headless).
 //   node check_webkit.mjs QUARLEN DIR   (DIR/lib: the models; web/dist built)
 import { spawn } from 'node:child_process';
 import { cpSync, mkdirSync } from 'node:fs';
 import { join } from 'node:path';
-import { serve, summarised } from './browser.mjs';
+import { freePort, serve, summarised } from './browser.mjs';
 import { nativeResults } from './native.mjs';
 
 const miniBrowser = '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser';
@@ -20,22 +20,12 @@ const check = (ok, what) => {
 const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
 const started = [];
 
-// An X display of its own: Xvfb writes its number on a pipe.
-async function display() {
-  const xvfb = spawn('Xvfb', ['-displayfd', '3', '-screen', '0', '1400x900x24', '-nolisten', 'tcp'],
-    { stdio: ['ignore', 'ignore', 'ignore', 'pipe'], detached: true });
-  started.push(xvfb);
-  const number = await new Promise((resolve, reject) => {
-    xvfb.stdio[3].once('data', (d) => resolve(String(d).trim()));
-    xvfb.once('exit', () => reject(new Error('Xvfb did not start')));
-  });
-  return `:${number}`;
-}
-
-// A WebDriver client over HTTP: call(method, path, body) gives the value.
-async function driver(env) {
-  const port = 4400 + Math.floor(Math.random() * 1000);
-  started.push(spawn('WebKitWebDriver', [`--port=${port}`], { stdio: 'ignore', detached: true, env }));
+// The driver on a display of its own; a WebDriver client over HTTP:
+// call(method, path, body) gives the value.
+async function driver() {
+  const port = await freePort();
+  started.push(spawn('xvfb-run', ['-a', '-s', '-screen 0 1400x900x24', 'WebKitWebDriver', `--port=${port}`],
+    { stdio: 'ignore', detached: true }));
   const call = async (method, path, body) => {
     const reply = await fetch(`http://127.0.0.1:${port}${path}`,
       { method, headers: { 'content-type': 'application/json' }, body: body && JSON.stringify(body) });
@@ -75,7 +65,7 @@ const { origin, stop } = await serve();
 let session = null;
 let call = null;
 try {
-  call = await driver({ ...process.env, DISPLAY: await display() });
+  call = await driver();
   ({ sessionId: session } = await call('POST', '/session', { capabilities: { alwaysMatch: {
     'webkitgtk:browserOptions': { binary: miniBrowser, args: ['--automation'] } } } }));
   await call('POST', `/session/${session}/url`, { url: `${origin}/` });
@@ -86,9 +76,8 @@ try {
   await call('POST', `/session/${session}/element/${Object.values(input)[0]}/value`,
     { text: names.map((n) => join(pick, n)).join('\n') });
   const ended = await until(call, session, summarised.toString(), [names.length], 120);
-  const rows = await call('POST', `/session/${session}/execute/sync`, { args: [], script:
-    'return [...document.querySelectorAll("tr[data-path]")].map((tr) => [tr.dataset.path, tr.dataset.status]);' });
-  const status = await call('POST', `/session/${session}/execute/sync`, { args: [], script: 'return document.getElementById("status").textContent;' });
+  const [rows, status] = await call('POST', `/session/${session}/execute/sync`, { args: [], script: 'return [' +
+    '[...document.querySelectorAll("tr[data-path]")].map((tr) => [tr.dataset.path, tr.dataset.status]), document.getElementById("status").textContent];' });
   check(!!ended, `the pick of ${names.length} files ended (${status})`);
   const wrong = names.filter((n) => rows.find(([path]) => path === n)?.[1] !== (theirs.get(n).converted ? 'converted' : 'failed'));
   check(!wrong.length, `each row's outcome is the console program's (${wrong})`);
