@@ -5,8 +5,9 @@
 // high. A converted row shows no notices, only their number in its tooltip
 // (the details pane reads them again); a failed row shows them on its line,
 // in full in its tooltip.
-// The table is one tab stop: the current row takes the focus, and the
-// arrow keys, Home, End, Page Up and Page Down move the selection.
+// The table is one tab stop: the current row takes the focus (and Tab
+// goes on to its downloads), and the arrow keys, Home, End, Page Up and
+// Page Down move the selection.
 import { comparePaths } from './paths.js';
 
 const megabytes = (n) => `${(n / 1e6).toFixed(1)} MB`;
@@ -103,10 +104,12 @@ export function createTable(table, { onSelect, onDownload }) {
     return row;
   }
 
+  // The current row is the table's tab stop; Tab goes on to its downloads.
   function showSelected(row, on) {
     row.classList.toggle('selected', on);
     row.setAttribute('aria-selected', String(on));
     row.tabIndex = on ? 0 : -1;
+    for (const a of row.querySelectorAll('a')) a.tabIndex = on ? 0 : -1;
   }
 
   // Puts in the page the rows in sight and a margin, now.
