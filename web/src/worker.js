@@ -77,7 +77,13 @@ const jobs = {
   // page keeps only counts.
   async details({ path, source, args, earlier }) {
     const bytes = source instanceof Blob ? new Uint8Array(await source.arrayBuffer()) : source;
-    const result = convertInPlace(await instance(), path, bytes, args, earlier);
+    let result;
+    try {
+      result = convertInPlace(await instance(), path, bytes, args, earlier);
+    } catch (e) {
+      core = null;
+      throw e;
+    }
     const { notices, info } = result;
     result.release();
     return [{ notices, info }, []];
