@@ -11,7 +11,7 @@ import { linkSync, mkdirSync, mkdtempSync, readFileSync, rmSync, statSync } from
 import { createRequire } from 'node:module';
 import { tmpdir } from 'node:os';
 import { join, resolve } from 'node:path';
-import { browserPssMB, downloaded, launch, openPage, root, serve, watchPss } from '../tests/web/browser.mjs';
+import { browserPssMB, downloaded, launch, openPage, root, serve, settled, watchPss } from '../tests/web/browser.mjs';
 
 const [build, ...counts] = process.argv.slice(2);
 const work = mkdtempSync(join(tmpdir(), 'quarlen-web-library-'));
@@ -34,8 +34,7 @@ try {
       const idle = browserPssMB(browser);
       const peak = watchPss(browser);
       await (await page.$('#files')).uploadFile(lib);
-      await page.waitForFunction((n) => document.body.dataset.state === 'idle' &&
-        document.querySelectorAll('tr[data-status="converted"]').length === n, { timeout: 0, polling: 500 }, count);
+      await settled(page, count);
       const status = await page.$eval('#status', (e) => e.textContent);
       const convert = Number(/in ([\d.]+) s/.exec(status)[1]);
       const t = performance.now();

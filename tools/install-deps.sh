@@ -7,9 +7,10 @@
 #                            ships, and 64-bit), Wine, Xvfb, unzip, Blender
 #                            (for the add-on's tests), the
 #                            tools that read Windows programs, and for the
-#                            web page Emscripten, Chromium, and Node.js with
-#                            npm unless some node and npm are on the PATH
-#                            already
+#                            web page Emscripten, the browsers it is tested
+#                            in (Chromium, Firefox ESR, and WebKit through
+#                            its WebDriver), and Node.js with npm unless some
+#                            node and npm are on the PATH already
 set -eu
 if [ "$(id -u)" -eq 0 ]; then sudo=; else sudo=sudo; fi
 export DEBIAN_FRONTEND=noninteractive
@@ -21,7 +22,7 @@ if [ "${1:-}" = --all ]; then
     # Wine's 32-bit half needs the i386 architecture.
     $sudo dpkg --add-architecture i386
     packages="$packages g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 xvfb xdotool imagemagick
-      unzip zip file icoutils emscripten chromium blender"
+      unzip zip file icoutils emscripten chromium firefox-esr webkit2gtk-driver blender"
     # Any Node.js of 18 or later builds and tests the page; Debian's when
     # there is none.
     command -v node >/dev/null || packages="$packages nodejs"

@@ -1,8 +1,9 @@
 #!/bin/sh
 # Runs every test: the native suite, the Python reader and the Blender
-# add-on, the web page (under Node and in headless Chromium), the release
-# artefacts, the Windows program under Wine, the sanitizer suite and bounded
-# fuzzing. FUZZ_SECONDS sets the fuzzing time (default 180).
+# add-on, the web page (under Node, in headless Chromium and Firefox ESR,
+# and in WebKit on an Xvfb display), the release artefacts, the Windows
+# program under Wine, the sanitizer suite and bounded fuzzing. FUZZ_SECONDS
+# sets the fuzzing time (default 180).
 set -eu
 cd "$(dirname "$0")/.."
 tools/install-deps.sh --all

@@ -1,6 +1,7 @@
-// The page in headless Chromium, for the web tests and the benchmark: a
-// server for web/dist, a browser (WebGL drawn by SwiftShader, or none),
-// the memory of all its processes, and downloads into a folder.
+// The page in headless Chromium and Firefox, for the web tests and the
+// benchmark: a server for web/dist, a browser (WebGL drawn by SwiftShader,
+// or none), the memory of all its processes, downloads into a folder, and
+// the table's rows.
 import { spawn } from 'node:child_process';
 import { existsSync, readdirSync, readFileSync, statSync } from 'node:fs';
 import { createRequire } from 'node:module';
@@ -11,7 +12,7 @@ import { fileURLToPath } from 'node:url';
 export const root = join(dirname(fileURLToPath(import.meta.url)), '../..');
 const puppeteer = createRequire(join(root, 'web/package.json'))('puppeteer-core');
 
-const freePort = () => new Promise((resolve) => {
+export const freePort = () => new Promise((resolve) => {
   const s = createServer().listen(0, '127.0.0.1', () => {
     const { port } = s.address();
     s.close(() => resolve(port));
@@ -25,6 +26,7 @@ export async function serve() {
   return { origin: `http://localhost:${port}`, stop: () => process.kill(-server.pid) };
 }
 
+// Chromium with WebGL drawn by SwiftShader, or without WebGL.
 export function launch(webgl = true) {
   const graphics = webgl ? ['--use-angle=swiftshader', '--enable-unsafe-swiftshader'] : ['--disable-webgl', '--disable-gpu'];
   return puppeteer.launch({
@@ -35,7 +37,24 @@ export function launch(webgl = true) {
   });
 }
 
-// Opens the page, its downloads going to folder; resolves once it is idle.
+// Debian's Firefox ESR over WebDriver BiDi; its downloads go to folder.
+export function launchFirefox(downloads) {
+  return puppeteer.launch({
+    browser: 'firefox',
+    executablePath: '/usr/bin/firefox-esr',
+    headless: true,
+    protocolTimeout: 600000,
+    defaultViewport: { width: 1400, height: 900 },
+    extraPrefsFirefox: {
+      'browser.download.dir': downloads,
+      'browser.download.folderList': 2,
+      'browser.download.useDownloadDir': true,
+    },
+  });
+}
+
+// Opens the page, its downloads going to folder (Chromium's are set here,
+// Firefox's at launch); resolves once it is idle.
 export async function openPage(browser, origin, downloads) {
   const page = await browser.newPage();
   for (let tries = 0; ; ++tries) {  // the server may take a moment to listen
@@ -47,10 +66,53 @@ export async function openPage(browser, origin, downloads) {
       await new Promise((r) => setTimeout(r, 200));
     }
   }
-  const cdp = await page.createCDPSession();
-  await cdp.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
+  if (browser.process()?.spawnfile?.includes('chromium')) {
+    const cdp = await page.createCDPSession();
+    await cdp.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
+  }
   await page.waitForSelector('body[data-state="idle"]');
   return page;
+}
+
+// Waits until the page is idle with n rows, each converted or failed, as
+// its summary counts them.
+export const settled = (page, n) => page.waitForFunction(summarised, { timeout: 0, polling: 500 }, n);
+
+// In the page: whether it is idle and its table and summary count n files
+// ended (for WebDriver too, which runs it as text).
+export function summarised(n) {
+  const ended = /^quarlen: (\d+) converted, (\d+) failed/.exec(document.getElementById('status').textContent);
+  return document.body.dataset.state === 'idle' && !!ended && Number(ended[1]) + Number(ended[2]) === n &&
+    document.getElementById('results').getAttribute('aria-rowcount') === String(n + 1);
+}
+
+// Every row of the table, which holds in the page only the rows in sight,
+// read by scrolling it from the top: [{ path, status, notices (its
+// tooltip), count (of notices), shown (the notices on the row) }]; with
+// path, it stops there, with that row in sight.
+export const tableRows = (page, path = null) => page.evaluate(async (path) => {
+  const pane = document.getElementById('results-pane');
+  const frames = () => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r)));
+  const rows = new Map();
+  pane.scrollTop = 0;
+  for (let before = -1; pane.scrollTop !== before && !rows.has(path);) {
+    await frames();
+    for (const tr of document.querySelectorAll('tr[data-path]')) rows.set(tr.dataset.path, {
+      path: tr.dataset.path, status: tr.dataset.status, notices: tr.title, count: Number(tr.dataset.notices),
+      shown: tr.querySelector('pre')?.textContent });
+    before = pane.scrollTop;
+    pane.scrollTop += pane.clientHeight / 2;
+  }
+  if (path) [...document.querySelectorAll('tr[data-path]')].find((tr) => tr.dataset.path === path)?.scrollIntoView({ block: 'center' });
+  else pane.scrollTop = 0;
+  await frames();
+  return [...rows.values()];
+}, path);
+
+// Scrolls the table to the row of path, and clicks it.
+export async function clickRow(page, path) {
+  await tableRows(page, path);
+  await page.click(`tr[data-path="${path}"]`);
 }
 
 // The proportional set size of the browser's processes together, in MB
@@ -85,10 +147,11 @@ export function watchPss(browser) {
 }
 
 // Waits for folder/name to be downloaded in full (Chromium writes a
-// .crdownload file beside it until then); false after timeout seconds.
+// .crdownload file beside it until then, Firefox a .part file); false
+// after timeout seconds.
 export async function downloaded(folder, name, timeout = 600) {
   for (const end = Date.now() + timeout * 1000; Date.now() < end;) {
-    if (existsSync(join(folder, name)) && !readdirSync(folder).some((f) => f.endsWith('.crdownload'))) return true;
+    if (existsSync(join(folder, name)) && !readdirSync(folder).some((f) => /\.(crdownload|part)$/.test(f))) return true;
     await new Promise((r) => setTimeout(r, 100));
   }
   return false;
@@ -102,3 +165,4 @@ export async function downloadStarts(folder, timeout) {
   }
   return false;
 }
+

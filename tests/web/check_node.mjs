@@ -5,10 +5,12 @@
 // reads; a failed one stops where --info may read on).
 //   node check_node.mjs QUARLEN WEB_DIST DIR
 import { spawnSync } from 'node:child_process';
-import { copyFileSync, cpSync, mkdirSync, readFileSync } from 'node:fs';
+import { copyFileSync, cpSync, existsSync, mkdirSync, readFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { join, resolve } from 'node:path';
+import { pathToFileURL } from 'node:url';
 import { convertFile, outputPath, startCore } from '../../web/src/core.js';
+import { mtlColors, readObj, thinner } from '../../web/src/view-read.js';
 import { compare, modelPaths, nativeInfo, nativeResults } from './native.mjs';
 
 const [quarlen, dist, dir] = process.argv.slice(2);
@@ -51,4 +53,42 @@ const told = convertFile(core, pair[1], readFileSync(join(dir, pair[1])), [], pa
 const same = outputPath(core, pair[0], []) === outputPath(core, pair[1], []);
 console.log(`clash: ${JSON.stringify(told.notices)} ${same && !told.converted && batch.includes(told.notices) ? 'as' : 'NOT as'} the batch's`);
 if (!same || told.converted || !batch.includes(told.notices)) failures += 1;
+// The view's reader (view-read.js), given each OBJ the console program
+// wrote (with and without .mtl) in pieces that cut lines, reads the groups,
+// colours and finite triangles three.js's OBJLoader reads; under a budget
+// of 50 it keeps at most 50: those whose number is a multiple of its n.
+const three = (p) => import(pathToFileURL(createRequire(resolve(dist, '../package.json')).resolve(p)));
+const { OBJLoader } = await three('three/examples/jsm/loaders/OBJLoader.js');
+const { MTLLoader } = await three('three/examples/jsm/loaders/MTLLoader.js');
+const triangles = (p) => Array.from({ length: p.length / 9 }, (_, t) => Array.from(p.subarray(9 * t, 9 * t + 9)));
+let misread = 0;
+for (const [k, obj] of [0, 1].flatMap((k) => paths.map((p) => [k, join(dir, `native-${k}`, p.replace(/\.rsr$/i, '.obj'))]))) {
+  if (!existsSync(obj)) continue;
+  const text = readFileSync(obj);
+  const mtl = k ? readFileSync(obj.replace(/\.obj$/, '.mtl'), 'utf8') : null;
+  const loader = new OBJLoader();
+  if (mtl) loader.setMaterials(new MTLLoader().parse(mtl, ''));
+  const warn = console.warn;
+  console.warn = () => {};  // OBJLoader tells each line it skips (vt, l, p)
+  const model = loader.parse(new TextDecoder().decode(text));
+  console.warn = warn;
+  const want = model.children.map((c) => [c.name,
+    mtl ? [c.material].flat()[0].color.getHex() : null,
+    triangles(Float32Array.from(c.geometry.getAttribute('position').array)).filter((t) => t.every(Number.isFinite))]);
+  const pieces = async function* () { for (let at = 0; at < text.length; at += 97) yield text.subarray(at, at + 97); };
+  const [all, thinned] = await Promise.all([Infinity, 50].map(async (budget) => {
+    const thin = thinner(budget);
+    await readObj(pieces(), thin, mtl ? mtlColors(mtl) : null);
+    return thin.end();
+  }));
+  const got = (r) => JSON.stringify(r.groups.map((g) => [g.name, g.color, triangles(g.positions)]));
+  let number = 0;
+  const every = want.map(([name, color, ts]) => [name, color, ts.filter(() => number++ % thinned.every === 0)]);
+  const kept = thinned.groups.reduce((n, g) => n + g.positions.length / 9, 0);
+  if (got(all) !== JSON.stringify(want) || got(thinned) !== JSON.stringify(every) || kept > 50 || thinned.triangles !== number) {
+    if (++misread < 4) console.log(`view reader: ${obj}: read otherwise than OBJLoader reads it, or thinned wrongly (${kept} kept)`);
+  }
+}
+console.log(`view reader: ${misread} OBJ files read otherwise than three.js reads them or thinned wrongly`);
+failures += misread;
 process.exit(failures ? 1 : 0);

@@ -1,8 +1,9 @@
 #!/bin/sh
 # tests/web/run.sh BUILD: builds the web page (tools/build-web.sh) and checks
 # it against the console program of the native build BUILD: the WebAssembly
-# core under Node, then the page in headless Chromium. Needs what
-# tools/install-deps.sh --all installs.
+# core under Node, then the page in headless Chromium and Firefox ESR, and
+# in WebKit on an Xvfb display. Needs what tools/install-deps.sh --all
+# installs.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "$1" && pwd)
@@ -12,5 +13,9 @@ trap 'rm -rf "$work"' EXIT
 "$here/make_models.sh" "$build" "$work"
 echo "== web: the WebAssembly core under Node ($(node --version))"
 node "$here/check_node.mjs" "$build/cli/quarlen" "$here/../../web/dist" "$work"
-echo "== web: the page in headless Chromium ($(chromium --version 2>/dev/null || echo chromium))"
-node "$here/check_browser.mjs" "$build/cli/quarlen" "$work"
+echo "== web: the page in headless Chromium ($(chromium --version 2>/dev/null || echo chromium)) and $(firefox-esr --version 2>/dev/null || echo Firefox ESR)"
+status=0
+node "$here/check_browser.mjs" "$build/cli/quarlen" "$work" || status=1
+echo "== web: the page in WebKit (MiniBrowser of WebKitGTK $(pkg-config --modversion webkit2gtk-4.1 2>/dev/null || dpkg-query -W -f '${Version}' libwebkit2gtk-4.1-0 2>/dev/null))"
+node "$here/check_webkit.mjs" "$build/cli/quarlen" "$work" || status=1
+exit $status

@@ -90,6 +90,7 @@ function addInputs(list, skipped) {
 
 async function enqueue(list) {
   if (!list.length) return showProgress();
+  document.body.dataset.state = 'converting';  // from the moment files wait
   if (!running) batch = { ...batch, total: 0, ended: 0, failed: 0, bytes: 0, start: performance.now() };
   const args = options.args();
   const { outputs } = await convertJob('outputs', { paths: list.map((i) => i.path), args });
@@ -138,7 +139,11 @@ function finish(item, result) {
     forget([{ result }]);
     return;
   }
-  item.result = result;
+  // Of a converted file only counts are kept (its notices are read again
+  // when it is selected); a failed file keeps its notices, on its row.
+  const noticeCount = result.notices.split('\n').length - 1;
+  item.result = result.converted ? { converted: true, outputs: result.outputs, counts: result.counts, noticeCount }
+    : { ...result, noticeCount };
   batch.ended += 1;
   if (!result.converted) batch.failed += 1;
   table.show(item);
@@ -237,12 +242,26 @@ function setupDrop() {
 
 let shown = 0;  // the latest request to the view; older answers are dropped
 
+// The details pane: the selected file's notices and --info report.
+async function showDetails(item) {
+  const { result } = item;
+  $('info').textContent = result && !result.converted ? result.notices + result.info : '';
+  if (!result?.converted) return;
+  const { path, source, args } = item;
+  try {
+    const { notices, info } = await convertJob('details', { path, source, args, earlier: earlierWithSameOutput(item) });
+    if (selected === item && item.result === result) $('info').textContent = notices + info;
+  } catch (e) {
+    if (selected === item) $('info').textContent = `${path}: ${e.message}`;
+  }
+}
+
 async function select(item) {
   if (selected) table.mark(selected, false);
   selected = item;
   table.mark(item, true);
   $('view-name').textContent = item.path;
-  $('info').textContent = item.result ? item.result.notices + item.result.info : '';
+  showDetails(item);
   if (!viewer.available) return;
   const ticket = ++shown;
   viewer.clear();
@@ -318,14 +337,6 @@ function setupPage() {
   table = createTable($('results'), {
     onSelect: select,
     onDownload: downloadOne,
-  });
-  $('results').addEventListener('keydown', (e) => {
-    const item = e.target.closest?.('tr[data-path]') && items.get(e.target.dataset.path);
-    if (!item) return;
-    if (e.key === 'Enter' || e.key === ' ') select(item);
-    else if (e.key === 'ArrowDown' || e.key === 'ArrowUp') select(items.get(table.step(item, e.key === 'ArrowDown' ? 1 : -1)) ?? item);
-    else return;
-    e.preventDefault();
   });
   $('failures-only').addEventListener('change', (e) => table.failuresOnly(e.target.checked));
   $('files').addEventListener('change', (e) => takeInput(e.target));

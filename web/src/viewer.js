@@ -82,9 +82,11 @@ export async function createViewer(canvas, groupList, viewJob) {
     fit: () => call('fit'),
     setWireframe: (on) => call('setWireframe', on),
     // Reads and draws files (a result's outputs) under name; resolves to
-    // { problem } or what was drawn: { names, triangles, every }.
+    // { problem }, { overtaken } when a later call came first, or what was
+    // drawn: { names, triangles, every }.
     async show(files, name) {
       const drawn = await viewJob('show', { files });
+      if (drawn.overtaken) return drawn;
       listGroups(drawn.names);
       canvas.dataset.shown = name;
       return drawn.names.length ? drawn : { problem: 'nothing to draw' };

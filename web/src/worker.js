@@ -73,6 +73,21 @@ const jobs = {
     const { converted, notices, info, counts, seconds } = result;
     return [{ result: { converted, notices, info, counts, seconds, outputs } }, []];
   },
+  // A file's notices and --info report, read again: of a converted file the
+  // page keeps only counts.
+  async details({ path, source, args, earlier }) {
+    const bytes = source instanceof Blob ? new Uint8Array(await source.arrayBuffer()) : source;
+    let result;
+    try {
+      result = convertInPlace(await instance(), path, bytes, args, earlier);
+    } catch (e) {
+      core = null;
+      throw e;
+    }
+    const { notices, info } = result;
+    result.release();
+    return [{ notices, info }, []];
+  },
   async outputs({ paths, args }) {
     const c = await instance();
     return [{ outputs: paths.map((p) => outputPath(c, p, args)) }, []];
