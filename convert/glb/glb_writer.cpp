@@ -7,7 +7,6 @@
 
 #include <cassert>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "convert/glb/container.h"
@@ -17,9 +16,9 @@
 #include "convert/glb/spill.h"
 #include "convert/glb/vertex_table.h"
 #include "convert/obj/float_text.h"
-#include "convert/obj/mtl.h"
 #include "convert/options/clean.h"
 #include "convert/options/facet_corners.h"
+#include "convert/options/materials_written.h"
 #include "convert/format/rsr.h"
 #include "convert/format/texts.h"
 
@@ -67,16 +66,14 @@ private:
     // The material of a group's material slot, made at the first facet
     // written with it: materials with the same stored name are one.
     int32_t materialOf(const Group& g, int32_t slot) {
-        int32_t& known = slotMaterial_[size_t(slot)];
-        if (known != -2) return known;
-        const MaterialName stored = materialName(g, slot);
-        const auto [at, fresh] = materialIndex_.emplace(stored.s, int32_t(scene_.materials.size()));
-        if (fresh) {
+        bool added;
+        const int32_t material = materialWritten(materials_, g, slot, &added);
+        if (added) {
             GlbMaterial& m = scene_.materials.emplace_back();
-            if (appendUtf8(m.name, stored.s)) ++latin1Names_;
-            m.colour = useMaterialName(colours_, stored.s);
+            if (appendUtf8(m.name, materialName(g, slot).s)) ++latin1Names_;
+            m.colour = materials_.listed[size_t(material)];
         }
-        return known = at->second;
+        return material;
     }
 
     // The primitive for facets in material slot cm (-1: none), with or
@@ -104,7 +101,7 @@ private:
         n.tbase = 0;
         n.badPoint = badPoint_.data();
         n.badTex = badTex_.data();
-        slotMaterial_.assign(size_t(g.nm), -2);
+        startGroupMaterials(materials_, g);
         slotPrimitive_.assign(2 * (size_t(g.nm) + 1), -1);
         used_ = 0;
         table_.reset(g);
@@ -174,13 +171,11 @@ private:
     const double scale_;
     GlbSpill spill_;
     GlbScene scene_;
-    std::unordered_map<std::string, int32_t> materialIndex_;  // stored name -> scene_.materials index
-    MaterialList colours_;  // names as --mtl writes them, for their colours
+    MaterialsWritten materials_;  // scene_.materials in order, with their colours
     CleanCounts counts_;
     int64_t latin1Names_ = 0;  // names with bytes read as Latin-1
     // Per group:
     std::vector<unsigned char> badPoint_, badTex_;
-    std::vector<int32_t> slotMaterial_;   // materials index of each slot, -2: not yet known
     std::vector<int32_t> slotPrimitive_;  // builds_ index of each (slot, textured), -1: none yet
     std::vector<PrimitiveBuild> builds_;
     size_t used_ = 0;  // builds_ in use by this group

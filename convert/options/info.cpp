@@ -3,6 +3,8 @@
 #include <cassert>
 #include <utility>
 
+#include "convert/options/materials_written.h"
+
 namespace quarlen {
 
 namespace {
@@ -23,13 +25,14 @@ void describeGroup(InfoReport& report, const char* name, const Group& g) {
     n.badPoint = badPoint.data();
     n.badTex = badTex.data();
     Corners corners;
-    NamesWritten named;
-    named.reset(g.nm);
+    MaterialsWritten named;
+    startGroupMaterials(named, g);
     walkFacets(g, 0, g.nf, -1, [&](int32_t j, const Face& f, int32_t cm) {
         ++ig.facets[f.nc];
-        if (cleanFacet(g, j, n, corners, c) && cm >= 0) countFirstWritten(g, cm, named, c);
+        if (cleanFacet(g, j, n, corners, c) && cm >= 0) materialWritten(named, g, cm);
         return true;
     });
+    c.names += named.unsafeNames;
 }
 
 class ReportWriter final : public GroupWriter {

@@ -12,8 +12,7 @@
 #include "convert/options/info.h"
 #include "convert/obj/mtl.h"
 #include "convert/options/option_table.h"
-#include "convert/obj/traditional_writer.h"
-#include "convert/obj/option_writer.h"
+#include "convert/obj/obj_writer.h"
 #include "convert/format/rsr.h"
 #include "convert/format/texts.h"
 
@@ -204,12 +203,12 @@ std::unique_ptr<GroupWriter> outputWriter(Run& r) {
     const RunRequest& req = r.req;
     if (req.report) return reportWriter(*req.report);
     if (r.glb) return glbWriter(r.out, glbScale(req.options->scale, req.options->scaleGiven));
-    if (!req.options || traditional(*req.options)) return traditionalWriter(r.out, req.threads, req.chunk);
+    const OutputOptions o = req.options ? *req.options : OutputOptions{};
     MaterialFile mtl;
     // NAME.mtl goes beside the output under its final name, or to the
     // caller's sink; an output to a stream has no name to put it beside.
-    if (req.options->mtl && (req.mtlSink.write || !req.stream)) mtl = {mtlPathFor(req.output), req.mtlSink};
-    return optionWriter(r.out, *req.options, mtl, req.threads, req.chunk);
+    if (o.mtl && (req.mtlSink.write || !req.stream)) mtl = {mtlPathFor(req.output), req.mtlSink};
+    return objWriter(r.out, o, mtl, req.threads, req.chunk);
 }
 
 // The writer this run uses, counting what it writes when asked.

@@ -1,15 +1,19 @@
-// A group body of the option writer as chunks for the writer pool: the
-// point lines (welded points once), the texture-vertex lines, and the facets
-// after clean and triangulate, with their material lines. What depends on
-// the points before a chunk is prepared as the chunk is cut, on the run's
-// thread; what depends on the facets before it is settled as it is
-// written, in order; formatting happens on any thread in between.
+// A group body of the OBJ writer: the point lines (welded points once),
+// the texture-vertex lines, and the facets (after clean and triangulate,
+// when asked) with their material lines. A large body goes as chunks to
+// the writer pool: what depends on the points before a chunk is prepared
+// as the chunk is cut, on the run's thread; what depends on the facets
+// before it is settled as it is written, in order; formatting happens on
+// any thread in between. A body with no option that needs a chunk of its
+// own (the traditional output) is written straight into the output when
+// no pool formats it.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
+#include "convert/obj/material_lines.h"
 #include "convert/obj/obj_lines.h"
-#include "convert/obj/option_materials.h"
 #include "convert/obj/option_points.h"
 #include "convert/obj/writer_pool.h"
 #include "convert/format/group_writer.h"
@@ -17,7 +21,7 @@
 namespace quarlen {
 
 // What one group's body reads, and what it settles.
-struct OptionGroup {
+struct BodyGroup {
     Output& out;
     const OutputOptions& o;
     const Group& g;
@@ -30,10 +34,19 @@ struct OptionGroup {
     CleanCounts& counts;       // what clean changed in the facets, as chunks are written
 };
 
+// The chunks' text and working memory, kept by the writer from one group
+// to the next.
+struct BodySlots;
+struct BodySlotsFree {
+    void operator()(BodySlots* s) const;
+};
+using BodyMemory = std::unique_ptr<BodySlots, BodySlotsFree>;
+BodyMemory newBodyMemory();
+
 // Writes g's body in chunks of about `chunk` units, on the pool's threads
 // (or, without a pool, one at a time). bad_value when a facet has a corner
 // outside its lists, no_memory when memory ran out; what came before stays
 // written.
-GroupWritten writeOptionBody(WriterPool* pool, uint32_t chunk, const OptionGroup& group);
+GroupWritten writeBody(WriterPool* pool, uint32_t chunk, BodySlots& memory, const BodyGroup& group);
 
 }  // namespace quarlen
