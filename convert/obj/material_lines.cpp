@@ -18,8 +18,8 @@ void startGroupMaterials(MaterialLines& m, const Group& g) {
     startGroupMaterials(m.run, g);
 }
 
-bool materialLineBefore(ChunkMaterials& c, int32_t cm, size_t at) {
-    if (cm < 0 || cm == c.last) return false;
+bool materialDecision(ChunkMaterials& c, int32_t cm, size_t at) {
+    assert(cm >= 0 && cm != c.last);
     const bool first = c.last == no_material_line;
     c.last = cm;
     if (first) {

@@ -44,7 +44,10 @@ void startGroupMaterials(MaterialLines& m, const Group& g);
 // A facet is written under material cm at offset `at` of its chunk's text.
 // True when a "usemtl" line for cm goes there now; the chunk's first
 // decision instead waits, and is noted.
-bool materialLineBefore(ChunkMaterials& c, int32_t cm, size_t at);
+bool materialDecision(ChunkMaterials& c, int32_t cm, size_t at);
+inline bool materialLineBefore(ChunkMaterials& c, int32_t cm, size_t at) {
+    return cm >= 0 && cm != c.last && materialDecision(c, cm, at);
+}
 
 // Writes a chunk of facet lines, text[0, len), with its waiting material
 // line, and settles what its material lines mean.

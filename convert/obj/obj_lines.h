@@ -96,12 +96,13 @@ void putFloatLines(Sink& out, const unsigned char* a, int32_t begin, int32_t end
 
 // The usual facet: every corner of from to stop - 1 in both lists, so one
 // room request and no checks per corner; the line end after them when
-// `end`. False, writing nothing, when a corner needs checking or points
-// are welded.
+// `end`. False, writing nothing, when a corner needs checking. Points are
+// not welded.
 template <class Sink>
 bool putCornersQuick(Sink& out, const Group& g, const Numbering& n, const CornerWalk& w, uint32_t from,
                      uint32_t stop, bool end, bool lf) {
-    if (stop <= from || stop - from > quick_corners || n.map) return false;
+    assert(!n.map && "welded points are numbered one by one");
+    if (stop <= from || stop - from > quick_corners) return false;
     const int64_t s0 = int64_t(w.c1) + from, k0 = int64_t(w.c12) + from;
     const int64_t count = stop - from;
     // Texture positions must not wrap.
