@@ -18,6 +18,7 @@
 #include "convert/obj/float_text.h"
 #include "convert/options/clean.h"
 #include "convert/options/facet_corners.h"
+#include "convert/options/info.h"
 #include "convert/options/materials_written.h"
 #include "convert/format/rsr.h"
 #include "convert/format/texts.h"
@@ -28,10 +29,12 @@ namespace {
 
 class GlbWriter final : public GroupWriter {
 public:
-    GlbWriter(Output& out, double scale, bool spillInMemory) : out_(out), scale_(scale), spill_(spillInMemory) {}
+    GlbWriter(Output& out, double scale, bool spillInMemory, InfoCount* count)
+        : out_(out), scale_(scale), spill_(spillInMemory), count_(count) {}
 
     GroupWritten group(const char* name, const Group& g) override {
         addNode(name);
+        if (count_) startGroupCount(*count_, name, g);
         sortFacets(g);
         for (size_t b = 0; b < used_; ++b) spillPrimitive(g, builds_[b]);
         scene_.nodes.back().count = used_;
@@ -106,7 +109,8 @@ private:
         used_ = 0;
         table_.reset(g);
         Corners& c = corners_;
-        walkFacets(g, 0, g.nf, -1, [&](int32_t j, const Face&, int32_t cm) {
+        walkFacets(g, 0, g.nf, -1, [&](int32_t j, const Face& f, int32_t cm) {
+            if (count_) countFacet(*count_, g, j, f, cm);
             if (!cleanFacet(g, j, n, c, counts_)) return true;
             const bool textured = !c.t.empty();
             const int32_t b = primitiveOf(g, cm, textured);
@@ -170,6 +174,7 @@ private:
     Output& out_;
     const double scale_;
     GlbSpill spill_;
+    InfoCount* const count_;  // --info's, or null
     GlbScene scene_;
     MaterialsWritten materials_;  // scene_.materials in order, with their colours
     CleanCounts counts_;
@@ -185,8 +190,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<GroupWriter> glbWriter(Output& out, double scale, bool spillInMemory) {
-    return std::make_unique<GlbWriter>(out, scale, spillInMemory);
+std::unique_ptr<GroupWriter> glbWriter(Output& out, double scale, bool spillInMemory, InfoCount* count) {
+    return std::make_unique<GlbWriter>(out, scale, spillInMemory, count);
 }
 
 }  // namespace quarlen

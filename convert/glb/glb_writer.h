@@ -21,9 +21,13 @@ namespace quarlen {
 // The scale a GLB takes: the one asked for, else Poser units to metres.
 inline double glbScale(double scale, bool scaleGiven) { return scaleGiven ? scale : poser_unit_metres; }
 
+struct InfoCount;
+
 // The GLB writer of a run. spillInMemory keeps the binary data in memory
 // rather than in a temporary file, which is also where it goes when no
-// temporary file can be made.
-std::unique_ptr<GroupWriter> glbWriter(Output& out, double scale, bool spillInMemory = false);
+// temporary file can be made. Given a count, the writer counts each group
+// into it for --info as it walks the group's facets.
+std::unique_ptr<GroupWriter> glbWriter(Output& out, double scale, bool spillInMemory = false,
+                                       InfoCount* count = nullptr);
 
 }  // namespace quarlen

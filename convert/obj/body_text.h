@@ -14,6 +14,7 @@
 #include "convert/obj/chunk_cursor.h"
 #include "convert/obj/obj_body.h"
 #include "convert/obj/option_lines.h"
+#include "convert/options/info.h"
 
 namespace quarlen {
 
@@ -149,6 +150,7 @@ bool eachFacet(const BodyGroup& b, BodySlot& s, const BodyChunk& c, PutFacet&& p
     FacetTally tally;
     FacetPut last = FacetPut::written;
     walkFacets(b.g, c.begin, c.end, c.cm, [&](int32_t j, const Face& f, int32_t cm) {
+        if (b.count) countFacet(*b.count, b.g, j, f, cm);
         last = put(tally, j, f, cm);
         return last == FacetPut::written || last == FacetPut::left_out;
     });

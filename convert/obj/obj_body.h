@@ -20,6 +20,8 @@
 
 namespace quarlen {
 
+struct InfoCount;
+
 // What one group's body reads, and what it settles.
 struct BodyGroup {
     Output& out;
@@ -32,6 +34,7 @@ struct BodyGroup {
     MaterialLines& materials;  // settled as chunks are written
     Totals& totals;            // facet lines and most corners, as chunks are written
     CleanCounts& counts;       // what clean changed in the facets, as chunks are written
+    InfoCount* count;          // --info's, counted facet by facet in order; or null
 };
 
 // The chunks' text and working memory, kept by the writer from one group

@@ -9,6 +9,7 @@
 #include "convert/obj/obj_body.h"
 #include "convert/obj/mtl.h"
 #include "convert/obj/option_lines.h"
+#include "convert/options/info.h"
 #include "convert/format/file_names.h"
 
 namespace quarlen {
@@ -17,13 +18,15 @@ namespace {
 
 class ObjWriter final : public GroupWriter {
 public:
-    ObjWriter(Output& out, const OutputOptions& o, MaterialFile mtl, unsigned threads, uint32_t chunk)
-        : out_(out), o_(o), mtl_(std::move(mtl)), pool_(threads, chunk) {
+    ObjWriter(Output& out, const OutputOptions& o, MaterialFile mtl, unsigned threads, uint32_t chunk,
+              InfoCount* count)
+        : out_(out), o_(o), mtl_(std::move(mtl)), pool_(threads, chunk), count_(count) {
         if (!mtl_.name.empty()) writeNameLine(out_, o_, "mtllib ", 7, baseName(mtl_.name.c_str()), false, false);
     }
 
     GroupWritten group(const char* name, const Group& g) override {
         groupLine(name);
+        if (count_) startGroupCount(*count_, name, g);
         // The body's chunks number points and texture vertices from here.
         Numbering n;
         n.vbase = t_.dv;
@@ -33,8 +36,10 @@ public:
         startGroupPoints(points_, o_, g, n);
         startGroupMaterials(materials_, g);
         CleanCounts prepared;
-        const BodyGroup body{out_, o_, g, n, points_, t_.dv, prepared, materials_, t_, counts_};
-        const GroupWritten written = writeBody(pool_.forGroup(g), pool_.chunk(), *memory_, body);
+        const BodyGroup body{out_, o_, g, n, points_, t_.dv, prepared, materials_, t_, counts_, count_};
+        // Counts are taken in the order of the facets, on one thread.
+        WriterPool* pool = count_ ? nullptr : pool_.forGroup(g);
+        const GroupWritten written = writeBody(pool, pool_.chunk(), *memory_, body);
         counts_ += prepared;
         return written;
     }
@@ -68,6 +73,7 @@ private:
     const OutputOptions o_;
     MaterialFile mtl_;
     GroupPool pool_;
+    InfoCount* const count_;  // --info's, or null
     Totals t_;  // next point and texture numbers, facet lines and most corners written
     PointPrep points_;
     MaterialLines materials_;
@@ -78,8 +84,8 @@ private:
 }  // namespace
 
 std::unique_ptr<GroupWriter> objWriter(Output& out, const OutputOptions& o, MaterialFile mtl, unsigned threads,
-                                       uint32_t chunk) {
-    return std::make_unique<ObjWriter>(out, o, std::move(mtl), threads, chunk);
+                                       uint32_t chunk, InfoCount* count) {
+    return std::make_unique<ObjWriter>(out, o, std::move(mtl), threads, chunk, count);
 }
 
 }  // namespace quarlen

@@ -17,6 +17,8 @@
 
 namespace quarlen {
 
+struct InfoCount;
+
 // Where the material file of --mtl goes: `name` is NAME.mtl for the output
 // NAME.obj, which the "mtllib" line names; the file is written at that path
 // or, given a sink, into it. An empty name: no material file.
@@ -28,8 +30,10 @@ struct MaterialFile {
 // The writer of an OBJ run. Writes the "mtllib" line at once when there is
 // a material file. Large groups are formatted on `threads` threads, the
 // caller's included (0: one per core, at most two), in chunks of about
-// `chunk` lines or corners (0: the default).
+// `chunk` lines or corners (0: the default). Given a count, the writer
+// counts each group into it for --info as it walks the group's facets, on
+// the caller's thread alone.
 std::unique_ptr<GroupWriter> objWriter(Output& out, const OutputOptions& o, MaterialFile mtl, unsigned threads,
-                                       uint32_t chunk);
+                                       uint32_t chunk, InfoCount* count = nullptr);
 
 }  // namespace quarlen
