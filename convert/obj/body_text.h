@@ -103,8 +103,8 @@ char* putMaterialLine(const BodyGroup& b, BodySlot& s, Sink& out, char* p, int32
 // line end after the last corner of the walk.
 // Inlined into the facet loop, whose tally then stays in registers.
 template <class Sink>
-[[gnu::always_inline]] inline FacetPut putPlainFacet(const BodyGroup& b, BodySlot& s, FacetTally& tally, Sink& out, int32_t j, const Face& f,
-                       int32_t cm, uint32_t from, uint32_t to) {
+[[gnu::always_inline]] inline FacetPut putPlainFacet(const BodyGroup& b, BodySlot& s, FacetTally& tally, Sink& out,
+                                                     int32_t j, const Face& f, int32_t cm, uint32_t from, uint32_t to) {
     const CornerWalk w = cornerWalk(f, texFaceAt(b.g, j));
     const uint32_t stop = std::min(to, w.corners);
     const bool end = stop == w.corners;
@@ -145,7 +145,8 @@ FacetPut putFacet(const BodyGroup& b, BodySlot& s, FacetTally& tally, Sink& out,
 }
 
 // The facets of chunk c, each handed to put(tally, j, face, cm), counted
-// in s; false when one stopped the body.
+// in s; false when one stopped the body. Flattened: the loop of the
+// traditional output keeps its facet text inline.
 template <class PutFacet>
 [[gnu::flatten]] bool walkPuts(const BodyGroup& b, BodySlot& s, const BodyChunk& c, PutFacet&& put) {
     FacetTally tally;
