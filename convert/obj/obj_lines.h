@@ -76,8 +76,8 @@ struct OutputSink {
 
 // Point lines "v x y z" (three) or texture-vertex lines "vt u v" for the
 // items begin to end - 1 of a stored float array.
-template <class Sink>
-void putFloatLines(Sink& out, const unsigned char* a, int32_t begin, int32_t end, bool three, bool lf) {
+template <bool Lf, class Sink>
+void putFloatLinesEnding(Sink& out, const unsigned char* a, int32_t begin, int32_t end, bool three) {
     const size_t stride = three ? 12 : 8;
     for (int32_t i = begin; i < end; ++i) {
         const unsigned char* r = a + size_t(i) * stride;
@@ -90,8 +90,17 @@ void putFloatLines(Sink& out, const unsigned char* a, int32_t begin, int32_t end
             *p++ = ' ';
             p = formatFloat(p, Float(be32(r + 8)));
         }
-        out.done(putEnd(p, lf));
+        out.done(putEnd(p, Lf));
     }
+}
+
+// One loop for each line end.
+template <class Sink>
+void putFloatLines(Sink& out, const unsigned char* a, int32_t begin, int32_t end, bool three, bool lf) {
+    if (lf)
+        putFloatLinesEnding<true>(out, a, begin, end, three);
+    else
+        putFloatLinesEnding<false>(out, a, begin, end, three);
 }
 
 // The usual facet: every corner of from to stop - 1 in both lists, so one
