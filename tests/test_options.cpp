@@ -260,6 +260,28 @@ TEST(Options, InfoCountsWhatCleanChanges) {
         const std::string said = clean.notices.size() == 2 ? clean.notices[1].text : "";
         const std::string problems = describeCounts(report.problems);
         EXPECT_EQ(problems.empty() ? "" : "cleaned: " + problems, said) << seed;
+        // A conversion counts the same in its own walk, on any writer.
+        for (const OutputOptions& o : {OutputOptions{}, OutputOptions{.clean = true, .weld = true, .triangulate = true},
+                                       OutputOptions{.glb = true}}) {
+            InfoReport counted;
+            const RunResult run = convertRSR({.input = "model.rsr", .inputBytes = rsr, .output = "model.out",
+                                              .sink = {[](void*, const char*, size_t) { return true; }},
+                                              .notices = recorded, .options = &o, .alsoReport = &counted, .threads = 2,
+                                              .chunk = 1});
+            // A traditional conversion that fails counts the groups before the failure.
+            const bool whole = run.outcome == RunOutcome::finished;
+            ASSERT_TRUE(whole || !o.clean) << seed;
+            if (whole) {
+                EXPECT_EQ(describeCounts(counted.problems), problems) << seed;
+                ASSERT_EQ(counted.groups.size(), report.groups.size()) << seed;
+            }
+            ASSERT_LE(counted.groups.size(), report.groups.size()) << seed;
+            for (size_t g = 0; g < counted.groups.size(); ++g) {
+                EXPECT_EQ(counted.groups[g].name, report.groups[g].name) << seed;
+                EXPECT_EQ(counted.groups[g].textureVertices, report.groups[g].textureVertices) << seed;
+                EXPECT_EQ(counted.groups[g].facets, report.groups[g].facets) << seed;
+            }
+        }
         ASSERT_EQ(report.groups.size(), m.groups.size()) << seed;
         for (size_t g = 0; g < m.groups.size(); ++g) {
             const GroupSpec& s = m.groups[g];

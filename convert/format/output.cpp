@@ -1,5 +1,6 @@
 #include "convert/format/output.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -90,7 +91,7 @@ constexpr size_t direct_write_min = output_block / 2;
 
 void putBytes(Output& out, const char* p, size_t n) {
     if (n == 0) return;  // p may then be null
-    if (n < direct_write_min) {
+    if (n < std::min(direct_write_min, out.block)) {  // a small piece that fits the buffer
         std::memcpy(room(out, n), p, n);
         out.len += n;
         return;

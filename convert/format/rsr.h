@@ -189,6 +189,28 @@ inline bool cornerAt(const Group& g, const CornerWalk& w, uint32_t i, Corner& c)
     return true;
 }
 
+// Walks the corners from to stop - 1 of w, handing each to put(corner),
+// and stops at the first corner outside the vertex or texture index list
+// ("bad value"), returning false: put has then had the corners before it,
+// and that corner's vertex side (untextured) when only its texture side
+// was outside.
+template <class Put>
+bool walkCorners(const Group& g, const CornerWalk& w, uint32_t from, uint32_t stop, Put&& put) {
+    for (uint32_t i = from; i < stop; ++i) {
+        Corner c;
+        if (cornerAt(g, w, i, c)) {
+            put(c);
+            continue;
+        }
+        if (c.textured) {
+            c.textured = false;
+            put(c);
+        }
+        return false;
+    }
+    return true;
+}
+
 // Reading a file: the header, groups until the end marker, the trailer.
 // Each read is followed by the test its field needs; a failure says what
 // the run tells the user.

@@ -36,8 +36,13 @@ struct FacetPiece {
 // Where facet k of a run begins in its corners.
 inline uint32_t facetStart(const SortedFacets& r, size_t k) { return k ? r.ends[k - 1] : 0; }
 
+struct InfoCount;
+
 // Sorts the facets of chunk, which cutFacets cut from g, into out, numbered
 // by n (the group's own point and texture numbers, with its bad ones).
-void sortFacets(const Group& g, const Numbering& n, const BodyChunk& chunk, SortedFacets& out);
+// Given a count, counts each facet into it for --info: chunks must then be
+// sorted in order.
+void sortFacets(const Group& g, const Numbering& n, const BodyChunk& chunk, SortedFacets& out,
+                InfoCount* count = nullptr);
 
 }  // namespace quarlen

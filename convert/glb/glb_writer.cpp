@@ -8,7 +8,6 @@
 
 #include <cassert>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "convert/glb/container.h"
@@ -18,10 +17,11 @@
 #include "convert/glb/scene_json.h"
 #include "convert/glb/primitive_data.h"
 #include "convert/glb/spill.h"
-#include "convert/obj/mtl.h"
 #include "convert/obj/writer_pool.h"
 #include "convert/options/clean.h"
 #include "convert/options/facet_corners.h"
+#include "convert/options/info.h"
+#include "convert/options/materials_written.h"
 #include "convert/format/rsr.h"
 #include "convert/format/texts.h"
 
@@ -34,11 +34,13 @@ namespace {
 // out on any thread and spilled in order.
 class GlbWriter final : public GroupWriter, private ChunkedBody {
 public:
-    GlbWriter(Output& out, double scale, bool spillInMemory, unsigned threads, uint32_t chunk)
-        : out_(out), scale_(scale), spill_(spillInMemory), pool_(threads, chunk) {}
+    // Counting for --info keeps to one thread: facets are counted in order.
+    GlbWriter(Output& out, double scale, bool spillInMemory, unsigned threads, uint32_t chunk, InfoCount* count)
+        : out_(out), scale_(scale), spill_(spillInMemory), count_(count), pool_(count ? 1 : threads, chunk) {}
 
     GroupWritten group(const char* name, const Group& g) override {
         addNode(name);
+        if (count_) startGroupCount(*count_, name, g);
         spill_.spillHeld();
         startGroup(g);
         WriterPool* pool = pool_.forGroup(g);
@@ -80,16 +82,14 @@ private:
     // The material of a group's material slot, made at the first facet
     // written with it: materials with the same stored name are one.
     int32_t materialOf(const Group& g, int32_t slot) {
-        int32_t& known = slotMaterial_[size_t(slot)];
-        if (known != -2) return known;
-        const MaterialName stored = materialName(g, slot);
-        const auto [at, fresh] = materialIndex_.emplace(stored.s, int32_t(scene_.materials.size()));
-        if (fresh) {
+        bool added;
+        const int32_t material = materialWritten(materials_, g, slot, &added);
+        if (added) {
             GlbMaterial& m = scene_.materials.emplace_back();
-            if (appendUtf8(m.name, stored.s)) ++latin1Names_;
-            m.colour = useMaterialName(colours_, stored.s);
+            if (appendUtf8(m.name, materialName(g, slot).s)) ++latin1Names_;
+            m.colour = materials_.listed[size_t(material)];
         }
-        return known = at->second;
+        return material;
     }
 
     // The primitive for facets in material slot cm (-1: none), with or
@@ -115,7 +115,7 @@ private:
         numbering_.tbase = 0;
         numbering_.badPoint = badPoint_.data();
         numbering_.badTex = badTex_.data();
-        slotMaterial_.assign(size_t(g.nm), -2);
+        startGroupMaterials(materials_, g);
         slotPrimitive_.assign(2 * (size_t(g.nm) + 1), -1);
         used_ = 0;
         group_ = &g;
@@ -141,7 +141,7 @@ private:
         return true;
     }
 
-    void sortRun(size_t slot) { sortFacets(*group_, numbering_, slots_[slot].chunk, *slots_[slot].sorted); }
+    void sortRun(size_t slot) { sortFacets(*group_, numbering_, slots_[slot].chunk, *slots_[slot].sorted, count_); }
 
     // Hands the run's facets to their primitives, in order.
     bool takeRun(size_t slot) {
@@ -184,14 +184,13 @@ private:
     Output& out_;
     const double scale_;
     GlbSpill spill_;
+    InfoCount* const count_;  // --info's, or null
     GlbScene scene_;
-    std::unordered_map<std::string, int32_t> materialIndex_;  // stored name -> scene_.materials index
-    MaterialList colours_;  // names as --mtl writes them, for their colours
+    MaterialsWritten materials_;  // scene_.materials in order, with their colours
     CleanCounts counts_;
     int64_t latin1Names_ = 0;  // names with bytes read as Latin-1
     // Per group:
     std::vector<unsigned char> badPoint_, badTex_;
-    std::vector<int32_t> slotMaterial_;   // materials index of each slot, -2: not yet known
     std::vector<int32_t> slotPrimitive_;  // builds_ index of each (slot, textured), -1: none yet
     std::vector<PrimitiveBuild> builds_;
     size_t used_ = 0;  // builds_ in use by this group
@@ -216,8 +215,8 @@ private:
 }  // namespace
 
 std::unique_ptr<GroupWriter> glbWriter(Output& out, double scale, bool spillInMemory, unsigned threads,
-                                       uint32_t chunk) {
-    return std::make_unique<GlbWriter>(out, scale, spillInMemory, threads, chunk);
+                                       uint32_t chunk, InfoCount* count) {
+    return std::make_unique<GlbWriter>(out, scale, spillInMemory, threads, chunk, count);
 }
 
 }  // namespace quarlen

@@ -19,13 +19,16 @@
 
 namespace quarlen {
 
+struct InfoCount;
+
 // The GLB writer of a run, which multiplies every coordinate by scale
-// (effectiveScale of the run's options). spillInMemory keeps the binary data in memory
-// rather than in a temporary file, which is also where it goes when no
-// temporary file can be made. A large group's primitives are laid out on
-// `threads` threads as RunRequest::threads and chunk say; the bytes are the
-// same for any number.
+// (effectiveScale of the run's options). spillInMemory keeps the binary
+// data in memory rather than in a temporary file, which is also where it
+// goes when no temporary file can be made. A large group's primitives are
+// laid out on `threads` threads as RunRequest::threads and chunk say; the
+// bytes are the same for any number. Given a count, the writer counts each
+// group into it for --info as it walks the group's facets (on one thread).
 std::unique_ptr<GroupWriter> glbWriter(Output& out, double scale, bool spillInMemory = false, unsigned threads = 1,
-                                       uint32_t chunk = 0);
+                                       uint32_t chunk = 0, InfoCount* count = nullptr);
 
 }  // namespace quarlen

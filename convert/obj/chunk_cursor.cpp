@@ -38,4 +38,28 @@ BodyChunk cutLines(ChunkCursor& c, const Group& g, uint32_t budget) {
     return chunk;
 }
 
+BodyChunk cutFacetLines(ChunkCursor& c, const Group& g, uint32_t budget, bool pieces, uint32_t perCorner) {
+    assert(c.part == BodyPart::facets && budget > 0);
+    auto units = [&](const Face& f) { return 1 + uint64_t(walkLength(f.c1, f.nc)) * perCorner; };
+    const Face first = faceAt(g, c.next);
+    if (!pieces || (c.corner == 0 && units(first) <= budget))
+        return cutFacets(c, g, budget, [&](int32_t, const Face& f) { return units(f); });
+    BodyChunk chunk;
+    chunk.part = BodyPart::facets;
+    chunk.begin = c.next;
+    chunk.end = c.next + 1;
+    chunk.from = c.corner;
+    chunk.cm = c.cm;
+    if (c.corner == 0) c.cm = materialAfter(g, c.cm, first.mat);
+    if (walkLength(first.c1, first.nc) - c.corner > budget) {
+        chunk.to = c.corner + budget;
+        c.corner = chunk.to;
+    } else {
+        c.corner = 0;
+        ++c.next;
+    }
+    settle(c, g);
+    return chunk;
+}
+
 }  // namespace quarlen

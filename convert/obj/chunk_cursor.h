@@ -1,6 +1,6 @@
-// Cutting a group body into chunks for the writer pool, the same way for
-// both OBJ writers: the point lines, then the texture-vertex lines, then
-// the facets, each chunk carrying the material in force before it.
+// Cutting a group body into chunks for the writer pool: the point lines,
+// then the texture-vertex lines, then the facets, each chunk carrying the
+// material in force before it.
 #pragma once
 
 #include <cstdint>
@@ -61,5 +61,12 @@ BodyChunk cutFacets(ChunkCursor& c, const Group& g, uint64_t budget, Units&& uni
     settle(c, g);
     return chunk;
 }
+
+// The next chunk of facets: whole facets while their units add up to no
+// more than budget, a facet counting one and `perCorner` for each corner of
+// its walk. With `pieces`, a facet larger than budget goes in pieces of
+// budget corners, the first counting one more (its "f"); without, it is a
+// chunk alone.
+BodyChunk cutFacetLines(ChunkCursor& c, const Group& g, uint32_t budget, bool pieces, uint32_t perCorner);
 
 }  // namespace quarlen

@@ -5,21 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "convert/options/clean.h"
-#include "convert/format/rsr.h"
-
 namespace quarlen {
-
-size_t useMaterial(MaterialList& list, const std::string& name) {
-    const auto [at, fresh] = list.index.emplace(name, list.names.size());
-    if (fresh) list.names.push_back(name);
-    return at->second;
-}
-
-size_t useMaterialName(MaterialList& list, const char* stored) {
-    char written[material_size + 8];
-    return useMaterial(list, std::string(written, putSafeName(written, stored, true)));
-}
 
 namespace {
 

@@ -4,22 +4,10 @@
 
 #include <cstddef>
 #include <string>
-#include <unordered_map>
-#include <vector>
+
+#include "convert/options/materials_written.h"
 
 namespace quarlen {
-
-struct MaterialList {
-    std::vector<std::string> names;  // in order of first use
-    std::unordered_map<std::string, size_t> index;
-};
-
-// Adds name unless the list has it already; returns its index.
-size_t useMaterial(MaterialList& list, const std::string& name);
-
-// Adds the name --mtl writes for a stored material name (made safe);
-// returns its index, which materialColour turns into its colour.
-size_t useMaterialName(MaterialList& list, const char* stored);
 
 // The diffuse colour of the i-th material as 8-bit red, green and blue: a
 // fixed palette first, then colours of their own, no two the same for

@@ -1,8 +1,8 @@
-// The OBJ line vocabulary every OBJ writer shares: text, line ends, names,
-// the closing comments; and the lines of a traditional group body, written
-// through a sink that gives room for the next line: the run's Output, or a
-// chunk's own buffer on a formatting thread. The same calls make the same
-// bytes either way.
+// The OBJ line vocabulary: text, line ends, names, the closing comments,
+// point and texture-vertex lines and a facet's corners, written through a
+// sink that gives room for the next piece: the run's Output, or a chunk's
+// own text on a formatting thread. The same calls make the same bytes
+// either way.
 #pragma once
 
 #include <algorithm>
@@ -13,6 +13,7 @@
 #include "convert/obj/number_text.h"
 #include "convert/format/output.h"
 #include "convert/format/rsr.h"
+#include "convert/options/facet_corners.h"
 
 namespace quarlen {
 
@@ -64,31 +65,19 @@ inline char* putName(char* p, const char* s, size_t max, bool lf = false) {
 // The three comment lines that close a finished file.
 char* putClosing(char* p, const Totals& t, bool lf);
 
+// The run's Output as a sink: room for a piece at a time, never refused.
 struct OutputSink {
     Output& out;
+    bool reserve(size_t) { return true; }
+    size_t written() const { return 0; }  // no material line waits in it
     char* room(size_t n) { return quarlen::room(out, n); }
     void done(char* p) { quarlen::done(out, p); }
 };
 
-// A buffer made large enough for its chunk before the chunk is written:
-// room() only checks that it was.
-struct BufferSink {
-    char* p;
-    const char* end;
-    char* room([[maybe_unused]] size_t n) {
-        assert(n <= size_t(end - p) && "a chunk's text is larger than chunkTextBytes says");
-        return p;
-    }
-    void done(char* q) {
-        assert(q >= p && q <= end);
-        p = q;
-    }
-};
-
 // Point lines "v x y z" (three) or texture-vertex lines "vt u v" for the
 // items begin to end - 1 of a stored float array.
-template <class Sink>
-void putFloatLines(Sink& out, const unsigned char* a, int32_t begin, int32_t end, bool three) {
+template <bool Lf, class Sink>
+void putFloatLinesEnding(Sink& out, const unsigned char* a, int32_t begin, int32_t end, bool three) {
     const size_t stride = three ? 12 : 8;
     for (int32_t i = begin; i < end; ++i) {
         const unsigned char* r = a + size_t(i) * stride;
@@ -101,104 +90,65 @@ void putFloatLines(Sink& out, const unsigned char* a, int32_t begin, int32_t end
             *p++ = ' ';
             p = formatFloat(p, Float(be32(r + 8)));
         }
-        out.done(putEnd(p));
+        out.done(putEnd(p, Lf));
     }
 }
 
-// Facet j's line, or the corners from to to - 1 of it when its line is
-// written in pieces: the material step and "f" come with corner 0, the line
-// end after the last corner of the walk.
-struct FacetPiece {
-    int32_t j;
-    uint32_t from = 0, to = UINT32_MAX;
-};
-
-// What facet lines carry from one to the next: the material of the last
-// "usemtl" line, and the most corners of any facet.
-struct FacetState {
-    int32_t cm = -1;
-    int32_t nqMax;
-};
-
-// The material step and "f" of a facet.
+// One loop for each line end.
 template <class Sink>
-void putFacetHead(Sink& out, const Group& g, const Face& f, FacetState& st) {
-    char* p = out.room(unit_text_max);
-    const int32_t cm = materialAfter(g, st.cm, f.mat);
-    if (cm != st.cm) {
-        p = putText(p, "usemtl ", 7);
-        p = putEnd(putName(p, materialName(g, cm).s, material_size));
-        st.cm = cm;
-    }
-    *p++ = 'f';
-    out.done(p);
-    if (f.nc > st.nqMax) st.nqMax = f.nc;
+void putFloatLines(Sink& out, const unsigned char* a, int32_t begin, int32_t end, bool three, bool lf) {
+    if (lf)
+        putFloatLinesEnding<true>(out, a, begin, end, three);
+    else
+        putFloatLinesEnding<false>(out, a, begin, end, three);
 }
 
 // The usual facet: every corner of from to stop - 1 in both lists, so one
 // room request and no checks per corner; the line end after them when
-// `end`. False, writing nothing, when a corner needs checking.
+// `end`. False, writing nothing, when a corner needs checking. Points are
+// not welded.
 template <class Sink>
-bool putCornersQuick(Sink& out, const Group& g, const Totals& t, const CornerWalk& w, uint32_t from, uint32_t stop,
-                     bool end) {
+bool putCornersQuick(Sink& out, const Group& g, const Numbering& n, const CornerWalk& w, uint32_t from,
+                     uint32_t stop, bool end, bool lf) {
+    assert(!n.map && "welded points are numbered one by one");
     if (stop <= from || stop - from > quick_corners) return false;
     const int64_t s0 = int64_t(w.c1) + from, k0 = int64_t(w.c12) + from;
-    const int64_t n = stop - from;
+    const int64_t count = stop - from;
     // Texture positions must not wrap.
-    const int64_t textured = w.c12 < 0 ? 0 : std::clamp<int64_t>(int64_t(w.end2) - k0, 0, n);
-    if (s0 < 0 || s0 + n > g.nq || (textured > 0 && k0 + textured > g.nq2) || k0 + n > INT32_MAX) return false;
-    char* p = out.room(size_t(n) * (2 * int_text_max + 2) + 2);
+    const int64_t textured = w.c12 < 0 ? 0 : std::clamp<int64_t>(int64_t(w.end2) - k0, 0, count);
+    if (s0 < 0 || s0 + count > g.nq || (textured > 0 && k0 + textured > g.nq2) || k0 + count > INT32_MAX)
+        return false;
+    char* p = out.room(size_t(count) * (2 * int_text_max + 2) + 2);
     for (int64_t i = 0; i < textured; ++i) {
         *p++ = ' ';
-        p = formatInt(p, wrapAdd(vertexEntry(g, int32_t(s0 + i)), t.dv));
+        p = formatInt(p, wrapAdd(vertexEntry(g, int32_t(s0 + i)), n.vbase));
         *p++ = '/';
-        p = formatInt(p, wrapAdd(textureEntry(g, int32_t(k0 + i)), t.dt));
+        p = formatInt(p, wrapAdd(textureEntry(g, int32_t(k0 + i)), n.tbase));
     }
-    for (int64_t i = textured; i < n; ++i) {
+    for (int64_t i = textured; i < count; ++i) {
         *p++ = ' ';
-        p = formatInt(p, wrapAdd(vertexEntry(g, int32_t(s0 + i)), t.dv));
+        p = formatInt(p, wrapAdd(vertexEntry(g, int32_t(s0 + i)), n.vbase));
     }
-    out.done(end ? putEnd(p) : p);
+    out.done(end ? putEnd(p, lf) : p);
     return true;
 }
 
 // The corners from to stop - 1 one at a time, each checked. False at a
 // corner outside the vertex or texture index list, after writing the
-// corners before it (and the vertex number of that corner, when only its
-// texture side was outside).
+// corners walkCorners hands out before stopping.
 template <class Sink>
-bool putCornersChecked(Sink& out, const Group& g, const Totals& t, const CornerWalk& w, uint32_t from,
+bool putCornersChecked(Sink& out, const Group& g, const Numbering& n, const CornerWalk& w, uint32_t from,
                        uint32_t stop) {
-    for (uint32_t i = from; i < stop; ++i) {
-        Corner c;
-        const bool ok = cornerAt(g, w, i, c);
-        if (!ok && !c.textured) return false;
+    return walkCorners(g, w, from, stop, [&](const Corner& c) {
         char* p = out.room(unit_text_max);
         *p++ = ' ';
-        p = formatInt(p, wrapAdd(c.v, t.dv));
-        if (ok && c.textured) {
+        p = formatInt(p, pointNumber(g, n, c.v));
+        if (c.textured) {
             *p++ = '/';
-            p = formatInt(p, wrapAdd(c.t, t.dt));
+            p = formatInt(p, wrapAdd(c.t, n.tbase));
         }
         out.done(p);
-        if (!ok) return false;
-    }
-    return true;
-}
-
-// Writes a facet line or a piece of it. False when a corner lies outside
-// the vertex or texture index list.
-template <class Sink>
-bool putFacet(Sink& out, const Group& g, const Totals& t, FacetPiece piece, FacetState& st) {
-    const Face f = faceAt(g, piece.j);
-    if (piece.from == 0) putFacetHead(out, g, f, st);
-    const CornerWalk w = cornerWalk(f, texFaceAt(g, piece.j));
-    const uint32_t stop = std::min(piece.to, w.corners);
-    const bool end = stop == w.corners;
-    if (putCornersQuick(out, g, t, w, piece.from, stop, end)) return true;
-    if (!putCornersChecked(out, g, t, w, piece.from, stop)) return false;
-    if (end) out.done(putEnd(out.room(2)));
-    return true;
+    });
 }
 
 }  // namespace quarlen

@@ -66,13 +66,6 @@ std::string describeCounts(const CleanCounts& c) {
     return s;
 }
 
-void countFirstWritten(const Group& g, int32_t slot, NamesWritten& names, CleanCounts& c) {
-    assert(slot >= 0 && size_t(slot) < names.seen.size());
-    if (names.seen[size_t(slot)]) return;
-    names.seen[size_t(slot)] = 1;
-    if (!safeName(materialName(g, slot).s, true)) ++c.names;
-}
-
 bool safeName(const char* s, bool material) {
     if (!*s || (material && readsAsNumber(s))) return false;
     for (; *s; ++s)

@@ -37,17 +37,6 @@ std::string describeCounts(const CleanCounts& c);
 // F3D's material file reader takes for one ("2", "-1.5").
 bool safeName(const char* s, bool material);
 
-// The material slots of a group that facets were written under: each name
-// is written, and counted when clean changes it, at its first written facet.
-struct NamesWritten {
-    std::vector<unsigned char> seen;  // per material slot
-    void reset(int32_t slots) { seen.assign(size_t(slots), 0); }
-};
-
-// Counts the name of material slot `slot` in c.names when this is its first
-// written facet and clean would change the name.
-void countFirstWritten(const Group& g, int32_t slot, NamesWritten& names, CleanCounts& c);
-
 // Writes s with every space, tab or control byte as '_', "unnamed" for an
 // empty s, and '_' before a material name that reads as a number. Needs
 // room for max(strlen(s) + 1, 7) bytes. Returns the end.

@@ -1,76 +1,56 @@
 #include "convert/options/info.h"
 
-#include <cassert>
 #include <utility>
 
 namespace quarlen {
 
-namespace {
-
-void describeGroup(InfoReport& report, const char* name, const Group& g) {
-    InfoGroup& ig = report.groups.emplace_back();
-    ig.name = name;
-    ig.points = g.np;
-    ig.textureVertices = g.nt;
-    for (int32_t i = 0; i < g.nm; ++i) ig.materials.emplace_back(materialName(g, i).s);
-
-    // What the option writer with clean alone would count.
-    CleanCounts& c = report.problems;
-    if (!safeName(name, false)) ++c.names;
-    std::vector<unsigned char> badPoint, badTex;
-    markNonFinite(g, 1.0, badPoint, badTex, c);
-    Numbering n;
-    n.badPoint = badPoint.data();
-    n.badTex = badTex.data();
-    Corners corners;
-    NamesWritten named;
-    named.reset(g.nm);
-    walkFacets(g, 0, g.nf, -1, [&](int32_t j, const Face& f, int32_t cm) {
-        ++ig.facets[f.nc];
-        if (cleanFacet(g, j, n, corners, c) && cm >= 0) countFirstWritten(g, cm, named, c);
-        return true;
-    });
+void startGroupCount(InfoCount& c, const char* name, const Group& g) {
+    c.group = InfoGroup{};
+    c.group.name = name;
+    c.group.points = g.np;
+    c.group.textureVertices = g.nt;
+    for (int32_t i = 0; i < g.nm; ++i) c.group.materials.emplace_back(materialName(g, i).s);
+    c.problems = CleanCounts{};
+    if (!safeName(name, false)) ++c.problems.names;
+    markNonFinite(g, 1.0, c.badPoint, c.badTex, c.problems);
+    c.n = Numbering{};
+    c.n.badPoint = c.badPoint.data();
+    c.n.badTex = c.badTex.data();
+    c.named.unsafeNames = 0;
+    startGroupMaterials(c.named, g);
 }
+
+void countFacet(InfoCount& c, const Group& g, int32_t j, const Face& f, int32_t cm) {
+    ++c.group.facets[f.nc];
+    if (cleanFacet(g, j, c.n, c.corners, c.problems) && cm >= 0) materialWritten(c.named, g, cm);
+}
+
+void addGroupCount(InfoReport& report, InfoCount& c) {
+    c.problems.names += c.named.unsafeNames;
+    report.problems += c.problems;
+    report.groups.push_back(std::move(c.group));
+}
+
+namespace {
 
 class ReportWriter final : public GroupWriter {
 public:
-    explicit ReportWriter(InfoReport& report) : report_(report) {}
+    explicit ReportWriter(InfoCount& count) : count_(count) {}
     GroupWritten group(const char* name, const Group& g) override {
-        describeGroup(report_, name, g);
+        startGroupCount(count_, name, g);
+        walkFacets(g, 0, g.nf, -1, [&](int32_t j, const Face& f, int32_t cm) {
+            countFacet(count_, g, j, f, cm);
+            return true;
+        });
         return GroupWritten::done;
     }
 
 private:
-    InfoReport& report_;
-};
-
-class ReportingWriter final : public GroupWriter {
-public:
-    ReportingWriter(InfoReport& report, std::unique_ptr<GroupWriter> writer)
-        : report_(report), writer_(std::move(writer)) {}
-    GroupWritten group(const char* name, const Group& g) override {
-        const GroupWritten written = writer_->group(name, g);
-        if (written == GroupWritten::done) describeGroup(report_, name, g);
-        return written;
-    }
-    void failedGroupLine(const char* name) override { writer_->failedGroupLine(name); }
-    bool finishSideFiles() override { return writer_->finishSideFiles(); }
-    bool finishOutput(const char* failedGroup) override { return writer_->finishOutput(failedGroup); }
-    void closing() override { writer_->closing(); }
-    std::string lastNotice() const override { return writer_->lastNotice(); }
-
-private:
-    InfoReport& report_;
-    std::unique_ptr<GroupWriter> writer_;
+    InfoCount& count_;
 };
 
 }  // namespace
 
-std::unique_ptr<GroupWriter> reportingWriter(InfoReport& report, std::unique_ptr<GroupWriter> writer) {
-    assert(writer);
-    return std::make_unique<ReportingWriter>(report, std::move(writer));
-}
-
-std::unique_ptr<GroupWriter> reportWriter(InfoReport& report) { return std::make_unique<ReportWriter>(report); }
+std::unique_ptr<GroupWriter> reportWriter(InfoCount& count) { return std::make_unique<ReportWriter>(count); }
 
 }  // namespace quarlen

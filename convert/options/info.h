@@ -1,6 +1,8 @@
 // --info: what a file holds, group by group, and what --clean would change
-// in it, without writing anything. A run given a report describes its
-// input into it instead of writing an output.
+// in it. The counts are taken in the one walk over a group's facets that
+// the run's writer makes: the report's own writer, which writes nothing,
+// or an output's writer that is handed an InfoCount. The run adds a group
+// to the report once its writer has taken the group in full.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "convert/options/clean.h"
+#include "convert/options/materials_written.h"
 #include "convert/format/group_writer.h"
 
 namespace quarlen {
@@ -26,12 +29,28 @@ struct InfoReport {
     CleanCounts problems;           // what --clean would change
 };
 
-// The writer of a run that describes: each group read in full goes into
-// the report.
-std::unique_ptr<GroupWriter> reportWriter(InfoReport& report);
+// The counts of the group being written, as the option writer with clean
+// alone would count them.
+struct InfoCount {
+    InfoGroup group;
+    CleanCounts problems;
+    std::vector<unsigned char> badPoint, badTex;
+    Numbering n;
+    Corners corners;
+    MaterialsWritten named;
+};
 
-// A writer that hands each group to writer and, once writer has taken it,
-// describes it into report: a conversion that counts what it converted.
-std::unique_ptr<GroupWriter> reportingWriter(InfoReport& report, std::unique_ptr<GroupWriter> writer);
+// Starts the counts of group g, before its facets are walked.
+void startGroupCount(InfoCount& c, const char* name, const Group& g);
+
+// Counts facet j, walked under material cm. Facets are counted in order.
+void countFacet(InfoCount& c, const Group& g, int32_t j, const Face& f, int32_t cm);
+
+// Adds the group counted to the report: its writer took it in full.
+void addGroupCount(InfoReport& report, InfoCount& c);
+
+// The writer of a run that describes: counts each group and writes
+// nothing.
+std::unique_ptr<GroupWriter> reportWriter(InfoCount& count);
 
 }  // namespace quarlen

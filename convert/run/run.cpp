@@ -12,8 +12,7 @@
 #include "convert/options/info.h"
 #include "convert/obj/mtl.h"
 #include "convert/options/option_table.h"
-#include "convert/obj/traditional_writer.h"
-#include "convert/obj/option_writer.h"
+#include "convert/obj/obj_writer.h"
 #include "convert/format/rsr.h"
 #include "convert/format/texts.h"
 
@@ -48,6 +47,8 @@ struct Run {
     Output out;
     FileTarget file{nullptr};  // the output file, when the run makes one
     std::unique_ptr<GroupWriter> writer;
+    InfoReport* report = req.report ? req.report : req.alsoReport;  // null: none
+    InfoCount count;  // of the group being written, for the report
     char name[max_name_length + 1] = "";  // the current group's name
     int32_t facets = 0;  // facets in completed groups: none means the file may be a short one
     Failure failure;
@@ -149,6 +150,7 @@ bool convertGroups(Run& r, bool& pending) {
         // output then ends with the groups before this one.
         if (r.in.mapped) drain(r.out);
         const GroupWritten written = writeGroup(r, g);
+        if (written == GroupWritten::done && r.report) addGroupCount(*r.report, r.count);
         if (endedEarly(r.in)) return fail(r, {Failure::ended_early});
         switch (written) {
         case GroupWritten::done: break;
@@ -199,24 +201,19 @@ bool openRunOutput(Run& r) {
     return openOutput(r.out, req.sink.write ? req.sink : req.stream ? streamSink(req.stream) : fileSink(r.file));
 }
 
-// The one writer of the output or the report.
-std::unique_ptr<GroupWriter> outputWriter(Run& r) {
+// The one writer of the output or the report; a writer that writes counts
+// for the report as it goes.
+std::unique_ptr<GroupWriter> makeWriter(Run& r) {
     const RunRequest& req = r.req;
-    if (req.report) return reportWriter(*req.report);
-    if (r.glb) return glbWriter(r.out, effectiveScale(*req.options), false, req.threads, req.chunk);
-    if (!req.options || traditional(*req.options)) return traditionalWriter(r.out, req.threads, req.chunk);
+    if (req.report) return reportWriter(r.count);
+    InfoCount* const count = r.report ? &r.count : nullptr;
+    if (r.glb) return glbWriter(r.out, effectiveScale(*req.options), false, req.threads, req.chunk, count);
+    const OutputOptions o = req.options ? *req.options : OutputOptions{};
     MaterialFile mtl;
     // NAME.mtl goes beside the output under its final name, or to the
     // caller's sink; an output to a stream has no name to put it beside.
-    if (req.options->mtl && (req.mtlSink.write || !req.stream)) mtl = {mtlPathFor(req.output), req.mtlSink};
-    return optionWriter(r.out, *req.options, mtl, req.threads, req.chunk);
-}
-
-// The writer this run uses, counting what it writes when asked.
-std::unique_ptr<GroupWriter> makeWriter(Run& r) {
-    std::unique_ptr<GroupWriter> writer = outputWriter(r);
-    if (!r.req.alsoReport || r.req.report) return writer;
-    return reportingWriter(*r.req.alsoReport, std::move(writer));
+    if (o.mtl && (req.mtlSink.write || !req.stream)) mtl = {mtlPathFor(req.output), req.mtlSink};
+    return objWriter(r.out, o, mtl, req.threads, req.chunk, count);
 }
 
 }  // namespace

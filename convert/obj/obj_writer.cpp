@@ -1,28 +1,32 @@
-// The writer of the output options: the "mtllib" line, each group's line
-// and body (option_body.h), NAME.mtl, the closing comments and the line
-// that says what clean changed. A group's points are prepared by
-// option_points.h and its material lines settled by option_materials.h.
-#include "convert/obj/option_writer.h"
+// The OBJ writer: the "mtllib" line, each group's line and body
+// (obj_body.h), NAME.mtl, the closing comments and the line that says what
+// clean changed. A group's points are prepared by option_points.h and its
+// material lines settled by material_lines.h.
+#include "convert/obj/obj_writer.h"
 
 #include <string>
 
-#include "convert/obj/option_body.h"
+#include "convert/obj/obj_body.h"
+#include "convert/obj/mtl.h"
 #include "convert/obj/option_lines.h"
+#include "convert/options/info.h"
 #include "convert/format/file_names.h"
 
 namespace quarlen {
 
 namespace {
 
-class OptionWriter final : public GroupWriter {
+class ObjWriter final : public GroupWriter {
 public:
-    OptionWriter(Output& out, const OutputOptions& o, MaterialFile mtl, unsigned threads, uint32_t chunk)
-        : out_(out), o_(o), mtl_(std::move(mtl)), pool_(threads, chunk) {
+    ObjWriter(Output& out, const OutputOptions& o, MaterialFile mtl, unsigned threads, uint32_t chunk,
+              InfoCount* count)
+        : out_(out), o_(o), mtl_(std::move(mtl)), pool_(threads, chunk), count_(count) {
         if (!mtl_.name.empty()) writeNameLine(out_, o_, "mtllib ", 7, baseName(mtl_.name.c_str()), false, false);
     }
 
     GroupWritten group(const char* name, const Group& g) override {
         groupLine(name);
+        if (count_) startGroupCount(*count_, name, g);
         // The body's chunks number points and texture vertices from here.
         Numbering n;
         n.vbase = t_.dv;
@@ -30,10 +34,12 @@ public:
         if (!o_.weld) t_.dv = wrapAdd(t_.dv, g.np);
         t_.dt = wrapAdd(t_.dt, g.nt);
         startGroupPoints(points_, o_, g, n);
-        startGroupMaterials(materials_, o_, g);
+        startGroupMaterials(materials_, g);
         CleanCounts prepared;
-        const OptionGroup body{out_, o_, g, n, points_, t_.dv, prepared, materials_, t_, counts_};
-        const GroupWritten written = writeOptionBody(pool_.forGroup(g), pool_.chunk(), body);
+        const BodyGroup body{out_, o_, g, n, points_, t_.dv, prepared, materials_, t_, counts_, count_};
+        // Counts are taken in the order of the facets, on one thread.
+        WriterPool* pool = count_ ? nullptr : pool_.forGroup(g);
+        const GroupWritten written = writeBody(pool, pool_.chunk(), *memory_, body);
         counts_ += prepared;
         return written;
     }
@@ -42,7 +48,7 @@ public:
 
     bool finishSideFiles() override {
         if (mtl_.name.empty()) return true;
-        const std::string text = mtlText(materials_.list, o_.lf);
+        const std::string text = mtlText(materials_.run.list, o_.lf);
         if (mtl_.sink.write) return mtl_.sink.write(mtl_.sink.ctx, text.data(), text.size());
         return writeWholeFile(mtl_.name.c_str(), text);
     }
@@ -51,7 +57,9 @@ public:
 
     std::string lastNotice() const override {
         if (!o_.clean) return "";
-        const std::string what = describeCounts(counts_);
+        CleanCounts counts = counts_;
+        counts.names += materials_.run.unsafeNames;
+        const std::string what = describeCounts(counts);
         return what.empty() ? what : "cleaned: " + what;
     }
 
@@ -65,17 +73,19 @@ private:
     const OutputOptions o_;
     MaterialFile mtl_;
     GroupPool pool_;
+    InfoCount* const count_;  // --info's, or null
     Totals t_;  // next point and texture numbers, facet lines and most corners written
     PointPrep points_;
     MaterialLines materials_;
     CleanCounts counts_;
+    BodyMemory memory_ = newBodyMemory();
 };
 
 }  // namespace
 
-std::unique_ptr<GroupWriter> optionWriter(Output& out, const OutputOptions& o, MaterialFile mtl, unsigned threads,
-                                          uint32_t chunk) {
-    return std::make_unique<OptionWriter>(out, o, std::move(mtl), threads, chunk);
+std::unique_ptr<GroupWriter> objWriter(Output& out, const OutputOptions& o, MaterialFile mtl, unsigned threads,
+                                       uint32_t chunk, InfoCount* count) {
+    return std::make_unique<ObjWriter>(out, o, std::move(mtl), threads, chunk, count);
 }
 
 }  // namespace quarlen

@@ -1,4 +1,4 @@
-#include "convert/obj/option_materials.h"
+#include "convert/obj/material_lines.h"
 
 #include <cassert>
 
@@ -6,28 +6,20 @@
 
 namespace quarlen {
 
-namespace {
-
-void materialWritten(const OutputOptions& o, const Group& g, MaterialLines& m, int32_t slot, CleanCounts& counts) {
-    if (o.clean) countFirstWritten(g, slot, m.named, counts);
-    if (o.mtl) useMaterialName(m.list, materialName(g, slot).s);
-}
-
-}  // namespace
-
-void ChunkMaterials::reset() {
-    first = last = no_material_line;
+void ChunkMaterials::reset(int32_t lastWritten) {
+    first = no_material_line;
+    last = lastWritten;
     firstAt = 0;
     lines.clear();
 }
 
-void startGroupMaterials(MaterialLines& m, const OutputOptions& o, const Group& g) {
+void startGroupMaterials(MaterialLines& m, const Group& g) {
     m.written = -1;
-    if (o.clean) m.named.reset(g.nm);
+    startGroupMaterials(m.run, g);
 }
 
-bool materialLineBefore(ChunkMaterials& c, int32_t cm, size_t at) {
-    if (cm < 0 || cm == c.last) return false;
+bool materialDecision(ChunkMaterials& c, int32_t cm, size_t at) {
+    assert(cm >= 0 && cm != c.last);
     const bool first = c.last == no_material_line;
     c.last = cm;
     if (first) {
@@ -40,7 +32,7 @@ bool materialLineBefore(ChunkMaterials& c, int32_t cm, size_t at) {
 }
 
 void writeFacetChunk(Output& out, const OutputOptions& o, const Group& g, MaterialLines& m, const ChunkMaterials& c,
-                     const char* text, size_t len, CleanCounts& counts) {
+                     const char* text, size_t len) {
     assert(c.first == no_material_line || c.firstAt <= len);
     if (c.first == no_material_line) {
         putBytes(out, text, len);
@@ -48,11 +40,11 @@ void writeFacetChunk(Output& out, const OutputOptions& o, const Group& g, Materi
         putBytes(out, text, c.firstAt);
         if (c.first != m.written) {
             writeNameLine(out, o, "usemtl ", 7, materialName(g, c.first).s, o.clean || o.mtl, true);
-            materialWritten(o, g, m, c.first, counts);
+            materialWritten(m.run, g, c.first);
         }
         putBytes(out, text + c.firstAt, len - c.firstAt);
     }
-    for (const int32_t slot : c.lines) materialWritten(o, g, m, slot, counts);
+    for (const int32_t slot : c.lines) materialWritten(m.run, g, slot);
     if (c.last != no_material_line) m.written = c.last;
 }
 
