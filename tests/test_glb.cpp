@@ -270,23 +270,6 @@ GroupSpec strip(int32_t n, int32_t copies) {
     return g;
 }
 
-// The group's arrays as the file stores them, for the writer's own calls.
-struct Stored {
-    Bytes xyz, pf, fac, uv, pt, fac2;
-    Group g;
-    explicit Stored(const GroupSpec& s) {
-        for (float f : s.xyz) putF32(xyz, f);
-        for (float f : s.uv) putF32(uv, f);
-        for (int32_t i : s.pf) putI32(pf, i);
-        for (int32_t i : s.pt) putI32(pt, i);
-        for (const Facet& f : s.faces) putFacet(fac, f);
-        for (const TexFacet& f : s.faces2) putI32(fac2, f.c1), putI32(fac2, f.nc);
-        g = {int32_t(s.xyz.size() / 3), int32_t(s.pf.size()), int32_t(s.faces.size()), int32_t(s.uv.size() / 2),
-             int32_t(s.pt.size()), int32_t(s.faces2.size()), 0, xyz.data(), pf.data(), fac.data(), uv.data(),
-             pt.data(), fac2.data()};
-    }
-};
-
 TEST(Glb, IndexWidthFollowsTheVertexCount) {
     // 65535 vertices take 16-bit indices; one more, 32-bit ones, since
     // 65535 itself is the restart value no index may hold. Vertices count,
@@ -310,7 +293,7 @@ TEST(Glb, IndexWidthFollowsTheVertexCount) {
         EXPECT_EQ(wrong, 0u);
 
         // The same bytes from a spill in memory.
-        const Stored stored(spec);
+        const StoredGroup stored(spec);
         const std::string path = tempPath(".glb");
         Output out;
         FileTarget file{path.c_str()};

@@ -1,10 +1,9 @@
-// Runs at the edge of the machine: an output that may not grow past a size
-// limit. (Inputs whose size cannot be known beforehand: test_input.cpp.)
-#include <csignal>
+// Runs whose output stops taking bytes: a sink that takes only so many, as
+// a file at its size limit does, then fails, with errno set or without.
+// (A full disk: test_run.cpp; inputs whose size cannot be known
+// beforehand: test_input.cpp.)
+#include <cerrno>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "convert/format/notice.h"
 #include "convert/format/texts.h"
@@ -18,76 +17,9 @@ namespace {
 const std::string finished = obj_texts.finished;
 const std::string too_large = std::string(obj_texts.writeFailed) + "File too large";
 
-void pack(std::string& to, const std::string& s) { to += std::to_string(s.size()) + ":" + s; }
-
-std::string unpack(const std::string& from, size_t& at) {
-    const size_t colon = from.find(':', at);
-    const size_t n = std::stoul(from.substr(at, colon - at));
-    at = colon + 1 + n;
-    return from.substr(colon + 1, n);
-}
-
-// Converts rsr in a child process whose files may not grow past `limit`
-// bytes. SIGXFSZ is ignored there, so that a write past the limit fails
-// with EFBIG rather than ending the process.
-Converted convertLimited(const Bytes& rsr, rlim_t limit) {
-    Converted c;
-    c.in = tempPath(".rsr");
-    c.out = tempPath(".obj");
-    writeFile(c.in, rsr);
-    int fds[2];
-    if (pipe(fds) != 0) return c;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(fds[0]);
-        const rlimit fsize{limit, limit};
-        setrlimit(RLIMIT_FSIZE, &fsize);
-        std::signal(SIGXFSZ, SIG_IGN);
-        const Converted run = convertPaths(c.in, c.out, 0, 0);
-        std::string report;
-        pack(report, std::to_string(int(run.outcome)));
-        for (const Shown& s : run.notices) {
-            pack(report, s.text);
-            pack(report, s.caption);
-            pack(report, std::to_string(s.style));
-            pack(report, s.on_disk);
-        }
-        for (size_t at = 0; at < report.size();) {
-            const ssize_t n = write(fds[1], report.data() + at, report.size() - at);
-            if (n <= 0) _exit(1);
-            at += size_t(n);
-        }
-        _exit(0);
-    }
-    close(fds[1]);
-    std::string report;
-    char buf[65536];
-    for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) report.append(buf, size_t(n));
-    close(fds[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    c.outcome = RunOutcome(-1);
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 0 && !report.empty()) {
-        size_t at = 0;
-        c.outcome = RunOutcome(std::stoi(unpack(report, at)));
-        while (at < report.size()) {
-            Shown s;
-            s.text = unpack(report, at);
-            s.caption = unpack(report, at);
-            s.style = unsigned(std::stoul(unpack(report, at)));
-            s.on_disk = unpack(report, at);
-            c.notices.push_back(s);
-        }
-    }
-    c.obj = readFile(c.out);
-    std::remove(c.in.c_str());
-    std::remove(c.out.c_str());
-    return c;
-}
-
 struct Seen {
     std::string text;
-    bool outCaption;  // captioned with the output path, else with the input path
+    bool outCaption;  // captioned with the output, else with the input
     unsigned style;
     std::string on_disk;
 };
@@ -109,46 +41,49 @@ GroupSpec hip() {
                      .mats = {"skin", "cloth"}};
 }
 
-TEST(FileSizeLimit, StopsTheWritingAnywhere) {
+TEST(OutputLimit, StopsTheWritingAnywhere) {
     const Bytes file = buildRsr({first(), hip()});
     const std::string whole = convertBytes(file).obj;
     const size_t body = whole.find("# File generated");
     const size_t group1 = first_text.size();
     ASSERT_EQ(whole.compare(0, group1, first_text), 0);
+    const std::string io = std::string(obj_texts.writeFailed) + "Input/output error";
     const struct {
         const char* what;
         size_t limit;
+        int error;
+        const std::string& text;
     } cases[] = {
-        {"nothing fits", 0},
-        {"at the end of the first group", group1},
-        {"in the middle of the second group", group1 + 20},
-        {"one byte short of the groups", body - 1},
-        {"exactly the groups, not the closing comments", body},
-        {"inside the closing comments", body + 30},
-        {"one byte short of the whole", whole.size() - 1},
-        {"the whole", whole.size()},
+        {"nothing fits", 0, EFBIG, too_large},
+        {"at the end of the first group", group1, EFBIG, too_large},
+        {"in the middle of the second group", group1 + 20, EFBIG, too_large},
+        {"one byte short of the groups", body - 1, EFBIG, too_large},
+        {"exactly the groups, not the closing comments", body, EFBIG, too_large},
+        {"inside the closing comments", body + 30, EFBIG, too_large},
+        {"one byte short of the whole", whole.size() - 1, EFBIG, too_large},
+        {"the whole", whole.size(), EFBIG, too_large},
+        {"a failure that does not set errno", group1, 0, io},
+        {"a failure after writes that left errno set", body - 1, -ENOSPC, io},
     };
     for (const auto& k : cases) {
-        const Converted c = convertLimited(file, k.limit);
+        const Converted c = convertInMemoryLimited(file, k.limit, k.error);
         const std::string kept = whole.substr(0, k.limit);
         EXPECT_EQ(c.obj, kept) << k.what;
+        EXPECT_EQ(c.outcome, k.limit == whole.size() ? RunOutcome::finished : RunOutcome::failed) << k.what;
         if (k.limit == whole.size()) {
-            EXPECT_EQ(c.outcome, RunOutcome::finished) << k.what;
             expectNotices(c, {{finished, true, notice_plain, whole.substr(0, body)}}, k.what);
         } else if (k.limit >= body) {
-            // The groups are on disk when "Finished" is shown; the closing
-            // comments that follow it are refused.
-            EXPECT_EQ(c.outcome, RunOutcome::failed) << k.what;
+            // The groups are in the output when "Finished" is shown; the
+            // closing comments that follow it are refused.
             expectNotices(c, {{finished, true, notice_plain, whole.substr(0, body)},
-                              {too_large, true, notice_warning, kept}}, k.what);
+                              {k.text, true, notice_warning, kept}}, k.what);
         } else {
-            EXPECT_EQ(c.outcome, RunOutcome::failed) << k.what;
-            expectNotices(c, {{too_large, true, notice_warning, kept}}, k.what);
+            expectNotices(c, {{k.text, true, notice_warning, kept}}, k.what);
         }
     }
 }
 
-TEST(FileSizeLimit, AWriteFailureThenAnotherFailure) {
+TEST(OutputLimit, AWriteFailureThenAnotherFailure) {
     // A group of several output blocks: the first block meets the limit and
     // every later one fails too, the run goes on to the end of the group,
     // and then the group itself may fail.
@@ -169,7 +104,7 @@ TEST(FileSizeLimit, AWriteFailureThenAnotherFailure) {
     };
     for (const auto& k : cases) {
         const std::string kept = convertBytes(k.file).obj.substr(0, k.limit);
-        const Converted c = convertLimited(k.file, k.limit);
+        const Converted c = convertInMemoryLimited(k.file, k.limit, EFBIG);
         EXPECT_EQ(c.outcome, RunOutcome::failed) << k.what;
         expectNotices(c, {{too_large, true, notice_warning, kept}}, k.what);
         EXPECT_EQ(c.obj, kept) << k.what;
