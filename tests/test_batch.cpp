@@ -83,6 +83,7 @@ TEST(Batch, ChoosesTheFormAndRefusesBadCalls) {
         {"--bogus a.rsr", 2, {}, ""},
         {"-x a.rsr", 2, {}, ""},
         {"-j 0 a.rsr", 2, {}, ""},
+        {"--jobs=2 -j2 -q a.rsr b.rsr", 0, {"a.obj", "b.obj"}, ""},
         {"--jobs=many a.rsr", 2, {}, ""},
         {"a.rsr -o", 2, {}, ""},
         {"-o '' a.rsr", 2, {}, ""},

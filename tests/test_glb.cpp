@@ -13,7 +13,7 @@
 
 #include "convert/glb/glb_writer.h"
 #include "convert/glb/json_text.h"
-#include "tests/recording_notice.h"
+#include "tests/cli_run.h"
 
 using namespace quarlen;
 
@@ -138,7 +138,16 @@ std::pair<Json, std::map<std::string, std::vector<ReadPrimitive>>> readGlb(const
             ReadPrimitive& q = read.emplace_back();
             if (m.members.count("material")) q.material = doc["materials"][m.at("material")]["name"].text;
             const Json& a = m["attributes"];
-            q.position = values<float>(doc, bin, doc["accessors"][a.at("POSITION")]);
+            const Json& at = doc["accessors"][a.at("POSITION")];
+            q.position = values<float>(doc, bin, at);
+            // The bounds readers take on trust: the positions' own, each
+            // number reading back as the same float.
+            for (size_t k = 0; k < 3; ++k) {
+                float lo = q.position.at(k), hi = lo;
+                for (size_t v = k; v < q.position.size(); v += 3) lo = std::min(lo, q.position[v]), hi = std::max(hi, q.position[v]);
+                EXPECT_EQ(at["min"][k].number, double(lo)) << k;
+                EXPECT_EQ(at["max"][k].number, double(hi)) << k;
+            }
             if (a.members.count("TEXCOORD_0")) q.texcoord = values<float>(doc, bin, doc["accessors"][a.at("TEXCOORD_0")]);
             q.index = values<uint32_t>(doc, bin, doc["accessors"][m.at("indices")]);
             q.indexType = int(doc["accessors"][m.at("indices")]["componentType"].number);
@@ -246,6 +255,22 @@ TEST(Glb, PrimitivesPerMaterialAndTextureState) {
         EXPECT_EQ(rgba[3].number, 1);
     }
     EXPECT_EQ(names, (std::vector<std::string>{"red", "blue"}));
+}
+
+TEST(Glb, MetresUnlessScaleGivesTheFactor) {
+    // As the console program is called; the bounds then have many digits.
+    const GroupSpec g = sixPoints("s", {0, 1, 2, 5, 4, 3}, {{0, 3, 0}, {3, 3, 0}}, {}, {});
+    const std::string in = tempPath(".rsr"), out = tempPath(".glb");
+    writeFile(in, buildRsr({g}));
+    const std::pair<std::string, double> cases[] = {{"", 2.62128}, {"--scale 3 ", 3}, {"--scale=0.1 --glb ", 0.1}};
+    for (const auto& [args, scale] : cases) {
+        ASSERT_EQ(run(args + quoted(in) + " " + quoted(out)).status, 0) << args;
+        const ReadPrimitive p = readGlb(readFile(out)).second.at("s").at(0);
+        ASSERT_EQ(p.index.size(), 6u) << args;
+        for (size_t c = 0; c < 6; ++c)
+            for (size_t k = 0; k < 3; ++k)
+                EXPECT_EQ(p.position.at(3 * p.index[c] + k), float(double(g.xyz[3 * size_t(g.pf[c]) + k]) * scale)) << args;
+    }
 }
 
 // One group of n points in triangles (0 1 2) (3 4 5) ..., the last one

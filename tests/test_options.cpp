@@ -228,6 +228,7 @@ TEST(Options, InfoPrinter) {
     named.name = "a \"b\"\n";
     named.mats = {"roof tiles"};
     named.faces.push_back({0, 2, 0});
+    named.uv.insert(named.uv.end(), {0.5f, 0.5f});  // more texture vertices than points
     writeFile(good, buildRsr({quad, named}));
     Bytes b = buildRsr({quad, quad});
     b.resize(b.size() - 60);  // the second group loses its material name
@@ -241,16 +242,16 @@ TEST(Options, InfoPrinter) {
     std::fclose(out);
     EXPECT_EQ(text, good + ": 2 groups\n"
                      "  g \"q\": 4 points, 4 texture vertices, 1 facet (1 with 4 corners), 1 material \"m\"\n"
-                     "  g \"a \\\"b\\\"\\x0a\": 4 points, 4 texture vertices, 2 facets (1 with 2 corners, 1 with 4 corners), "
+                     "  g \"a \\\"b\\\"\\x0a\": 4 points, 5 texture vertices, 2 facets (1 with 2 corners, 1 with 4 corners), "
                      "1 material \"roof tiles\"\n"
                      "  --clean would change: 1 facet left out (fewer than 3 corners), 2 names made safe\n"
-                     "  in all: 2 groups, 8 points, 8 texture vertices, 3 facets\n" +
+                     "  in all: 2 groups, 8 points, 9 texture vertices, 3 facets\n" +
                      cut + ": 1 group\n"
                      "  g \"q\": 4 points, 4 texture vertices, 1 facet (1 with 4 corners), 1 material \"m\"\n"
                      "  --clean would change nothing\n"
                      "  the file could not be read to its end: the groups above are those before the failure\n"
                      "  in all: 1 group, 4 points, 4 texture vertices, 1 facet\n"
-                     "total: 3 files, 3 groups, 12 points, 12 texture vertices, 4 facets; 2 could not be read in full\n");
+                     "total: 3 files, 3 groups, 12 points, 13 texture vertices, 4 facets; 2 could not be read in full\n");
     ASSERT_EQ(shown.size(), 1u);  // the cut file's failure, as a conversion shows it
     EXPECT_EQ(shown[0].text, end_of_file_text);
     EXPECT_EQ(shown[0].caption, cut);
