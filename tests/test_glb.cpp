@@ -238,22 +238,10 @@ TEST(Glb, PrimitivesPerMaterialAndTextureState) {
         for (size_t i = 0; i < read.size(); ++i) expectPrimitive(read[i], c.primitives[i], c.group);
     }
 
-    // Each material once, numbered in order of first use, its base colour
-    // the Kd line of --mtl.
-    OutputOptions obj;
-    obj.clean = obj.mtl = obj.triangulate = obj.lf = true;
-    const std::string mtl = convertBytes(buildRsr(groups), 1, 0, &obj).mtl;
-    std::vector<std::string> names;  // in order of first use
-    for (const Json& m : doc["materials"].items) {
-        names.push_back(m["name"].text);
-        const size_t at = mtl.find("newmtl " + m["name"].text + "\n");
-        ASSERT_NE(at, std::string::npos) << m["name"].text;
-        float kd[3];
-        ASSERT_EQ(std::sscanf(mtl.c_str() + mtl.find("Kd ", at), "Kd %f %f %f", &kd[0], &kd[1], &kd[2]), 3);
-        const Json& rgba = m["pbrMetallicRoughness"]["baseColorFactor"];
-        for (size_t k = 0; k < 3; ++k) EXPECT_NEAR(rgba[k].number, kd[k], 0.0005) << m["name"].text;
-        EXPECT_EQ(rgba[3].number, 1);
-    }
+    // Each material once, in order of first use. (Its colour, the Kd line of
+    // --mtl: tests/readers/check_glb.py, which ctest runs.)
+    std::vector<std::string> names;
+    for (const Json& m : doc["materials"].items) names.push_back(m["name"].text);
     EXPECT_EQ(names, (std::vector<std::string>{"red", "blue"}));
 }
 

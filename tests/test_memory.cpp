@@ -6,6 +6,7 @@
 
 #include "tests/model_gen.h"
 #include "tests/recording_notice.h"
+#include "tests/run_files.h"
 
 using namespace quarlen;
 
@@ -51,42 +52,20 @@ constexpr long slack_kb = 4096;
 constexpr long slack_kb = 2048;
 #endif
 
-GroupSpec tiny() {
-    return GroupSpec{.name = "first", .xyz = {0, 0, 0, 1, 0, 0, 0, 1, 0}, .pf = {0, 1, 2},
-                     .faces = {{0, 3, 0}}, .mats = {"m"}};
-}
-
 // A file of about 4 KB whose group "hip" claims `value` for count `name`;
 // the fields before it are small and valid.
 Bytes claiming(const std::string& name, int32_t value) {
-    Bytes b;
-    putHeader(b);
-    putGroup(b, tiny());
-    putI32(b, 3);
-    putRaw(b, "hip");
-    const char* order[] = {"np", "nq", "nf", "nt", "nq2", "nf2", "nm"};
-    for (const char* field : order) {
-        if (name == field) break;
-        if (std::string(field) == "np") {
-            putI32(b, 1);
-            for (int i = 0; i < 3; ++i) putF32(b, 1.0f);
-        } else if (std::string(field) == "nf") {
-            putI32(b, 0);
-            putI32(b, 1);  // texq: the texture counts follow
-        } else {
-            putI32(b, 0);
-        }
-    }
+    Bytes b = hipUpTo(name);
     putI32(b, value);
     putFill(b, 4096 - b.size(), 0x3F);
     return b;
 }
 
 TEST(Memory, HostileCountsStayNearABaselineRun) {
-    const Peak base = measure(buildRsr({tiny()}));
+    const Peak base = measure(buildRsr({first()}));
     ASSERT_GT(base.kb, 0);
     ASSERT_EQ(base.outcome, int(RunOutcome::finished));
-    std::printf("baseline (valid %zu-byte file): maxrss %ld KB\n", buildRsr({tiny()}).size(), base.kb);
+    std::printf("baseline (valid %zu-byte file): maxrss %ld KB\n", buildRsr({first()}).size(), base.kb);
     for (const char* name : {"np", "nq", "nf", "nt", "nq2", "nf2", "nm"}) {
         for (int32_t value : {1000000000, 0x7fffffff, 0x3fffffff, -1, -2}) {
             // -2 stands for 0x7fffffff with --weld --clean.
@@ -120,9 +99,9 @@ TEST(Memory, PeakFollowsTheLargestGroupNotTheFile) {
     // The arrays the converter holds for this group, in KB.
     const long groupKb = long(np * 12 + np * 8 + big.pf.size() * 4 + big.pt.size() * 4 + nf * 18 + nf * 8 + 40) / 1024;
 
-    const Peak base = measure(buildRsr({tiny()}));
+    const Peak base = measure(buildRsr({first()}));
     const Peak one = measure(buildRsr({big}));
-    const Peak five = measure(buildRsr({big, big, tiny(), big, big, big}));
+    const Peak five = measure(buildRsr({big, big, first(), big, big, big}));
     ASSERT_EQ(one.outcome, int(RunOutcome::finished));
     ASSERT_EQ(five.outcome, int(RunOutcome::finished));
     std::printf("group data %ld KB; baseline %ld KB; one group %ld KB (%+ld); five groups %ld KB (%+ld)\n", groupKb,

@@ -2,16 +2,13 @@
 #include <bit>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <gtest/gtest.h>
 #include <limits>
 #include <random>
 
-#include "convert/run/run.h"
 #include "convert/obj/float_text.h"
 #include "convert/obj/number_text.h"
-#include "convert/format/rsr.h"
-#include "tests/recording_notice.h"
+#include "convert/format/file_names.h"
 
 using namespace quarlen;
 
@@ -60,31 +57,21 @@ TEST(FormatFloat, SpecialValues) {
     for (const Case& c : cases) EXPECT_EQ(fmt(c.f), c.text) << std::bit_cast<uint32_t>(c.f);
 }
 
-TEST(FormatFloat, MatchesPrintfOnEveryPowerOfTwoAndTen) {
-    for (int e = -149; e <= 127; ++e) {
-        const float f = std::ldexp(1.0f, e);
-        for (float g : {f, std::nextafter(f, 0.0f), std::nextafter(f, std::numeric_limits<float>::infinity())})
-            ASSERT_EQ(fmt(g), printfG(g)) << std::bit_cast<uint32_t>(g);
-    }
-    for (int e = -45; e <= 38; ++e) {
-        const float f = static_cast<float>(std::pow(10.0, e));
-        for (float g : {f, std::nextafter(f, 0.0f), std::nextafter(f, std::numeric_limits<float>::infinity())})
-            ASSERT_EQ(fmt(g), printfG(g)) << std::bit_cast<uint32_t>(g);
-    }
-}
-
-TEST(FormatFloat, MatchesPrintfOnMillionsOfPatterns) {
-    // A stride through every bit pattern plus random ones; tools/check_floats
-    // covers all 2^32.
+TEST(FormatFloat, MatchesPrintfOnPowersAndMillionsOfPatterns) {
+    // Every power of two and ten with its neighbours, a stride through every
+    // bit pattern and random ones; tools/check_floats covers all 2^32.
+    std::vector<float> floats;
+    for (int e = -149; e <= 127; ++e) floats.push_back(std::ldexp(1.0f, e));
+    for (int e = -45; e <= 38; ++e) floats.push_back(static_cast<float>(std::pow(10.0, e)));
+    for (size_t i = 0, n = floats.size(); i < n; ++i)
+        floats.insert(floats.end(), {std::nextafter(floats[i], 0.0f), std::nextafter(floats[i], INFINITY)});
     std::mt19937 rng(20261207);
+    for (uint32_t i = 0; i < 3000000; ++i)
+        floats.push_back(std::bit_cast<float>(i < 1500000 ? i * 2863u + (i >> 3) : static_cast<uint32_t>(rng())));
     uint32_t mismatches = 0;
-    for (uint32_t i = 0; i < 3000000; ++i) {
-        const uint32_t bits = i < 1500000 ? i * 2863u + (i >> 3) : static_cast<uint32_t>(rng());
-        const float f = std::bit_cast<float>(bits);
-        if (std::isnan(f) || std::isinf(f)) continue;
-        if (fmt(f) != printfG(f) && ++mismatches < 10)
-            ADD_FAILURE() << std::hex << bits << ": " << fmt(f) << " vs " << printfG(f);
-    }
+    for (const float f : floats)
+        if (std::isfinite(f) && fmt(f) != printfG(f) && ++mismatches < 10)
+            ADD_FAILURE() << std::hex << std::bit_cast<uint32_t>(f) << ": " << fmt(f) << " vs " << printfG(f);
     EXPECT_EQ(mismatches, 0u);
 }
 
