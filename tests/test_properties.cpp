@@ -110,41 +110,41 @@ TEST(Properties, BytesAfterTheEndMarkerChangeNothing) {
     }
 }
 
+// Bytes of one facet record, texture facet record and material slot, as
+// the builder writes them.
+const size_t facet_bytes = StoredArrays(GroupSpec{.faces = {{}}}).fac.size();
+const size_t tex_facet_bytes = StoredArrays(GroupSpec{.faces2 = {{}}}).fac2.size();
+const size_t slot_bytes = StoredArrays(GroupSpec{.mats = {""}}).mats.size();
+
 // Byte offsets of every 32-bit count and facet field of a built model, so
 // that mutations can hit the fields that steer the reading.
 std::vector<size_t> fieldOffsets(const std::vector<GroupSpec>& model) {
     std::vector<size_t> at;
     size_t p = header_size;
+    // A count, then the array of its n items, with the fields at these
+    // offsets in each.
+    auto array = [&](size_t n, size_t bytes, std::initializer_list<size_t> fields) {
+        at.push_back(p);
+        for (size_t i = 0; i < n; ++i)
+            for (const size_t f : fields) at.push_back(p + 4 + i * (bytes / n) + f);
+        p += 4 + bytes;
+    };
     for (const GroupSpec& g : model) {
-        at.push_back(p);                               // name length
-        p += 4 + g.name.size();
-        at.push_back(p);                               // np
-        p += 4 + g.xyz.size() * 4;
-        at.push_back(p);                               // nq
-        for (size_t i = 0; i < g.pf.size(); ++i) at.push_back(p + 4 + 4 * i);
-        p += 4 + g.pf.size() * 4;
-        at.push_back(p);                               // nf
-        for (size_t i = 0; i < g.faces.size(); ++i) {
-            const size_t rec = p + 4 + 18 * i;
-            at.insert(at.end(), {rec, rec + 4, rec + 11});  // c1, nc, and the bytes around mat
-        }
-        p += 4 + g.faces.size() * 18;
-        at.push_back(p);                               // texq
+        const StoredArrays s(g);
+        array(0, g.name.size(), {});                  // name length
+        array(0, s.xyz.size(), {});                   // np
+        array(g.pf.size(), s.pf.size(), {0});         // nq
+        array(g.faces.size(), s.fac.size(), {0, 4, 11});  // nf: c1, nc, and the bytes around mat
+        at.push_back(p);                              // texq
         p += 4;
         if (g.texq) {
-            at.push_back(p);                           // nt
-            p += 4 + g.uv.size() * 4;
-            at.push_back(p);                           // nq2
-            for (size_t i = 0; i < g.pt.size(); ++i) at.push_back(p + 4 + 4 * i);
-            p += 4 + g.pt.size() * 4;
-            at.push_back(p);                           // nf2
-            for (size_t i = 0; i < g.faces2.size(); ++i) at.insert(at.end(), {p + 4 + 8 * i, p + 8 + 8 * i});
-            p += 4 + g.faces2.size() * 8;
+            array(0, s.uv.size(), {});                // nt
+            array(g.pt.size(), s.pt.size(), {0});     // nq2
+            array(g.faces2.size(), s.fac2.size(), {0, 4});  // nf2
         }
-        at.push_back(p);                               // nm
-        p += 4 + g.mats.size() * 40;
+        array(0, s.mats.size(), {});                  // nm
     }
-    at.push_back(p);                                   // the end marker
+    at.push_back(p);                                  // the end marker
     return at;
 }
 
@@ -223,7 +223,7 @@ std::string expectedNotices(const Bytes& b) {
         std::string failure;
         // A count, its blocks and its data; `asks` blocks are asked for
         // before a count that none can hold fails.
-        auto count = [&](const char* what, uint32_t size, uint32_t fileBytes, int asks, int32_t& n) {
+        auto count = [&](const char* what, size_t size, size_t fileBytes, int asks, int32_t& n) {
             failure = eof;
             if (!field(n)) return false;
             if (n < 0 || uint64_t(n) * size > UINT32_MAX) {
@@ -241,17 +241,19 @@ std::string expectedNotices(const Bytes& b) {
             return true;
         };
         int32_t np, nq, nf, texq, nt = 0, nq2 = 0, nf2 = 0, nm;
-        if (!count("np", 4, 12, 3, np) || !count("nq", 4, 4, 1, nq) || !count("nf", 18, 18, 1, nf)) return failure;
+        if (!count("np", 4, 12, 3, np) || !count("nq", 4, 4, 1, nq) ||
+            !count("nf", facet_bytes, facet_bytes, 1, nf))
+            return failure;
         const size_t fac = data;
         if (!field(texq)) return eof;
         if (texq != 0 && (!count("nt", 4, 8, 1, nt) || !count("nq2", 4, 4, 1, nq2) ||
-                          !count("nf2", 8, 8, 1, nf2)))
+                          !count("nf2", tex_facet_bytes, tex_facet_bytes, 1, nf2)))
             return failure;
         const size_t fac2 = data;
-        if (!count("nm", 40, 40, 1, nm)) return failure;
+        if (!count("nm", slot_bytes, slot_bytes, 1, nm)) return failure;
 
         for (int32_t j = 0; j < nf; ++j) {
-            const size_t rec = fac + 18 * size_t(j), rec2 = fac2 + 8 * size_t(j);
+            const size_t rec = fac + facet_bytes * size_t(j), rec2 = fac2 + tex_facet_bytes * size_t(j);
             const int32_t c1 = be(rec), c12 = j < nf2 ? be(rec2) : -1;
             const int32_t end = wrap(c1, be(rec + 4)), end2 = j < nf2 ? wrap(c12, be(rec2 + 4)) : -2;
             for (int32_t s = c1, k = c12; s < end; ++s, k = wrap(k, 1)) {
