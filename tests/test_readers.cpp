@@ -48,7 +48,7 @@ std::vector<GroupSpec> growingWeld() {
     std::vector<GroupSpec> model;
     int32_t seen = 0;
     for (const int32_t fresh : {1000, 3000, 40000, 70000}) {
-        GroupSpec g{.name = "w" + std::to_string(model.size())};
+        GroupSpec g{.name = std::string("w").append(std::to_string(model.size()))};
         for (int32_t p = seen + fresh - 1; p >= 0; --p) g.xyz.insert(g.xyz.end(), {float(p), 1, 2});
         for (int32_t i = 0; i + 2 < seen + fresh; i += 3) {
             g.faces.push_back({i, 3, 0});
