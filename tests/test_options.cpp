@@ -149,6 +149,17 @@ TEST(Options, WeldAndTriangulate) {
         const Converted r = convertInMemory(buildRsr({a, b}), c.o);
         EXPECT_EQ(r.obj, c.text) << c.text;
     }
+    // A point that --clean writes as 0 0 0 welds with one stored so; a
+    // triangle counts 3 corners and a facet its corners written, whatever
+    // its stored count.
+    const GroupSpec zero{.name = "z", .xyz = {-INFINITY, 0, 0}};
+    const GroupSpec fan{.name = "q", .xyz = a.xyz, .pf = {0, 1, 2, 0}, .faces = {{0, 4}}};
+    const GroupSpec wraps{.name = "w", .xyz = a.xyz, .pf = {0, 1, 2}, .faces = {{2147483647, 1}}};
+    EXPECT_EQ(body(convertInMemory(buildRsr({a, zero}), {.clean = true, .weld = true, .lf = true}).obj),
+              "g a\nv 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2 3\ng z\n");
+    for (const auto& [g, closing] : {std::pair{fan, "2/3"}, std::pair{wraps, "1/0"}})
+        EXPECT_NE(convertInMemory(buildRsr({g}), {.triangulate = true, .lf = true}).obj.find(
+                      std::string("MaxNumEdges ") + closing + "\n"), std::string::npos) << closing;
 }
 
 TEST(Options, MaterialFile) {
