@@ -1,6 +1,8 @@
 #include "tests/recording_notice.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -135,6 +137,31 @@ Converted convertInMemory(const Bytes& rsr, unsigned threads, uint32_t chunk, co
     return recordRun({.input = "in.rsr", .inputBytes = rsr, .output = "out.obj", .sink = {appendTo, &r.obj},
                       .mtlSink = {appendTo, &r.mtl}, .options = options, .threads = threads, .chunk = chunk},
                      r);
+}
+
+namespace {
+
+struct Limited {
+    std::string& text;
+    size_t limit;
+    int error;
+};
+
+bool limitedWrite(void* ctx, const char* p, size_t n) {
+    Limited& l = *static_cast<Limited*>(ctx);
+    const size_t room = l.limit - std::min(l.limit, l.text.size());
+    l.text.append(p, std::min(n, room));
+    if (n > room && l.error > 0) errno = l.error;
+    if (n <= room && l.error < 0) errno = -l.error;
+    return n <= room;
+}
+
+}  // namespace
+
+Converted convertInMemoryLimited(const Bytes& rsr, size_t limit, int error) {
+    Recorder r;
+    Limited l{r.obj, limit, error};
+    return recordRun({.input = "in.rsr", .inputBytes = rsr, .output = "out.obj", .sink = {limitedWrite, &l}}, r);
 }
 
 Converted convertInMemory(const Bytes& rsr, const OutputOptions& options) { return convertInMemory(rsr, 0, 0, &options); }

@@ -55,6 +55,12 @@ Converted convertPaths(const std::string& in, const std::string& out, unsigned t
 Converted convertInMemory(const Bytes& rsr, unsigned threads, uint32_t chunk, const OutputOptions* options = nullptr);
 Converted convertInMemory(const Bytes& rsr, const OutputOptions& options);
 
+// The same traditional run in memory, into a sink that takes `limit` bytes
+// and then fails, as a file at its size limit does. error > 0: the failure
+// sets errno to it; error < 0: each write that succeeds sets errno to
+// -error, as a library may, and the failure leaves errno alone.
+Converted convertInMemoryLimited(const Bytes& rsr, size_t limit, int error);
+
 // A run's outcome, notices (with the file on disk at each) and output, the
 // temporary paths replaced by <in> and <out>: two runs of the same bytes
 // compare equal.

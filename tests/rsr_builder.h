@@ -67,30 +67,51 @@ inline void putMaterial(Bytes& b, const std::string& name) {
     putRaw(b, slot);
 }
 
+// The group's arrays as the file stores them, each after its count.
+struct StoredArrays {
+    Bytes xyz, pf, fac, uv, pt, fac2, mats;
+    explicit StoredArrays(const GroupSpec& g) {
+        for (float f : g.xyz) putF32(xyz, f);
+        for (int32_t i : g.pf) putI32(pf, i);
+        for (const Facet& f : g.faces) putFacet(fac, f);
+        for (float f : g.uv) putF32(uv, f);
+        for (int32_t i : g.pt) putI32(pt, i);
+        for (const TexFacet& f : g.faces2) putI32(fac2, f.c1), putI32(fac2, f.nc);
+        for (const std::string& m : g.mats) putMaterial(mats, m);
+    }
+};
+
+inline void putArray(Bytes& b, size_t count, const Bytes& items) {
+    putI32(b, static_cast<int32_t>(count));
+    b.insert(b.end(), items.begin(), items.end());
+}
+
 inline void putGroup(Bytes& b, const GroupSpec& g) {
-    putI32(b, static_cast<int32_t>(g.name.size()));
-    putRaw(b, g.name);
-    putI32(b, static_cast<int32_t>(g.xyz.size() / 3));
-    for (float f : g.xyz) putF32(b, f);
-    putI32(b, static_cast<int32_t>(g.pf.size()));
-    for (int32_t i : g.pf) putI32(b, i);
-    putI32(b, static_cast<int32_t>(g.faces.size()));
-    for (const Facet& f : g.faces) putFacet(b, f);
+    const StoredArrays s(g);
+    putArray(b, g.name.size(), Bytes(g.name.begin(), g.name.end()));
+    putArray(b, g.xyz.size() / 3, s.xyz);
+    putArray(b, g.pf.size(), s.pf);
+    putArray(b, g.faces.size(), s.fac);
     putI32(b, g.texq);
     if (g.texq) {
-        putI32(b, static_cast<int32_t>(g.uv.size() / 2));
-        for (float f : g.uv) putF32(b, f);
-        putI32(b, static_cast<int32_t>(g.pt.size()));
-        for (int32_t i : g.pt) putI32(b, i);
-        putI32(b, static_cast<int32_t>(g.faces2.size()));
-        for (const TexFacet& f : g.faces2) {
-            putI32(b, f.c1);
-            putI32(b, f.nc);
-        }
+        putArray(b, g.uv.size() / 2, s.uv);
+        putArray(b, g.pt.size(), s.pt);
+        putArray(b, g.faces2.size(), s.fac2);
     }
-    putI32(b, static_cast<int32_t>(g.mats.size()));
-    for (const std::string& m : g.mats) putMaterial(b, m);
+    putArray(b, g.mats.size(), s.mats);
 }
+
+// A group as a writer reads it, for the tests that call a writer
+// themselves: its arrays kept here.
+struct StoredGroup : StoredArrays {
+    quarlen::Group g;
+    explicit StoredGroup(const GroupSpec& s) : StoredArrays(s) {
+        g = {int32_t(s.xyz.size() / 3), int32_t(s.pf.size()), int32_t(s.faces.size()), int32_t(s.uv.size() / 2),
+             int32_t(s.pt.size()), int32_t(s.faces2.size()), int32_t(s.mats.size()), xyz.data(), pf.data(),
+             fac.data(), uv.data(), pt.data(), fac2.data(), mats.data()};
+    }
+    StoredGroup(const StoredGroup&) = delete;
+};
 
 inline Bytes buildRsr(const std::vector<GroupSpec>& groups) {
     Bytes b;

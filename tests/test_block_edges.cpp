@@ -57,34 +57,14 @@ TEST(BlockEdges, LongestLinesAtEveryOffset) {
     const std::string w = "-1.17549e-38";
     const std::string lfs(max_name_length, '\n');
 
-    // Groups as the file stores them: big-endian fields.
-    Bytes coords;
-    for (int i = 0; i < 6; ++i) putF32(coords, widest);
-    Group points;
-    points.xyz = coords.data();
-    points.np = 2;
-    Group tex;
-    tex.uv = coords.data();
-    tex.nt = 2;
-
-    // One facet of 60 corners whose vertex and texture numbers, most + 1,
-    // wrap to the longest number there is, after a material name of LFs.
-    Bytes entries;
-    for (int i = 0; i < 60; ++i) putI32(entries, most);
-    Bytes fac, fac2;
-    putFacet(fac, Facet{0, 60, 0});
-    putI32(fac2, 0);
-    putI32(fac2, 60);
-    Bytes mats;
-    putMaterial(mats, std::string(material_size - 1, '\n'));
-    Group facet;
-    facet.pf = facet.pt = entries.data();
-    facet.nq = facet.nq2 = 60;
-    facet.fac = fac.data();
-    facet.fac2 = fac2.data();
-    facet.nf = facet.nf2 = 1;
-    facet.mats = mats.data();
-    facet.nm = 1;
+    // Point and texture-vertex lines of the widest number; one facet of 60
+    // corners whose vertex and texture numbers, most + 1, wrap to the
+    // longest number there is, after a material name of LFs.
+    const StoredGroup points(GroupSpec{.xyz = std::vector<float>(6, widest)});
+    const StoredGroup tex(GroupSpec{.uv = std::vector<float>(4, widest)});
+    const std::vector<int32_t> entries(60, most);
+    const StoredGroup facet(GroupSpec{.pf = entries, .faces = {{0, 60, 0}}, .pt = entries, .faces2 = {{0, 60}},
+                                      .mats = {std::string(material_size - 1, '\n')}});
 
     Totals extreme;
     extreme.dv = extreme.dt = least + 1;
@@ -98,14 +78,14 @@ TEST(BlockEdges, LongestLinesAtEveryOffset) {
     } lines[] = {
         {"group line of 256 LFs", [&](Output& o) { objWriter(o, {}, {}, 1, 0)->failedGroupLine(lfs.c_str()); },
          "g " + repeat("\r\n", 257)},
-        {"point lines", [&](Output& o) { objWriter(o, {}, {}, 1, 0)->group("p", points); },
+        {"point lines", [&](Output& o) { objWriter(o, {}, {}, 1, 0)->group("p", points.g); },
          "g p\r\n" + repeat("v " + w + " " + w + " " + w + "\r\n", 2)},
-        {"texture-vertex lines", [&](Output& o) { objWriter(o, {}, {}, 1, 0)->group("t", tex); },
+        {"texture-vertex lines", [&](Output& o) { objWriter(o, {}, {}, 1, 0)->group("t", tex.g); },
          "g t\r\n" + repeat("vt " + w + " " + w + "\r\n", 2)},
-        {"material and facet of longest numbers", [&](Output& o) { objWriter(o, {}, {}, 1, 0)->group("f", facet); },
+        {"material and facet of longest numbers", [&](Output& o) { objWriter(o, {}, {}, 1, 0)->group("f", facet.g); },
          "g f\r\nusemtl " + repeat("\r\n", 40) + "f" + repeat(" " + l + "/" + l, 60) + "\r\n"},
         {"a chunk's text of longest numbers (--scale)",
-         [&](Output& o) { objWriter(o, OutputOptions{.scale = 2.0}, {}, 1, 0)->group("f", facet); },
+         [&](Output& o) { objWriter(o, OutputOptions{.scale = 2.0}, {}, 1, 0)->group("f", facet.g); },
          "g f\r\nusemtl " + repeat("\r\n", 40) + "f" + repeat(" " + l + "/" + l, 60) + "\r\n"},
         {"closing comments of longest numbers",
          [&](Output& o) { done(o, putClosing(room(o, closing_text_max), extreme, false)); },

@@ -16,36 +16,6 @@ const std::string finished =
     "Finished. If Bryce refuses to read this .OBJ file, use a text editor to move to the start "
     "of the file the 3 comment lines starting with `#' that you will find at the end of the file.";
 
-TEST(Cli, ConvertsAndReports) {
-    const std::string in = tempPath(".RSR"), out = tempPath(".Obj");
-    GroupSpec g{.name = "a", .xyz = {1, 2, 3}, .pf = {0}, .faces = {{0, 1, 0}}};
-    writeFile(in, buildRsr({g}));
-    Ran r = run(quoted(in) + " " + quoted(out));
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, out + ": " + finished + "\n");
-    EXPECT_EQ(readFile(out).substr(0, 24), "g a\r\nv 1 2 3\r\nf 1\r\n# Fil");
-
-    Bytes cut = buildRsr({g});
-    cut.resize(cut.size() - trailer_size - 4);  // the end marker and the trailer
-    writeFile(in, cut);
-    r = run(quoted(in) + " " + quoted(out));
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, in + ": warning: end of file\n");
-
-    Bytes bad;
-    putHeader(bad);
-    putI32(bad, 999);
-    writeFile(in, bad);
-    r = run(quoted(in) + " " + quoted(out));
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, in + ": warning: # of chars in group name out of range: 999\n" + in +
-                         ": warning: This may be a \"short RSR\" file that contains only a library "
-                         "thumbnail graphic image. I can't handle those.\n");
-    std::remove(in.c_str());
-    std::remove(out.c_str());
-}
-
 // Another process cuts the input short while it converts. The first bytes
 // on the pipe come when the run drains its first full buffer, early in the
 // first group's points, long before it reads the second group.
@@ -64,15 +34,28 @@ TEST(Cli, AnInputCutShortWhileReadFailsWithANotice) {
     std::remove(err.c_str());
 }
 
-TEST(Cli, RefusesBeforeConverting) {
-    const std::string in = tempPath(".rsr");
-    writeFile(in, buildRsr({}));
+TEST(Cli, StatusAndLines) {
+    const std::string in = tempPath(".RSR"), cut = tempPath(".rsr"), bad = tempPath(".rsr"), out = tempPath(".Obj");
+    const GroupSpec g{.name = "a", .xyz = {1, 2, 3}, .pf = {0}, .faces = {{0, 1, 0}}};
+    writeFile(in, buildRsr({g}));
+    Bytes b = buildRsr({g});
+    b.resize(b.size() - trailer_size - 4);  // the end marker and the trailer
+    writeFile(cut, b);
+    b.resize(header_size);
+    putI32(b, 999);
+    writeFile(bad, b);
     const std::string missing = tempPath("-missing.rsr");
     struct Case {
         std::string args;
         int status;
-        std::string err;  // "" when only the status is checked
+        std::string err;  // "" when the usage is shown
     } cases[] = {
+        {quoted(cut) + " " + quoted(out), 1, cut + ": warning: end of file\n"},
+        {quoted(bad) + " " + quoted(out), 1,
+         bad + ": warning: # of chars in group name out of range: 999\n" + bad +
+             ": warning: This may be a \"short RSR\" file that contains only a library thumbnail graphic image. "
+             "I can't handle those.\n"},
+        {quoted(in) + " " + quoted(out), 0, out + ": " + finished + "\n"},
         {"", 2, ""},
         {"model.rsrx out.obj", 2, "warning: bad filename\n"},
         {"rsr out.obj", 2, "warning: bad filename\n"},
@@ -83,22 +66,15 @@ TEST(Cli, RefusesBeforeConverting) {
     for (const Case& c : cases) {
         const Ran r = run(c.args);
         EXPECT_EQ(r.status, c.status) << c.args;
+        EXPECT_EQ(r.out, "") << c.args;
         if (!c.err.empty()) {
             EXPECT_EQ(r.err, c.err) << c.args;
         } else {
             EXPECT_NE(r.err.find("usage: quarlen"), std::string::npos) << c.args;
         }
     }
-    std::remove(in.c_str());
-}
-
-TEST(Cli, HelpAndVersion) {
-    Ran r = run("--help");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("usage: quarlen INPUT.rsr OUTPUT.obj"), std::string::npos);
-    r = run("--version");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out.rfind("quarlen ", 0), 0u);
+    EXPECT_EQ(readFile(out).substr(0, 24), "g a\r\nv 1 2 3\r\nf 1\r\n# Fil");
+    for (const std::string& f : {in, cut, bad, out}) std::remove(f.c_str());
 }
 
 }  // namespace

@@ -13,7 +13,7 @@
 
 #include "convert/glb/glb_writer.h"
 #include "convert/glb/json_text.h"
-#include "tests/recording_notice.h"
+#include "tests/cli_run.h"
 
 using namespace quarlen;
 
@@ -138,7 +138,16 @@ std::pair<Json, std::map<std::string, std::vector<ReadPrimitive>>> readGlb(const
             ReadPrimitive& q = read.emplace_back();
             if (m.members.count("material")) q.material = doc["materials"][m.at("material")]["name"].text;
             const Json& a = m["attributes"];
-            q.position = values<float>(doc, bin, doc["accessors"][a.at("POSITION")]);
+            const Json& at = doc["accessors"][a.at("POSITION")];
+            q.position = values<float>(doc, bin, at);
+            // The bounds readers take on trust: the positions' own, each
+            // number reading back as the same float.
+            for (size_t k = 0; k < 3; ++k) {
+                float lo = q.position.at(k), hi = lo;
+                for (size_t v = k; v < q.position.size(); v += 3) lo = std::min(lo, q.position[v]), hi = std::max(hi, q.position[v]);
+                EXPECT_EQ(at["min"][k].number, double(lo)) << k;
+                EXPECT_EQ(at["max"][k].number, double(hi)) << k;
+            }
             if (a.members.count("TEXCOORD_0")) q.texcoord = values<float>(doc, bin, doc["accessors"][a.at("TEXCOORD_0")]);
             q.index = values<uint32_t>(doc, bin, doc["accessors"][m.at("indices")]);
             q.indexType = int(doc["accessors"][m.at("indices")]["componentType"].number);
@@ -229,23 +238,27 @@ TEST(Glb, PrimitivesPerMaterialAndTextureState) {
         for (size_t i = 0; i < read.size(); ++i) expectPrimitive(read[i], c.primitives[i], c.group);
     }
 
-    // Each material once, numbered in order of first use, its base colour
-    // the Kd line of --mtl.
-    OutputOptions obj;
-    obj.clean = obj.mtl = obj.triangulate = obj.lf = true;
-    const std::string mtl = convertBytes(buildRsr(groups), 1, 0, &obj).mtl;
-    std::vector<std::string> names;  // in order of first use
-    for (const Json& m : doc["materials"].items) {
-        names.push_back(m["name"].text);
-        const size_t at = mtl.find("newmtl " + m["name"].text + "\n");
-        ASSERT_NE(at, std::string::npos) << m["name"].text;
-        float kd[3];
-        ASSERT_EQ(std::sscanf(mtl.c_str() + mtl.find("Kd ", at), "Kd %f %f %f", &kd[0], &kd[1], &kd[2]), 3);
-        const Json& rgba = m["pbrMetallicRoughness"]["baseColorFactor"];
-        for (size_t k = 0; k < 3; ++k) EXPECT_NEAR(rgba[k].number, kd[k], 0.0005) << m["name"].text;
-        EXPECT_EQ(rgba[3].number, 1);
-    }
+    // Each material once, in order of first use. (Its colour, the Kd line of
+    // --mtl: tests/readers/check_glb.py, which ctest runs.)
+    std::vector<std::string> names;
+    for (const Json& m : doc["materials"].items) names.push_back(m["name"].text);
     EXPECT_EQ(names, (std::vector<std::string>{"red", "blue"}));
+}
+
+TEST(Glb, MetresUnlessScaleGivesTheFactor) {
+    // As the console program is called; the bounds then have many digits.
+    const GroupSpec g = sixPoints("s", {0, 1, 2, 5, 4, 3}, {{0, 3, 0}, {3, 3, 0}}, {}, {});
+    const std::string in = tempPath(".rsr"), out = tempPath(".glb");
+    writeFile(in, buildRsr({g}));
+    const std::pair<std::string, double> cases[] = {{"", 2.62128}, {"--scale 3 ", 3}, {"--scale=0.1 --glb ", 0.1}};
+    for (const auto& [args, scale] : cases) {
+        ASSERT_EQ(run(args + quoted(in) + " " + quoted(out)).status, 0) << args;
+        const ReadPrimitive p = readGlb(readFile(out)).second.at("s").at(0);
+        ASSERT_EQ(p.index.size(), 6u) << args;
+        for (size_t c = 0; c < 6; ++c)
+            for (size_t k = 0; k < 3; ++k)
+                EXPECT_EQ(p.position.at(3 * p.index[c] + k), float(double(g.xyz[3 * size_t(g.pf[c]) + k]) * scale)) << args;
+    }
 }
 
 // One group of n points in triangles (0 1 2) (3 4 5) ..., the last one
@@ -270,23 +283,6 @@ GroupSpec strip(int32_t n, int32_t copies) {
     return g;
 }
 
-// The group's arrays as the file stores them, for the writer's own calls.
-struct Stored {
-    Bytes xyz, pf, fac, uv, pt, fac2;
-    Group g;
-    explicit Stored(const GroupSpec& s) {
-        for (float f : s.xyz) putF32(xyz, f);
-        for (float f : s.uv) putF32(uv, f);
-        for (int32_t i : s.pf) putI32(pf, i);
-        for (int32_t i : s.pt) putI32(pt, i);
-        for (const Facet& f : s.faces) putFacet(fac, f);
-        for (const TexFacet& f : s.faces2) putI32(fac2, f.c1), putI32(fac2, f.nc);
-        g = {int32_t(s.xyz.size() / 3), int32_t(s.pf.size()), int32_t(s.faces.size()), int32_t(s.uv.size() / 2),
-             int32_t(s.pt.size()), int32_t(s.faces2.size()), 0, xyz.data(), pf.data(), fac.data(), uv.data(),
-             pt.data(), fac2.data()};
-    }
-};
-
 TEST(Glb, IndexWidthFollowsTheVertexCount) {
     // 65535 vertices take 16-bit indices; one more, 32-bit ones, since
     // 65535 itself is the restart value no index may hold. Vertices count,
@@ -310,7 +306,7 @@ TEST(Glb, IndexWidthFollowsTheVertexCount) {
         EXPECT_EQ(wrong, 0u);
 
         // The same bytes from a spill in memory.
-        const Stored stored(spec);
+        const StoredGroup stored(spec);
         const std::string path = tempPath(".glb");
         Output out;
         FileTarget file{path.c_str()};

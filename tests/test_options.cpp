@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <set>
 #include <sys/stat.h>
-#include <tiny_obj_loader.h>
 
 #include "frontend/info_print.h"
 #include "frontend/output_flags.h"
@@ -20,38 +19,11 @@ using namespace quarlen;
 
 namespace {
 
-// The traditional bytes with LF line ends, as --lf writes them.
-std::string lfOnly(std::string s) {
-    // One pass: a CR of a name just before a line end stays.
-    for (size_t at = 0; (at = s.find("\r\n", at)) != std::string::npos; ++at) s.erase(at, 1);
-    return s;
-}
-
 std::string body(const std::string& obj) { return obj.substr(0, obj.find("# File generated")); }
 
 const GroupSpec quad{.name = "q", .xyz = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, .pf = {0, 1, 2, 3},
                      .faces = {{0, 4, 0}}, .texq = true, .uv = {0, 0, 1, 0, 1, 1, 0, 1}, .pt = {0, 1, 2, 3},
                      .faces2 = {{0, 4}}, .mats = {"m"}};
-
-TEST(Options, LfWritesTheTraditionalLinesWithLfEnds) {
-    // Every structural rule of the option writer (materials, numbering,
-    // texture suffixes, failures mid-facet, closing counts) against the
-    // traditional writer, over generated and odd models.
-    std::vector<Bytes> files;
-    for (uint32_t seed = 0; seed < 12; ++seed) files.push_back(buildRsr(randomModel(seed, ModelOptions{})));
-    for (uint32_t seed = 1; seed <= 60; ++seed) files.push_back(buildRsr(oddModel(seed).groups));
-    int failed = 0;
-    for (size_t i = 0; i < files.size(); ++i) {
-        const Converted t = convertBytes(files[i]);
-        const Converted o = convertInMemory(files[i], OutputOptions{.lf = true});
-        EXPECT_EQ(o.outcome, t.outcome) << i;
-        EXPECT_EQ(o.obj, lfOnly(t.obj)) << i;
-        ASSERT_EQ(o.notices.size(), t.notices.size()) << i;
-        for (size_t k = 0; k < t.notices.size(); ++k) EXPECT_EQ(o.notices[k].text, t.notices[k].text) << i;
-        failed += t.outcome == RunOutcome::failed;
-    }
-    EXPECT_GT(failed, 0);  // the odd models include "bad value" failures
-}
 
 TEST(Options, Clean) {
     const std::vector<float> tri = {0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0};
@@ -81,8 +53,13 @@ TEST(Options, Clean) {
          "", "cleaned: 2 facets left out (point with a non-finite coordinate), 2 points with a non-finite coordinate "
              "written with 0, 1 texture vertex with a non-finite coordinate written with 0"},
         {"names", {.name = std::string("left\narm\0x", 10), .xyz = tri, .pf = {0, 1, 2, 1, 2, 3},
-                   .faces = {{0, 3, 1}, {3, 3, 0}, {3, 3, 2}}, .mats = {"roof tiles", "-1.5", std::string(1, '\0')}},
-         "usemtl _-1.5\nf 1 2 3\nusemtl roof_tiles\nf 2 3 4\nusemtl unnamed\nf 2 3 4\n", "cleaned: 4 names made safe"},
+                   .faces = {{0, 3, 1}, {3, 3, 0}, {3, 3, 2}, {0, 3, 3}},
+                   .mats = {"roof tiles", "-1.5", std::string(1, '\0'), "+2"}},
+         "usemtl _-1.5\nf 1 2 3\nusemtl roof_tiles\nf 2 3 4\nusemtl unnamed\nf 2 3 4\nusemtl _+2\nf 1 2 3\n",
+         "cleaned: 5 names made safe"},
+        {"what changed, in its order", {.name = "a", .xyz = tri, .pf = {0, 0, 1, 2}, .faces = {{0, 4}}, .texq = true,
+                                        .uv = {0, 0, 1, 0}, .pt = {0, 1}, .faces2 = {{0, 2}}},
+         "f 1 2 3\n", "cleaned: 1 repeated corner merged, 1 facet written without texture corners (some were missing or bad)"},
         {"material lines only for facets written", {.name = "a", .xyz = tri, .pf = {0, 1, 2}, .faces = {{0, 3, 1}, {0, 0, 0}, {0, 3, 0}},
                                                     .mats = {"m0", "m1"}},
          "usemtl m1\nf 1 2 3\nusemtl m0\nf 1 2 3\n", "cleaned: 1 facet left out (fewer than 3 corners)"},
@@ -177,28 +154,17 @@ TEST(Options, WeldAndTriangulate) {
         const Converted r = convertInMemory(buildRsr({a, b}), c.o);
         EXPECT_EQ(r.obj, c.text) << c.text;
     }
-}
-
-TEST(Options, WeldedModelsReadBackAsTheModel) {
-    // Each facet corner, as a reader finds it, is at the model's coordinates,
-    // and no two points written are the same.
-    for (uint32_t seed = 30; seed < 36; ++seed) {
-        const auto model = randomModel(seed, ModelOptions{.groups = 8});
-        const Converted r = convertInMemory(buildRsr(model), OutputOptions{.weld = true});
-        const ReadBack got = readWithCallbacks(r.obj);
-        ASSERT_TRUE(got.ok && got.warn.empty()) << got.err << got.warn;
-        const ObjModel want = expectedObj(model);
-        ASSERT_EQ(got.faces.size(), want.faces.size());
-        for (size_t j = 0; j < want.faces.size(); ++j)
-            for (size_t k = 0; k < want.faces[j].v.size(); ++k)
-                for (size_t c = 0; c < 3; ++c)
-                    ASSERT_TRUE(sameTo6Digits(got.xyz[size_t(3 * got.faces[j].v[k]) + c],
-                                              want.xyz[size_t(3 * want.faces[j].v[k]) + c])) << seed << " " << j;
-        std::set<std::vector<float>> points;
-        for (size_t i = 0; i < got.xyz.size(); i += 3) points.insert({got.xyz[i], got.xyz[i + 1], got.xyz[i + 2]});
-        EXPECT_EQ(points.size(), got.xyz.size() / 3) << seed;
-        EXPECT_LT(got.xyz.size(), want.xyz.size()) << seed;  // the generator shares points between groups
-    }
+    // A point that --clean writes as 0 0 0 welds with one stored so; a
+    // triangle counts 3 corners and a facet its corners written, whatever
+    // its stored count.
+    const GroupSpec zero{.name = "z", .xyz = {-INFINITY, 0, 0}};
+    const GroupSpec fan{.name = "q", .xyz = a.xyz, .pf = {0, 1, 2, 0}, .faces = {{0, 4}}};
+    const GroupSpec wraps{.name = "w", .xyz = a.xyz, .pf = {0, 1, 2}, .faces = {{2147483647, 1}}};
+    EXPECT_EQ(body(convertInMemory(buildRsr({a, zero}), {.clean = true, .weld = true, .lf = true}).obj),
+              "g a\nv 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2 3\ng z\n");
+    for (const auto& [g, closing] : {std::pair{fan, "2/3"}, std::pair{wraps, "1/0"}})
+        EXPECT_NE(convertInMemory(buildRsr({g}), {.triangulate = true, .lf = true}).obj.find(
+                      std::string("MaxNumEdges ") + closing + "\n"), std::string::npos) << closing;
 }
 
 TEST(Options, MaterialFile) {
@@ -300,6 +266,7 @@ TEST(Options, InfoPrinter) {
     named.name = "a \"b\"\n";
     named.mats = {"roof tiles"};
     named.faces.push_back({0, 2, 0});
+    named.uv.insert(named.uv.end(), {0.5f, 0.5f});  // more texture vertices than points
     writeFile(good, buildRsr({quad, named}));
     Bytes b = buildRsr({quad, quad});
     b.resize(b.size() - 60);  // the second group loses its material name
@@ -313,16 +280,16 @@ TEST(Options, InfoPrinter) {
     std::fclose(out);
     EXPECT_EQ(text, good + ": 2 groups\n"
                      "  g \"q\": 4 points, 4 texture vertices, 1 facet (1 with 4 corners), 1 material \"m\"\n"
-                     "  g \"a \\\"b\\\"\\x0a\": 4 points, 4 texture vertices, 2 facets (1 with 2 corners, 1 with 4 corners), "
+                     "  g \"a \\\"b\\\"\\x0a\": 4 points, 5 texture vertices, 2 facets (1 with 2 corners, 1 with 4 corners), "
                      "1 material \"roof tiles\"\n"
                      "  --clean would change: 1 facet left out (fewer than 3 corners), 2 names made safe\n"
-                     "  in all: 2 groups, 8 points, 8 texture vertices, 3 facets\n" +
+                     "  in all: 2 groups, 8 points, 9 texture vertices, 3 facets\n" +
                      cut + ": 1 group\n"
                      "  g \"q\": 4 points, 4 texture vertices, 1 facet (1 with 4 corners), 1 material \"m\"\n"
                      "  --clean would change nothing\n"
                      "  the file could not be read to its end: the groups above are those before the failure\n"
                      "  in all: 1 group, 4 points, 4 texture vertices, 1 facet\n"
-                     "total: 3 files, 3 groups, 12 points, 12 texture vertices, 4 facets; 2 could not be read in full\n");
+                     "total: 3 files, 3 groups, 12 points, 13 texture vertices, 4 facets; 2 could not be read in full\n");
     ASSERT_EQ(shown.size(), 1u);  // the cut file's failure, as a conversion shows it
     EXPECT_EQ(shown[0].text, end_of_file_text);
     EXPECT_EQ(shown[0].caption, cut);
@@ -372,33 +339,16 @@ TEST(Options, TinyObjLoaderTakesTheOddModels) {
     const OutputOptions o{.clean = true, .mtl = true, .triangulate = true};
     for (uint32_t seed = 1; seed <= 300; ++seed) {
         const OddModel m = oddModel(seed);
-        const std::string dir = tempPath("-t");
-        mkdir(dir.c_str(), 0755);
-        const std::string obj = dir + "/out.obj", mtl = dir + "/out.mtl";  // as the mtllib line names it
         const Converted r = convertInMemory(buildRsr(m.groups), o);
-        writeFile(obj, Bytes(r.obj.begin(), r.obj.end()));
-        writeFile(mtl, Bytes(r.mtl.begin(), r.mtl.end()));
-        tinyobj::attrib_t attrib;
-        std::vector<tinyobj::shape_t> shapes;
-        std::vector<tinyobj::material_t> materials;
-        std::string warn, err;
-        const bool ok = tinyobj::LoadObj(&attrib, &shapes, &materials, &warn, &err, obj.c_str(), dir.c_str(), false);
-        std::remove(obj.c_str());
-        std::remove(mtl.c_str());
-        rmdir(dir.c_str());
-        ASSERT_TRUE(ok) << seed << ": " << err;
-        EXPECT_EQ(warn + err, "") << seed;
-        EXPECT_EQ(int64_t(attrib.vertices.size() / 3), m.points) << seed;
-        EXPECT_EQ(int64_t(attrib.texcoords.size() / 2), m.textureVertices) << seed;
+        const ReadBack got = readWithCallbacks(r.obj, &r.mtl);
+        ASSERT_TRUE(got.ok) << seed << ": " << got.err;
+        EXPECT_EQ(got.warn + got.err, "") << seed;
+        EXPECT_EQ(int64_t(got.xyz.size() / 3), m.points) << seed;
+        EXPECT_EQ(int64_t(got.uv.size() / 2), m.textureVertices) << seed;
         int64_t triangles = 0;
-        for (const tinyobj::shape_t& s : shapes)
-            for (unsigned char n : s.mesh.num_face_vertices) triangles += n == 3 ? 1 : 1000;
+        for (const ObjFace& f : got.faces) triangles += f.v.size() == 3 ? 1 : 1000;
         EXPECT_EQ(triangles, m.triangles) << seed;
-        std::vector<std::string> names;
-        for (const tinyobj::material_t& mat : materials) names.push_back(mat.name);
-        // With no "usemtl" line the reader makes a default material of its own.
-        if (m.materials.empty() && names == std::vector<std::string>{""}) names.clear();
-        EXPECT_EQ(names, m.materials) << seed;
+        EXPECT_EQ(got.materials, m.materials) << seed;
     }
 }
 

@@ -1,17 +1,14 @@
-// Decoding the file's fields and formatting numbers the way the output needs.
+// Formatting numbers the way the output needs, and the file-name check.
 #include <bit>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <gtest/gtest.h>
 #include <limits>
 #include <random>
 
-#include "convert/run/run.h"
 #include "convert/obj/float_text.h"
 #include "convert/obj/number_text.h"
-#include "convert/format/rsr.h"
-#include "tests/recording_notice.h"
+#include "convert/format/file_names.h"
 
 using namespace quarlen;
 
@@ -26,111 +23,6 @@ std::string printfG(float f) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%g", static_cast<double>(f));
     return buf;
-}
-
-// Reads the fields of bytes from a real file, as the run does.
-std::vector<int32_t> readInts(const Bytes& bytes, int count, bool* eof = nullptr) {
-    const std::string path = tempPath(".bin");
-    writeFile(path, bytes);
-    Input in;
-    EXPECT_TRUE(openInput(in, path.c_str()));
-    std::vector<int32_t> v;
-    for (int i = 0; i < count; ++i) v.push_back(Getl(in));
-    if (eof) *eof = in.eof;
-    closeInput(in);
-    std::remove(path.c_str());
-    return v;
-}
-
-TEST(Decode, BigEndianIntegers) {
-    struct Case {
-        Bytes bytes;
-        int32_t value;
-    } cases[] = {
-        {{0x00, 0x00, 0x01, 0x00}, 256},
-        {{0xFF, 0xFF, 0xFF, 0xFF}, -1},
-        {{0x80, 0x00, 0x00, 0x00}, std::numeric_limits<int32_t>::min()},
-        {{0x7F, 0xFF, 0xFF, 0xFF}, std::numeric_limits<int32_t>::max()},
-        {{0x12, 0x34, 0x56, 0x78}, 0x12345678},
-    };
-    for (const Case& c : cases) EXPECT_EQ(readInts(c.bytes, 1)[0], c.value);
-}
-
-TEST(Decode, BigEndianFloats) {
-    struct Case {
-        uint32_t field;
-        float value;
-    } cases[] = {{0x3F800000u, 1.0f}, {0xC0000000u, -2.0f}, {0x00000000u, 0.0f}, {0x00000001u, 1e-45f}};
-    for (const Case& c : cases) {
-        const unsigned char b[4] = {static_cast<unsigned char>(c.field >> 24),
-                                    static_cast<unsigned char>(c.field >> 16),
-                                    static_cast<unsigned char>(c.field >> 8),
-                                    static_cast<unsigned char>(c.field)};
-        EXPECT_EQ(Float(be32(b)), c.value);
-    }
-    EXPECT_EQ(endianrev(0x11223344u), 0x44332211u);
-}
-
-TEST(Decode, MaterialNumberIsLowByteFirstAndSigned) {
-    struct Case {
-        unsigned char lo, hi;
-        int16_t mat;
-    } cases[] = {{0x01, 0x00, 1}, {0x00, 0x01, 256}, {0xFF, 0xFF, -1}, {0x00, 0x80, -32768}};
-    for (const Case& c : cases) {
-        unsigned char rec[face_size] = {};
-        rec[13] = c.lo;
-        rec[14] = c.hi;
-        Group g;
-        g.fac = rec;
-        EXPECT_EQ(faceAt(g, 0).mat, c.mat);
-    }
-}
-
-TEST(Decode, EndOfFileIsStickyAndSetOnlyByAShortRead) {
-    bool eof = true;
-    readInts({0, 0, 0, 7}, 1, &eof);
-    EXPECT_FALSE(eof) << "a read that takes exactly the last bytes leaves eof clear";
-
-    // Reads after the end, once the file has grown. Not every C library
-    // keeps its stream at the end then (clearerr stands for one that reads
-    // on); the input's indicator stays set and no new byte comes in.
-    const std::string path = tempPath(".bin");
-    writeFile(path, {0, 0, 0, 7, 0, 0});
-    Input in;
-    ASSERT_TRUE(openInput(in, path.c_str()));
-    EXPECT_EQ(Getl(in), 7);
-    EXPECT_FALSE(in.eof);
-    EXPECT_EQ(Getl(in), 0) << "bytes that did not arrive read as zero, never as an earlier value";
-    EXPECT_TRUE(in.eof);
-    if (FILE* grow = std::fopen(path.c_str(), "ab")) {
-        std::fputs("\x01\x02\x03\x04\x05\x06\x07\x08", grow);
-        std::fclose(grow);
-    }
-    std::clearerr(in.f);
-    EXPECT_EQ(Getl(in), 0);
-    EXPECT_EQ(Getl(in), 0);
-    EXPECT_TRUE(in.eof);
-    closeInput(in);
-    std::remove(path.c_str());
-}
-
-TEST(Decode, FieldsAcrossBlockBoundaries) {
-    // More than one 64 KiB block, with the fields shifted by one byte so that
-    // some straddle the block end.
-    Bytes b{0xAB};
-    for (int i = 0; i < 40000; ++i) putI32(b, i * 7919 - 123456);
-    const std::string path = tempPath(".bin");
-    writeFile(path, b);
-    Input in;
-    ASSERT_TRUE(openInput(in, path.c_str()));
-    unsigned char skip;
-    readBytes(in, &skip, 1);
-    EXPECT_EQ(bytesLeft(in), 160000);
-    for (int i = 0; i < 40000; ++i) ASSERT_EQ(Getl(in), i * 7919 - 123456) << i;
-    EXPECT_FALSE(in.eof);
-    EXPECT_EQ(bytesLeft(in), 0);
-    closeInput(in);
-    std::remove(path.c_str());
 }
 
 TEST(FormatFloat, SpecialValues) {
@@ -165,31 +57,21 @@ TEST(FormatFloat, SpecialValues) {
     for (const Case& c : cases) EXPECT_EQ(fmt(c.f), c.text) << std::bit_cast<uint32_t>(c.f);
 }
 
-TEST(FormatFloat, MatchesPrintfOnEveryPowerOfTwoAndTen) {
-    for (int e = -149; e <= 127; ++e) {
-        const float f = std::ldexp(1.0f, e);
-        for (float g : {f, std::nextafter(f, 0.0f), std::nextafter(f, std::numeric_limits<float>::infinity())})
-            ASSERT_EQ(fmt(g), printfG(g)) << std::bit_cast<uint32_t>(g);
-    }
-    for (int e = -45; e <= 38; ++e) {
-        const float f = static_cast<float>(std::pow(10.0, e));
-        for (float g : {f, std::nextafter(f, 0.0f), std::nextafter(f, std::numeric_limits<float>::infinity())})
-            ASSERT_EQ(fmt(g), printfG(g)) << std::bit_cast<uint32_t>(g);
-    }
-}
-
-TEST(FormatFloat, MatchesPrintfOnMillionsOfPatterns) {
-    // A stride through every bit pattern plus random ones; tools/check_floats
-    // covers all 2^32.
+TEST(FormatFloat, MatchesPrintfOnPowersAndMillionsOfPatterns) {
+    // Every power of two and ten with its neighbours, a stride through every
+    // bit pattern and random ones; tools/check_floats covers all 2^32.
+    std::vector<float> floats;
+    for (int e = -149; e <= 127; ++e) floats.push_back(std::ldexp(1.0f, e));
+    for (int e = -45; e <= 38; ++e) floats.push_back(static_cast<float>(std::pow(10.0, e)));
+    for (size_t i = 0, n = floats.size(); i < n; ++i)
+        floats.insert(floats.end(), {std::nextafter(floats[i], 0.0f), std::nextafter(floats[i], INFINITY)});
     std::mt19937 rng(20261207);
+    for (uint32_t i = 0; i < 3000000; ++i)
+        floats.push_back(std::bit_cast<float>(i < 1500000 ? i * 2863u + (i >> 3) : static_cast<uint32_t>(rng())));
     uint32_t mismatches = 0;
-    for (uint32_t i = 0; i < 3000000; ++i) {
-        const uint32_t bits = i < 1500000 ? i * 2863u + (i >> 3) : static_cast<uint32_t>(rng());
-        const float f = std::bit_cast<float>(bits);
-        if (std::isnan(f) || std::isinf(f)) continue;
-        if (fmt(f) != printfG(f) && ++mismatches < 10)
-            ADD_FAILURE() << std::hex << bits << ": " << fmt(f) << " vs " << printfG(f);
-    }
+    for (const float f : floats)
+        if (std::isfinite(f) && fmt(f) != printfG(f) && ++mismatches < 10)
+            ADD_FAILURE() << std::hex << std::bit_cast<uint32_t>(f) << ": " << fmt(f) << " vs " << printfG(f);
     EXPECT_EQ(mismatches, 0u);
 }
 
