@@ -7,6 +7,7 @@
 #include "convert/format/texts.h"
 #include "tests/model_gen.h"
 #include "tests/recording_notice.h"
+#include "tests/run_files.h"
 
 using namespace quarlen;
 
@@ -34,11 +35,6 @@ std::vector<Facet> materialRuns(int n) {
     return f;
 }
 
-GroupSpec triangle() {
-    return GroupSpec{.name = "first", .xyz = {0, 0, 0, 1, 0, 0, 0, 1, 0}, .pf = {0, 1, 2},
-                     .faces = {{0, 3, 0}}, .mats = {"m"}};
-}
-
 // Files whose bodies are cut into chunks every way: generated models, long
 // lines in pieces, texture corners short and surplus, material runs across
 // chunk edges; then four that fail, at a bad corner in each place.
@@ -57,7 +53,7 @@ std::vector<Bytes> chunkedFiles() {
     GroupSpec runs{.name = "r", .xyz = coordinates(5, 9), .pf = upTo(30, 3), .mats = {"m0", "m1", "m2"}};
     runs.faces = materialRuns(40);
     const GroupSpec pieces{.name = "l", .xyz = coordinates(6, 6), .pf = upTo(12, 2), .faces = {{0, 12, 0}, {0, 2, 0}}};
-    m.push_back(buildRsr({triangle(), points, lines, runs, pieces}));
+    m.push_back(buildRsr({first(), points, lines, runs, pieces}));
 
     GroupSpec second = runs;
     second.faces[7] = {29, 3, 1};  // the third corner is past the list
@@ -67,47 +63,39 @@ std::vector<Bytes> chunkedFiles() {
     tail.faces[1] = {20, 50, 1};  // corner 40 of this line is past the list
     GroupSpec before = lines;
     before.faces[3] = {-1, 4, 0};
-    for (const GroupSpec& bad : {second, texture, tail, before}) m.push_back(buildRsr({triangle(), bad}));
+    for (const GroupSpec& bad : {second, texture, tail, before}) m.push_back(buildRsr({first(), bad}));
     return m;
 }
 
 TEST(ParallelRun, SameRunWhereverChunkEdgesFall) {
-    const std::vector<Bytes> files = chunkedFiles();
-    for (size_t f = 0; f < files.size(); ++f) {
-        const Bytes& file = files[f];
-        const std::string one = runSummary(convertBytes(file, 1, 0));
-        ASSERT_EQ(one[0], f < files.size() - failing_files ? '0' : '1') << f;
-        for (unsigned threads : {2u, 3u})
-            for (uint32_t chunk : {1u, 2u, 3u, 5u, 8u, 64u, 0u, UINT32_MAX})
-                EXPECT_EQ(runSummary(convertBytes(file, threads, chunk)), one)
-                    << "file " << f << ", chunk " << chunk << ", threads " << threads;
-    }
-}
-
-TEST(ParallelRun, OutputOptionsMakeTheSameRunWhereverChunkEdgesFall) {
-    // With options, chunks are cut on one thread too: the material lines
-    // that a chunk's first facets need, the names counted and the material
-    // file's order are settled between chunks.
+    // Without options and with them (then chunks are cut on one thread too:
+    // the material lines that a chunk's first facets need, the names counted
+    // and the material file's order are settled between chunks).
     std::vector<Bytes> files = chunkedFiles();
+    for (size_t f = 0; f < files.size(); ++f)
+        ASSERT_EQ(convertBytes(files[f]).outcome, f < files.size() - failing_files ? RunOutcome::finished
+                                                                                  : RunOutcome::failed) << f;
     for (uint32_t seed : {3u, 8u, 21u}) files.push_back(buildRsr(oddModel(seed).groups));
-    GroupSpec bad = triangle();
+    GroupSpec bad = first();
     bad.pf = upTo(40, 3);
     bad.faces = materialRuns(30);
     bad.faces[17] = {38, 4, 1};
-    files.push_back(buildRsr({triangle(), bad}));
+    files.push_back(buildRsr({first(), bad}));
     const OutputOptions sets[] = {
+        {},
         {.clean = true, .mtl = true, .triangulate = true},
         {.mtl = true, .weld = true, .lf = true},
         {.clean = true, .weld = true, .zUp = true, .exact = true, .scale = 2.5},
         {.triangulate = true},
         {.glb = true},  // a group's primitives are laid out on the threads
     };
-    for (const OutputOptions& o : sets) {
+    for (const OutputOptions& set : sets) {
+        const OutputOptions* o = &set == sets ? nullptr : &set;  // the first: no options at all
         for (size_t f = 0; f < files.size(); ++f) {
-            const std::string one = runSummary(convertBytes(files[f], 1, UINT32_MAX, &o));
+            const std::string one = runSummary(convertBytes(files[f], 1, UINT32_MAX, o));
             for (unsigned threads : {1u, 2u, 3u})
-                for (uint32_t chunk : {1u, 2u, 5u, 64u})
-                    EXPECT_EQ(runSummary(convertBytes(files[f], threads, chunk, &o)), one)
+                for (uint32_t chunk : {1u, 2u, 3u, 5u, 64u, 0u})
+                    EXPECT_EQ(runSummary(convertBytes(files[f], threads, chunk, o)), one)
                         << "file " << f << ", chunk " << chunk << ", threads " << threads;
         }
     }
@@ -121,7 +109,7 @@ TEST(ParallelRun, FailureWhileLaterChunksAreInFlight) {
         GroupSpec big{.name = "big", .xyz = coordinates(7, 30), .pf = upTo(30, 10), .mats = {"a", "b"}};
         big.faces = materialRuns(300);
         big.faces[size_t(j)] = {29, 4, 1};
-        const Bytes file = buildRsr({triangle(), big, triangle()});
+        const Bytes file = buildRsr({first(), big, first()});
         const Converted one = convertBytes(file, 1, 0);
         ASSERT_EQ(one.notices.size(), 1u);
         ASSERT_EQ(one.notices[0].text, bad_value_text);
@@ -147,11 +135,11 @@ TEST(ParallelRun, RunsOnSeveralThreadsAtOnce) {
     hostile.resize(header_size);
     putI32(hostile, 300);
     files.push_back(hostile);
-    GroupSpec bad = triangle();
+    GroupSpec bad = first();
     bad.pf = upTo(40, 3);
     bad.faces = materialRuns(30);
     bad.faces.push_back({38, 3, 0});
-    files.push_back(buildRsr({triangle(), bad}));
+    files.push_back(buildRsr({first(), bad}));
     for (uint32_t seed = 1; seed <= 8; ++seed) files.push_back(buildRsr(oddModel(seed).groups));
     const OutputOptions all{.clean = true, .mtl = true, .weld = true, .triangulate = true};
     for (const OutputOptions* o : {static_cast<const OutputOptions*>(nullptr), &all}) {

@@ -105,10 +105,7 @@ TEST(Failures, EndOfFile) {
              putFill(b, 20, 0);
              return b;
          }(), {eof}, hip},
-        {"after texq", [] {
-             Bytes b = hipUpTo("nt");
-             return b;
-         }(), {eof}, hip},
+        {"after texq", hipUpTo("nt"), {eof}, hip},
         {"in a material slot", [] {
              Bytes b = hipUpTo("nm");
              putI32(b, 1);
