@@ -2,9 +2,9 @@
 // text become, and what the run tells.
 #include <bit>
 #include <cmath>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <set>
-#include <sys/stat.h>
 
 #include "frontend/info_print.h"
 #include "frontend/output_flags.h"
@@ -184,21 +184,16 @@ TEST(Options, MaterialFile) {
     EXPECT_EQ(convertInMemory(buildRsr({a}), OutputOptions{.mtl = true, .lf = true}).mtl.find('\r'), std::string::npos);
 
     // A folder where the material file should go: the run fails and says so.
-    const std::string dir = tempPath("-m");
-    mkdir(dir.c_str(), 0755);
-    mkdir((dir + "/x.mtl").c_str(), 0755);
-    writeFile(dir + "/x.rsr", buildRsr({a}));
+    const std::string dir = tempPath("-m"), in = dir + "/x.rsr", out = dir + "/x.obj";
+    std::filesystem::create_directories(dir + "/x.mtl");
+    writeFile(in, buildRsr({a}));
     const OutputOptions o{.mtl = true};
-    const std::string in = dir + "/x.rsr", out = dir + "/x.obj";
     const Converted refused = convertPaths(in, out, 0, 0, &o);
     EXPECT_EQ(refused.outcome, RunOutcome::failed);
     ASSERT_EQ(refused.notices.size(), 1u);
     EXPECT_EQ(refused.notices[0].text, std::string(mtl_write_failed_text) + "Is a directory");
     EXPECT_EQ(refused.notices[0].caption, out);
-    std::remove(in.c_str());
-    std::remove(out.c_str());
-    rmdir((dir + "/x.mtl").c_str());
-    rmdir(dir.c_str());
+    std::filesystem::remove_all(dir);
 
     // Distinct colours for as many materials as there are 24-bit colours.
     std::vector<bool> seenColour(size_t(1) << 24);
