@@ -30,18 +30,26 @@ inline constexpr OutputTexts glb_texts = {
     "I can't write the .GLB file: ",
 };
 
+// A file that holds no group: told after the failure that found it so.
 inline constexpr const char* short_file_text =
     "This may be a \"short RSR\" file that contains only a library thumbnail graphic image. "
     "I can't handle those.";
+
+// Memory that ran out: the first under its caption, then which count.
 inline constexpr const char* no_memory_text = "I can't get enough memory";
 inline constexpr const char* no_memory_caption = "farmalloc";
+inline constexpr const char* out_of_store_format = "I ran out of store reading %s: %s=%d=0x%08x";
+
+// The input's end, read too soon.
 inline constexpr const char* end_of_file_text = "end of file";
 inline constexpr const char* ended_early_text = "end of file: the file became shorter while it was read";
+
+// Values the format does not allow, names the program does not take, and
+// the material file it could not write.
 inline constexpr const char* bad_value_text = "bad value";
 inline constexpr const char* bad_length_format = "# of chars in group name out of range: %d";
-inline constexpr const char* out_of_store_format = "I ran out of store reading %s: %s=%d=0x%08x";
-inline constexpr const char* mtl_write_failed_text = "I can't write the .MTL file: ";
 inline constexpr const char* bad_filename_text = "bad filename";
+inline constexpr const char* mtl_write_failed_text = "I can't write the .MTL file: ";
 
 // What the batch and the console program say of a file no run could take.
 inline constexpr const char* input_not_opened_text = "cannot open the input: ";
