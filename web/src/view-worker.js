@@ -6,17 +6,16 @@
 // above a budget every n-th triangle is kept, so that drawing in software
 // stays bearable. Also gives a stored output's bytes back, for a download
 // of one file.
-import { inflateSync } from 'fflate';
 import { Matrix4, Vector3 } from 'three';
 import { createScene } from './scene.js';
 import { GLTFLoader } from 'three/examples/jsm/loaders/GLTFLoader.js';
 import { MTLLoader } from 'three/examples/jsm/loaders/MTLLoader.js';
 import { OBJLoader } from 'three/examples/jsm/loaders/OBJLoader.js';
-import { storedFile } from './store.js';
+import { outputBody } from './store.js';
 
 const decoder = new TextDecoder();
 
-const read = async (folder, name) => inflateSync(new Uint8Array(await (await storedFile(folder, name)).arrayBuffer()));
+const read = async (output) => new Uint8Array(await (await outputBody(output)).arrayBuffer());
 
 // The readers by the shown file's extension; each gives a three.js object.
 // `others` holds the result's other files by extension (the .mtl).
@@ -80,7 +79,7 @@ function trianglesOf(o, colored) {
 async function show({ files }) {
   scene.clear();
   const byExtension = {};
-  for (const f of files) byExtension[f.path.split('.').pop().toLowerCase()] = await read(f.folder, f.name);
+  for (const f of files) byExtension[f.path.split('.').pop().toLowerCase()] = await read(f);
   const kind = Object.keys(readers).find((k) => byExtension[k]);
   if (!kind) return [{ names: [], triangles: 0, every: 1 }, []];
   const groups = meshes(await readers[kind](byExtension[kind], byExtension), kind === 'glb' || !!byExtension.mtl);
@@ -119,8 +118,8 @@ const jobs = {
     showing = next.catch(() => {});
     return next;
   },
-  async bytes({ folder, name }) {
-    const bytes = await read(folder, name);
+  async bytes(output) {
+    const bytes = await read(output);
     return [{ bytes }, [bytes.buffer]];
   },
   // What the page's controls ask of the scene: clear, fit, resize, turn,
