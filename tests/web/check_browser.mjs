@@ -35,9 +35,9 @@ const downloads = join(dir, 'downloads');
 mkdirSync(downloads);
 const requests = [];
 
-async function start(webgl) {
+async function start(webgl, waitForIdle = true) {
   const browser = await launch(webgl);
-  const page = await openPage(browser, origin, downloads);
+  const page = await openPage(browser, origin, downloads, waitForIdle);
   page.on('request', (r) => requests.push(r.url()));
   page.on('pageerror', (e) => check(false, `no error on the page (${e.message})`));
   return { browser, page };
@@ -53,11 +53,11 @@ async function shows(page, path) {
 // Waits for the list's rows, downloads the zip, and compares rows and zip
 // with the console program's run over a copy of the models (or over the
 // models themselves, in place). Returns the seconds until the download began.
-async function round(page, label, args, list = paths, inPlace = false) {
+async function round(page, label, args, list = paths, inPlace = false, under = '') {
   await page.waitForFunction((n) => document.body.dataset.state === 'idle' &&
     document.querySelectorAll('tr[data-path][data-status]').length === n, { timeout: 0, polling: 500 }, list.length);
   const work = inPlace ? dir : join(dir, `browser-${label}`);
-  if (!inPlace) cpSync(join(dir, 'lib'), join(work, 'lib'), { recursive: true });
+  if (!inPlace) cpSync(join(dir, 'lib'), join(work, under, 'lib'), { recursive: true });
   const theirs = nativeResults(quarlen, work, list, args);
   rmSync(downloads, { recursive: true, force: true });
   mkdirSync(downloads);
@@ -79,14 +79,46 @@ async function round(page, label, args, list = paths, inPlace = false) {
   const wanted = [...theirs.values()].reduce((n, r) => n + r.outputs.length, 0);
   check(Object.keys(zip).length === wanted, `${label}: ${zipName} holds the ${wanted} files the console program writes (it holds ${Object.keys(zip).length})`);
   check(ours.size === list.length && compare(label, ours, theirs) === 0, `${label}: ${list.length} rows and their files as the console program's`);
-  return answer;
+  return { answer, theirs };
 }
+
+// The rows' outcomes and notices: { path: [status, notices] }.
+const rows = (page) => page.$$eval('tr[data-path]', (trs) => Object.fromEntries(trs.map((tr) => [tr.dataset.path, [tr.dataset.status, tr.title]])));
+const idle = (page, n) => page.waitForFunction((k) => document.body.dataset.state === 'idle' &&
+  document.querySelectorAll('tr[data-path][data-status]').length === k, { timeout: 0, polling: 200 }, n);
 
 let { browser, page } = await start(true);
 try {
   const empty = await viewShot(page);
   await (await page.$('#files')).uploadFile(join(dir, 'lib'));
-  await round(page, 'traditional', []);
+  const { theirs } = await round(page, 'traditional', []);
+
+  // Save to folder, into a folder of the origin's own in place of a picked
+  // one: the console program's files; saved again, each is kept as it is.
+  const saveTo = () => page.evaluate(async () => {
+    const folder = await (await navigator.storage.getDirectory()).getDirectoryHandle('picked', { create: true });
+    window.showDirectoryPicker = async () => folder;
+    document.getElementById('save-folder').click();
+  });
+  await saveTo();
+  await page.waitForFunction(() => /^Saved/.test(document.getElementById('status').textContent), { timeout: 0 });
+  const saved = await page.evaluate(async () => {
+    const found = {};
+    const walk = async (folder, at) => {
+      for await (const [name, h] of folder.entries()) {
+        if (h.kind === 'directory') await walk(h, `${at}${name}/`);
+        else found[at + name] = [...new Uint8Array(await (await h.getFile()).arrayBuffer())];
+      }
+    };
+    await walk(await (await navigator.storage.getDirectory()).getDirectoryHandle('picked'), '');
+    return found;
+  });
+  const wanted = [...theirs.values()].flatMap((r) => r.outputs);
+  const same = wanted.filter((o) => saved[o.path] && Buffer.from(saved[o.path]).equals(o.bytes));
+  check(same.length === wanted.length && Object.keys(saved).length === wanted.length,
+    `Save to folder wrote the console program's ${wanted.length} files (${same.length} alike, ${Object.keys(saved).length} written)`);
+  await saveTo();
+  await page.waitForFunction(() => /^Saved 0 files.*; \d+ kept/.test(document.getElementById('status').textContent), { timeout: 0 });
   await shows(page, 'lib/odd/odd-0.rsr');
   check(!empty.equals(await viewShot(page)), 'the view draws a model with non-finite points');
 
@@ -103,20 +135,51 @@ try {
   // GLB: the options that do not apply are left out, --clean and
   // --triangulate change nothing; the view reads the GLB.
   await page.select('#format', 'glb');
+  await page.click('#smaller');  // deflated as it is made
   await page.click('#convert-again');
   await round(page, 'glb', ['--glb']);
+  await page.click('#smaller');
   await shows(page, 'lib/sample.rsr');
   const glbGroups = await page.$$eval('#groups input', (boxes) => boxes.length);
   check(glbGroups === 3, `the view draws the sample's GLB with its 3 groups (${glbGroups})`);
   await page.select('#format', 'obj');
 
-  // A .zip archive through #pick-files: its models convert under their
-  // paths in it.
+  // A .zip archive through #pick-files: its models convert under the
+  // archive's name and their paths in it.
   await page.click('#clear');
   const zipped = paths.filter((p) => /^lib\/(models|Ü)/.test(p));
-  writeFileSync(join(dir, 'models.zip'), zipSync(Object.fromEntries(zipped.map((p) => [p, readFileSync(join(dir, p))]))));
+  const archive = zipSync(Object.fromEntries(zipped.map((p) => [p, readFileSync(join(dir, p))])));
+  writeFileSync(join(dir, 'models.zip'), archive);
   await (await page.$('#pick-files')).uploadFile(join(dir, 'models.zip'));
-  await round(page, 'zip', ['--clean', '--mtl', '--triangulate'], zipped);
+  await round(page, 'zip', ['--clean', '--mtl', '--triangulate'], zipped.map((p) => `models/${p}`), false, 'models');
+
+  // A damaged archive (a byte of its first entry changed) and a file that
+  // is no archive, picked with a good file: a failed row each, in words,
+  // and the rest converts.
+  await page.click('#clear');
+  archive[200] ^= 0xff;
+  writeFileSync(join(dir, 'damaged.zip'), archive);
+  writeFileSync(join(dir, 'notes.zip'), 'not an archive');
+  await (await page.$('#pick-files')).uploadFile(join(dir, 'damaged.zip'), join(dir, 'notes.zip'), join(dir, 'lib/sample.rsr'));
+  await idle(page, zipped.length + 2);
+  const bad = await rows(page);
+  const failed = Object.entries(bad).filter(([, [status]]) => status === 'failed');
+  check(failed.length === 2 && bad['notes.zip']?.[1] === 'notes.zip: not a zip archive, or one whose end is missing\n' &&
+    /^damaged\/lib\/\S+: damaged in its archive: /.test(failed.find(([p]) => p !== 'notes.zip')?.[1][1]) &&
+    bad['sample.rsr']?.[0] === 'converted', `a damaged archive and a file that is no archive fail in words (${JSON.stringify(failed)})`);
+
+  // An input that comes before one given earlier with the same output
+  // takes it: the earlier one converts again and fails.
+  await page.click('#clear');
+  for (const [p, to] of [['lib/sample.rsr', 'a/x.rsr'], ['lib/models/mixed.rsr', 'b/x.RSR']]) {
+    mkdirSync(join(dir, to, '..'), { recursive: true });
+    cpSync(join(dir, p), join(dir, to));
+    await (await page.$('#pick-files')).uploadFile(join(dir, to));
+    await idle(page, to === 'a/x.rsr' ? 1 : 2);
+  }
+  const clash = await rows(page);
+  check(clash['x.RSR']?.[0] === 'converted' && clash['x.rsr']?.[1] === 'x.rsr: has the same output x.obj as x.RSR\n',
+    `a clash across two picks fails the later path (${JSON.stringify(clash)})`);
 
   // A library of 510 MB, traditional; a large model in the view while
   // #download-all is clicked.
@@ -128,18 +191,19 @@ try {
   await page.waitForFunction(() => document.body.dataset.state === 'idle', { timeout: 0, polling: 500 });
   await page.click(`tr[data-path="${big[1]}"]`);
   await page.waitForSelector(`canvas#view[data-shown="${big[1]}"]`, { timeout: 0 });
-  const answer = await round(page, 'library', [], big, true);
+  const { answer } = await round(page, 'library', [], big, true);
   check(answer < answerSeconds, `with a large model drawn, the click on #download-all was answered in ${answer.toFixed(1)} s (bound ${answerSeconds} s)`);
   const pss = peak();
   check(pss < pssBoundMB, `the browser's processes peaked at ${pss.toFixed(0)} MB PSS over the library (bound ${pssBoundMB} MB)`);
   await browser.close();
 
-  // Without WebGL, as on a blocklisted GPU.
-  ({ browser, page } = await start(false));
+  // Without WebGL, as on a blocklisted GPU, with the files picked as soon
+  // as the page has loaded.
+  ({ browser, page } = await start(false, false));
+  await (await page.$('#files')).uploadFile(join(dir, 'lib'));
+  await round(page, 'without WebGL, picked early', []);
   const note = await page.$eval('#view-note', (e) => e.textContent);
   check(/cannot draw 3D/.test(note) && !note.includes('\n'), `without WebGL the view says so in one line (${note})`);
-  await (await page.$('#files')).uploadFile(join(dir, 'lib'));
-  await round(page, 'without WebGL', []);
 
   const away = requests.filter((u) => new URL(u).origin !== origin && !u.startsWith(`blob:${origin}/`));
   check(away.length === 0, `no request left ${origin} (${requests.length} requests${away.length ? `; ${away.slice(0, 3)}` : ''})`);

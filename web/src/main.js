@@ -75,6 +75,7 @@ let batch = { total: 0, ended: 0, failed: 0, skipped: 0, bytes: 0, start: 0 };
 let full = null;  // 'quota' or 'bound' once the store for results filled up in this run
 let selected = null;
 let kick = null;  // starts conversions on idle converters while a batch runs
+let tickets = 0;
 const pinned = new Set();  // outputs that a download reads: never removed under it
 
 // Resolves once the converters are ready (false when they could not start):
@@ -113,7 +114,7 @@ function addInputs(list, skipped) {
     let item = items.get(path);
     if (!item) items.set(path, (item = { path }));
     forget([item]);
-    Object.assign(item, { source, problem, result: null, again: item.busy });
+    Object.assign(item, { source, problem, result: null });
     table.show(item);
     fresh.push(item);
   }
@@ -143,12 +144,13 @@ async function enqueue(list) {
   for (const twin of later) {
     forget([twin]);
     twin.result = null;
-    twin.again = twin.busy;
     table.show(twin);
   }
-  const added = [...list, ...[...later].filter((t) => !queue.includes(t))];
-  queue = [...new Set([...queue, ...added])].sort((a, b) => comparePaths(a.path, b.path));
-  batch.total += added.filter((i) => !i.busy).length;
+  const waiting = new Set(queue);
+  const added = [...list, ...later].filter((i) => !waiting.has(i));
+  for (const item of added) item.ticket = ++tickets;  // a conversion under an older ticket is dropped
+  queue = [...queue, ...added].sort((a, b) => comparePaths(a.path, b.path));
+  batch.total += added.length;
   if (running) kick();
   else pump();
 }
@@ -188,9 +190,9 @@ function showProgress() {
   $('status').classList.toggle('bad', batch.failed > 0);
 }
 
-function finish(item, result) {
-  if (items.get(item.path) !== item || item.again) {  // cleared, or given again, meanwhile
-    item.again = false;
+function finish(item, result, ticket = item.ticket) {
+  if (items.get(item.path) !== item || ticket !== item.ticket) {  // cleared, or given again, meanwhile
+    if (items.get(item.path) === item) batch.total -= 1;
     forget([{ result }]);
     return;
   }
@@ -260,13 +262,12 @@ async function pump() {
       while (queue.length && free.length) {
         const converter = free.pop();
         const item = queue.shift();
-        item.busy = true;
+        const { ticket } = item;
         table.show(item, true);
         convertOne(converter, item).then((reply) => {
-          item.busy = false;
           free.push(converter);
           if (reply.full) stopFull(reply.full);
-          finish(item, reply.result);
+          finish(item, reply.result, ticket);
           kick();
         });
       }
