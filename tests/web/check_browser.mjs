@@ -10,7 +10,7 @@
 // converts and downloads and says why it draws nothing, and no request
 // leaves the page's origin.
 //   node check_browser.mjs QUARLEN DIR   (DIR/lib, DIR/big: the models; web/dist built)
-import { cpSync, mkdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { cpSync, mkdirSync, readFileSync, rmSync, statSync, writeFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { join } from 'node:path';
 import { downloaded, downloadStarts, launch, openPage, root, serve, watchPss } from './browser.mjs';
@@ -204,6 +204,31 @@ try {
   await round(page, 'without WebGL, picked early', []);
   const note = await page.$eval('#view-note', (e) => e.textContent);
   check(/cannot draw 3D/.test(note) && !note.includes('\n'), `without WebGL the view says so in one line (${note})`);
+
+  // A store that fills up (its quota set to 100 MB above what it holds):
+  // the run stops, says once how many files converted, and keeps no
+  // output half-written.
+  await page.click('#clear');
+  const cdp = await page.createCDPSession();
+  const { usage } = await page.evaluate(() => navigator.storage.estimate());
+  await cdp.send('Storage.overrideQuotaForOrigin', { origin, quotaSize: usage + 100e6 });
+  await (await page.$('#files')).uploadFile(join(dir, 'big'));
+  await idle(page, big.length);
+  const outcomes = Object.values(await rows(page));
+  const converted = outcomes.filter(([status]) => status === 'converted').length;
+  const told = await page.$eval('#store-note', (e) => e.textContent);
+  const sizes = await page.evaluate(async () => {
+    const found = [];
+    for await (const folder of (await navigator.storage.getDirectory()).values())
+      if (folder.kind === 'directory') for await (const f of folder.values()) found.push((await f.getFile()).size);
+    return found;
+  });
+  const whole = statSync(join(dir, big[0].replace(/rsr$/, 'obj'))).size;
+  check(converted > 0 && converted < big.length && told.includes(`full: ${converted} files converted`) &&
+    outcomes.every(([status, notices]) => status === 'converted' || notices.endsWith('not converted: the store for results is full\n')) &&
+    sizes.filter((n) => n === whole).length === converted && sizes.every((n) => n === whole || n < 1e6),
+  `a full store stops the run and keeps nothing half-written (${converted} converted; ${told})`);
+  await cdp.send('Storage.overrideQuotaForOrigin', { origin });
 
   const away = requests.filter((u) => new URL(u).origin !== origin && !u.startsWith(`blob:${origin}/`));
   check(away.length === 0, `no request left ${origin} (${requests.length} requests${away.length ? `; ${away.slice(0, 3)}` : ''})`);
