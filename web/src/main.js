@@ -242,7 +242,7 @@ async function checkRoom() {
 
 function setBusy(on) {
   running = on;
-  document.body.dataset.state = on ? 'converting' : 'idle';
+  if (options) document.body.dataset.state = on ? 'converting' : 'idle';  // else still loading, or broken
   $('clear').disabled = on;
   $('convert-again').disabled = on || !items.size;
   const some = !on && [...items.values()].some((i) => i.result?.outputs.length);
