@@ -524,6 +524,7 @@ async function start() {
   createViewer($('view'), $('groups'), viewJob).then((made) => {
     viewer = made;
     if (!viewer.available) $('view-note').textContent = noWebGL;
+    else if (selected) select(selected);  // chosen before the view was made
   });
   try {
     const [first, ...rest] = await Promise.all(converters.map((c) => c('ready')));
