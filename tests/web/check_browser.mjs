@@ -151,8 +151,9 @@ try {
   check(info.includes('\nlib/sample.rsr: 3 groups'), 'the notices and the --info report are beside the view');
   await checkDetails(page, 'today', today.theirs, today.work);
 
-  // Rows chosen one after another faster than the view reads: it reads and
-  // draws only the last.
+  // Rows chosen one after another faster than the view reads: it draws the
+  // last, and drops those overtaken (one read in full before the next was
+  // chosen, on a busy machine, is drawn).
   const chosen = paths.filter((p) => p.startsWith('lib/models/') || p.startsWith('lib/odd/')).slice(0, 6);
   const drawnNames = await page.evaluate(async (chosen) => {
     const canvas = document.getElementById('view');
@@ -162,7 +163,8 @@ try {
     while (canvas.dataset.shown !== chosen.at(-1)) await new Promise((r) => setTimeout(r, 50));
     return names.filter(Boolean);
   }, chosen);
-  check(drawnNames.join() === chosen.at(-1), `of ${chosen.length} rows chosen at once the view drew only the last (${drawnNames})`);
+  check(drawnNames.at(-1) === chosen.at(-1) && drawnNames.length < chosen.length,
+    `of ${chosen.length} rows chosen at once the view drew the last and dropped others (${drawnNames})`);
 
   // GLB: the options that do not apply are left out, --clean and
   // --triangulate change nothing; the view reads the GLB.
