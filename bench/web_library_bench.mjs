@@ -1,11 +1,18 @@
-// The web page at library scale in headless Chromium: for libraries of
-// COUNT copies of a 15 MB generated model (a folder with one sub-folder),
-// the seconds to convert (the page's own status line) and to download
-// quarlen-obj.zip, MB/s of input, and the peak proportional set size of all
-// the browser's processes together. Then fflate's deflate levels 1 to 6 on
-// the model's OBJ output under Node (the worker's deflate), MB/s and size.
-//   node bench/web_library_bench.mjs BUILD [COUNT...]   (default 100 300;
-//   web/dist built, Chromium installed)
+// The web page at library scale in headless Chromium, beside the console
+// program on the same tree in the same run. A library of COUNT copies of a
+// 15 MB generated model (a folder with one sub-folder) is converted:
+//   - as a folder, the zip stored (the default) and deflated (smaller zip);
+//   - as one .zip archive of the folder (deflated, as downloads are);
+// each row gives the seconds to convert (the page's own status line) and
+// to download the zip, MB/s of input, the zip's size and the peak
+// proportional set size of all the browser's processes together. Each
+// zip must pass `python3 -m zipfile -t` and hold the console program's
+// bytes. `quarlen -r -j2 -o` converts the same tree for comparison. Then
+// the memory the page keeps for many small files: PSS once 400 and once
+// 4,000 copies of the sample are converted. Last, fflate's deflate levels 1
+// to 6 on the model's OBJ under Node (the smaller zip's deflate).
+//   node bench/web_library_bench.mjs BUILD [COUNT]   (default 100; web/dist
+//   built, Chromium installed)
 import { execFileSync } from 'node:child_process';
 import { linkSync, mkdirSync, mkdtempSync, readFileSync, rmSync, statSync } from 'node:fs';
 import { createRequire } from 'node:module';
@@ -13,56 +20,120 @@ import { tmpdir } from 'node:os';
 import { join, resolve } from 'node:path';
 import { browserPssMB, downloaded, launch, openPage, root, serve, settled, watchPss } from '../tests/web/browser.mjs';
 
-const [build, ...counts] = process.argv.slice(2);
+const [build, countText = '100'] = process.argv.slice(2);
+const count = Number(countText);
+const quarlen = resolve(build, 'cli/quarlen');
 const work = mkdtempSync(join(tmpdir(), 'quarlen-web-library-'));
 const model = join(work, 'model.rsr');
 execFileSync(resolve(build, 'bench/quarlen_bench'), ['--model', model, '40', '4800']);
 const modelMB = statSync(model).size / 1e6;
+const lib = join(work, 'lib');
+mkdirSync(join(lib, 'sub'), { recursive: true });
+for (let i = 0; i < count; ++i) linkSync(model, join(lib, i % 2 ? 'sub' : '', `m${i}.rsr`));
+
+// The zip is sound and every entry is the console program's output (the
+// zip's paths start with the library's folder, lib/).
+const zipCheck = `
+import sys, zipfile
+z = zipfile.ZipFile(sys.argv[1])
+assert z.testzip() is None
+names = z.namelist()
+assert len(names) == int(sys.argv[3]), len(names)
+for n in names:
+    with z.open(n) as got, open(sys.argv[2] + "/" + n.split("/", 1)[1], "rb") as want:
+        while True:
+            a = got.read(1 << 22)
+            assert a == want.read(1 << 22), n
+            if not a:
+                break
+`;
+
 const { origin, stop } = await serve();
 try {
-  console.log(`model: ${modelMB.toFixed(1)} MB; library: N copies, half in lib/, half in lib/sub/`);
-  console.log('copies    input MB   convert s   MB/s   download s   zip MB   peak PSS MB (idle before)');
-  for (const count of (counts.length ? counts : ['100', '300']).map(Number)) {
-    const lib = join(work, 'lib');
-    mkdirSync(join(lib, 'sub'), { recursive: true });
-    for (let i = 0; i < count; ++i) linkSync(model, join(lib, i % 2 ? 'sub' : '', `m${i}.rsr`));
+  const native = join(work, 'native');
+  const t = performance.now();
+  execFileSync(quarlen, ['-q', '-r', '-j2', '-o', native, lib]);
+  const nativeSeconds = (performance.now() - t) / 1000;
+  console.log(`model: ${modelMB.toFixed(1)} MB; library: ${count} copies (${(count * modelMB).toFixed(0)} MB), half in lib/, half in lib/sub/`);
+  console.log(`quarlen -r -j2 -o: ${nativeSeconds.toFixed(2)} s, ${(count * modelMB / nativeSeconds).toFixed(0)} MB/s`);
+  execFileSync('/usr/bin/python3', ['-c', `
+import zipfile, os
+with zipfile.ZipFile("${work}/lib.zip", "w", zipfile.ZIP_DEFLATED, compresslevel=1) as z:
+    for d, _, files in os.walk("${lib}"):
+        for f in sorted(files):
+            z.write(os.path.join(d, f), os.path.relpath(os.path.join(d, f), "${lib}"))
+`]);
+  console.log(`lib.zip: ${(statSync(join(work, 'lib.zip')).size / 1e6).toFixed(0)} MB (deflated, level 1)`);
+  console.log('input                  convert s   MB/s   download s   zip MB   zip sound   peak PSS MB (idle before)');
+  for (const [label, input, smaller] of [['folder', lib, false], ['folder, smaller zip', lib, true], ['lib.zip', join(work, 'lib.zip'), false]]) {
     const downloads = join(work, 'downloads');
     mkdirSync(downloads);
     const browser = await launch();
     try {
       const page = await openPage(browser, origin, downloads);
+      if (smaller) await page.click('#smaller');
       const idle = browserPssMB(browser);
       const peak = watchPss(browser);
-      await (await page.$('#files')).uploadFile(lib);
+      await (await page.$(input === lib ? '#files' : '#pick-files')).uploadFile(input);
       await settled(page, count);
       const status = await page.$eval('#status', (e) => e.textContent);
       const convert = Number(/in ([\d.]+) s/.exec(status)[1]);
-      const t = performance.now();
+      const started = performance.now();
       await page.click('#download-all');
       if (!await downloaded(downloads, 'quarlen-obj.zip', 3600)) throw new Error('no quarlen-obj.zip');
-      const download = (performance.now() - t) / 1000;
-      const zipMB = statSync(join(downloads, 'quarlen-obj.zip')).size / 1e6;
-      console.log(`${String(count).padStart(6)} ${(count * modelMB).toFixed(0).padStart(11)} ${convert.toFixed(1).padStart(11)}` +
-        ` ${(count * modelMB / convert).toFixed(1).padStart(6)} ${download.toFixed(1).padStart(12)} ${zipMB.toFixed(0).padStart(8)}` +
-        ` ${peak().toFixed(0).padStart(13)} (${idle.toFixed(0)})`);
+      const download = (performance.now() - started) / 1000;
+      const pss = peak();
+      const zip = join(downloads, 'quarlen-obj.zip');
+      let sound = 'yes';
+      try {
+        execFileSync('/usr/bin/python3', ['-m', 'zipfile', '-t', zip], { stdio: 'ignore' });
+        execFileSync('/usr/bin/python3', ['-c', zipCheck, zip, native, String(count)], { stdio: 'ignore' });
+      } catch {
+        sound = 'NO';
+      }
+      console.log(`${label.padEnd(20)} ${convert.toFixed(1).padStart(11)} ${(count * modelMB / convert).toFixed(1).padStart(6)}` +
+        ` ${download.toFixed(1).padStart(12)} ${(statSync(zip).size / 1e6).toFixed(0).padStart(8)} ${sound.padStart(11)}` +
+        ` ${pss.toFixed(0).padStart(13)} (${idle.toFixed(0)})`);
     } finally {
       await browser.close();
-      rmSync(lib, { recursive: true });
       rmSync(downloads, { recursive: true });
     }
   }
 
-  // The worker deflates each output as it is made: the level's cost.
+  // Many small files: what the page keeps per file.
+  const small = join(work, 'small');
+  const kept = [];
+  for (const n of [400, 4000]) {
+    rmSync(small, { recursive: true, force: true });
+    for (let i = 0; i < n; ++i) {
+      mkdirSync(join(small, `d${i % 40}`), { recursive: true });
+      linkSync(join(root, 'examples/sample.rsr'), join(small, `d${i % 40}`, `s${i}.rsr`));
+    }
+    const browser = await launch();
+    try {
+      const page = await openPage(browser, origin, join(work, 'none'));
+      await (await page.$('#files')).uploadFile(small);
+      await settled(page, n);
+      await new Promise((r) => setTimeout(r, 3000));
+      kept.push(browserPssMB(browser));
+      console.log(`${n} small files converted: ${kept.at(-1).toFixed(0)} MB PSS`);
+    } finally {
+      await browser.close();
+    }
+  }
+  console.log(`small files: ${((kept[1] - kept[0]) / 3.6).toFixed(1)} MB per 1,000 files above 400`);
+
+  // The smaller zip's deflate: the level's cost.
   const { Deflate } = createRequire(join(root, 'web/package.json'))('fflate');
-  execFileSync(resolve(build, 'cli/quarlen'), [model, join(work, 'model.obj')], { stdio: 'ignore' });
+  execFileSync(quarlen, [model, join(work, 'model.obj')], { stdio: 'ignore' });
   const obj = readFileSync(join(work, 'model.obj'));
   console.log(`fflate on the model's OBJ (${(obj.length / 1e6).toFixed(1)} MB), 1 MB pieces as the worker pushes them:`);
   for (let level = 1; level <= 6; ++level) {
     let stored = 0;
-    const t = performance.now();
+    const t0 = performance.now();
     const deflate = new Deflate({ level }, (chunk) => { stored += chunk.length; });
     for (let at = 0; at < obj.length; at += 1 << 20) deflate.push(obj.subarray(at, at + (1 << 20)), at + (1 << 20) >= obj.length);
-    const s = (performance.now() - t) / 1000;
+    const s = (performance.now() - t0) / 1000;
     console.log(`  level ${level}: ${s.toFixed(2)} s, ${(obj.length / 1e6 / s).toFixed(0)} MB/s, ${(100 * stored / obj.length).toFixed(1)}% of the size`);
   }
 } finally {

@@ -120,7 +120,7 @@ void layOutPrimitive(const Group& g, double scale, const PrimitiveBuild& b, cons
     p.vertices = static_cast<uint32_t>(d.vertices.size());
     p.indices = 3 * b.triangles;
     const GlbLayout l = layoutOf(p);
-    d.bytes.resize(l.end);
+    d.bytes.resize(static_cast<size_t>(l.end));  // one primitive: its triangles fit in memory
     unsigned char* to = putPositions(g, scale, d.vertices, p, d.bytes.data());
     if (b.textured) to = putTexcoords(g, d.vertices, to);
     assert(uint64_t(to - d.bytes.data()) == l.indices);

@@ -54,7 +54,7 @@ bool GlbSpill::copyTo(Output& out) {
             copied += n;
         }
     }
-    uint64_t copied = inFile_;
+    [[maybe_unused]] uint64_t copied = inFile_;  // read only by the assert
     for (const GlbBlock& b : held_) {
         putBytes(out, reinterpret_cast<const char*>(b.data()), b.size());
         copied += b.size();

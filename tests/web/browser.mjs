@@ -54,8 +54,9 @@ export function launchFirefox(downloads) {
 }
 
 // Opens the page, its downloads going to folder (Chromium's are set here,
-// Firefox's at launch); resolves once it is idle.
-export async function openPage(browser, origin, downloads) {
+// Firefox's at launch); resolves once it is idle (or, unless idle, as soon
+// as it has loaded).
+export async function openPage(browser, origin, downloads, idle = true) {
   const page = await browser.newPage();
   for (let tries = 0; ; ++tries) {  // the server may take a moment to listen
     try {
@@ -70,7 +71,7 @@ export async function openPage(browser, origin, downloads) {
     const cdp = await page.createCDPSession();
     await cdp.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
   }
-  await page.waitForSelector('body[data-state="idle"]');
+  if (idle) await page.waitForSelector('body[data-state="idle"]');
   return page;
 }
 

@@ -9,11 +9,12 @@
 // while a large model is drawn in software, a browser without WebGL
 // converts and downloads and says why it draws nothing, no request leaves
 // the page's origin, the view draws only the last of rows chosen at once,
-// the table of 10,000 files holds a bounded number of rows in the page and
-// is one tab stop that the keys move through, and Firefox ESR converts and
-// downloads a pick of files.
+// the details pane reads a converted file's notices again (of a folder and
+// of a .zip), the table of 10,000 files holds a bounded number of rows in
+// the page and is one tab stop that the keys move through, and Firefox ESR
+// converts and downloads a pick of files.
 //   node check_browser.mjs QUARLEN DIR   (DIR/lib, DIR/big, DIR/many: the models; web/dist built)
-import { cpSync, mkdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { cpSync, mkdirSync, readFileSync, rmSync, statSync, writeFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { join } from 'node:path';
 import { clickRow, downloaded, downloadStarts, launch, launchFirefox, openPage, root, serve, settled, tableRows, watchPss } from './browser.mjs';
@@ -38,9 +39,9 @@ const downloads = join(dir, 'downloads');
 mkdirSync(downloads);
 const requests = [];
 
-async function start(webgl) {
+async function start(webgl, waitForIdle = true) {
   const browser = await launch(webgl);
-  const page = await openPage(browser, origin, downloads);
+  const page = await openPage(browser, origin, downloads, waitForIdle);
   page.on('request', (r) => requests.push(r.url()));
   page.on('pageerror', (e) => check(false, `no error on the page (${e.message})`));
   return { browser, page };
@@ -55,12 +56,13 @@ async function shows(page, path) {
 
 // Waits for the list's rows, downloads the zip, and compares rows and zip
 // with the console program's run over a copy of the models (or over the
-// models themselves, in place, or in the folder where). Returns the seconds
-// until the download began.
-async function round(page, label, args, list = paths, where = null) {
+// models themselves, in the folder where; a copy's lib/ goes under under).
+// Returns the seconds until the download began, and the console program's
+// results.
+async function round(page, label, args, list = paths, where = null, under = '') {
   await settled(page, list.length);
   const work = where ?? join(dir, `browser-${label}`);
-  if (!where) cpSync(join(dir, 'lib'), join(work, 'lib'), { recursive: true });
+  if (!where) cpSync(join(dir, 'lib'), join(work, under, 'lib'), { recursive: true });
   const theirs = nativeResults(quarlen, work, list, args);
   rmSync(downloads, { recursive: true, force: true });
   mkdirSync(downloads);
@@ -85,37 +87,73 @@ async function round(page, label, args, list = paths, where = null) {
   const wanted = [...theirs.values()].reduce((n, r) => n + r.outputs.length, 0);
   check(Object.keys(zip).length === wanted, `${label}: ${zipName} holds the ${wanted} files the console program writes (it holds ${Object.keys(zip).length})`);
   check(ours.size === list.length && compare(label, ours, theirs) === 0, `${label}: ${list.length} rows and their files as the console program's`);
-  return answer;
+  return { answer, theirs, work };
 }
+
+// The details pane of a converted file with notices of theirs (a round's
+// results, in folder work) holds its notices and --info report.
+async function checkDetails(page, label, theirs, work) {
+  const [path, { notices }] = [...theirs].find(([, r]) => r.converted && r.notices);
+  const wanted = notices + nativeInfo(quarlen, work, path);
+  await clickRow(page, path);
+  const shown = await page.waitForFunction((w) => document.getElementById('info').textContent === w, { polling: 100, timeout: 20000 }, wanted)
+    .then(() => true, () => false);
+  check(shown, `${label}: the details pane of ${path} holds its notices and --info report`);
+}
+
+
+// The rows' outcomes and notices: { path: [status, notices] }.
+const rows = async (page) => Object.fromEntries((await tableRows(page)).map((r) => [r.path, [r.status, r.notices]]));
 
 let { browser, page } = await start(true);
 try {
   const empty = await viewShot(page);
   await (await page.$('#files')).uploadFile(join(dir, 'lib'));
-  await round(page, 'traditional', []);
+  const { theirs } = await round(page, 'traditional', []);
+
+  // Save to folder, into a folder of the origin's own in place of a picked
+  // one: the console program's files; saved again, each is kept as it is.
+  const saveTo = () => page.evaluate(async () => {
+    const folder = await (await navigator.storage.getDirectory()).getDirectoryHandle('picked', { create: true });
+    window.showDirectoryPicker = async () => folder;
+    document.getElementById('save-folder').click();
+  });
+  await saveTo();
+  await page.waitForFunction(() => /^Saved/.test(document.getElementById('status').textContent), { timeout: 0 });
+  const saved = await page.evaluate(async () => {
+    const found = {};
+    const walk = async (folder, at) => {
+      for await (const [name, h] of folder.entries()) {
+        if (h.kind === 'directory') await walk(h, `${at}${name}/`);
+        else found[at + name] = [...new Uint8Array(await (await h.getFile()).arrayBuffer())];
+      }
+    };
+    await walk(await (await navigator.storage.getDirectory()).getDirectoryHandle('picked'), '');
+    return found;
+  });
+  const wanted = [...theirs.values()].flatMap((r) => r.outputs);
+  const same = wanted.filter((o) => saved[o.path] && Buffer.from(saved[o.path]).equals(o.bytes));
+  check(same.length === wanted.length && Object.keys(saved).length === wanted.length,
+    `Save to folder wrote the console program's ${wanted.length} files (${same.length} alike, ${Object.keys(saved).length} written)`);
+  await saveTo();
+  await page.waitForFunction(() => /^Saved 0 files.*; \d+ kept/.test(document.getElementById('status').textContent), { timeout: 0 });
   await shows(page, 'lib/odd/odd-0.rsr');
   check(!empty.equals(await viewShot(page)), 'the view draws a model with non-finite points');
 
   await page.click('#preset-today');
   await page.click('#convert-again');
-  await round(page, 'today', ['--clean', '--mtl', '--triangulate']);
+  const today = await round(page, 'today', ['--clean', '--mtl', '--triangulate']);
   await shows(page, 'lib/sample.rsr');
   check(!empty.equals(await viewShot(page)), 'the 3D view drew the sample');
   const groups = await page.$$eval('#groups input', (boxes) => boxes.length);
   check(groups === 3, `the view lists the sample's 3 groups (${groups})`);
   const info = await page.$eval('#info', (e) => e.textContent);
   check(info.includes('\nlib/sample.rsr: 3 groups'), 'the notices and the --info report are beside the view');
-  // A converted file's notices, read again for the details pane.
-  const today = nativeResults(quarlen, join(dir, 'browser-today'), paths, ['--clean', '--mtl', '--triangulate']);
-  const noisy = paths.find((p) => today.get(p).converted && today.get(p).notices);
-  const wanted = today.get(noisy).notices + nativeInfo(quarlen, dir, noisy);
-  await clickRow(page, noisy);
-  const details = await page.waitForFunction((w) => document.getElementById('info').textContent === w, { polling: 100, timeout: 20000 }, wanted)
-    .then(() => true, () => false);
-  check(details, `the details pane of ${noisy} holds its notices and --info report`);
+  await checkDetails(page, 'today', today.theirs, today.work);
 
-  // Rows chosen one after another faster than the view reads: it reads and
-  // draws only the last.
+  // Rows chosen one after another faster than the view reads: it draws the
+  // last, and drops those overtaken (one read in full before the next was
+  // chosen, on a busy machine, is drawn).
   const chosen = paths.filter((p) => p.startsWith('lib/models/') || p.startsWith('lib/odd/')).slice(0, 6);
   const drawnNames = await page.evaluate(async (chosen) => {
     const canvas = document.getElementById('view');
@@ -125,25 +163,58 @@ try {
     while (canvas.dataset.shown !== chosen.at(-1)) await new Promise((r) => setTimeout(r, 50));
     return names.filter(Boolean);
   }, chosen);
-  check(drawnNames.join() === chosen.at(-1), `of ${chosen.length} rows chosen at once the view drew only the last (${drawnNames})`);
+  check(drawnNames.at(-1) === chosen.at(-1) && drawnNames.length < chosen.length,
+    `of ${chosen.length} rows chosen at once the view drew the last and dropped others (${drawnNames})`);
 
   // GLB: the options that do not apply are left out, --clean and
   // --triangulate change nothing; the view reads the GLB.
   await page.select('#format', 'glb');
+  await page.click('#smaller');  // deflated as it is made
   await page.click('#convert-again');
   await round(page, 'glb', ['--glb']);
+  await page.click('#smaller');
   await shows(page, 'lib/sample.rsr');
   const glbGroups = await page.$$eval('#groups input', (boxes) => boxes.length);
   check(glbGroups === 3, `the view draws the sample's GLB with its 3 groups (${glbGroups})`);
   await page.select('#format', 'obj');
 
-  // A .zip archive through #pick-files: its models convert under their
-  // paths in it.
+  // A .zip archive through #pick-files: its models convert under the
+  // archive's name and their paths in it.
   await page.click('#clear');
   const zipped = paths.filter((p) => /^lib\/(models|Ü)/.test(p));
-  writeFileSync(join(dir, 'models.zip'), zipSync(Object.fromEntries(zipped.map((p) => [p, readFileSync(join(dir, p))]))));
+  const archive = zipSync(Object.fromEntries(zipped.map((p) => [p, readFileSync(join(dir, p))])));
+  writeFileSync(join(dir, 'models.zip'), archive);
   await (await page.$('#pick-files')).uploadFile(join(dir, 'models.zip'));
-  await round(page, 'zip', ['--clean', '--mtl', '--triangulate'], zipped);
+  const fromZip = await round(page, 'zip', ['--clean', '--mtl', '--triangulate'], zipped.map((p) => `models/${p}`), null, 'models');
+  await checkDetails(page, 'zip', fromZip.theirs, fromZip.work);
+
+  // A damaged archive (a byte of its first entry changed) and a file that
+  // is no archive, picked with a good file: a failed row each, in words,
+  // and the rest converts.
+  await page.click('#clear');
+  archive[200] ^= 0xff;
+  writeFileSync(join(dir, 'damaged.zip'), archive);
+  writeFileSync(join(dir, 'notes.zip'), 'not an archive');
+  await (await page.$('#pick-files')).uploadFile(join(dir, 'damaged.zip'), join(dir, 'notes.zip'), join(dir, 'lib/sample.rsr'));
+  await settled(page, zipped.length + 2);
+  const bad = await rows(page);
+  const failed = Object.entries(bad).filter(([, [status]]) => status === 'failed');
+  check(failed.length === 2 && bad['notes.zip']?.[1] === 'notes.zip: not a zip archive, or one whose end is missing\n' &&
+    /^damaged\/lib\/\S+: damaged in its archive: /.test(failed.find(([p]) => p !== 'notes.zip')?.[1][1]) &&
+    bad['sample.rsr']?.[0] === 'converted', `a damaged archive and a file that is no archive fail in words (${JSON.stringify(failed)})`);
+
+  // An input that comes before one given earlier with the same output
+  // takes it: the earlier one converts again and fails.
+  await page.click('#clear');
+  for (const [p, to] of [['lib/sample.rsr', 'a/x.rsr'], ['lib/models/mixed.rsr', 'b/x.RSR']]) {
+    mkdirSync(join(dir, to, '..'), { recursive: true });
+    cpSync(join(dir, p), join(dir, to));
+    await (await page.$('#pick-files')).uploadFile(join(dir, to));
+    await settled(page, to === 'a/x.rsr' ? 1 : 2);
+  }
+  const clash = await rows(page);
+  check(clash['x.RSR']?.[0] === 'converted' && clash['x.rsr']?.[1] === 'x.rsr: has the same output x.obj as x.RSR\n',
+    `a clash across two picks fails the later path (${JSON.stringify(clash)})`);
 
   // A library of 510 MB, traditional; a large model in the view while
   // #download-all is clicked.
@@ -155,18 +226,44 @@ try {
   await settled(page, big.length);
   await page.click(`tr[data-path="${big[1]}"]`);
   await page.waitForSelector(`canvas#view[data-shown="${big[1]}"]`, { timeout: 0 });
-  const answer = await round(page, 'library', [], big, dir);
+  const { answer } = await round(page, 'library', [], big, dir);
   check(answer < answerSeconds, `with a large model drawn, the click on #download-all was answered in ${answer.toFixed(1)} s (bound ${answerSeconds} s)`);
   const pss = peak();
   check(pss < pssBoundMB, `the browser's processes peaked at ${pss.toFixed(0)} MB PSS over the library (bound ${pssBoundMB} MB)`);
   await browser.close();
 
-  // Without WebGL, as on a blocklisted GPU.
-  ({ browser, page } = await start(false));
+  // Without WebGL, as on a blocklisted GPU, with the files picked as soon
+  // as the page has loaded.
+  ({ browser, page } = await start(false, false));
+  await (await page.$('#files')).uploadFile(join(dir, 'lib'));
+  await round(page, 'without WebGL, picked early', []);
   const note = await page.$eval('#view-note', (e) => e.textContent);
   check(/cannot draw 3D/.test(note) && !note.includes('\n'), `without WebGL the view says so in one line (${note})`);
-  await (await page.$('#files')).uploadFile(join(dir, 'lib'));
-  await round(page, 'without WebGL', []);
+
+  // A store that fills up (its quota set to 100 MB above what it holds):
+  // the run stops, says once how many files converted, and keeps no
+  // output half-written.
+  await page.click('#clear');
+  const cdp = await page.createCDPSession();
+  const { usage } = await page.evaluate(() => navigator.storage.estimate());
+  await cdp.send('Storage.overrideQuotaForOrigin', { origin, quotaSize: usage + 100e6 });
+  await (await page.$('#files')).uploadFile(join(dir, 'big'));
+  await settled(page, big.length);
+  const outcomes = Object.values(await rows(page));
+  const converted = outcomes.filter(([status]) => status === 'converted').length;
+  const told = await page.$eval('#store-note', (e) => e.textContent);
+  const sizes = await page.evaluate(async () => {
+    const found = [];
+    for await (const folder of (await navigator.storage.getDirectory()).values())
+      if (folder.kind === 'directory') for await (const f of folder.values()) found.push((await f.getFile()).size);
+    return found;
+  });
+  const whole = statSync(join(dir, big[0].replace(/rsr$/, 'obj'))).size;
+  check(converted > 0 && converted < big.length && told.includes(`full: ${converted} files converted`) &&
+    outcomes.every(([status, notices]) => status === 'converted' || notices.endsWith('not converted: the store for results is full\n')) &&
+    sizes.filter((n) => n === whole).length === converted && sizes.every((n) => n === whole || n < 1e6),
+  `a full store stops the run and keeps nothing half-written (${converted} converted; ${told})`);
+  await cdp.send('Storage.overrideQuotaForOrigin', { origin });
 
   // 10,000 files: the page holds the rows in sight and a margin, the
   // summary counts all, and the keys reach rows that were not in the page.

@@ -1,5 +1,6 @@
 // The page in WebKit (the engine of Safari) against the console program: a
-// pick of files given through #pick-files converts, each row's outcome is
+// pick of files given through #pick-files converts into the store in memory
+// (this WebKit has no origin private file system), each row's outcome is
 // the console program's, and the summary counts them. WebKitGTK's
 // MiniBrowser is driven by WebKitWebDriver with plain WebDriver calls, on
 // an Xvfb display (xvfb-run: it does not start headless).
@@ -76,8 +77,10 @@ try {
   await call('POST', `/session/${session}/element/${Object.values(input)[0]}/value`,
     { text: names.map((n) => join(pick, n)).join('\n') });
   const ended = await until(call, session, summarised.toString(), [names.length], 120);
-  const [rows, status] = await call('POST', `/session/${session}/execute/sync`, { args: [], script: 'return [' +
-    '[...document.querySelectorAll("tr[data-path]")].map((tr) => [tr.dataset.path, tr.dataset.status]), document.getElementById("status").textContent];' });
+  // The rows are drawn on the next frame after the summary.
+  const [rows, status] = await until(call, session, '() => { const rows = [...document.querySelectorAll("tr[data-path]")]; ' +
+    'return rows.every((tr) => tr.dataset.status) && [rows.map((tr) => [tr.dataset.path, tr.dataset.status]), ' +
+    'document.getElementById("status").textContent]; }', [], 10) ?? [[], ''];
   check(!!ended, `the pick of ${names.length} files ended (${status})`);
   const wrong = names.filter((n) => rows.find(([path]) => path === n)?.[1] !== (theirs.get(n).converted ? 'converted' : 'failed'));
   check(!wrong.length, `each row's outcome is the console program's (${wrong})`);

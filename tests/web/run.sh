@@ -1,9 +1,9 @@
 #!/bin/sh
 # tests/web/run.sh BUILD: builds the web page (tools/build-web.sh) and checks
 # it against the console program of the native build BUILD: the WebAssembly
-# core under Node, then the page in headless Chromium and Firefox ESR, and
-# in WebKit on an Xvfb display. Needs what tools/install-deps.sh --all
-# installs.
+# core under Node, the zip writer against Python's zipfile, then the page in
+# headless Chromium and Firefox ESR, and in WebKit on an Xvfb display. Needs
+# what tools/install-deps.sh --all installs.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "$1" && pwd)
@@ -13,6 +13,8 @@ trap 'rm -rf "$work"' EXIT
 "$here/make_models.sh" "$build" "$work"
 echo "== web: the WebAssembly core under Node ($(node --version))"
 node "$here/check_node.mjs" "$build/cli/quarlen" "$here/../../web/dist" "$work"
+echo "== web: zip.js against Python's zipfile"
+node "$here/check_zip.mjs" "$work"
 echo "== web: the page in headless Chromium ($(chromium --version 2>/dev/null || echo chromium)) and $(firefox-esr --version 2>/dev/null || echo Firefox ESR)"
 status=0
 node "$here/check_browser.mjs" "$build/cli/quarlen" "$work" || status=1

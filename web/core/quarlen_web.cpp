@@ -1,8 +1,8 @@
 // The web page's WebAssembly entry point: converts one file's bytes as the
 // console program's batch form does (`quarlen -r FOLDER` writes FOLDER/A.obj
 // for FOLDER/A.rsr), counting what it converts as `quarlen --info` counts
-// it, in one run. The run reads the bytes where they lie and writes the
-// outputs into buffers that the result holds until web_free. The page reads
+// it, in one run. The run reads the bytes where they lie and hands the
+// outputs block by block to the worker's store as it writes them. The page reads
 // a result only through the web_result_* getters.
 #include <cerrno>
 #include <cstddef>
@@ -19,6 +19,7 @@
 #include "frontend/notice_console.h"
 #include "frontend/info_print.h"
 #include "frontend/output_flags.h"
+#include "convert/format/crc32.h"
 #include "convert/run/run.h"
 #include "convert/options/info.h"
 #include "convert/format/notice.h"
@@ -28,33 +29,30 @@ using namespace quarlen;
 
 namespace {
 
-// An output gathered in memory; it doubles as it grows, so that a large
-// one is copied about once. A refused growth fails the run's write, which
-// the run tells as it tells a full disk.
-struct Grown {
-    char* data = nullptr;
-    size_t size = 0, cap = 0;
+// The store for outputs is the worker's: each block the run writes goes to
+// Module.storeWrite(slot, at, size) at once, and into the output's CRC-32,
+// so that no output is ever held here. storeWrite returns false when the
+// store refused the block (its quota reached), which the run tells as it
+// tells a full disk.
+EM_JS(int, store_write, (int slot, const char* at, size_t size), { return Module.storeWrite(slot, at >>> 0, size >>> 0) ? 1 : 0; });
+
+struct Streamed {
+    int slot = 0;  // 0: NAME.obj or NAME.glb, 1: NAME.mtl, as the worker knows them
+    bool made = false;
+    double size = 0;  // bytes written (a double: the page reads it as a number)
+    uint32_t crc = 0;
 };
 
-bool grow(void* ctx, const char* p, size_t n) {
-    Grown& g = *static_cast<Grown*>(ctx);
-    if (n > UINT32_MAX - g.size) {
-        errno = ENOMEM;
+bool streamOut(void* ctx, const char* p, size_t n) {
+    Streamed& s = *static_cast<Streamed*>(ctx);
+    s.made = true;
+    if (n == 0) return true;
+    if (!store_write(s.slot, p, n)) {
+        errno = ENOSPC;
         return false;
     }
-    if (g.size + n > g.cap) {
-        size_t cap = g.cap ? g.cap : size_t(1) << 16;
-        while (cap < g.size + n) cap = cap > SIZE_MAX / 2 ? g.size + n : cap * 2;
-        char* data = static_cast<char*>(std::realloc(g.data, cap));
-        if (!data) {
-            errno = ENOMEM;
-            return false;
-        }
-        g.data = data;
-        g.cap = cap;
-    }
-    std::memcpy(g.data + g.size, p, n);
-    g.size += n;
+    s.crc = crc32(s.crc, p, n);
+    s.size += double(n);
     return true;
 }
 
@@ -63,16 +61,12 @@ bool grow(void* ctx, const char* p, size_t n) {
 struct WebResult {
     bool converted = false;  // the run finished
     std::string paths[2];
-    Grown bytes[2];
+    Streamed outputs[2] = {{0}, {1}};
     std::string notices;  // the one-file run's notices, one console line each
     std::string info;     // --info's lines for what the run read
     bool counted = false;
     InfoSums counts;        // what the run read in full, as --info counts it
     double seconds = 0;     // time in the run, for the benchmark
-
-    ~WebResult() {
-        for (Grown& g : bytes) std::free(g.data);
-    }
 };
 
 void collect(void* ctx, const char* text, const char* caption, unsigned style) {
@@ -124,8 +118,8 @@ void convertInto(WebResult& r, const std::string& in, std::span<const unsigned c
     req.input = in.c_str();
     req.inputBytes = bytes;
     req.output = r.paths[0].c_str();
-    req.sink = {grow, &r.bytes[0]};
-    req.mtlSink = {grow, &r.bytes[1]};
+    req.sink = {streamOut, &r.outputs[0]};
+    req.mtlSink = {streamOut, &r.outputs[1]};
     req.notices = {collect, &r.notices};
     req.alsoReport = &report;
     req.options = &options;
@@ -135,7 +129,7 @@ void convertInto(WebResult& r, const std::string& in, std::span<const unsigned c
     r.converted = run.outcome == RunOutcome::finished;
     // A run that wrote nothing still made its output, empty.
     if (run.outcome != RunOutcome::finished && run.outcome != RunOutcome::failed) r.paths[0].clear();
-    if (r.bytes[1].data) r.paths[1] = mtlPathFor(r.paths[0].c_str());
+    if (r.outputs[1].made) r.paths[1] = mtlPathFor(r.paths[0].c_str());
     r.info = infoText(in, report, run.outcome, r.counts);
     r.counted = !r.info.empty();
 }
@@ -196,10 +190,14 @@ EMSCRIPTEN_KEEPALIVE const char* web_result_info(const WebResult* r) { return r-
 EMSCRIPTEN_KEEPALIVE double web_result_seconds(const WebResult* r) { return r->seconds; }
 
 // Output i (0: NAME.obj or NAME.glb, 1: NAME.mtl): its path, empty when it
-// was not made, its bytes and their size.
+// was not made, the bytes written to its slot and their CRC-32.
 EMSCRIPTEN_KEEPALIVE const char* web_result_path(const WebResult* r, int i) { return r->paths[i].c_str(); }
-EMSCRIPTEN_KEEPALIVE const char* web_result_bytes(const WebResult* r, int i) { return r->bytes[i].data; }
-EMSCRIPTEN_KEEPALIVE uint32_t web_result_size(const WebResult* r, int i) { return uint32_t(r->bytes[i].size); }
+EMSCRIPTEN_KEEPALIVE double web_result_size(const WebResult* r, int i) { return r->outputs[i].size; }
+EMSCRIPTEN_KEEPALIVE uint32_t web_result_crc(const WebResult* r, int i) { return r->outputs[i].crc; }
+
+// The CRC-32 of the size bytes at p continued from crc, for the page's
+// check of the entries it reads from archives.
+EMSCRIPTEN_KEEPALIVE uint32_t web_crc32(uint32_t crc, const unsigned char* p, uint32_t size) { return crc32(crc, p, size); }
 
 // What the run read: i = 0 groups, 1 points, 2 texture vertices, 3 facets;
 // -1 when nothing was counted.

@@ -50,19 +50,25 @@ export const outputOptions = (core) => JSON.parse(text(core, core._web_options()
 export const outputPath = (core, path, args) =>
   withTexts(core, [path, args.join('\n')], (p, a) => text(core, core._web_output_path(p, a))) ?? '';
 
-// Converts bytes known to the user as path (ending in .rsr) with the console
-// program's output options (args, such as ['--clean', '--scale', '0.01']).
-// earlier: the path of an earlier input with the same output, or ''.
-// Returns { converted, outputs: [{ path, bytes }], notices, info, counts,
-// seconds }; each output's bytes are a view into the core's memory, valid
-// until release() is called. Throws when the instance dies (memory it could
-// not get); it is then of no further use.
-export function convertInPlace(core, path, bytes, args, earlier = '') {
-  const inputAt = core._malloc(Math.max(bytes.length, 1)) >>> 0;
-  if (!inputAt) return failure(path, `not enough memory in this tab for the file (${(bytes.length / 1e6).toFixed(1)} MB)`);
-  core.HEAPU8.set(bytes, inputAt);
+// Room in the core's memory for an input of size bytes, which the caller
+// fills (core.HEAPU8 from the returned address) and hands to convertPlaced,
+// or gives back with core._free; 0 when the tab has not the memory.
+export const placeInput = (core, size) => core._malloc(Math.max(size, 1)) >>> 0;
+
+// Converts the size bytes placed at inputAt (placeInput; freed here), known
+// to the user as path (ending in .rsr), with the console program's output
+// options (args, such as ['--clean', '--scale', '0.01']). earlier: the path
+// of an earlier input with the same output, or ''. Each block of output
+// goes to write(slot, bytes) as it is made (slot 0: NAME.obj or NAME.glb,
+// 1: NAME.mtl; bytes a view into the core's memory, valid during the call);
+// write returns false when it could not take the block, and the file then
+// fails as on a full disk. Returns { converted, outputs: [{ path, slot,
+// size, crc }], notices, info, counts, seconds }. Throws when the instance
+// dies (memory it could not get); it is then of no further use.
+export function convertPlaced(core, path, inputAt, size, args, earlier, write) {
+  core.storeWrite = (slot, at, n) => write(slot, core.HEAPU8.subarray(at, at + n));
   const at = withTexts(core, [path, args.join('\n'), earlier],
-    (p, a, e) => core._web_convert(p, inputAt, bytes.length, a, e) >>> 0);  // frees the input
+    (p, a, e) => core._web_convert(p, inputAt, size, a, e) >>> 0);  // frees the input
   if (at === null) core._free(inputAt);
   if (!at) return failure(path, 'not enough memory in this tab to convert the file');
   const count = (i) => core._web_result_count(at, i);
@@ -73,26 +79,41 @@ export function convertInPlace(core, path, bytes, args, earlier = '') {
     info: text(core, core._web_result_info(at)),
     counts: count(0) < 0 ? null : { groups: count(0), points: count(1), textureVertices: count(2), facets: count(3) },
     seconds: core._web_result_seconds(at),
-    release: () => core._web_free(at),
   };
-  for (const i of [0, 1]) {
-    const outPath = text(core, core._web_result_path(at, i));
-    const data = core._web_result_bytes(at, i) >>> 0;
-    if (outPath) result.outputs.push({ path: outPath, bytes: core.HEAPU8.subarray(data, data + core._web_result_size(at, i)) });
+  for (const slot of [0, 1]) {
+    const outPath = text(core, core._web_result_path(at, slot));
+    if (outPath) result.outputs.push({ path: outPath, slot, size: core._web_result_size(at, slot), crc: core._web_result_crc(at, slot) >>> 0 });
   }
+  core._web_free(at);
   return result;
 }
 
-// As convertInPlace, with the outputs copied out of the core's memory.
+// The CRC-32 of the size bytes at address at of the core's memory,
+// continued from crc.
+export const crcPlaced = (core, crc, at, size) => core._web_crc32(crc, at, size) >>> 0;
+
+function joined(parts) {
+  const all = new Uint8Array(parts.reduce((n, p) => n + p.length, 0));
+  let at = 0;
+  for (const p of parts) {
+    all.set(p, at);
+    at += p.length;
+  }
+  return all;
+}
+
+// As convertPlaced, for bytes in hand, with the outputs' bytes gathered.
 export function convertFile(core, path, bytes, args, earlier = '') {
-  const result = convertInPlace(core, path, bytes, args, earlier);
-  for (const o of result.outputs) o.bytes = o.bytes.slice();
-  result.release();
-  delete result.release;
+  const at = placeInput(core, bytes.length);
+  if (!at) return failure(path, 'not enough memory in this tab for the file');
+  core.HEAPU8.set(bytes, at);
+  const chunks = [[], []];
+  const result = convertPlaced(core, path, at, bytes.length, args, earlier, (slot, b) => chunks[slot].push(b.slice()));
+  for (const o of result.outputs) o.bytes = joined(chunks[o.slot]);
   return result;
 }
 
 // A file that failed before the core could run, told as a notice line.
 export function failure(path, why) {
-  return { converted: false, outputs: [], notices: `${path}: ${why}\n`, info: '', counts: null, release() {} };
+  return { converted: false, outputs: [], notices: `${path}: ${why}\n`, info: '', counts: null };
 }

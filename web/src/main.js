@@ -1,13 +1,18 @@
-// The page: takes .rsr files, folders and .zip archives, converts them in
-// path order in converter workers (worker.js), which store each output
-// deflated on disk; lists each result; shows the selected one in 3D
-// (view-worker.js reads and draws it off the page's thread) beside its details; and
-// downloads one output or all of them as a zip streamed from disk.
+// The page: takes .rsr files, folders and .zip archives (read where they
+// lie, an entry at a time), converts them in path order in converter
+// workers (worker.js, one a processor), which store each output on disk as
+// it is made; lists each result; shows the selected one in 3D
+// (view-worker.js reads and draws it off the page's thread) beside its
+// details; and downloads one output or all of them as a zip streamed from
+// disk, or saves them into a folder.
 import { createOptions, presets } from './options.js';
 import { comparePaths, isRsr, relativePath } from './paths.js';
-import { removeStored, storedFile } from './store.js';
+import { failure } from './core.js';
+import { saveToFolder } from './save.js';
+import { outputBody, removeStored, storedFile } from './store.js';
 import { createTable, megabytes } from './table.js';
 import { createViewer, noWebGL } from './viewer.js';
+import { entryProblem } from './unzip.js';
 import { zipParts } from './zip.js';
 
 const $ = (id) => document.getElementById(id);
@@ -44,60 +49,114 @@ function jobWorker(script) {
   });
 }
 
-// Converters side by side, one a processor up to four: deflating the
-// outputs costs more than converting them. Each holds one model at a time.
-const converters = Array.from({ length: Math.min(4, Math.max(1, navigator.hardwareConcurrency || 1)) },
+// A converter a processor, each holding one model at a time.
+const converters = Array.from({ length: Math.min(16, Math.max(1, navigator.hardwareConcurrency || 1)) },
   () => jobWorker('worker.js'));
-const convertJob = converters[0];  // for the jobs besides conversions
+let turn = 0;
+const anyConverter = () => converters[turn++ % converters.length];  // for the jobs besides conversions
 const viewJob = jobWorker('view-worker.js');
 let options;
 let viewer = { available: false, clear() {}, fit() {}, setWireframe() {} };  // until the view is made
 let table;
 
+// Where results wait: on disk (the origin private file system) where the
+// browser gives workers one, else in memory up to this bound.
+let onDisk = true;
+const memoryBound = 1024e6;
+let held = 0;  // bytes of results held in memory
+
 // ---- inputs and the queue ----
 
-const items = new Map();  // path -> { path, source (File or Uint8Array), row, args, out, result }
+const items = new Map();  // path -> { path, source (File, or { archive, entry }) or problem, row, args, out, result }
+const twins = new Map();  // output path -> the items with that output
 let queue = [];
 let running = false;
 let batch = { total: 0, ended: 0, failed: 0, skipped: 0, bytes: 0, start: 0 };
+let full = null;  // 'quota' or 'bound' once the store for results filled up in this run
 let selected = null;
 let kick = null;  // starts conversions on idle converters while a batch runs
+let tickets = 0;
+let entering = 0;  // picks that wait for the converters to start
+const pinned = new Set();  // outputs that a download reads: never removed under it
 
-const forget = (list) => {
-  for (const o of list.flatMap((i) => i.result?.outputs ?? [])) removeStored(o.folder, o.name);
-};
+// Resolves once the converters are ready (false when they could not start):
+// inputs given before wait for it.
+let readyNow;
+const ready = new Promise((resolve) => { readyNow = resolve; });
+
+const note = (text) => { $('store-note').textContent = text; };
+
+function forget(list) {
+  for (const o of list.flatMap((i) => i.result?.outputs ?? [])) {
+    if (o.blob) held -= o.stored;
+    if (!pinned.has(o)) removeStored(o);
+  }
+}
+
+function setOutput(item, out) {
+  twins.get(item.out)?.delete(item);
+  item.out = out;
+  if (!out) return;
+  if (!twins.has(out)) twins.set(out, new Set());
+  twins.get(out).add(item);
+}
 
 function showCommand() {
   $('command').textContent = ['quarlen', ...options.args(), '-r', 'FOLDER'].join(' ');
 }
 
+// Puts the inputs (each a { path, source } or { path, problem }) in the
+// table and the queue; one given again replaces the one of its path.
 function addInputs(list, skipped) {
   if (!running) batch = { total: 0, ended: 0, failed: 0, skipped: 0, bytes: 0, start: performance.now() };
   batch.skipped += skipped;
   const fresh = [];
-  for (const { path, source } of list) {
+  for (const { path, source, problem } of list) {
     let item = items.get(path);
     if (!item) items.set(path, (item = { path }));
     forget([item]);
-    item.source = source;
-    item.result = null;
+    Object.assign(item, { source, problem, result: null });
     table.show(item);
     fresh.push(item);
   }
   table.sort(items.values());
-  enqueue(fresh);
+  if (list.length) enqueue(fresh);
+  else showProgress();
 }
 
 async function enqueue(list) {
   if (!list.length) return showProgress();
-  document.body.dataset.state = 'converting';  // from the moment files wait
+  entering += 1;
+  if (options) document.body.dataset.state = 'converting';  // from the moment files wait
+  const started = await ready;
+  entering -= 1;
+  if (!started) {
+    for (const item of list) finish(item, failure(item.path, 'not converted: the converter could not start'));
+    return;
+  }
   if (!running) batch = { ...batch, total: 0, ended: 0, failed: 0, bytes: 0, start: performance.now() };
   const args = options.args();
-  const { outputs } = await convertJob('outputs', { paths: list.map((i) => i.path), args });
-  list.forEach((item, k) => Object.assign(item, { args, out: outputs[k] }));
-  queue = [...new Set([...queue, ...list])].sort((a, b) => comparePaths(a.path, b.path));
-  batch.total += list.length;
-  $('convert-again').disabled = false;
+  const readable = list.filter((i) => !i.problem);
+  const { outputs } = await anyConverter()('outputs', { paths: readable.map((i) => i.path), args });
+  readable.forEach((item, k) => setOutput(item, outputs[k]));
+  for (const item of list) item.args = args;
+  // An input given now that comes before one given earlier with the same
+  // output takes that output: the earlier one converts again, and fails.
+  const given = new Set(list);
+  const later = new Set();
+  for (const item of readable)
+    for (const twin of twins.get(item.out))
+      if (!given.has(twin) && comparePaths(item.path, twin.path) < 0) later.add(twin);
+  for (const twin of later) {
+    forget([twin]);
+    twin.result = null;
+    table.show(twin);
+  }
+  const waiting = new Set(queue);
+  const added = [...list, ...later].filter((i) => !waiting.has(i));
+  for (const item of added) item.ticket = ++tickets;  // a conversion under an older ticket is dropped
+  queue = [...queue, ...added].sort((a, b) => comparePaths(a.path, b.path));
+  batch.total += added.length;
   if (running) kick();
   else pump();
 }
@@ -106,19 +165,22 @@ async function enqueue(list) {
 // the core tells it.
 function earlierWithSameOutput(item) {
   let earlier = '';
-  for (const other of items.values())
-    if (other !== item && other.out === item.out && comparePaths(other.path, item.path) < 0 &&
-        (!earlier || comparePaths(other.path, earlier) < 0)) earlier = other.path;
+  for (const other of twins.get(item.out) ?? [])
+    if (other !== item && comparePaths(other.path, item.path) < 0 && (!earlier || comparePaths(other.path, earlier) < 0)) earlier = other.path;
   return earlier;
 }
 
 async function convertOne(converter, item) {
-  const { path, source, args } = item;
-  batch.bytes += source.size ?? source.length;
+  const { path, source, args, problem } = item;
+  if (problem) return { result: failure(path, problem) };
+  batch.bytes += source.entry?.size ?? source.size;
   try {
-    return (await converter('convert', { path, source, args, earlier: earlierWithSameOutput(item) })).result;
+    return await converter('convert', {
+      path, source, args, earlier: earlierWithSameOutput(item), deflate: $('smaller').checked,
+      room: { bytes: memoryBound - held },
+    });
   } catch (e) {
-    return { converted: false, outputs: [], notices: `${path}: stopped: ${e.message}\n`, info: '', counts: null };
+    return { result: failure(path, `stopped: ${e.message}`) };
   }
 }
 
@@ -134,8 +196,9 @@ function showProgress() {
   $('status').classList.toggle('bad', batch.failed > 0);
 }
 
-function finish(item, result) {
-  if (items.get(item.path) !== item) {  // cleared meanwhile
+function finish(item, result, ticket = item.ticket) {
+  if (items.get(item.path) !== item || ticket !== item.ticket) {  // cleared, or given again, meanwhile
+    if (items.get(item.path) === item) batch.total -= 1;
     forget([{ result }]);
     return;
   }
@@ -144,6 +207,7 @@ function finish(item, result) {
   const noticeCount = result.notices.split('\n').length - 1;
   item.result = result.converted ? { converted: true, outputs: result.outputs, counts: result.counts, noticeCount }
     : { ...result, noticeCount };
+  for (const o of result.outputs ?? []) if (o.blob) held += o.stored;
   batch.ended += 1;
   if (!result.converted) batch.failed += 1;
   table.show(item);
@@ -151,21 +215,69 @@ function finish(item, result) {
   if (!selected || selected === item) select(item);
 }
 
+// The store filled up: the files still waiting are not converted.
+function stopFull(kind) {
+  full ??= kind;
+  const rest = queue;
+  queue = [];
+  for (const item of rest) finish(item, failure(item.path, 'not converted: the store for results is full'));
+}
+
+function tellFull() {
+  const converted = batch.ended - batch.failed;
+  note(full === 'quota'
+    ? `The browser's storage for this page is full: ${converted} files converted; the rest were not. ` +
+      'Download or save what converted, Clear, and convert the rest.'
+    : `The results held in memory reached this page's bound of ${megabytes(memoryBound)}: ${converted} files converted; ` +
+      'the rest were not. Download what converted, Clear, and convert the rest.');
+}
+
+// Asks the browser to keep what the page stores, and says when the room
+// it gives may be less than the run's results need (about 1.5 times its input).
+let persistAsked = false;
+async function checkRoom() {
+  if (!onDisk || !navigator.storage?.estimate) return;
+  if (!persistAsked) {
+    persistAsked = true;
+    navigator.storage.persist?.().catch(() => {});
+  }
+  try {
+    const { quota, usage } = await navigator.storage.estimate();
+    const needed = 1.5 * queue.reduce((n, i) => n + (i.source?.entry?.size ?? i.source?.size ?? 0), 0);
+    if (quota - usage < needed)
+      note(`This browser lets the page store about ${megabytes(quota - usage)} more, and these results may need ` +
+        `${megabytes(needed)}: the files that do not fit will not be converted.`);
+  } catch { /* no estimate: the run tells a full store when it comes */ }
+}
+
+function setBusy(on) {
+  running = on;
+  if (options) document.body.dataset.state = on ? 'converting' : 'idle';  // else still loading, or broken
+  $('clear').disabled = on;
+  $('convert-again').disabled = on || !items.size;
+  const some = !on && [...items.values()].some((i) => i.result?.outputs.length);
+  $('download-all').disabled = !some;
+  $('save-folder').disabled = !some;
+}
+
 // Converts the queue in path order on the free converters.
 async function pump() {
-  running = true;
-  document.body.dataset.state = 'converting';
+  full = null;
+  setBusy(true);
   showProgress();
+  await checkRoom();
   await new Promise((done) => {
     const free = [...converters];
     kick = () => {
       while (queue.length && free.length) {
         const converter = free.pop();
         const item = queue.shift();
+        const { ticket } = item;
         table.show(item, true);
-        convertOne(converter, item).then((result) => {
-          finish(item, result);
+        convertOne(converter, item).then((reply) => {
           free.push(converter);
+          if (reply.full) stopFull(reply.full);
+          finish(item, reply.result, ticket);
           kick();
         });
       }
@@ -173,30 +285,45 @@ async function pump() {
     };
     kick();
   });
-  running = false;
+  setBusy(false);
   showProgress();
-  $('download-all').disabled = ![...items.values()].some((i) => i.result?.outputs.length);
-  document.body.dataset.state = 'idle';
+  if (full) tellFull();
 }
 
 // ---- taking files, folders and archives ----
 
-async function fromFiles(files) {
+// An archive's .rsr entries, each under the archive's name (A.zip's
+// X/Y.rsr is A/X/Y.rsr); an archive that cannot be read, or holds no
+// .rsr, is one failed row.
+async function fromArchive(file, path) {
+  const { entries, problem } = await anyConverter()('list', { file });
+  if (problem) return { list: [{ path, problem }], skipped: 0 };
+  const base = path.slice(0, -4);
   const list = [];
+  for (const entry of entries) {
+    const inside = relativePath(entry.name);
+    if (inside && isRsr(inside)) list.push({ path: `${base}/${inside}`, source: { archive: file, entry }, problem: entryProblem(entry) || undefined });
+  }
+  if (!list.length) return { list: [{ path, problem: 'holds no .rsr file' }], skipped: 0 };
+  return { list, skipped: entries.length - list.length };
+}
+
+async function fromFiles(files) {
+  const plain = [];
+  const archives = [];
   let skipped = 0;
   for (const { file, path } of files) {
-    if (path.slice(-4).toLowerCase() === '.zip') {
-      const bytes = await file.arrayBuffer();
-      const at = path.includes('/') ? path.slice(0, path.lastIndexOf('/') + 1) : '';
-      const { files: entries } = await convertJob('unzip', { bytes }, [bytes]);
-      for (const e of entries) list.push({ path: at + e.path, source: e.bytes });
-    } else if (path && isRsr(path)) {
-      list.push({ path, source: file });
-    } else {
-      skipped += 1;
-    }
+    if (path.slice(-4).toLowerCase() === '.zip') archives.push({ file, path });
+    else if (path && isRsr(path)) plain.push({ path, source: file });
+    else skipped += 1;
   }
-  addInputs(list, skipped);
+  // One batch, so that its summary counts every file given at once.
+  for (const { file, path } of archives) {
+    const { list, skipped: inside } = await fromArchive(file, path);
+    plain.push(...list);
+    skipped += inside;
+  }
+  addInputs(plain, skipped);
 }
 
 function takeInput(input) {
@@ -249,7 +376,7 @@ async function showDetails(item) {
   if (!result?.converted) return;
   const { path, source, args } = item;
   try {
-    const { notices, info } = await convertJob('details', { path, source, args, earlier: earlierWithSameOutput(item) });
+    const { notices, info } = await anyConverter()('details', { path, source, args, earlier: earlierWithSameOutput(item) });
     if (selected === item && item.result === result) $('info').textContent = notices + info;
   } catch (e) {
     if (selected === item) $('info').textContent = `${path}: ${e.message}`;
@@ -291,44 +418,76 @@ function save(blob, name) {
 
 async function downloadOne(output) {
   try {
-    const { bytes } = await viewJob('bytes', output);
-    save(new Blob([bytes]), output.path.split('/').pop());
+    pinned.add(output);
+    save(await outputBody(output), output.path.split('/').pop());
   } catch (e) {
     $('status').textContent = `${output.path} could not be read back: ${e.message}`;
   }
 }
 
+// The outputs of the converted rows, in path order.
+const doneOutputs = () => [...items.values()].filter((i) => i.result?.outputs.length)
+  .sort((a, b) => comparePaths(a.path, b.path)).flatMap((i) => i.result.outputs);
+
 // The zip's headers are made here; its bodies are the stored files, which
-// the browser reads from disk as the download goes.
+// the browser reads from disk as the download goes. They are kept on disk
+// until the tab closes, however the list changes meanwhile.
 async function downloadAll() {
-  const done = [...items.values()].filter((i) => i.result?.outputs.length).sort((a, b) => comparePaths(a.path, b.path));
-  if (!done.length) return;
+  const outputs = doneOutputs();
+  if (!outputs.length) return;
   const button = $('download-all');
   button.disabled = true;
   button.textContent = 'Making the zip…';
   try {
     const entries = [];
-    for (const item of done)
-      for (const o of item.result.outputs) entries.push({ ...o, body: await storedFile(o.folder, o.name) });
-    const kind = done[0].result.outputs[0].path.split('.').pop().toLowerCase();
+    for (const o of outputs) {
+      pinned.add(o);
+      entries.push({ ...o, body: await storedFile(o) });
+    }
+    const kind = outputs[0].path.split('.').pop().toLowerCase();
     save(new Blob(zipParts(entries), { type: 'application/zip' }), `quarlen-${kind}.zip`);
   } catch (e) {
     $('status').textContent = `The zip could not be made: ${e.message}`;
   }
   button.textContent = 'Download all (.zip)';
-  button.disabled = false;
+  button.disabled = running;
+}
+
+// Writes the output tree into a folder the user picks, as
+// `quarlen -r -o FOLDER` writes it (save.js).
+async function saveFolder() {
+  let folder;
+  try {
+    folder = await window.showDirectoryPicker({ id: 'quarlen-output', mode: 'readwrite' });
+  } catch {
+    return;  // no folder picked
+  }
+  const outputs = doneOutputs();
+  outputs.forEach((o) => pinned.add(o));
+  const button = $('save-folder');
+  button.disabled = true;
+  const replace = $('replace').checked;
+  const { saved, kept, failed } = await saveToFolder(folder, outputs, replace, (n) => {
+    $('status').textContent = `Saving to ${folder.name}: ${n} of ${outputs.length} files`;
+  });
+  $('status').textContent = `Saved ${saved} files to ${folder.name}` +
+    (kept ? `; ${kept} kept as they were (they exist: tick "replace existing files" to replace them)` : '') +
+    (failed.length ? `; ${failed.length} could not be written: ${failed.slice(0, 3).join('; ')}` : '');
+  $('status').classList.toggle('bad', failed.length > 0);
+  button.disabled = running;
 }
 
 function clearAll() {
+  if (running) return;
   forget([...items.values()]);
   queue = [];
   items.clear();
+  twins.clear();
   selected = null;
   table.clear();
   $('info').textContent = '';
   $('view-name').textContent = '';
-  $('download-all').disabled = true;
-  $('convert-again').disabled = true;
+  setBusy(false);
   viewer.clear();
 }
 
@@ -342,8 +501,11 @@ function setupPage() {
   $('files').addEventListener('change', (e) => takeInput(e.target));
   $('pick-files').addEventListener('change', (e) => takeInput(e.target));
   $('download-all').addEventListener('click', downloadAll);
+  $('folder-tools').hidden = !('showDirectoryPicker' in window);
+  $('save-folder').addEventListener('click', saveFolder);
   $('clear').addEventListener('click', clearAll);
   $('convert-again').addEventListener('click', () => {
+    if (running) return;
     const all = [...items.values()];
     forget(all);
     for (const item of all) {
@@ -358,20 +520,31 @@ function setupPage() {
 
 async function start() {
   setupPage();
-  viewer = await createViewer($('view'), $('groups'), viewJob);
-  if (!viewer.available) $('view-note').textContent = noWebGL;
   if ('serviceWorker' in navigator) navigator.serviceWorker.register('sw.js').catch(() => {});
+  createViewer($('view'), $('groups'), viewJob).then((made) => {
+    viewer = made;
+    if (!viewer.available) $('view-note').textContent = noWebGL;
+    else if (selected) select(selected);  // chosen before the view was made
+  });
   try {
-    const [ready] = await Promise.all(converters.map((c) => c('ready')));
-    options = createOptions($('option-controls'), ready.options, showCommand);
+    const [first, ...rest] = await Promise.all(converters.map((c) => c('ready')));
+    onDisk = [first, ...rest].every((r) => r.onDisk);
+    options = createOptions($('option-controls'), first.options, showCommand);
     for (const [name, list] of Object.entries(presets))
       $(`preset-${name}`).addEventListener('click', () => options.preset(list));
     showCommand();
-    $('status').textContent = 'Ready: choose or drop files, folders or .zip archives.';
-    if (!running) document.body.dataset.state = 'idle';
+    if (!onDisk)
+      note(`This browser gives the page no disk store (an origin private file system): results are kept in memory, ` +
+        `up to ${megabytes(memoryBound)}.`);
+    if (!running && !entering) {
+      $('status').textContent = 'Ready: choose or drop files, folders or .zip archives.';
+      document.body.dataset.state = 'idle';
+    }
+    readyNow(true);
   } catch (e) {
     $('status').textContent = `The converter could not start: ${e.message}`;
     document.body.dataset.state = 'broken';
+    readyNow(false);
   }
 }
 

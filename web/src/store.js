@@ -1,5 +1,6 @@
-// Where converted outputs wait for their download: deflated, each in a file
-// of the origin private file system, in a folder of this tab's own. A tab
+// Where converted outputs wait for their download: each in a file of the
+// origin private file system, in a folder of each converter's own (or, in
+// a browser without one, in a Blob in memory). A tab
 // holds a lock named after its folder while it lives, so that the next tab
 // removes only folders that no tab holds any more.
 
@@ -22,14 +23,23 @@ async function openFolder() {
 let opened = null;
 export const storeFolder = () => (opened ??= openFolder());
 
-// The folder's file called name, as a File (disk-backed) for the page.
-export async function storedFile(folderName, name) {
+// A stored output's body ({ folder, name } on disk, or { blob } in
+// memory) as a Blob for the page; one on disk is a File read from disk.
+export async function storedFile(output) {
+  if (output.blob) return output.blob;
   const root = await navigator.storage.getDirectory();
-  return (await (await root.getDirectoryHandle(folderName)).getFileHandle(name)).getFile();
+  return (await (await root.getDirectoryHandle(output.folder)).getFileHandle(output.name)).getFile();
 }
 
-// Removes a stored file; one that is gone already is no error.
-export async function removeStored(folderName, name) {
+// The output's body as it was made, inflated when it was stored deflated.
+export async function outputBody(output) {
+  const file = await storedFile(output);
+  return output.method === 8 ? new Response(file.stream().pipeThrough(new DecompressionStream('deflate-raw'))).blob() : file;
+}
+
+// Removes a stored body; one that is gone already is no error.
+export async function removeStored(output) {
+  if (output.blob) return;
   const root = await navigator.storage.getDirectory();
-  await (await root.getDirectoryHandle(folderName)).removeEntry(name).catch(() => {});
+  await (await root.getDirectoryHandle(output.folder)).removeEntry(output.name).catch(() => {});
 }

@@ -8,26 +8,23 @@
 // model asked for is read: a request that a later one overtakes is
 // dropped. Also gives a stored output's bytes back, for a download of one
 // file.
-import { Inflate, inflateSync } from 'fflate';
 import { Matrix4, Vector3 } from 'three';
 import { createScene } from './scene.js';
 import { GLTFLoader } from 'three/examples/jsm/loaders/GLTFLoader.js';
-import { storedFile } from './store.js';
+import { outputBody } from './store.js';
 import { mtlColors, readObj, thinner } from './view-read.js';
 
-const read = async (folder, name) => inflateSync(new Uint8Array(await (await storedFile(folder, name)).arrayBuffer()));
+const read = async (output) => new Uint8Array(await (await outputBody(output)).arrayBuffer());
 
-// A stored file's bytes as they inflate, a piece at a time.
-async function* streamed(folder, name) {
-  const reader = (await storedFile(folder, name)).stream().getReader();
-  const out = [];
-  const inflate = new Inflate((chunk) => out.push(chunk));
+// A stored output's bytes as they are read from disk (inflated, when the
+// output was stored deflated), a piece at a time.
+async function* streamed(output) {
+  const reader = (await outputBody(output)).stream().getReader();
   try {
     for (;;) {
       const { done, value } = await reader.read();
-      inflate.push(value ?? new Uint8Array(0), done);
-      yield* out.splice(0);
       if (done) return;
+      yield value;
     }
   } finally {
     reader.cancel().catch(() => {});  // a read overtaken stops here
@@ -67,8 +64,8 @@ async function readGlb(bytes, thin) {
 class Overtaken extends Error {}
 let asked = 0;  // the latest show request
 
-// Reads and draws files: [{ path, folder, name }] of one result, unless a
-// later request overtakes this one (ticket).
+// Reads and draws files, the stored outputs ({ path, ... }) of one result,
+// unless a later request overtakes this one (ticket).
 async function show({ files }, ticket) {
   const still = () => {
     if (ticket !== asked) throw new Overtaken();
@@ -78,9 +75,9 @@ async function show({ files }, ticket) {
   const byExtension = Object.fromEntries(files.map((f) => [f.path.split('.').pop().toLowerCase(), f]));
   const thin = thinner(scene.budget);
   if (byExtension.obj) {
-    const mtl = byExtension.mtl && new TextDecoder().decode(await read(byExtension.mtl.folder, byExtension.mtl.name));
+    const mtl = byExtension.mtl && new TextDecoder().decode(await read(byExtension.mtl));
     still();
-    const chunks = streamed(byExtension.obj.folder, byExtension.obj.name);
+    const chunks = streamed(byExtension.obj);
     await readObj((async function* () {
       for await (const c of chunks) {
         still();
@@ -88,7 +85,7 @@ async function show({ files }, ticket) {
       }
     })(), thin, mtl ? mtlColors(mtl) : null);
   } else if (byExtension.glb) {
-    await readGlb(await read(byExtension.glb.folder, byExtension.glb.name), thin);
+    await readGlb(await read(byExtension.glb), thin);
   } else {
     return [{ names: [], triangles: 0, every: 1 }, []];
   }
@@ -117,8 +114,8 @@ const jobs = {
     showing = next.catch(() => {});
     return next;
   },
-  async bytes({ folder, name }) {
-    const bytes = await read(folder, name);
+  async bytes(output) {
+    const bytes = await read(output);
     return [{ bytes }, [bytes.buffer]];
   },
   // What the page's controls ask of the scene: clear, fit, resize, turn,

@@ -1,22 +1,10 @@
 // A zip archive whose file bodies stay where they are: the headers are made
-// here, in memory, and the bodies (deflated bytes, kept on disk) go between
-// them as Blob parts, so that the browser streams the archive from disk.
-// Offsets past 4 GB take zip64 records; each body is under 4 GB.
+// here, in memory, and the bodies (stored or deflated bytes, kept on disk)
+// go between them as Blob parts, so that the browser streams the archive
+// from disk. Offsets past 4 GB and more than 65,535 entries take zip64
+// records; each body is under 4 GB.
 
 const encoder = new TextEncoder();
-const crcTable = Array.from({ length: 256 }, (_, n) => {
-  let c = n;
-  for (let k = 0; k < 8; ++k) c = c & 1 ? 0xedb88320 ^ (c >>> 1) : c >>> 1;
-  return c >>> 0;
-});
-
-// The CRC-32 of bytes, continued from crc (the CRC of the bytes before).
-export function crc32(bytes, crc = 0) {
-  let c = ~crc;
-  for (let i = 0; i < bytes.length; ++i) c = crcTable[(c ^ bytes[i]) & 0xff] ^ (c >>> 8);
-  return ~c >>> 0;
-}
-
 const big = 0xffffffff;
 
 // Writes fields of [size in bytes, value] little-endian into a fresh array.
@@ -46,8 +34,8 @@ function dosTime(d) {
 }
 
 // The archive's parts for Blob: entries are [{ path, crc, size (the
-// output's bytes), stored (the deflated body's bytes), body (a Blob of
-// them) }], in the order they go in.
+// output's bytes), method (0 stored, 8 deflated), stored (the body's
+// bytes), body (a Blob of them) }], in the order they go in.
 export function zipParts(entries, when = new Date()) {
   const { time, date } = dosTime(when);
   const parts = [];
@@ -56,7 +44,7 @@ export function zipParts(entries, when = new Date()) {
   for (const e of entries) {
     if (e.size >= big || e.stored >= big) throw new Error(`${e.path} is too large for a zip entry`);
     const name = encoder.encode(e.path);
-    const common = [[2, 45], [2, 0x0800], [2, 8], [2, time], [2, date], [4, e.crc], [4, e.stored], [4, e.size],
+    const common = [[2, 45], [2, 0x0800], [2, e.method], [2, time], [2, date], [4, e.crc], [4, e.stored], [4, e.size],
       [2, name.length]];
     const local = record([[4, 0x04034b50], ...common, [2, 0]], [name]);
     const far = offset >= big;
