@@ -76,8 +76,9 @@ export async function openPage(browser, origin, downloads, idle = true) {
 }
 
 // Waits until the page is idle with n rows, each converted or failed, as
-// its summary counts them.
-export const settled = (page, n) => page.waitForFunction(summarised, { timeout: 0, polling: 500 }, n);
+// its summary counts them; a page that never settles fails the test after
+// 15 minutes rather than holding the test command.
+export const settled = (page, n) => page.waitForFunction(summarised, { timeout: 900e3, polling: 500 }, n);
 
 // In the page: whether it is idle and its table and summary count n files
 // ended (for WebDriver too, which runs it as text).
