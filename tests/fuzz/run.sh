@@ -25,7 +25,7 @@ mkdir -p "$dir/seeds"
 
 echo "== building the fuzz target with $cxx"
 "$cxx" "${flags[@]}" -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-    -o "$dir/fuzz_convert" "$root"/tests/fuzz/fuzz_convert.cpp "$root"/convert/{run,obj,options,glb}/*.cpp
+    -o "$dir/fuzz_convert" "$root"/tests/fuzz/fuzz_convert.cpp "$root"/convert/{format,run,obj,options,glb}/*.cpp
 "$cxx" "${flags[@]}" -o "$dir/make_seeds" "$root/tests/fuzz/make_seeds.cpp" "$root/tests/model_gen.cpp"
 "$dir/make_seeds" "$dir/seeds"
 
