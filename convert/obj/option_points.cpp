@@ -33,11 +33,12 @@ bool preparePoints(PointPrep& p, const OutputOptions& o, const Group& g, int32_t
     // the lookups in order while the slots arrive.
     constexpr int32_t batch = 16;
     uint32_t keys[batch][3];
+    const double scale = effectiveScale(o);
     for (int32_t first = begin; first < end; first += batch) {
         const int32_t last = std::min(end, first + batch);
         for (int32_t i = first; i < last; ++i) {
             float s[3];
-            const bool finite = scaledPoint(g, i, effectiveScale(o), s);
+            const bool finite = scaledPoint(g, i, scale, s);
             if (o.clean && !finite) {
                 p.badPoint[size_t(i)] = 1;
                 ++c.pointsZeroed;
