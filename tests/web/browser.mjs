@@ -55,9 +55,10 @@ export function launchFirefox(downloads) {
 
 // Opens the page, its downloads going to folder (Chromium's are set here,
 // Firefox's at launch); resolves once it is idle (or, unless idle, as soon
-// as it has loaded).
-export async function openPage(browser, origin, downloads, idle = true) {
+// as it has loaded). watch(page) is called before the page loads.
+export async function openPage(browser, origin, downloads, idle = true, watch = () => {}) {
   const page = await browser.newPage();
+  watch(page);
   for (let tries = 0; ; ++tries) {  // the server may take a moment to listen
     try {
       await page.goto(`${origin}/`);

@@ -41,11 +41,27 @@ async function diskStore() {
   }
 }
 
+// Chromium has been seen to leave one createSyncAccessHandle() among
+// thousands unanswered for good, which would hold the run forever: a file
+// that does not open within this time is given up for a fresh one (and
+// closed and removed should it open later); after a few such files the
+// output fails in words.
+const openMilliseconds = 5000;
+const openTries = 4;
+
 async function openFile() {
   const { folder } = await storeFolder();
-  const name = String(++serial);
-  const handle = await folder.getFileHandle(name, { create: true });
-  return { name, access: await handle.createSyncAccessHandle() };
+  for (let tries = 1; ; ++tries) {
+    const name = String(++serial);
+    const handle = await folder.getFileHandle(name, { create: true });
+    const opening = handle.createSyncAccessHandle();
+    let timer;
+    const access = await Promise.race([opening, new Promise((r) => { timer = setTimeout(r, openMilliseconds, null); })]);
+    clearTimeout(timer);
+    if (access) return { name, access };
+    opening.then((late) => late.close(), () => {}).finally(() => folder.removeEntry(name).catch(() => {}));
+    if (tries === openTries) throw new Error('the browser did not open a file to store the output in');
+  }
 }
 
 // Where one output's blocks go. put(bytes) stores them, and end() the
