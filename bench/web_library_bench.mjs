@@ -8,9 +8,10 @@
 // proportional set size of all the browser's processes together. Each
 // zip must pass `python3 -m zipfile -t` and hold the console program's
 // bytes. `quarlen -r -j2 -o` converts the same tree for comparison. Then
-// the memory the page keeps for many small files: PSS once 400 and once
-// 4,000 copies of the sample are converted. Last, fflate's deflate levels 1
-// to 6 on the model's OBJ under Node (the smaller zip's deflate).
+// the memory the page keeps for many small files: PSS, its garbage
+// collected, once 400 and once 4,000 copies of the sample are converted.
+// Last, fflate's deflate levels 1 to 6 on the model's OBJ under Node (the
+// smaller zip's deflate).
 //   node bench/web_library_bench.mjs BUILD [COUNT]   (default 100; web/dist
 //   built, Chromium installed)
 import { execFileSync } from 'node:child_process';
@@ -18,7 +19,7 @@ import { linkSync, mkdirSync, mkdtempSync, readFileSync, rmSync, statSync } from
 import { createRequire } from 'node:module';
 import { tmpdir } from 'node:os';
 import { join, resolve } from 'node:path';
-import { browserPssMB, downloaded, launch, openPage, root, serve, settled, watchPss } from '../tests/web/browser.mjs';
+import { browserPssMB, collectGarbage, downloaded, launch, openPage, root, serve, settled, watchPss } from '../tests/web/browser.mjs';
 
 const [build, countText = '100'] = process.argv.slice(2);
 const count = Number(countText);
@@ -114,6 +115,7 @@ with zipfile.ZipFile("${work}/lib.zip", "w", zipfile.ZIP_DEFLATED, compresslevel
       const page = await openPage(browser, origin, join(work, 'none'));
       await (await page.$('#files')).uploadFile(small);
       await settled(page, n);
+      await collectGarbage(browser);
       await new Promise((r) => setTimeout(r, 3000));
       kept.push(browserPssMB(browser));
       console.log(`${n} small files converted: ${kept.at(-1).toFixed(0)} MB PSS`);

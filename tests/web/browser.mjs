@@ -139,6 +139,20 @@ export function browserPssMB(browser) {
   return kb / 1024;
 }
 
+// Collects the garbage of the browser's pages and workers, so that what
+// browserPssMB reads next is what they keep.
+export async function collectGarbage(browser) {
+  const cdp = await browser.target().createCDPSession();
+  const { targetInfos } = await cdp.send('Target.getTargets');
+  for (const { targetId } of targetInfos.filter((t) => t.type === 'page' || t.type === 'worker')) {
+    const { sessionId } = await cdp.send('Target.attachToTarget', { targetId, flatten: true });
+    const session = cdp.connection().session(sessionId);
+    await session.send('HeapProfiler.collectGarbage').catch(() => {});
+    await session.detach().catch(() => {});
+  }
+  await cdp.detach();
+}
+
 // Samples browserPssMB every quarter second until stopped; stop() gives the peak.
 export function watchPss(browser) {
   let peak = browserPssMB(browser);

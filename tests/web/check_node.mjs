@@ -11,7 +11,7 @@ import { join, resolve } from 'node:path';
 import { pathToFileURL } from 'node:url';
 import { crc32 } from 'node:zlib';
 import { convertFile, outputPath, startCore } from '../../web/src/core.js';
-import { mtlColors, readObj, thinner } from '../../web/src/view-read.js';
+import { mtlColors, readGlb, readObj, thinner } from '../../web/src/view-read.js';
 import { compare, modelPaths, nativeInfo, nativeResults } from './native.mjs';
 
 const [quarlen, dist, dir] = process.argv.slice(2);
@@ -57,42 +57,74 @@ const told = convertFile(core, pair[1], readFileSync(join(dir, pair[1])), [], pa
 const same = outputPath(core, pair[0], []) === outputPath(core, pair[1], []);
 console.log(`clash: ${JSON.stringify(told.notices)} ${same && !told.converted && batch.includes(told.notices) ? 'as' : 'NOT as'} the batch's`);
 if (!same || told.converted || !batch.includes(told.notices)) failures += 1;
-// The view's reader (view-read.js), given each OBJ the console program
-// wrote (with and without .mtl) in pieces that cut lines, reads the groups,
-// colours and finite triangles three.js's OBJLoader reads; under a budget
-// of 50 it keeps at most 50: those whose number is a multiple of its n.
+// The view's reader (view-read.js), given each OBJ (with and without .mtl)
+// and GLB the console program wrote, in pieces that cut lines and records,
+// reads the groups, colours and finite triangles three.js's OBJLoader and
+// GLTFLoader read (a GLB's names aside: three.js makes them unique); under
+// a budget of 50 it keeps at most 50: those whose number is a multiple of
+// its n.
 const three = (p) => import(pathToFileURL(createRequire(resolve(dist, '../package.json')).resolve(p)));
 const { OBJLoader } = await three('three/examples/jsm/loaders/OBJLoader.js');
 const { MTLLoader } = await three('three/examples/jsm/loaders/MTLLoader.js');
+const { GLTFLoader } = await three('three/examples/jsm/loaders/GLTFLoader.js');
+const { Color } = await three('three/src/math/Color.js');
+const { LinearSRGBColorSpace } = await three('three/src/constants.js');
 const triangles = (p) => Array.from({ length: p.length / 9 }, (_, t) => Array.from(p.subarray(9 * t, 9 * t + 9)));
-let misread = 0;
-for (const [k, obj] of [0, 1].flatMap((k) => paths.map((p) => [k, join(dir, `native-${k}`, p.replace(/\.rsr$/i, '.obj'))]))) {
-  if (!existsSync(obj)) continue;
-  const text = readFileSync(obj);
-  const mtl = k ? readFileSync(obj.replace(/\.obj$/, '.mtl'), 'utf8') : null;
-  const loader = new OBJLoader();
-  if (mtl) loader.setMaterials(new MTLLoader().parse(mtl, ''));
+// A three.js object's name (none for a GLB), colour and finite triangles
+// (of its meshes, or of the lines that OBJLoader makes of some faces).
+const seen = (group, name, color) => {
+  const corners = [];
+  group.traverse((o) => {
+    if (!o.geometry) return;
+    const position = o.geometry.getAttribute('position');
+    const index = o.geometry.getIndex();
+    for (let i = 0; i < (index ? index.count : position.count); ++i) {
+      const v = index ? index.getX(i) : i;
+      corners.push(position.getX(v), position.getY(v), position.getZ(v));
+    }
+  });
+  return [name, color, triangles(Float32Array.from(corners)).filter((t) => t.every(Number.isFinite))];
+};
+const quiet = (fn) => {
   const warn = console.warn;
   console.warn = () => {};  // OBJLoader tells each line it skips (vt, l, p)
-  const model = loader.parse(new TextDecoder().decode(text));
-  console.warn = warn;
-  const want = model.children.map((c) => [c.name,
-    mtl ? [c.material].flat()[0].color.getHex() : null,
-    triangles(Float32Array.from(c.geometry.getAttribute('position').array)).filter((t) => t.every(Number.isFinite))]);
-  const pieces = async function* () { for (let at = 0; at < text.length; at += 97) yield text.subarray(at, at + 97); };
+  try { return fn(); } finally { console.warn = warn; }
+};
+const views = [0, 1].flatMap((k) => paths.map((p) => join(dir, `native-${k}`, p.replace(/\.rsr$/i, '.obj'))))
+  .concat(paths.map((p) => join(dir, 'native-3', p.replace(/\.rsr$/i, '.glb')))).filter((f) => existsSync(f));
+let misread = 0;
+for (const file of views) {
+  const bytes = readFileSync(file);
+  let want;
+  let read;
+  if (file.endsWith('.glb')) {
+    const model = await new Promise((done, fail) => new GLTFLoader().parse(bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + bytes.length), '', (g) => done(g.scene), fail));
+    want = model.children.map((c) => { let m; c.traverse((o) => { m ??= o.isMesh ? o.material : undefined; }); return seen(c, null, m ? m.color.getHex() : null); });
+    read = (chunks, thin) => readGlb(chunks, thin, (c) => new Color().setRGB(c[0], c[1], c[2], LinearSRGBColorSpace).getHex());
+  } else {
+    const mtlFile = file.replace(/\.obj$/, '.mtl');
+    const mtl = file.includes('native-1') ? readFileSync(mtlFile, 'utf8') : null;
+    const loader = new OBJLoader();
+    if (mtl) loader.setMaterials(new MTLLoader().parse(mtl, ''));
+    const model = quiet(() => loader.parse(new TextDecoder().decode(bytes)));
+    want = model.children.map((c) => seen(c, c.name, mtl ? [c.material].flat()[0].color.getHex() : null));
+    read = (chunks, thin) => readObj(chunks, thin, mtl ? mtlColors(mtl) : null);
+  }
+  const pieces = async function* () { for (let at = 0; at < bytes.length; at += 97) yield bytes.subarray(at, at + 97); };
   const [all, thinned] = await Promise.all([Infinity, 50].map(async (budget) => {
     const thin = thinner(budget);
-    await readObj(pieces(), thin, mtl ? mtlColors(mtl) : null);
+    await read(pieces(), thin);
     return thin.end();
   }));
-  const got = (r) => JSON.stringify(r.groups.map((g) => [g.name, g.color, triangles(g.positions)]));
+  const named = (name) => (file.endsWith('.glb') ? null : name);
+  const got = (r) => JSON.stringify(r.groups.map((g) => [named(g.name), g.color, triangles(g.positions)]));
   let number = 0;
   const every = want.map(([name, color, ts]) => [name, color, ts.filter(() => number++ % thinned.every === 0)]);
   const kept = thinned.groups.reduce((n, g) => n + g.positions.length / 9, 0);
   if (got(all) !== JSON.stringify(want) || got(thinned) !== JSON.stringify(every) || kept > 50 || thinned.triangles !== number) {
-    if (++misread < 4) console.log(`view reader: ${obj}: read otherwise than OBJLoader reads it, or thinned wrongly (${kept} kept)`);
+    if (++misread < 4) console.log(`view reader: ${file}: read otherwise than three.js reads it, or thinned wrongly (${kept} kept)`);
   }
 }
-console.log(`view reader: ${misread} OBJ files read otherwise than three.js reads them or thinned wrongly`);
+console.log(`view reader: ${misread} of ${views.length} OBJ and GLB files read otherwise than three.js reads them or thinned wrongly`);
 failures += misread;
 process.exit(failures ? 1 : 0);

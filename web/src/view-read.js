@@ -157,3 +157,80 @@ export async function readObj(chunks, thin, colors) {
   }
   line(rest + decoder.decode());
 }
+
+// Gives n bytes at a time of chunks (an async iterable of bytes), as a
+// fresh array, or skips them (keep false).
+function byteTaker(chunks) {
+  const pieces = chunks[Symbol.asyncIterator]();
+  let chunk = new Uint8Array(0);
+  let used = 0;
+  return async (n, keep = true) => {
+    const out = keep ? new Uint8Array(n) : null;
+    for (let got = 0; got < n;) {
+      if (used === chunk.length) {
+        const { done, value } = await pieces.next();
+        if (done) throw new Error('the file is cut short');
+        [chunk, used] = [value, 0];
+      }
+      const k = Math.min(n - got, chunk.length - used);
+      out?.set(chunk.subarray(used, used + k), got);
+      used += k;
+      got += k;
+    }
+    return out;
+  };
+}
+
+// Reads a GLB from chunks into thin, as three.js's GLTFLoader reads it: a
+// group for each node of the scene, coloured as its first primitive's
+// material (colorOf: the hex three.js makes of a linear base colour),
+// with the triangles of each primitive. The binary chunk is read in file
+// order, holding one primitive's points and a piece of its indices at a
+// time: each primitive's data must come after the one before, and its
+// points before its indices, as this program writes them.
+export async function readGlb(chunks, thin, colorOf) {
+  const take = byteTaker(chunks);
+  const head = new DataView((await take(20)).buffer);
+  if (head.getUint32(0, true) !== 0x46546c67 || head.getUint32(16, true) !== 0x4e4f534a) throw new Error('not a GLB file');
+  const json = JSON.parse(new TextDecoder().decode(await take(head.getUint32(12, true))));
+  if (json.buffers?.length) await take(8, false);  // the binary chunk's header
+  let at = 0;  // of the binary chunk, the bytes read
+  async function read(accessor, size, keep) {
+    const { bufferView, byteOffset = 0 } = json.accessors[accessor];
+    const from = (json.bufferViews[bufferView].byteOffset ?? 0) + byteOffset;
+    if (from < at) throw new Error('its data is not in the order this view reads');
+    await take(from - at, false);
+    at = from + size;
+    return keep ? take(size) : null;
+  }
+  const corners = new Float64Array(9);
+  for (const n of json.scenes?.[json.scene ?? 0]?.nodes ?? []) {
+    const node = json.nodes[n];
+    const primitives = node.mesh === undefined ? [] : json.meshes[node.mesh].primitives;
+    const first = json.materials?.[primitives[0]?.material];
+    thin.group(node.name ?? '', primitives.length ? colorOf(first?.pbrMetallicRoughness?.baseColorFactor ?? [1, 1, 1]) : null);
+    for (const { attributes, indices } of primitives) {
+      const count = json.accessors[attributes.POSITION].count;
+      const points = new Float32Array((await read(attributes.POSITION, 12 * count, true)).buffer);
+      const triangle = (a, b, c) => {
+        for (const [k, i] of [a, b, c].entries()) for (let d = 0; d < 3; ++d) corners[3 * k + d] = points[3 * i + d];
+        thin.triangle(corners);
+      };
+      if (indices === undefined) {
+        for (let t = 0; t + 2 < count; t += 3) triangle(t, t + 1, t + 2);
+        continue;
+      }
+      const width = json.accessors[indices].componentType === 5125 ? 4 : 2;
+      const total = json.accessors[indices].count;
+      await read(indices, 0, false);  // to where they begin
+      for (let done = 0; done + 2 < total;) {
+        const piece = Math.min(total - total % 3 - done, 3 << 16);
+        const bytes = await take(width * piece);
+        const list = width === 4 ? new Uint32Array(bytes.buffer) : new Uint16Array(bytes.buffer);
+        for (let t = 0; t < piece; t += 3) triangle(list[t], list[t + 1], list[t + 2]);
+        done += piece;
+        at += width * piece;
+      }
+    }
+  }
+}

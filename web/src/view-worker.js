@@ -1,18 +1,17 @@
 // The 3D view, off the page's thread: reads a stored output (an OBJ with its
 // .mtl, or a GLB) and draws it on the page's canvas, handed over as an
 // OffscreenCanvas (scene.js), so that neither reading nor drawing a large
-// model ever holds up the page. An OBJ is read as it streams from disk and
+// model ever holds up the page. A model is read as it streams from disk and
 // thinned as it is read (view-read.js): above the scene's budget every n-th
 // triangle is kept, so that drawing in software stays bearable and memory
-// holds the points and the budget, never the model's text. Only the latest
-// model asked for is read: a request that a later one overtakes is
-// dropped. Also gives a stored output's bytes back, for a download of one
-// file.
-import { Matrix4, Vector3 } from 'three';
+// holds the points (of a GLB, one primitive's) and the budget, never the
+// whole file. Only the latest model asked for is read: a request that a
+// later one overtakes is dropped. Also gives a stored output's bytes back,
+// for a download of one file.
+import { Color, LinearSRGBColorSpace } from 'three';
 import { createScene } from './scene.js';
-import { GLTFLoader } from 'three/examples/jsm/loaders/GLTFLoader.js';
 import { outputBody } from './store.js';
-import { mtlColors, readObj, thinner } from './view-read.js';
+import { mtlColors, readGlb, readObj, thinner } from './view-read.js';
 
 const read = async (output) => new Uint8Array(await (await outputBody(output)).arrayBuffer());
 
@@ -31,36 +30,6 @@ async function* streamed(output) {
   }
 }
 
-// A GLB's meshes into thin, a group for each child of its scene.
-async function readGlb(bytes, thin) {
-  const model = await new Promise((resolve, reject) => new GLTFLoader().parse(bytes.buffer, '', (gltf) => resolve(gltf.scene), reject));
-  model.updateMatrixWorld(true);
-  const p = new Vector3();
-  const corners = new Float64Array(9);
-  for (const child of model.children) {
-    let begun = false;
-    child.traverse((o) => {
-      if (!o.isMesh) return;
-      const material = Array.isArray(o.material) ? o.material[0] : o.material;
-      if (!begun) thin.group(child.name, material?.color?.getHex() ?? null);
-      begun = true;
-      const position = o.geometry.getAttribute('position');
-      const index = o.geometry.getIndex();
-      const count = index ? index.count : position.count;
-      const moved = !o.matrixWorld.equals(new Matrix4());
-      for (let t = 0; t + 2 < count; t += 3) {
-        for (let k = 0; k < 3; ++k) {
-          p.fromBufferAttribute(position, index ? index.getX(t + k) : t + k);
-          if (moved) p.applyMatrix4(o.matrixWorld);
-          corners.set([p.x, p.y, p.z], 3 * k);
-        }
-        thin.triangle(corners);
-      }
-    });
-    if (!begun) thin.group(child.name, null);
-  }
-}
-
 class Overtaken extends Error {}
 let asked = 0;  // the latest show request
 
@@ -74,18 +43,19 @@ async function show({ files }, ticket) {
   scene.clear();
   const byExtension = Object.fromEntries(files.map((f) => [f.path.split('.').pop().toLowerCase(), f]));
   const thin = thinner(scene.budget);
+  // The file's pieces, until a later request overtakes this one.
+  const pieces = async function* (output) {
+    for await (const c of streamed(output)) {
+      still();
+      yield c;
+    }
+  };
   if (byExtension.obj) {
     const mtl = byExtension.mtl && new TextDecoder().decode(await read(byExtension.mtl));
     still();
-    const chunks = streamed(byExtension.obj);
-    await readObj((async function* () {
-      for await (const c of chunks) {
-        still();
-        yield c;
-      }
-    })(), thin, mtl ? mtlColors(mtl) : null);
+    await readObj(pieces(byExtension.obj), thin, mtl ? mtlColors(mtl) : null);
   } else if (byExtension.glb) {
-    await readGlb(await read(byExtension.glb), thin);
+    await readGlb(pieces(byExtension.glb), thin, (c) => new Color().setRGB(c[0], c[1], c[2], LinearSRGBColorSpace).getHex());
   } else {
     return [{ names: [], triangles: 0, every: 1 }, []];
   }
