@@ -1,6 +1,6 @@
-// How a run ends: every failure kind with its notices, captions, styles and
+// How a run ends: each failure kind with its notices, captions, styles and
 // what the output file holds on disk while each notice is shown; an output
-// that stops taking bytes.
+// that stops taking bytes. (A file cut short anywhere: test_properties.cpp.)
 #include <cerrno>
 #include <gtest/gtest.h>
 
@@ -82,41 +82,6 @@ TEST(Failures, NameLength) {
          {{"# of chars in group name out of range: 300", "in", notice_warning, cornerless_text},
           {obj_texts.junk, "in", notice_plain, cornerless_text}},
          cornerless_text},
-    };
-    for (const FailureCase& k : cases) check(k);
-}
-
-TEST(Failures, EndOfFile) {
-    const Expected eof{"end of file", "in", notice_warning, first_text};
-    const std::string hip = first_text + "g hip\r\n";
-    Bytes shortHeader(100, 0);
-    Bytes noMarker = afterFirst();
-    const FailureCase cases[] = {
-        {"file shorter than its header", shortHeader, {{"end of file", "in", notice_warning, ""}}, ""},
-        {"no end marker after a group", noMarker, {eof}, first_text},
-        {"name length cut short", make([](Bytes& b) { putFill(b, 2, 0); }), {eof}, first_text},
-        {"name cut short", make([](Bytes& b) { putI32(b, 5); putRaw(b, "hi"); }), {eof}, first_text},
-        {"in the middle of the points",
-         make([](Bytes& b) { putI32(b, 3); putRaw(b, "hip"); putI32(b, 2); putF32(b, 1); putF32(b, 2); }),
-         {eof}, hip},
-        {"in the middle of the facet records", [] {
-             Bytes b = hipUpTo("nf");
-             putI32(b, 2);
-             putFill(b, 20, 0);
-             return b;
-         }(), {eof}, hip},
-        {"after texq", hipUpTo("nt"), {eof}, hip},
-        {"in a material slot", [] {
-             Bytes b = hipUpTo("nm");
-             putI32(b, 1);
-             putRaw(b, "skin");
-             return b;
-         }(), {eof}, hip},
-        {"a complete group, then nothing", [] {
-             Bytes b = hipUpTo("nm");
-             putI32(b, 0);
-             return b;
-         }(), {{"end of file", "in", notice_warning, hip + "v 1 1 1\r\n"}}, hip + "v 1 1 1\r\n"},
     };
     for (const FailureCase& k : cases) check(k);
 }
