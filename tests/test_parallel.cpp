@@ -72,15 +72,10 @@ std::vector<Bytes> chunkedFiles() {
         m.push_back(buildRsr({first(), big, first()}));
     }
     m.push_back(Bytes(m[0].begin(), m[0].begin() + 300));
-    Bytes hostile;
-    putHeader(hostile);
-    putI32(hostile, 1);
-    putRaw(hostile, "h");
-    putI32(hostile, -7);
-    m.push_back(hostile);
-    hostile.resize(header_size);
-    putI32(hostile, 300);
-    m.push_back(hostile);
+    m.push_back(hipUpTo("np"));
+    putI32(m.back(), -7);
+    m.push_back(Bytes(header_size, 0));
+    putI32(m.back(), 300);
     for (uint32_t seed : {1u, 2u, 3u, 4u, 5u, 8u, 21u}) m.push_back(buildRsr(oddModel(seed).groups));
     return m;
 }

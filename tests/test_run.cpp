@@ -113,41 +113,33 @@ TEST(Failures, CountsNoMemoryOrFileCanHold) {
 }
 
 TEST(Failures, BadValue) {
-    GroupSpec over = first();
-    over.name = "over";
-    over.pf = {0, 1, 2, 0};
-    over.faces = {{0, 3, 0}, {2, 3, 0}};  // reaches past the fourth entry
-    GroupSpec below = first();
-    below.name = "below";
-    below.faces = {{-1, 2, 0}};
-    GroupSpec tex = first();
-    tex.name = "tex";
-    tex.texq = true;
-    tex.uv = {0, 0, 1, 1};
-    tex.pt = {0, 1};
-    tex.faces2 = {{0, 3}};  // the third texture corner is past the list
-    GroupSpec texWrap = tex;
-    texWrap.name = "wrap";
-    // The texture bound wraps to -2: the first corner has no suffix, the
-    // second's position wraps negative and fails.
-    texWrap.faces2 = {{2147483647, 2147483647}};
-    const std::string verts = "v 0 0 0\r\nv 1 0 0\r\nv 0 1 0\r\n";
-    const std::string overText = first_text + "g over\r\n" + verts + "usemtl m\r\nf 4 5 6\r\nf 6 4";
-    const std::string belowText = first_text + "g below\r\n" + verts + "usemtl m\r\nf";
-    const std::string texText =
-        first_text + "g tex\r\n" + verts + "vt 0 0\r\nvt 1 1\r\nusemtl m\r\nf 4/1 5/2 6";
-    const std::string wrapText = first_text + "g wrap\r\n" + verts + "vt 0 0\r\nvt 1 1\r\nusemtl m\r\nf 4 5";
-    const FailureCase cases[] = {
-        {"corner past the index list", buildRsr({first(), over}),
-         {{"bad value", "in", notice_warning, overText}}, overText},
-        {"negative corner position", buildRsr({first(), below}),
-         {{"bad value", "in", notice_warning, belowText}}, belowText},
-        {"texture corner past the texture list", buildRsr({first(), tex}),
-         {{"bad value", "in", notice_warning, texText}}, texText},
-        {"texture corner position wraps", buildRsr({first(), texWrap}),
-         {{"bad value", "in", notice_warning, wrapText}}, wrapText},
+    // A group after the first, failing at a corner; the text up to it.
+    auto group = [](const char* name, std::vector<int32_t> pf, Facet second, std::vector<TexFacet> faces2) {
+        GroupSpec g = first();
+        g.name = name;
+        g.pf = pf;
+        g.faces = {{0, 3, 0}, second};
+        if (!faces2.empty()) g.texq = true, g.uv = {0, 0, 1, 1}, g.pt = {0, 1}, g.faces2 = faces2;
+        return g;
     };
-    for (const FailureCase& k : cases) check(k);
+    const std::string f = "usemtl m\r\nf 4 5 6\r\nf", vt = "vt 0 0\r\nvt 1 1\r\n";
+    const struct {
+        GroupSpec g;
+        std::string text;  // after the points
+    } cases[] = {
+        {group("over", {0, 1, 2, 0}, {2, 3, 0}, {}), f + " 6 4"},  // reaches past the fourth entry
+        {group("below", {0, 1, 2}, {-1, 2, 0}, {}), f},
+        // The third texture corner of the second facet is past the list; the
+        // first facet has texture corners for two of its corners only.
+        {group("tex", {0, 1, 2}, {0, 3, 0}, {{0, 2}, {0, 3}}), vt + "usemtl m\r\nf 4/1 5/2 6\r\nf 4/1 5/2 6"},
+        // The texture bound wraps to -2: the first corner has no suffix, the
+        // second's position wraps negative and fails.
+        {group("wrap", {0, 1, 2}, {0, 3, 0}, {{0, 2}, {2147483647, 2147483647}}), vt + "usemtl m\r\nf 4/1 5/2 6\r\nf 4 5"},
+    };
+    for (const auto& k : cases) {
+        const std::string text = first_text + "g " + k.g.name + "\r\nv 0 0 0\r\nv 1 0 0\r\nv 0 1 0\r\n" + k.text;
+        check({k.g.name.c_str(), buildRsr({first(), k.g}), {{"bad value", "in", notice_warning, text}}, text});
+    }
 }
 
 TEST(Run, AFullDiskIsAFailureNotAFinish) {
