@@ -101,7 +101,7 @@ TEST(Batch, ChoosesTheFormAndRefusesBadCalls) {
         {"--bogus a.rsr", 2, {}, ""},
         {"-x a.rsr", 2, {}, ""},
         {"-j 0 a.rsr", 2, {}, ""},
-        {"--jobs=2 -j2 -q a.rsr b.rsr", 0, {"a.obj", "b.obj"}, ""},
+        {"--jobs=1024 -j2 -q a.rsr b.rsr", 0, {"a.obj", "b.obj"}, ""},  // the most jobs, then two
         {"--jobs=many a.rsr", 2, {}, ""},
         {"a.rsr -o", 2, {}, ""},
         {"-o '' a.rsr", 2, {}, ""},
