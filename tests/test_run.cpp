@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "convert/format/notice.h"
+#include "convert/format/output.h"
 #include "convert/format/texts.h"
 #include "tests/recording_notice.h"
 #include "tests/run_files.h"
@@ -185,7 +186,6 @@ TEST(OutputLimit, StopsTheWritingAnywhere) {
         {"one byte short of the whole", whole.size() - 1, EFBIG, too_large},
         {"the whole", whole.size(), EFBIG, ""},
         {"a failure that does not set errno", group1, 0, failed + "Input/output error"},
-        {"a failure after writes that left errno set", body - 1, -ENOSPC, failed + "Input/output error"},
     };
     for (const auto& k : cases) {
         const std::string kept = whole.substr(0, k.limit);
@@ -198,9 +198,9 @@ TEST(OutputLimit, StopsTheWritingAnywhere) {
                   notices, kept, k.what);
     }
 
-    // A group of several output blocks: the first block meets the limit and
-    // every later one fails too, the run goes on to the end of the group,
-    // and then the group itself may fail.
+    // A group of several output blocks: a block meets the limit and every
+    // later one fails too, the run goes on to the end of the group, and then
+    // the group itself may fail. Whole blocks before may leave errno set.
     GroupSpec big{.name = "big", .pf = {0, 1, 2}, .faces = {{0, 3, 0}}};
     for (int i = 0; i < 3 * 100000; ++i) big.xyz.push_back(0.123457f + float(i % 7));
     GroupSpec bad = big;
@@ -211,15 +211,18 @@ TEST(OutputLimit, StopsTheWritingAnywhere) {
         const char* what;
         Bytes file;
         size_t limit;
+        int error = EFBIG;
     } after[] = {
         {"more blocks refused", buildRsr({big, first()}), 1000},
+        {"a failure after blocks that left errno set", buildRsr({big}), output_block + 1000, -ENOSPC},
         {"then a bad value", buildRsr({bad}), 1000},
         {"then the end of the file", cut, first_text.size() - 5},
     };
     for (const auto& k : after) {
         const std::string kept = convertBytes(k.file).obj.substr(0, k.limit);
-        expectRun(convertInMemoryLimited(k.file, k.limit, EFBIG), RunOutcome::failed,
-                  {{too_large, "out", notice_warning, kept}}, kept, k.what);
+        const std::string text = k.error > 0 ? too_large : failed + "Input/output error";
+        expectRun(convertInMemoryLimited(k.file, k.limit, k.error), RunOutcome::failed,
+                  {{text, "out", notice_warning, kept}}, kept, k.what);
     }
 }
 
