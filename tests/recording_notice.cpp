@@ -166,7 +166,7 @@ Converted convertInMemoryLimited(const Bytes& rsr, size_t limit, int error) {
 
 Converted convertInMemory(const Bytes& rsr, const OutputOptions& options) { return convertInMemory(rsr, 0, 0, &options); }
 
-std::string runSummary(const Converted& c) {
+std::string runSummary(const Converted& c, bool withOutput) {
     // The material file's name in the "mtllib" line is the output's own.
     const size_t slash = c.out.rfind('/');
     const std::string named = "mtllib " + c.out.substr(slash + 1, c.out.size() - slash - 5) + ".mtl";
@@ -177,7 +177,8 @@ std::string runSummary(const Converted& c) {
     std::string s = std::to_string(int(c.outcome)) + "\n";
     for (const Shown& n : c.notices) {
         const std::string caption = n.caption == c.in ? "<in>" : n.caption == c.out ? "<out>" : n.caption;
-        s += caption + "|" + std::to_string(n.style) + "|" + n.text + "|on disk:\n" + same(n.on_disk) + "\n";
+        s += caption + "|" + std::to_string(n.style) + "|" + n.text + (withOutput ? "|on disk:\n" + same(n.on_disk) : "") + "\n";
     }
+    if (!withOutput) return s;
     return s + "file:\n" + same(c.obj) + (c.mtl.empty() ? "" : "mtl:\n" + c.mtl);
 }

@@ -61,7 +61,7 @@ Converted convertInMemory(const Bytes& rsr, const OutputOptions& options);
 // -error, as a library may, and the failure leaves errno alone.
 Converted convertInMemoryLimited(const Bytes& rsr, size_t limit, int error);
 
-// A run's outcome, notices (with the file on disk at each) and output, the
-// temporary paths replaced by <in> and <out>: two runs of the same bytes
-// compare equal.
-std::string runSummary(const Converted& c);
+// A run's outcome, notices (with the file on disk at each, and the output,
+// unless withOutput is false), the temporary paths replaced by <in> and
+// <out>: two runs of the same bytes compare equal.
+std::string runSummary(const Converted& c, bool withOutput = true);

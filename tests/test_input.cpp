@@ -12,6 +12,7 @@
 #include "convert/format/rsr.h"
 #include "tests/model_gen.h"
 #include "tests/recording_notice.h"
+#include "tests/run_files.h"
 
 using namespace quarlen;
 
@@ -158,19 +159,13 @@ TEST(Input, APipeAndBytesInMemoryGiveTheSameRunsAsAFile) {
     // Counts that no data follows, or that no memory can hold, and a bad
     // name length.
     for (int32_t count : {1000000000, 100000000, -5}) {
-        Bytes b;
-        putHeader(b);
-        putGroup(b, GroupSpec{.name = "a", .xyz = {1, 2, 3}, .pf = {0}, .faces = {{0, 1, 0}}});
-        putI32(b, 3);
-        putRaw(b, "hip");
-        putI32(b, count);  // np
-        putFill(b, 5000, 0x3F);
-        files.push_back(b);
+        files.push_back(hipUpTo("np"));
+        putI32(files.back(), count);
+        putFill(files.back(), 5000, 0x3F);
     }
-    Bytes name;
-    putHeader(name);
-    putI32(name, 300);
-    files.push_back(name);
+    files.push_back(Bytes(header_size, 0));
+    putI32(files.back(), 300);
+
     for (size_t i = 0; i < files.size(); ++i) {
         const Converted fromFile = convertBytes(files[i], 2, 3);
         EXPECT_EQ(runSummary(convertFromPipe(files[i])), runSummary(fromFile)) << "file " << i;

@@ -23,7 +23,9 @@ std::string closing(const char* facets, const char* verts) {
                 "\n# NumVerts/NumTVerts/NumVNormals   " + verts + "\n");
 }
 
-TEST(Golden, TwoGroupsWithTexturesAndMaterials) {
+TEST(Golden, GroupsWithTexturesAndMaterials) {
+    // A group without texture data between two with it: its facets get no
+    // suffixes and the third group's texture numbers follow the first's.
     GroupSpec hip{.name = "hip",
                   .xyz = {0, 0, 0, 1, 0, 0, 0, 1.5f, -2},
                   .pf = {0, 1, 2},
@@ -38,7 +40,10 @@ TEST(Golden, TwoGroupsWithTexturesAndMaterials) {
                     .pf = {0, 1, 2, 3, 2, 3, 1},
                     .faces = {{0, 4, 1}, {4, 3, 1}, {4, 3, 0}},
                     .mats = {"skin", "cloth"}};
-    const Converted c = convertBytes(buildRsr({hip, chest}));
+    GroupSpec quad{.name = "c", .xyz = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, .pf = {0, 1, 2, 3},
+                   .faces = {{0, 4, 0}}, .texq = true, .uv = {0, 0, 1, 0, 1, 1, 0, 1, 0.25f, 0.75f},
+                   .pt = {4, 3, 2, 1}, .faces2 = {{0, 4}}, .mats = {"m"}};
+    const Converted c = convertBytes(buildRsr({hip, chest, quad}));
     const std::string body = crlf(
         "g hip\n"
         "v 0 0 0\nv 1 0 0\nv 0 1.5 -2\n"
@@ -51,32 +56,11 @@ TEST(Golden, TwoGroupsWithTexturesAndMaterials) {
         "f 4 5 6 7\n"
         "f 6 7 5\n"
         "usemtl skin\n"
-        "f 6 7 5\n");
+        "f 6 7 5\n"
+        "g c\nv 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nvt 0.25 0.75\n"
+        "usemtl m\nf 8/7 9/6 10/5 11/4\n");
     EXPECT_EQ(c.outcome, RunOutcome::finished);
-    EXPECT_EQ(c.obj, body + closing("4/4", "7/2/0"));
-}
-
-TEST(Golden, TextureNumberingContinuesAcrossGroups) {
-    // A group without texture data between two with it: its facets get no
-    // suffixes and the third group's texture numbers follow the first's.
-    auto quad = [](const char* name, bool tex) {
-        GroupSpec g{.name = name, .xyz = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, .pf = {0, 1, 2, 3},
-                    .faces = {{0, 4, 0}}, .mats = {"m"}};
-        if (tex) {
-            g.texq = true;
-            g.uv = {0, 0, 1, 0, 1, 1, 0, 1, 0.25f, 0.75f};
-            g.pt = {4, 3, 2, 1};
-            g.faces2 = {{0, 4}};
-        }
-        return g;
-    };
-    const Converted c = convertBytes(buildRsr({quad("a", true), quad("b", false), quad("c", true)}));
-    const std::string verts = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n";
-    const std::string tverts = "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nvt 0.25 0.75\n";
-    EXPECT_EQ(c.obj, crlf("g a\n" + verts + tverts + "usemtl m\nf 1/5 2/4 3/3 4/2\n" +
-                          "g b\n" + verts + "usemtl m\nf 5 6 7 8\n" +
-                          "g c\n" + verts + tverts + "usemtl m\nf 9/10 10/9 11/8 12/7\n") +
-                         closing("3/4", "12/10/0"));
+    EXPECT_EQ(c.obj, body + closing("5/4", "11/7/0"));
 }
 
 // One group named t with points 0..3 along x; each case gives the facets and
@@ -171,6 +155,8 @@ TEST(Fields, EachCountAtZero) {
         {"np", [](GroupSpec& g) { g.xyz.clear(); }, vt + "usemtl m\nf 1/1 2/2 3/3\n", "1/3", "0/3/0"},
         {"nq, under a facet of no corners", [](GroupSpec& g) { g.pf.clear(); g.faces = {{0, 0, 0}}; },
          v + vt + "usemtl m\nf\n", "1/0", "4/3/0"},
+        {"nq, under facets of negative and no corners", [](GroupSpec& g) { g.faces = {{0, -7, 0}, {0, 0, 0}}; },
+         v + vt + "usemtl m\nf\nf\n", "2/0", "4/3/0"},
         {"nf", [](GroupSpec& g) { g.faces.clear(); }, v + vt, "0/0", "4/3/0"},
         {"nt", [](GroupSpec& g) { g.uv.clear(); }, v + "usemtl m\nf 1/1 2/2 3/3\n", "1/3", "4/0/0"},
         {"nq2, under a texture facet of no corners", [](GroupSpec& g) { g.pt.clear(); g.faces2 = {{0, 0}}; },
@@ -205,58 +191,21 @@ TEST(Names, BytesOfGroupAndMaterialNames) {
     struct Case {
         const char* what;
         std::string name, material;
-        std::string expected;  // bytes, not converted
+        std::string group, usemtl;  // bytes after "g " and "usemtl ", not converted
     } cases[] = {
-        {"LF inside a name", std::string("a\nb"), std::string("m\nx"),
-         "g a\r\nb\r\nv 0 0 0\r\nusemtl m\r\nx\r\nf 1\r\n"},
-        {"CR stays CR", "a\rb", "m", "g a\rb\r\nv 0 0 0\r\nusemtl m\r\nf 1\r\n"},
-        {"leading NUL", std::string("\0ab", 3), "m", "g \r\nv 0 0 0\r\nusemtl m\r\nf 1\r\n"},
-        {"ends at the first NUL", std::string("ab\0cd", 5), std::string("m\0n", 3),
-         "g ab\r\nv 0 0 0\r\nusemtl m\r\nf 1\r\n"},
-        {"high bytes", "\xE9t\xE9", "\xFF", "g \xE9t\xE9\r\nv 0 0 0\r\nusemtl \xFF\r\nf 1\r\n"},
-        {"256 bytes", std::string(256, 'n'), "m",
-         "g " + std::string(256, 'n') + "\r\nv 0 0 0\r\nusemtl m\r\nf 1\r\n"},
+        {"LF inside a name", std::string("a\nb"), std::string("m\nx"), "a\r\nb", "m\r\nx"},
+        {"CR stays CR", "a\rb", "m", "a\rb", "m"},
+        {"leading NUL", std::string("\0ab", 3), "m", "", "m"},
+        {"ends at the first NUL", std::string("ab\0cd", 5), std::string("m\0n", 3), "ab", "m"},
+        {"high bytes", "\xE9t\xE9", "\xFF", "\xE9t\xE9", "\xFF"},
+        {"256 bytes", std::string(256, 'n'), "m", std::string(256, 'n'), "m"},
     };
     for (const Case& k : cases) {
         GroupSpec g{.name = k.name, .xyz = {0, 0, 0}, .pf = {0}, .faces = {{0, 1, 0}}, .mats = {k.material}};
         const Converted c = convertBytes(buildRsr({g}));
         ASSERT_EQ(c.outcome, RunOutcome::finished) << k.what;
-        EXPECT_EQ(c.obj.substr(0, c.obj.find("# File")), k.expected) << k.what;
-    }
-}
-
-TEST(Points, NonFiniteCoordinates) {
-    const float inf = std::numeric_limits<float>::infinity();
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    GroupSpec g{.name = "n", .xyz = {inf, -inf, nan, -nan, 0, -0.0f}, .texq = true, .uv = {inf, -nan}};
-    const Converted c = convertBytes(buildRsr({g}));
-    EXPECT_EQ(c.obj.substr(0, c.obj.find("# File")),
-              crlf("g n\nv +INF -INF +NAN\nv -NAN 0 -0\nvt +INF -NAN\n"));
-}
-
-TEST(Closing, Totals) {
-    struct Case {
-        const char* what;
-        std::vector<GroupSpec> groups;
-        const char* facets;
-        const char* verts;
-    };
-    GroupSpec three{.name = "a", .xyz = std::vector<float>(9), .pf = {0, 1, 2}, .faces = {{0, 3, 0}},
-                    .texq = true, .uv = {0, 0, 1, 1}};
-    GroupSpec four{.name = "b", .xyz = std::vector<float>(12), .pf = {0, 1, 2}, .faces = {{0, 3, 0}}};
-    GroupSpec negative{.name = "c", .xyz = {0, 0, 0}, .faces = {{0, -7, 0}, {0, 0, 0}}};
-    GroupSpec empty{.name = "e"};
-    const Case cases[] = {
-        {"nothing", {}, "0/0", "0/0/0"},
-        {"two groups", {three, four}, "2/3", "7/2/0"},
-        {"corner counts below zero", {negative}, "2/0", "1/0/0"},
-        {"empty groups", {empty, empty}, "0/0", "0/0/0"},
-    };
-    for (const Case& k : cases) {
-        const Converted c = convertBytes(buildRsr(k.groups));
-        ASSERT_EQ(c.outcome, RunOutcome::finished) << k.what;
-        const std::string tail = closing(k.facets, k.verts);
-        EXPECT_EQ(c.notices.at(0).on_disk + tail, c.obj) << k.what << ": the closing comments follow the notice";
+        EXPECT_EQ(c.obj.substr(0, c.obj.find("# File")), "g " + k.group + "\r\nv 0 0 0\r\nusemtl " + k.usemtl + "\r\nf 1\r\n")
+            << k.what;
     }
 }
 

@@ -1,10 +1,10 @@
-// Large groups formatted on several threads in chunks: the bytes, the
-// failure point, the totals, the notices and the file on disk at each notice
-// are those of one thread, wherever the chunk edges fall.
+// Large groups formatted on several threads in chunks, and runs on several
+// threads at once: the bytes, the failure point, the totals, the notices and
+// the file on disk at each notice are those of one run on one thread,
+// wherever the chunk edges fall and whatever runs beside it.
 #include <gtest/gtest.h>
 #include <thread>
 
-#include "convert/format/texts.h"
 #include "tests/model_gen.h"
 #include "tests/recording_notice.h"
 #include "tests/run_files.h"
@@ -37,8 +37,9 @@ std::vector<Facet> materialRuns(int n) {
 
 // Files whose bodies are cut into chunks every way: generated models, long
 // lines in pieces, texture corners short and surplus, material runs across
-// chunk edges; then four that fail, at a bad corner in each place.
-constexpr size_t failing_files = 4;
+// chunk edges; files that fail at a bad corner in each place, some with
+// many chunks in flight after it; files that fail before any body (cut
+// short, a hostile count, a name length out of range); the odd models.
 std::vector<Bytes> chunkedFiles() {
     std::vector<Bytes> m;
     m.push_back(buildRsr(randomModel(11, ModelOptions{.groups = 4, .maxPoints = 30, .maxFacets = 40,
@@ -64,23 +65,27 @@ std::vector<Bytes> chunkedFiles() {
     GroupSpec before = lines;
     before.faces[3] = {-1, 4, 0};
     for (const GroupSpec& bad : {second, texture, tail, before}) m.push_back(buildRsr({first(), bad}));
+    for (int j : {0, 1, 2, 5, 17, 37, 298, 299}) {  // facet j of 300 fails at its second corner
+        GroupSpec big{.name = "big", .xyz = coordinates(7, 30), .pf = upTo(30, 10), .mats = {"a", "b"}};
+        big.faces = materialRuns(300);
+        big.faces[size_t(j)] = {29, 4, 1};
+        m.push_back(buildRsr({first(), big, first()}));
+    }
+    m.push_back(Bytes(m[0].begin(), m[0].begin() + 300));
+    m.push_back(hipUpTo("np"));
+    putI32(m.back(), -7);
+    m.push_back(Bytes(header_size, 0));
+    putI32(m.back(), 300);
+    for (uint32_t seed : {1u, 2u, 3u, 4u, 5u, 8u, 21u}) m.push_back(buildRsr(oddModel(seed).groups));
     return m;
 }
 
-TEST(ParallelRun, SameRunWhereverChunkEdgesFall) {
+TEST(ParallelRun, SameRunWhereverChunkEdgesFallAndWhateverRunsBeside) {
     // Without options and with them (then chunks are cut on one thread too:
     // the material lines that a chunk's first facets need, the names counted
-    // and the material file's order are settled between chunks).
-    std::vector<Bytes> files = chunkedFiles();
-    for (size_t f = 0; f < files.size(); ++f)
-        ASSERT_EQ(convertBytes(files[f]).outcome, f < files.size() - failing_files ? RunOutcome::finished
-                                                                                  : RunOutcome::failed) << f;
-    for (uint32_t seed : {3u, 8u, 21u}) files.push_back(buildRsr(oddModel(seed).groups));
-    GroupSpec bad = first();
-    bad.pf = upTo(40, 3);
-    bad.faces = materialRuns(30);
-    bad.faces[17] = {38, 4, 1};
-    files.push_back(buildRsr({first(), bad}));
+    // and the material file's order are settled between chunks). Each file's
+    // runs go on a thread of their own, half of them to sinks in memory.
+    const std::vector<Bytes> files = chunkedFiles();
     const OutputOptions sets[] = {
         {},
         {.clean = true, .mtl = true, .triangulate = true},
@@ -91,73 +96,17 @@ TEST(ParallelRun, SameRunWhereverChunkEdgesFall) {
     };
     for (const OutputOptions& set : sets) {
         const OutputOptions* o = &set == sets ? nullptr : &set;  // the first: no options at all
-        for (size_t f = 0; f < files.size(); ++f) {
-            const std::string one = runSummary(convertBytes(files[f], 1, UINT32_MAX, o));
-            for (unsigned threads : {1u, 2u, 3u})
-                for (uint32_t chunk : {1u, 2u, 3u, 5u, 64u, 0u})
-                    EXPECT_EQ(runSummary(convertBytes(files[f], threads, chunk, o)), one)
-                        << "file " << f << ", chunk " << chunk << ", threads " << threads;
-        }
-    }
-}
-
-TEST(ParallelRun, FailureWhileLaterChunksAreInFlight) {
-    // A complete group, then one of 300 facets whose facet j fails at its
-    // second corner; many chunks follow it. The notice must find on disk
-    // exactly what one thread had written: up to the failing corner.
-    for (int j : {0, 1, 2, 5, 37, 298, 299}) {
-        GroupSpec big{.name = "big", .xyz = coordinates(7, 30), .pf = upTo(30, 10), .mats = {"a", "b"}};
-        big.faces = materialRuns(300);
-        big.faces[size_t(j)] = {29, 4, 1};
-        const Bytes file = buildRsr({first(), big, first()});
-        const Converted one = convertBytes(file, 1, 0);
-        ASSERT_EQ(one.notices.size(), 1u);
-        ASSERT_EQ(one.notices[0].text, bad_value_text);
-        const std::string& disk = one.notices[0].on_disk;
-        ASSERT_EQ(disk.substr(disk.size() - 4), "f 13") << "ends inside the failing line";
-        for (uint32_t chunk : {1u, 3u, 7u, 40u})
-            EXPECT_EQ(runSummary(convertBytes(file, 2, chunk)), runSummary(one)) << "facet " << j << ", chunk " << chunk;
-    }
-}
-
-TEST(ParallelRun, RunsOnSeveralThreadsAtOnce) {
-    // Runs share no state, traditional or with output options: each gives
-    // what it gives alone, in any order, whatever failed before it: a file
-    // cut short, a name length out of range, a hostile count.
-    std::vector<Bytes> files = chunkedFiles();
-    files.push_back(Bytes(files[0].begin(), files[0].begin() + 300));
-    Bytes hostile;
-    putHeader(hostile);
-    putI32(hostile, 1);
-    putRaw(hostile, "h");
-    putI32(hostile, -7);
-    files.push_back(hostile);
-    hostile.resize(header_size);
-    putI32(hostile, 300);
-    files.push_back(hostile);
-    GroupSpec bad = first();
-    bad.pf = upTo(40, 3);
-    bad.faces = materialRuns(30);
-    bad.faces.push_back({38, 3, 0});
-    files.push_back(buildRsr({first(), bad}));
-    for (uint32_t seed = 1; seed <= 8; ++seed) files.push_back(buildRsr(oddModel(seed).groups));
-    const OutputOptions all{.clean = true, .mtl = true, .weld = true, .triangulate = true};
-    for (const OutputOptions* o : {static_cast<const OutputOptions*>(nullptr), &all}) {
-        // Every other run writes to sinks in memory rather than to files.
-        auto run = [&](size_t i, unsigned threads, uint32_t chunk) {
-            return runSummary(i % 2 ? convertInMemory(files[i], threads, chunk, o)
-                                    : convertBytes(files[i], threads, chunk, o));
-        };
-        std::vector<std::string> expected;
-        for (size_t i = 0; i < files.size(); ++i) expected.push_back(run(i, 1, 0));
-        for (int round = 0; round < 3; ++round) {
-            std::vector<std::string> got(files.size());
-            std::vector<std::thread> runs;
-            for (size_t i = 0; i < files.size(); ++i) runs.emplace_back([&, i] { got[i] = run(i, 2, 3); });
-            for (std::thread& t : runs) t.join();
-            for (size_t i = 0; i < files.size(); ++i)
-                EXPECT_EQ(got[i], expected[i]) << "file " << i << ", round " << round << (o ? ", options" : "");
-        }
+        std::vector<std::thread> runs;
+        for (size_t f = 0; f < files.size(); ++f)
+            runs.emplace_back([&, f] {
+                const std::string one = runSummary(convertBytes(files[f], 1, UINT32_MAX, o));
+                for (unsigned threads : {1u, 2u, 3u})
+                    for (uint32_t chunk : {1u, 2u, 3u, 5u, 7u, 64u, 0u})
+                        EXPECT_EQ(runSummary((threads + chunk) % 2 ? convertInMemory(files[f], threads, chunk, o)
+                                                                   : convertBytes(files[f], threads, chunk, o)),
+                                  one) << "file " << f << ", chunk " << chunk << ", threads " << threads;
+            });
+        for (std::thread& t : runs) t.join();
     }
 }
 

@@ -43,13 +43,14 @@ std::vector<GroupSpec> borders() {
 
 // Groups of 1,000, 3,000, 40,000 and 70,000 new points, each after every
 // point of the groups before it: the weld table grows with each group and
-// moves to mapped memory, and must still find every earlier point.
+// moves to mapped memory, and must still find every earlier point and no
+// other: many points differ in z alone.
 std::vector<GroupSpec> growingWeld() {
     std::vector<GroupSpec> model;
     int32_t seen = 0;
     for (const int32_t fresh : {1000, 3000, 40000, 70000}) {
         GroupSpec g{.name = std::string("w").append(std::to_string(model.size()))};
-        for (int32_t p = seen + fresh - 1; p >= 0; --p) g.xyz.insert(g.xyz.end(), {float(p), 1, 2});
+        for (int32_t p = seen + fresh - 1; p >= 0; --p) g.xyz.insert(g.xyz.end(), {float(p % 7), 1, float(p)});
         for (int32_t i = 0; i + 2 < seen + fresh; i += 3) {
             g.faces.push_back({i, 3, 0});
             g.pf.insert(g.pf.end(), {i, i + 1, i + 2});

@@ -1,10 +1,11 @@
-// How a run ends: every failure kind with its notices, captions, styles and
+// How a run ends: each failure kind with its notices, captions, styles and
 // what the output file holds on disk while each notice is shown; an output
-// that stops taking bytes.
+// that stops taking bytes. (A file cut short anywhere: test_properties.cpp.)
 #include <cerrno>
 #include <gtest/gtest.h>
 
 #include "convert/format/notice.h"
+#include "convert/format/output.h"
 #include "convert/format/texts.h"
 #include "tests/recording_notice.h"
 #include "tests/run_files.h"
@@ -86,41 +87,6 @@ TEST(Failures, NameLength) {
     for (const FailureCase& k : cases) check(k);
 }
 
-TEST(Failures, EndOfFile) {
-    const Expected eof{"end of file", "in", notice_warning, first_text};
-    const std::string hip = first_text + "g hip\r\n";
-    Bytes shortHeader(100, 0);
-    Bytes noMarker = afterFirst();
-    const FailureCase cases[] = {
-        {"file shorter than its header", shortHeader, {{"end of file", "in", notice_warning, ""}}, ""},
-        {"no end marker after a group", noMarker, {eof}, first_text},
-        {"name length cut short", make([](Bytes& b) { putFill(b, 2, 0); }), {eof}, first_text},
-        {"name cut short", make([](Bytes& b) { putI32(b, 5); putRaw(b, "hi"); }), {eof}, first_text},
-        {"in the middle of the points",
-         make([](Bytes& b) { putI32(b, 3); putRaw(b, "hip"); putI32(b, 2); putF32(b, 1); putF32(b, 2); }),
-         {eof}, hip},
-        {"in the middle of the facet records", [] {
-             Bytes b = hipUpTo("nf");
-             putI32(b, 2);
-             putFill(b, 20, 0);
-             return b;
-         }(), {eof}, hip},
-        {"after texq", hipUpTo("nt"), {eof}, hip},
-        {"in a material slot", [] {
-             Bytes b = hipUpTo("nm");
-             putI32(b, 1);
-             putRaw(b, "skin");
-             return b;
-         }(), {eof}, hip},
-        {"a complete group, then nothing", [] {
-             Bytes b = hipUpTo("nm");
-             putI32(b, 0);
-             return b;
-         }(), {{"end of file", "in", notice_warning, hip + "v 1 1 1\r\n"}}, hip + "v 1 1 1\r\n"},
-    };
-    for (const FailureCase& k : cases) check(k);
-}
-
 TEST(Failures, CountsNoMemoryOrFileCanHold) {
     // Every count's rule and message over hostile values: the mutated-file
     // property (test_properties.cpp). Here, what the output holds at each.
@@ -148,41 +114,33 @@ TEST(Failures, CountsNoMemoryOrFileCanHold) {
 }
 
 TEST(Failures, BadValue) {
-    GroupSpec over = first();
-    over.name = "over";
-    over.pf = {0, 1, 2, 0};
-    over.faces = {{0, 3, 0}, {2, 3, 0}};  // reaches past the fourth entry
-    GroupSpec below = first();
-    below.name = "below";
-    below.faces = {{-1, 2, 0}};
-    GroupSpec tex = first();
-    tex.name = "tex";
-    tex.texq = true;
-    tex.uv = {0, 0, 1, 1};
-    tex.pt = {0, 1};
-    tex.faces2 = {{0, 3}};  // the third texture corner is past the list
-    GroupSpec texWrap = tex;
-    texWrap.name = "wrap";
-    // The texture bound wraps to -2: the first corner has no suffix, the
-    // second's position wraps negative and fails.
-    texWrap.faces2 = {{2147483647, 2147483647}};
-    const std::string verts = "v 0 0 0\r\nv 1 0 0\r\nv 0 1 0\r\n";
-    const std::string overText = first_text + "g over\r\n" + verts + "usemtl m\r\nf 4 5 6\r\nf 6 4";
-    const std::string belowText = first_text + "g below\r\n" + verts + "usemtl m\r\nf";
-    const std::string texText =
-        first_text + "g tex\r\n" + verts + "vt 0 0\r\nvt 1 1\r\nusemtl m\r\nf 4/1 5/2 6";
-    const std::string wrapText = first_text + "g wrap\r\n" + verts + "vt 0 0\r\nvt 1 1\r\nusemtl m\r\nf 4 5";
-    const FailureCase cases[] = {
-        {"corner past the index list", buildRsr({first(), over}),
-         {{"bad value", "in", notice_warning, overText}}, overText},
-        {"negative corner position", buildRsr({first(), below}),
-         {{"bad value", "in", notice_warning, belowText}}, belowText},
-        {"texture corner past the texture list", buildRsr({first(), tex}),
-         {{"bad value", "in", notice_warning, texText}}, texText},
-        {"texture corner position wraps", buildRsr({first(), texWrap}),
-         {{"bad value", "in", notice_warning, wrapText}}, wrapText},
+    // A group after the first, failing at a corner; the text up to it.
+    auto group = [](const char* name, std::vector<int32_t> pf, Facet second, std::vector<TexFacet> faces2) {
+        GroupSpec g = first();
+        g.name = name;
+        g.pf = pf;
+        g.faces = {{0, 3, 0}, second};
+        if (!faces2.empty()) g.texq = true, g.uv = {0, 0, 1, 1}, g.pt = {0, 1}, g.faces2 = faces2;
+        return g;
     };
-    for (const FailureCase& k : cases) check(k);
+    const std::string f = "usemtl m\r\nf 4 5 6\r\nf", vt = "vt 0 0\r\nvt 1 1\r\n";
+    const struct {
+        GroupSpec g;
+        std::string text;  // after the points
+    } cases[] = {
+        {group("over", {0, 1, 2, 0}, {2, 3, 0}, {}), f + " 6 4"},  // reaches past the fourth entry
+        {group("below", {0, 1, 2}, {-1, 2, 0}, {}), f},
+        // The third texture corner of the second facet is past the list; the
+        // first facet has texture corners for two of its corners only.
+        {group("tex", {0, 1, 2}, {0, 3, 0}, {{0, 2}, {0, 3}}), vt + "usemtl m\r\nf 4/1 5/2 6\r\nf 4/1 5/2 6"},
+        // The texture bound wraps to -2: the first corner has no suffix, the
+        // second's position wraps negative and fails.
+        {group("wrap", {0, 1, 2}, {0, 3, 0}, {{0, 2}, {2147483647, 2147483647}}), vt + "usemtl m\r\nf 4/1 5/2 6\r\nf 4 5"},
+    };
+    for (const auto& k : cases) {
+        const std::string text = first_text + "g " + k.g.name + "\r\nv 0 0 0\r\nv 1 0 0\r\nv 0 1 0\r\n" + k.text;
+        check({k.g.name.c_str(), buildRsr({first(), k.g}), {{"bad value", "in", notice_warning, text}}, text});
+    }
 }
 
 TEST(Run, AFullDiskIsAFailureNotAFinish) {
@@ -228,7 +186,6 @@ TEST(OutputLimit, StopsTheWritingAnywhere) {
         {"one byte short of the whole", whole.size() - 1, EFBIG, too_large},
         {"the whole", whole.size(), EFBIG, ""},
         {"a failure that does not set errno", group1, 0, failed + "Input/output error"},
-        {"a failure after writes that left errno set", body - 1, -ENOSPC, failed + "Input/output error"},
     };
     for (const auto& k : cases) {
         const std::string kept = whole.substr(0, k.limit);
@@ -241,9 +198,9 @@ TEST(OutputLimit, StopsTheWritingAnywhere) {
                   notices, kept, k.what);
     }
 
-    // A group of several output blocks: the first block meets the limit and
-    // every later one fails too, the run goes on to the end of the group,
-    // and then the group itself may fail.
+    // A group of several output blocks: a block meets the limit and every
+    // later one fails too, the run goes on to the end of the group, and then
+    // the group itself may fail. Whole blocks before may leave errno set.
     GroupSpec big{.name = "big", .pf = {0, 1, 2}, .faces = {{0, 3, 0}}};
     for (int i = 0; i < 3 * 100000; ++i) big.xyz.push_back(0.123457f + float(i % 7));
     GroupSpec bad = big;
@@ -254,15 +211,18 @@ TEST(OutputLimit, StopsTheWritingAnywhere) {
         const char* what;
         Bytes file;
         size_t limit;
+        int error = EFBIG;
     } after[] = {
         {"more blocks refused", buildRsr({big, first()}), 1000},
+        {"a failure after blocks that left errno set", buildRsr({big}), output_block + 1000, -ENOSPC},
         {"then a bad value", buildRsr({bad}), 1000},
         {"then the end of the file", cut, first_text.size() - 5},
     };
     for (const auto& k : after) {
         const std::string kept = convertBytes(k.file).obj.substr(0, k.limit);
-        expectRun(convertInMemoryLimited(k.file, k.limit, EFBIG), RunOutcome::failed,
-                  {{too_large, "out", notice_warning, kept}}, kept, k.what);
+        const std::string text = k.error > 0 ? too_large : failed + "Input/output error";
+        expectRun(convertInMemoryLimited(k.file, k.limit, k.error), RunOutcome::failed,
+                  {{text, "out", notice_warning, kept}}, kept, k.what);
     }
 }
 

@@ -1,13 +1,17 @@
-// Formatting numbers the way the output needs, and the file-name check.
+// Formatting numbers the way the output needs, the file-name check, and
+// CRC-32 against values that zlib gives, whole and continued across every
+// split, so that both the eight-byte steps and the byte tail are checked.
 #include <bit>
 #include <cmath>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <limits>
 #include <random>
+#include <string>
 
 #include "convert/obj/float_text.h"
 #include "convert/obj/number_text.h"
+#include "convert/format/crc32.h"
 #include "convert/format/file_names.h"
 
 using namespace quarlen;
@@ -107,6 +111,27 @@ TEST(Names, ExtensionCheck) {
         {"man.R\xD3R", ".rsr", false},  // only a to z fold
     };
     for (const Case& c : cases) EXPECT_EQ(hasExtension(c.name, c.ext), c.match) << c.name;
+}
+
+TEST(Crc32, KnownValuesWholeAndContinued) {
+    std::string ramp;
+    for (int i = 0; i < 768; ++i) ramp += char(i & 0xFF);
+    const struct {
+        std::string bytes;
+        uint32_t crc;
+    } cases[] = {
+        {"", 0},
+        {"a", 0xE8B7BE43},
+        {"123456789", 0xCBF43926},
+        {"The quick brown fox jumps over the lazy dog", 0x414FA339},
+        {ramp, 0xB0C0DF2A},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(crc32(0, c.bytes.data(), c.bytes.size()), c.crc) << c.bytes.size() << " bytes";
+        for (size_t split = 0; split <= c.bytes.size(); ++split)
+            EXPECT_EQ(crc32(crc32(0, c.bytes.data(), split), c.bytes.data() + split, c.bytes.size() - split), c.crc)
+                << c.bytes.size() << " bytes split at " << split;
+    }
 }
 
 }  // namespace
