@@ -47,8 +47,8 @@ inline std::string oneOutcomeViolation(RunOutcome outcome, const std::vector<See
 
     // The allocation notices come first, then the one failure message.
     size_t i = 0;
-    while (i < seen.size() && seen[i].text == no_memory_text) {
-        if (seen[i].caption != no_memory_caption || seen[i].style != notice_warning)
+    while (i < seen.size() && seen[i].text == memory_texts.text) {
+        if (seen[i].caption != memory_texts.caption || seen[i].style != notice_warning)
             return "a farmalloc notice with the wrong caption or style";
         ++i;
     }
@@ -56,7 +56,7 @@ inline std::string oneOutcomeViolation(RunOutcome outcome, const std::vector<See
     const SeenNotice& m = seen[i];
     if (m.caption != in || m.style != notice_warning) return "the failure message's caption or style: " + m.text;
     const size_t after = seen.size() - i - 1;
-    if (startsWith(m.text, formatStart(out_of_store_format))) {
+    if (startsWith(m.text, formatStart(memory_texts.countFormat))) {
         if (i == 0) return "ran out of store without a farmalloc notice";
         return after == 0 ? "" : "notices after the allocation message";
     }

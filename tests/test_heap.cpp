@@ -97,8 +97,8 @@ TEST(Heap, GroupMemoryRefusedForOneArray) {
         EXPECT_EQ(c.outcome, RunOutcome::failed) << k.what;
         ASSERT_EQ(c.notices.size(), size_t(k.farmalloc) + 1) << k.what;
         for (int i = 0; i < k.farmalloc; ++i) {
-            EXPECT_EQ(c.notices[size_t(i)].text, no_memory_text) << k.what;
-            EXPECT_EQ(c.notices[size_t(i)].caption, no_memory_caption) << k.what;
+            EXPECT_EQ(c.notices[size_t(i)].text, memory_texts.text) << k.what;
+            EXPECT_EQ(c.notices[size_t(i)].caption, memory_texts.caption) << k.what;
         }
         EXPECT_EQ(c.notices.back().text, k.message) << k.what;
         EXPECT_EQ(c.notices.back().caption, c.in) << k.what;

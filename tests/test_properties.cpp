@@ -227,9 +227,9 @@ std::string expectedNotices(const Bytes& b) {
             if (!field(n)) return false;
             if (n < 0 || uint64_t(n) * size > UINT32_MAX) {
                 failure = failed;
-                while (asks--) failure += std::string(no_memory_caption) + "|48|" + no_memory_text + "\n";
+                while (asks--) failure += std::string(memory_texts.caption) + "|48|" + memory_texts.text + "\n";
                 char m[400];
-                std::snprintf(m, sizeof m, out_of_store_format, name.c_str(), what, n,
+                std::snprintf(m, sizeof m, memory_texts.countFormat, name.c_str(), what, n,
                               unsigned(n));
                 failure += warn(m);
                 return false;

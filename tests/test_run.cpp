@@ -97,7 +97,7 @@ TEST(Failures, CountsNoMemoryOrFileCanHold) {
         return b;
     };
     const std::string hip = first_text + "g hip\r\n";
-    const Expected mem{no_memory_text, "farmalloc", notice_warning, first_text};
+    const Expected mem{memory_texts.text, "farmalloc", notice_warning, first_text};
     const Expected eof{"end of file", "in", notice_warning, first_text};
     auto ranOut = [&](const char* text) { return Expected{text, "in", notice_warning, first_text}; };
     const FailureCase cases[] = {

@@ -35,10 +35,18 @@ inline constexpr const char* short_file_text =
     "This may be a \"short RSR\" file that contains only a library thumbnail graphic image. "
     "I can't handle those.";
 
-// Memory that ran out: the first under its caption, then which count.
-inline constexpr const char* no_memory_text = "I can't get enough memory";
-inline constexpr const char* no_memory_caption = "farmalloc";
-inline constexpr const char* out_of_store_format = "I ran out of store reading %s: %s=%d=0x%08x";
+// Memory that ran out: the text under its caption, for each time it was
+// asked for, then which count of which group.
+struct NoMemoryTexts {
+    const char* text;
+    const char* caption;
+    const char* countFormat;
+};
+inline constexpr NoMemoryTexts memory_texts = {
+    "I can't get enough memory",
+    "farmalloc",
+    "I ran out of store reading %s: %s=%d=0x%08x",
+};
 
 // The input's end, read too soon.
 inline constexpr const char* end_of_file_text = "end of file";

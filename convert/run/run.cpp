@@ -65,7 +65,7 @@ std::string failureText(const Run& r) {
         std::snprintf(text, sizeof text, bad_length_format, f.value);
         return text;
     case Failure::no_memory:
-        std::snprintf(text, sizeof text, out_of_store_format, r.name, f.count, f.value,
+        std::snprintf(text, sizeof text, memory_texts.countFormat, r.name, f.count, f.value,
                       static_cast<unsigned>(f.value));
         return text;
     case Failure::bad_value:
@@ -91,7 +91,7 @@ void tell(Run& r, const char* text, const char* caption, unsigned style) {
 }
 
 void tellNoMemory(Run& r, int times) {
-    for (int i = 0; i < times; ++i) tell(r, no_memory_text, no_memory_caption, notice_warning);
+    for (int i = 0; i < times; ++i) tell(r, memory_texts.text, memory_texts.caption, notice_warning);
 }
 
 bool fail(Run& r, Failure f) {

@@ -11,7 +11,7 @@ inline const char* const help_text =
 
 inline const char* const finished_text = quarlen::obj_texts.finished;
 inline const char* const junk_text = quarlen::obj_texts.junk;
-using quarlen::no_memory_text;
+inline const char* const no_memory_text = quarlen::memory_texts.text;
 using quarlen::short_file_text;
 inline const char* const too_long_text =
     "The path of the chosen file is too long. Choose a file with a shorter path.";
