@@ -100,31 +100,34 @@ unsigned char* putIndices(const PrimitiveBuild& b, const std::vector<std::unique
 
 }  // namespace
 
-void layOutPrimitive(const Group& g, double scale, const PrimitiveBuild& b, const std::vector<std::unique_ptr<SortedFacets>>& runs,
-                     PrimitiveData& d) {
+void layOutPrimitive(const Group& g, double scale, const PrimitiveBuild& b,
+                     const std::vector<std::unique_ptr<SortedFacets>>& runs, NumberingSpace& s, PrimitiveData& d) {
     assert(b.triangles > 0 && !b.pieces.empty());
-    d.table.reset(b.corners);
-    d.vertexOf.clear();
-    d.vertices.clear();
+    s.table.reset(b.corners);
+    // At their full size at once: growing copies them into fresh memory.
+    s.vertexOf.clear();
+    s.vertexOf.reserve(b.corners);
+    s.vertices.clear();
+    s.vertices.reserve(b.corners);
     for (const FacetPiece& piece : b.pieces) {
         const SortedFacets& r = *runs[piece.run];
         assert(piece.first < piece.end && piece.end <= r.ends.size());
         const uint32_t from = facetStart(r, piece.first);
-        d.table.number(r.corners.data() + from, r.ends[piece.end - 1] - from, d.vertexOf, d.vertices);
+        s.table.number(r.corners.data() + from, r.ends[piece.end - 1] - from, s.vertexOf, s.vertices);
     }
-    assert(d.vertexOf.size() == b.corners);
+    assert(s.vertexOf.size() == b.corners);
     GlbPrimitive& p = d.p;
     p = GlbPrimitive{};
     p.material = b.material;
     p.textured = b.textured;
-    p.vertices = static_cast<uint32_t>(d.vertices.size());
+    p.vertices = static_cast<uint32_t>(s.vertices.size());
     p.indices = 3 * b.triangles;
     const GlbLayout l = layoutOf(p);
     d.bytes.resize(static_cast<size_t>(l.end));  // one primitive: its triangles fit in memory
-    unsigned char* to = putPositions(g, scale, d.vertices, p, d.bytes.data());
-    if (b.textured) to = putTexcoords(g, d.vertices, to);
+    unsigned char* to = putPositions(g, scale, s.vertices, p, d.bytes.data());
+    if (b.textured) to = putTexcoords(g, s.vertices, to);
     assert(uint64_t(to - d.bytes.data()) == l.indices);
-    to = putIndices(b, runs, d.vertexOf, wideIndices(p.vertices), to);
+    to = putIndices(b, runs, s.vertexOf, wideIndices(p.vertices), to);
     assert(uint64_t(to - d.bytes.data()) == l.end && "the data lies where the JSON part says");
 }
 
