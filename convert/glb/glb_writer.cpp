@@ -150,16 +150,15 @@ private:
         const uint32_t r = static_cast<uint32_t>(slots_[slot].run);
         const SortedFacets& run = *slots_[slot].sorted;
         counts_ += run.counts;
-        for (uint32_t k = 0; k < run.kinds.size(); ++k) {
-            const int32_t kind = run.kinds[k];
-            PrimitiveBuild& b = builds_[size_t(primitiveOf(*group_, kindSlot(kind), kindTextured(kind)))];
+        for (uint32_t k = 0; k < run.spans.size(); ++k) {
+            const FacetSpan& span = run.spans[k];
+            PrimitiveBuild& b = builds_[size_t(primitiveOf(*group_, kindSlot(span.kind), kindTextured(span.kind)))];
             if (!b.pieces.empty() && b.pieces.back().run == r && b.pieces.back().end == k)
                 ++b.pieces.back().end;
             else
                 b.pieces.push_back({r, k, k + 1});
-            const uint32_t corners = run.ends[k] - facetStart(run, k);
-            b.corners += corners;
-            b.triangles += corners - 2;
+            b.corners += span.corners;
+            b.triangles += span.corners - 2 * span.facets;
         }
         return true;
     }

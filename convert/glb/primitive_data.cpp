@@ -75,27 +75,64 @@ struct IndexList {
 };
 
 // Each facet's fan of triangles.
-unsigned char* putIndices(const PrimitiveBuild& b, const std::vector<std::unique_ptr<SortedFacets>>& runs,
+unsigned char* putIndices(const Group& g, const PrimitiveBuild& b, const std::vector<std::unique_ptr<SortedFacets>>& runs,
                           const std::vector<uint32_t>& vertexOf, bool wide, unsigned char* to) {
     IndexList list{to, wide};
     uint32_t first = 0;  // the facet's first corner in vertexOf
     for (const FacetPiece& piece : b.pieces) {
         const SortedFacets& r = *runs[piece.run];
-        for (uint32_t f = piece.first; f < piece.end; ++f) {
-            const uint32_t end = first + r.ends[f] - facetStart(r, f);
-            for (size_t i = 0; first + i + 2 < end; ++i) {
-                size_t at[3];
-                fanTriangle(i, at);
-                // Each triangle brings in the next corner: vertices numbered
-                // in corner order are numbered as the triangles first use them.
-                assert(at[0] < at[1] && at[1] < at[2] && at[2] == i + 2);
-                for (const size_t k : at) list.put(vertexOf[first + k]);
-            }
-            first = end;
+        for (uint32_t k = piece.first; k < piece.end; ++k) {
+            spanFacetSizes(g, r.spans[k], [&](uint32_t corners) {
+                const uint32_t end = first + corners;
+                for (size_t i = 0; first + i + 2 < end; ++i) {
+                    size_t at[3];
+                    fanTriangle(i, at);
+                    // Each triangle brings in the next corner: vertices numbered
+                    // in corner order are numbered as the triangles first use them.
+                    assert(at[0] < at[1] && at[1] < at[2] && at[2] == i + 2);
+                    for (const size_t c : at) list.put(vertexOf[first + c]);
+                }
+                first = end;
+            });
         }
     }
     assert(first == vertexOf.size());
     return list.end();
+}
+
+// Corners read from the group go to the table in batches of about this many.
+constexpr size_t key_batch = 4096;
+
+// Numbers the corners of b's facets in s.
+void numberCorners(const Group& g, const PrimitiveBuild& b, const std::vector<std::unique_ptr<SortedFacets>>& runs,
+                   NumberingSpace& s) {
+    std::vector<uint64_t>& keys = s.keys;
+    keys.clear();
+    auto flush = [&] {
+        s.table.number(keys.data(), keys.size(), s.vertexOf, s.vertices);
+        keys.clear();
+    };
+    for (const FacetPiece& piece : b.pieces) {
+        const SortedFacets& r = *runs[piece.run];
+        assert(piece.first < piece.end && piece.end <= r.spans.size());
+        for (uint32_t k = piece.first; k < piece.end; ++k) {
+            const FacetSpan& span = r.spans[k];
+            if (span.held != plain_span) {
+                flush();
+                s.table.number(r.corners.data() + span.held, span.corners, s.vertexOf, s.vertices);
+                continue;
+            }
+            for (uint32_t i = 0; i < span.facets; ++i) {
+                const int32_t j = span.first + int32_t(i);
+                const Face f = faceAt(g, j);
+                const int32_t t1 = b.textured ? texFaceAt(g, j).c1 : 0;
+                for (int32_t c = 0; c < f.nc; ++c)
+                    keys.push_back(cornerKey(vertexEntry(g, f.c1 + c), b.textured ? textureEntry(g, t1 + c) : -1));
+                if (keys.size() >= key_batch) flush();
+            }
+        }
+    }
+    flush();
 }
 
 }  // namespace
@@ -109,12 +146,7 @@ void layOutPrimitive(const Group& g, double scale, const PrimitiveBuild& b,
     s.vertexOf.reserve(b.corners);
     s.vertices.clear();
     s.vertices.reserve(b.corners);
-    for (const FacetPiece& piece : b.pieces) {
-        const SortedFacets& r = *runs[piece.run];
-        assert(piece.first < piece.end && piece.end <= r.ends.size());
-        const uint32_t from = facetStart(r, piece.first);
-        s.table.number(r.corners.data() + from, r.ends[piece.end - 1] - from, s.vertexOf, s.vertices);
-    }
+    numberCorners(g, b, runs, s);
     assert(s.vertexOf.size() == b.corners);
     GlbPrimitive& p = d.p;
     p = GlbPrimitive{};
@@ -127,7 +159,7 @@ void layOutPrimitive(const Group& g, double scale, const PrimitiveBuild& b,
     unsigned char* to = putPositions(g, scale, s.vertices, p, d.bytes.data());
     if (b.textured) to = putTexcoords(g, s.vertices, to);
     assert(uint64_t(to - d.bytes.data()) == l.indices);
-    to = putIndices(b, runs, s.vertexOf, wideIndices(p.vertices), to);
+    to = putIndices(g, b, runs, s.vertexOf, wideIndices(p.vertices), to);
     assert(uint64_t(to - d.bytes.data()) == l.end && "the data lies where the JSON part says");
 }
 

@@ -22,7 +22,7 @@ namespace quarlen {
 struct PrimitiveBuild {
     int32_t material = -1;  // index into the file's materials, -1: none
     bool textured = false;  // its corners have texture vertices
-    std::vector<FacetPiece> pieces;  // its facets, in order, in the group's sorted runs
+    std::vector<FacetPiece> pieces;  // its facets, in order, as spans of the group's sorted runs
     uint32_t corners = 0;            // of its facets
     uint32_t triangles = 0;          // the facets fanned into triangles
 
@@ -44,6 +44,7 @@ struct NumberingSpace {
     VertexTable table;
     std::vector<uint32_t> vertexOf;  // the vertex of each corner
     std::vector<uint64_t> vertices;  // the pair of each vertex
+    std::vector<uint64_t> keys;      // corners read from the group, on their way to the table
 };
 
 // Numbers b's vertices in space and lays out its data in d: the points
