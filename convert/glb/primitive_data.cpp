@@ -1,6 +1,8 @@
 #include "convert/glb/primitive_data.h"
 
+#include <bit>
 #include <cassert>
+#include <cstring>
 
 #include "convert/glb/fetch_ahead.h"
 #include "convert/obj/float_text.h"
@@ -21,23 +23,24 @@ namespace {
 
 // glTF's data is little-endian whatever the host's order.
 unsigned char* putLE32(unsigned char* to, uint32_t x) {
-    to[0] = static_cast<unsigned char>(x);
-    to[1] = static_cast<unsigned char>(x >> 8);
-    to[2] = static_cast<unsigned char>(x >> 16);
-    to[3] = static_cast<unsigned char>(x >> 24);
+    if constexpr (std::endian::native == std::endian::big) x = endianrev(x);
+    std::memcpy(to, &x, 4);  // one store
     return to + 4;
 }
 
 unsigned char* putPositions(const Group& g, double scale, const std::vector<uint64_t>& vertices, GlbPrimitive& p,
                             unsigned char* to) {
+    assert(!vertices.empty());
+    scaledPoint(g, keyPoint(vertices[0]), scale, p.min);
+    scaledPoint(g, keyPoint(vertices[0]), scale, p.max);
     for (size_t v = 0; v < vertices.size(); ++v) {
         if (v + fetch_distance < vertices.size())
             fetchAhead(g.xyz + 12 * size_t(keyPoint(vertices[v + fetch_distance])));
         float s[3];
         scaledPoint(g, keyPoint(vertices[v]), scale, s);
         for (int k = 0; k < 3; ++k) {
-            if (v == 0 || s[k] < p.min[k]) p.min[k] = s[k];
-            if (v == 0 || s[k] > p.max[k]) p.max[k] = s[k];
+            if (s[k] < p.min[k]) p.min[k] = s[k];
+            if (s[k] > p.max[k]) p.max[k] = s[k];
             to = putLE32(to, bitCast<uint32_t>(s[k]));
         }
     }
