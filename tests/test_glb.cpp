@@ -13,6 +13,7 @@
 
 #include "convert/glb/glb_writer.h"
 #include "convert/glb/json_text.h"
+#include "convert/glb/vertex_table.h"
 #include "tests/cli_run.h"
 
 using namespace quarlen;
@@ -319,6 +320,35 @@ TEST(Glb, IndexWidthFollowsTheVertexCount) {
         closeOutput(out);
         EXPECT_TRUE(readFile(path) == run);
         std::remove(path.c_str());
+    }
+}
+
+TEST(Glb, VerticesNumberedInOrderOfFirstUse) {
+    // Pairs drawn from 32,768, most of them once, numbered in two calls, in
+    // both slot widths: with 8 bits of hash in a slot, pairs probed past
+    // share them.
+    std::vector<uint64_t> corners;
+    uint32_t seed = 7;
+    for (int c = 0; c < 20000; ++c) {
+        seed = seed * 1664525u + 1013904223u;
+        corners.push_back(cornerKey(int32_t(seed >> 18), int32_t(seed >> 12 & 1) - 1));
+    }
+    std::map<uint64_t, uint32_t> first;
+    std::vector<uint64_t> expected;
+    for (const uint64_t key : corners)
+        if (first.emplace(key, uint32_t(expected.size())).second) expected.push_back(key);
+    for (const bool wide : {false, true}) {
+        VertexTable table;
+        table.reset(corners.size(), wide);
+        std::vector<uint32_t> vertexOf;
+        std::vector<uint64_t> vertices;
+        table.number(corners.data(), 12345, vertexOf, vertices);
+        table.number(corners.data() + 12345, corners.size() - 12345, vertexOf, vertices);
+        EXPECT_TRUE(vertices == expected) << wide;
+        ASSERT_EQ(vertexOf.size(), corners.size());
+        size_t wrong = 0;
+        for (size_t c = 0; c < corners.size(); ++c) wrong += vertexOf[c] != first.at(corners[c]);
+        EXPECT_EQ(wrong, 0u) << wide;
     }
 }
 

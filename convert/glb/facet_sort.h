@@ -1,7 +1,7 @@
 // A run of a group's facets as the GLB takes them: cleaned as --clean
-// makes them, each with its corners as (point, texture vertex) pairs and
-// the kind of primitive it goes to. Runs are sorted on any thread; the
-// writer hands their facets to primitives in order.
+// makes them, in spans of the same kind of primitive, with the corners of
+// the few that cleaning altered as (point, texture vertex) pairs. Runs are
+// sorted on any thread; the writer hands their spans to primitives in order.
 #pragma once
 
 #include <cstdint>
@@ -20,21 +20,39 @@ inline int32_t primitiveKind(int32_t slot, bool textured) { return 2 * (slot + 1
 inline int32_t kindSlot(int32_t kind) { return kind / 2 - 1; }
 inline bool kindTextured(int32_t kind) { return kind % 2 != 0; }
 
+// Kept facets of one kind in a row. A plain span's facets are the input
+// facets first to first + facets - 1, all kept with their corners as
+// stored, which the layout reads again from the group: most facets are,
+// and a run then holds a few spans rather than every corner. A facet that
+// cleaning altered (repeated corners merged) is a span alone, its corners
+// held in the run.
+struct FacetSpan {
+    int32_t first;     // the first input facet
+    uint32_t facets;   // how many
+    uint32_t corners;  // of all of them
+    int32_t kind;      // their primitiveKind
+    uint32_t held;     // plain_span, or where the altered facet's corners begin in the run's corners
+};
+inline constexpr uint32_t plain_span = UINT32_MAX;
+
 struct SortedFacets {
-    std::vector<uint64_t> corners;  // the kept facets' corners in turn, as cornerKey
-    std::vector<uint32_t> ends;     // where each kept facet's corners end
-    std::vector<int32_t> kinds;     // each kept facet's primitiveKind
+    std::vector<FacetSpan> spans;   // the kept facets in turn
+    std::vector<uint64_t> corners;  // the altered facets' corners in turn, as cornerKey
     CleanCounts counts;             // what cleaning changed in the run
     Corners scratch;
 };
 
-// Facets first to end - 1 of run number `run`, all of one primitive.
+// Spans first to end - 1 of run number `run`, all of one primitive.
 struct FacetPiece {
     uint32_t run, first, end;
 };
 
-// Where facet k of a run begins in its corners.
-inline uint32_t facetStart(const SortedFacets& r, size_t k) { return k ? r.ends[k - 1] : 0; }
+// Hands the corner count of each facet of span s, in turn, to take(count).
+template <class Take>
+void spanFacetSizes(const Group& g, const FacetSpan& s, Take&& take) {
+    if (s.held != plain_span) return take(s.corners);
+    for (uint32_t k = 0; k < s.facets; ++k) take(uint32_t(faceAt(g, s.first + int32_t(k)).nc));
+}
 
 struct InfoCount;
 

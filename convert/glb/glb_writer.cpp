@@ -6,6 +6,7 @@
 // (scene_json) and the file (container).
 #include "convert/glb/glb_writer.h"
 
+#include <atomic>
 #include <cassert>
 #include <string>
 #include <vector>
@@ -45,6 +46,7 @@ public:
         startGroup(g);
         WriterPool* pool = pool_.forGroup(g);
         if (slots_.size() < poolSlots(pool)) slots_.resize(poolSlots(pool));
+        while (spaces_.size() < slots_.size()) spaces_.push_back(std::make_unique<SharedSpace>());
         sorting_ = true;
         writeChunks(pool, *this);
         sorting_ = false;
@@ -148,16 +150,15 @@ private:
         const uint32_t r = static_cast<uint32_t>(slots_[slot].run);
         const SortedFacets& run = *slots_[slot].sorted;
         counts_ += run.counts;
-        for (uint32_t k = 0; k < run.kinds.size(); ++k) {
-            const int32_t kind = run.kinds[k];
-            PrimitiveBuild& b = builds_[size_t(primitiveOf(*group_, kindSlot(kind), kindTextured(kind)))];
+        for (uint32_t k = 0; k < run.spans.size(); ++k) {
+            const FacetSpan& span = run.spans[k];
+            PrimitiveBuild& b = builds_[size_t(primitiveOf(*group_, kindSlot(span.kind), kindTextured(span.kind)))];
             if (!b.pieces.empty() && b.pieces.back().run == r && b.pieces.back().end == k)
                 ++b.pieces.back().end;
             else
                 b.pieces.push_back({r, k, k + 1});
-            const uint32_t corners = run.ends[k] - facetStart(run, k);
-            b.corners += corners;
-            b.triangles += corners - 2;
+            b.corners += span.corners;
+            b.triangles += span.corners - 2 * span.facets;
         }
         return true;
     }
@@ -169,7 +170,22 @@ private:
     }
 
     void layOut(size_t slot) {
-        layOutPrimitive(*group_, scale_, builds_[slots_[slot].build], runs_, slots_[slot].data);
+        SharedSpace& s = claimSpace();
+        layOutPrimitive(*group_, scale_, builds_[slots_[slot].build], runs_, s.space, slots_[slot].data);
+        s.busy.store(false, std::memory_order_release);
+    }
+
+    // The first numbering space no other layout holds: a thread lays out
+    // one primitive at a time, so the threads only ever touch the first few.
+    struct SharedSpace {
+        NumberingSpace space;
+        std::atomic<bool> busy{false};
+    };
+    SharedSpace& claimSpace() {
+        for (const auto& s : spaces_)
+            if (!s->busy.exchange(true, std::memory_order_acquire)) return *s;
+        assert(false && "no more layouts at once than slots");
+        return *spaces_.front();
     }
 
     bool spill(size_t slot) {
@@ -203,6 +219,7 @@ private:
         PrimitiveData data;
     };
     std::vector<Slot> slots_;  // one for each slot of the pool
+    std::vector<std::unique_ptr<SharedSpace>> spaces_;  // as many, claimed by each layout
     const Group* group_ = nullptr;     // the group being written
     Numbering numbering_;              // its corners as the group's own numbers
     bool sorting_ = false;             // the pool sorts facets, else lays out primitives

@@ -4,8 +4,10 @@
 // probing) holds each pair's vertex number, and the pair is found again in
 // the list of vertices, as meshoptimizer's vertex remap does; a slot also
 // holds the pair's upper hash bits, so that the list is read only when they
-// match. The slots of the corners coming next are fetched ahead, since a
-// large table misses the caches.
+// match. A slot is 32 bits (8 of the hash, the vertex in 24) for fewer than
+// 2^24 - 1 corners, else 64 (32 and 32): half the memory for all but huge
+// primitives. The slots of the corners coming next are fetched ahead, since
+// a large table misses the caches.
 #pragma once
 
 #include <cstddef>
@@ -25,8 +27,9 @@ inline int32_t keyTexture(uint64_t key) { return int32_t(uint32_t(key)); }
 class VertexTable {
 public:
     // Empties the table for a primitive of at most `corners` corners, fewer
-    // than 2^31. Its memory is kept for the next primitive.
-    void reset(size_t corners);
+    // than 2^31. Its memory is kept for the next primitive. wideSlots takes
+    // 64-bit slots however few the corners.
+    void reset(size_t corners, bool wideSlots = false);
 
     // Appends to vertexOf the vertex number of each of the n corners, and to
     // vertices each pair not in it yet: vertices holds the pairs numbered
@@ -34,12 +37,11 @@ public:
     void number(const uint64_t* corners, size_t n, std::vector<uint32_t>& vertexOf, std::vector<uint64_t>& vertices);
 
 private:
-    struct Slot {
-        uint32_t check = 0;      // the upper 32 bits of the pair's hash
-        uint32_t vertex = none;  // its number
-    };
-    static constexpr uint32_t none = UINT32_MAX;  // an empty slot's vertex
-    std::vector<Slot> slots_;
+    // Slots as the upper bits of the pair's hash above its vertex number
+    // plus 1; 0: empty. One of the two is in use, the other keeps its memory.
+    std::vector<uint32_t> narrow_;
+    std::vector<uint64_t> wide_;
+    bool useWide_ = false;
 };
 
 }  // namespace quarlen
