@@ -203,6 +203,20 @@ bool putFacets(const BodyGroup& b, BodySlot& s, Sink& out, const BodyChunk& c) {
     return b.o.lf ? putPlainFacets<true>(b, s, out, c) : putPlainFacets<false>(b, s, out, c);
 }
 
+// Point lines (Three) or texture-vertex lines begin to end - 1 as the
+// options make them.
+template <bool Three, class Sink>
+void putOptionFloats(const BodyGroup& b, Sink& out, int32_t begin, int32_t end) {
+    const OutputOptions& o = b.o;
+    for (int32_t i = begin; i < end; ++i) {
+        if (Three && o.weld && !b.points.added[size_t(i)]) continue;
+        float w[3];
+        if constexpr (Three) writtenPoint(o, b.g, i, w);
+        else writtenTexture(o, b.g, i, w);
+        out.done(putFloatLine(o, out.room(float_line_max), Three ? "v " : "vt ", Three ? 2 : 3, w, Three ? 3 : 2));
+    }
+}
+
 // The point or texture-vertex lines of chunk c.
 template <class Sink>
 void putFloats(const BodyGroup& b, BodySlot& s, Sink& out, const BodyChunk& c) {
@@ -213,13 +227,10 @@ void putFloats(const BodyGroup& b, BodySlot& s, Sink& out, const BodyChunk& c) {
         return;
     }
     if (plainFloats(o)) return putFloatLines(out, three ? b.g.xyz : b.g.uv, c.begin, c.end, three, o.lf);
-    for (int32_t i = c.begin; i < c.end; ++i) {
-        if (three && o.weld && !b.points.added[size_t(i)]) continue;
-        float w[3];
-        if (three) writtenPoint(o, b.g, i, w);
-        else writtenTexture(o, b.g, i, w);
-        out.done(putFloatLine(o, out.room(float_line_max), three ? "v " : "vt ", three ? 2 : 3, w, three ? 3 : 2));
-    }
+    if (three)
+        putOptionFloats<true>(b, out, c.begin, c.end);
+    else
+        putOptionFloats<false>(b, out, c.begin, c.end);
 }
 
 }  // namespace quarlen
