@@ -103,28 +103,28 @@ char* putMaterialLine(const BodyGroup& b, BodySlot& s, Sink& out, char* p, int32
 // line end (LF alone with Lf) after the last corner of the walk.
 // Inlined into the facet loop, whose tally then stays in registers.
 template <bool Lf, class Sink>
-[[gnu::always_inline]] inline FacetPut putPlainFacet(const BodyGroup& b, BodySlot& s, FacetTally& tally, Sink& out,
-                                                     int32_t j, const Face& f, int32_t cm, uint32_t from, uint32_t to) {
-    const CornerWalk w = cornerWalk(f, texFaceAt(b.g, j));
+[[gnu::always_inline]] inline FacetPut putPlainFacet(const BodyGroup& b, const Group& g, const Numbering& n, BodySlot& s,
+                                                     FacetTally& tally, Sink& out, int32_t j, const Face& f, int32_t cm,
+                                                     uint32_t from, uint32_t to) {
+    const CornerWalk w = cornerWalk(f, texFaceAt(g, j));
     const uint32_t stop = std::min(to, w.corners);
     const bool end = stop == w.corners;
     const size_t corners = stop > from ? stop - from : 0;
+    if (!out.reserve(facet_room + corners * unit_text_max)) return FacetPut::no_memory;
     // One room request for the usual facet, its material line included.
-    constexpr size_t quick = nameLineMax(7, material_size) + 1 + quick_corners_room;
-    if (!out.reserve(quick + corners * unit_text_max + 2)) return FacetPut::no_memory;
-    char* p = out.room(quick);
+    char* p = out.room(facet_room);
     if (from == 0) {
         p = putMaterialLine(b, s, out, p, cm);
         *p++ = 'f';
         ++tally.lines;
         tally.nq = std::max(tally.nq, f.nc);
     }
-    if (char* q = putCornersQuick<Lf>(p, b.g, b.n, w, from, stop, end)) {
+    if (char* q = putCornersQuick<Lf>(p, g, n, w, from, stop, end)) {
         out.done(q);
         return FacetPut::written;
     }
     out.done(p);
-    if (!putCornersChecked(out, b.g, b.n, w, from, stop)) return FacetPut::bad_value;
+    if (!putCornersChecked(out, g, n, w, from, stop)) return FacetPut::bad_value;
     if (end) out.done(putEnd(out.room(2), Lf));
     return FacetPut::written;
 }
@@ -182,15 +182,19 @@ bool eachFacet(const BodyGroup& b, BodySlot& s, const BodyChunk& c, PutFacet&& p
 // The facets of chunk c written as stored, with the line end Lf asks for.
 template <bool Lf, class Sink>
 bool putPlainFacets(const BodyGroup& b, BodySlot& s, Sink& out, const BodyChunk& c) {
+    // Copies that the text's stores cannot reach, so the loop need not
+    // read them again after each one.
+    const Group g = b.g;
+    const Numbering n = b.n;
     // Whole lines, the usual chunk, or pieces of lines at its ends.
     if (c.from == 0 && c.to == UINT32_MAX)
         return eachFacet(b, s, c, [&](FacetTally& t, int32_t j, const Face& f, int32_t cm) {
-            return putPlainFacet<Lf>(b, s, t, out, j, f, cm, 0, UINT32_MAX);
+            return putPlainFacet<Lf>(b, g, n, s, t, out, j, f, cm, 0, UINT32_MAX);
         });
     const int32_t begin = c.begin, last = c.end - 1;
     const uint32_t from = c.from, to = c.to;
     return eachFacet(b, s, c, [&](FacetTally& t, int32_t j, const Face& f, int32_t cm) {
-        return putPlainFacet<Lf>(b, s, t, out, j, f, cm, j == begin ? from : 0, j == last ? to : UINT32_MAX);
+        return putPlainFacet<Lf>(b, g, n, s, t, out, j, f, cm, j == begin ? from : 0, j == last ? to : UINT32_MAX);
     });
 }
 

@@ -32,9 +32,19 @@ inline constexpr size_t unit_text_max = 96;
 // Room for the closing comments, longest numbers included.
 inline constexpr size_t closing_text_max = 160;
 
+// Room for a line with a name: its head, the name with each byte doubled
+// (an LF becomes the line end), and the line end.
+constexpr size_t nameLineMax(size_t headLen, size_t nameLen) { return headLen + 2 * nameLen + 16; }
+
 // Facet lines up to this many corners are written in one go when every
 // corner is in range.
 inline constexpr uint32_t quick_corners = 32;
+
+// The room a facet line asks for at once: its material line, "f", and
+// quick_corners corners of two numbers with the line end. No other line
+// asks for more (a group line of 256 LFs: 530), so an output block must
+// hold at least this.
+inline constexpr size_t facet_room = nameLineMax(7, material_size) + 1 + quick_corners * (2 * int_text_max + 2) + 2;
 
 inline char* putText(char* p, const char* s, size_t n) {
     std::memcpy(p, s, n);
@@ -103,13 +113,10 @@ void putFloatLines(Sink& out, const unsigned char* a, int32_t begin, int32_t end
         lf ? putFloatLinesAs<true, false>(out, a, begin, end) : putFloatLinesAs<false, false>(out, a, begin, end);
 }
 
-// Room for the quick path's corners and line end.
-inline constexpr size_t quick_corners_room = quick_corners * (2 * int_text_max + 2) + 2;
-
 // The usual facet: every corner of from to stop - 1 in both lists, so no
-// checks per corner; written at p (quick_corners_room there), with the line
-// end after them when `end`. Null, writing nothing, when a corner needs
-// checking or points are welded (numbered one by one).
+// checks per corner; written at p, the facet_room of its line, with the
+// line end after them when `end`. Null, writing nothing, when a corner
+// needs checking or points are welded (numbered one by one).
 template <bool Lf>
 [[gnu::always_inline]] inline char* putCornersQuick(char* p, const Group& g, const Numbering& n, const CornerWalk& w,
                                                     uint32_t from, uint32_t stop, bool end) {
