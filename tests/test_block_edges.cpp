@@ -17,7 +17,7 @@ using namespace quarlen;
 
 namespace {
 
-constexpr size_t small_block = 600;  // just above the longest line
+constexpr size_t small_block = facet_room + 16;  // just above the most room a line asks for
 constexpr size_t guard = 4096;       // watched bytes after the buffer's end
 constexpr char canary = '\xC5';
 constexpr int32_t most = std::numeric_limits<int32_t>::max();

@@ -41,7 +41,7 @@ struct Output {
     ByteSink sink;
     char* buf = nullptr;
     size_t len = 0;
-    size_t block = output_block;  // bytes buf holds; no less than the longest line
+    size_t block = output_block;  // bytes buf holds; no less than the most room a writer asks for
     int error = 0;  // errno of the first failed write
     // Once set, nothing more reaches the sink: what was made after it was
     // set came from input that was not the file's (a mapped file cut short).

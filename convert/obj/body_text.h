@@ -9,6 +9,7 @@
 #include <cassert>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "convert/obj/chunk_cursor.h"
@@ -88,8 +89,47 @@ bool rawFacet(const Group& g, int32_t j, const Numbering& n, Corners& out);
 
 // The facet's lines (s.corners), fanned into triangles from its first
 // corner when asked. An unchanged facet counts its stored corner count
-// `nc` in the closing comments, as the traditional output does.
-char* putFacetLines(const OutputOptions& o, BodySlot& s, FacetTally& tally, char* p, int32_t nc);
+// `nc` in the closing comments, as the traditional output does. Inline,
+// so that the tally stays in registers.
+inline char* putFacetLines(const OutputOptions& o, BodySlot& s, FacetTally& tally, char* p, int32_t nc) {
+    const Corners& c = s.corners;
+    const size_t n = c.v.size();
+    if (!o.triangulate || n <= 3) {
+        const int32_t counted = o.clean || o.triangulate ? int32_t(n) : nc;
+        ++tally.lines;
+        tally.nq = std::max(tally.nq, counted);
+        return putEnd(putCorners(p, c, nullptr, n), o.lf);
+    }
+    // Each corner's text is made once: the fan repeats the first corner
+    // in every triangle and the others in two. Whole slots are copied,
+    // which is quicker than copying just the text.
+    s.cornerText.resize(n);
+    for (size_t k = 0; k < n; ++k) {
+        CornerText& t = s.cornerText[k];
+        char* q = t.text;
+        *q++ = ' ';
+        q = formatInt(q, c.v[k]);
+        if (k < c.t.size()) {
+            *q++ = '/';
+            q = formatInt(q, c.t[k]);
+        }
+        t.len = static_cast<unsigned char>(q - t.text);
+    }
+    auto corner = [&](char* q, size_t k) {
+        std::memcpy(q, s.cornerText[k].text, sizeof s.cornerText[k].text);
+        return q + s.cornerText[k].len;
+    };
+    for (size_t i = 0; i + 2 < n; ++i) {
+        size_t at[3];
+        fanTriangle(i, at);
+        *p++ = 'f';
+        for (const size_t k : at) p = corner(p, k);
+        p = putEnd(p, o.lf);
+        ++tally.lines;
+        tally.nq = std::max(tally.nq, 3);
+    }
+    return p;
+}
 
 // The material line a facet written under cm needs, at p.
 template <class Sink>
@@ -100,26 +140,32 @@ char* putMaterialLine(const BodyGroup& b, BodySlot& s, Sink& out, char* p, int32
 
 // Corners from to to - 1 of facet j, under material cm, on one line that
 // may go in pieces: the material line and "f" come with corner 0, the
-// line end after the last corner of the walk.
+// line end (LF alone with Lf) after the last corner of the walk.
 // Inlined into the facet loop, whose tally then stays in registers.
-template <class Sink>
-[[gnu::always_inline]] inline FacetPut putPlainFacet(const BodyGroup& b, BodySlot& s, FacetTally& tally, Sink& out,
-                                                     int32_t j, const Face& f, int32_t cm, uint32_t from, uint32_t to) {
-    const CornerWalk w = cornerWalk(f, texFaceAt(b.g, j));
+template <bool Lf, class Sink>
+[[gnu::always_inline]] inline FacetPut putPlainFacet(const BodyGroup& b, const Group& g, const Numbering& n, BodySlot& s,
+                                                     FacetTally& tally, Sink& out, int32_t j, const Face& f, int32_t cm,
+                                                     uint32_t from, uint32_t to) {
+    const CornerWalk w = cornerWalk(f, texFaceAt(g, j));
     const uint32_t stop = std::min(to, w.corners);
     const bool end = stop == w.corners;
     const size_t corners = stop > from ? stop - from : 0;
-    if (!out.reserve(nameLineMax(7, material_size) + corners * unit_text_max + 2)) return FacetPut::no_memory;
+    if (!out.reserve(facet_room + corners * unit_text_max)) return FacetPut::no_memory;
+    // One room request for the usual facet, its material line included.
+    char* p = out.room(facet_room);
     if (from == 0) {
-        char* p = putMaterialLine(b, s, out, out.room(nameLineMax(7, material_size) + 1), cm);
+        p = putMaterialLine(b, s, out, p, cm);
         *p++ = 'f';
-        out.done(p);
         ++tally.lines;
         tally.nq = std::max(tally.nq, f.nc);
     }
-    if (!b.n.map && putCornersQuick(out, b.g, b.n, w, from, stop, end, b.o.lf)) return FacetPut::written;
-    if (!putCornersChecked(out, b.g, b.n, w, from, stop)) return FacetPut::bad_value;
-    if (end) out.done(putEnd(out.room(2), b.o.lf));
+    if (char* q = putCornersQuick<Lf>(p, g, n, w, from, stop, end)) {
+        out.done(q);
+        return FacetPut::written;
+    }
+    out.done(p);
+    if (!putCornersChecked(out, g, n, w, from, stop)) return FacetPut::bad_value;
+    if (end) out.done(putEnd(out.room(2), Lf));
     return FacetPut::written;
 }
 
@@ -173,22 +219,46 @@ bool eachFacet(const BodyGroup& b, BodySlot& s, const BodyChunk& c, PutFacet&& p
     });
 }
 
+// The facets of chunk c written as stored, with the line end Lf asks for.
+template <bool Lf, class Sink>
+bool putPlainFacets(const BodyGroup& b, BodySlot& s, Sink& out, const BodyChunk& c) {
+    // Copies that the text's stores cannot reach, so the loop need not
+    // read them again after each one.
+    const Group g = b.g;
+    const Numbering n = b.n;
+    // Whole lines, the usual chunk, or pieces of lines at its ends.
+    if (c.from == 0 && c.to == UINT32_MAX)
+        return eachFacet(b, s, c, [&](FacetTally& t, int32_t j, const Face& f, int32_t cm) {
+            return putPlainFacet<Lf>(b, g, n, s, t, out, j, f, cm, 0, UINT32_MAX);
+        });
+    const int32_t begin = c.begin, last = c.end - 1;
+    const uint32_t from = c.from, to = c.to;
+    return eachFacet(b, s, c, [&](FacetTally& t, int32_t j, const Face& f, int32_t cm) {
+        return putPlainFacet<Lf>(b, g, n, s, t, out, j, f, cm, j == begin ? from : 0, j == last ? to : UINT32_MAX);
+    });
+}
+
 template <class Sink>
 bool putFacets(const BodyGroup& b, BodySlot& s, Sink& out, const BodyChunk& c) {
     if (!plainFacets(b.o))
         return eachFacet(b, s, c, [&](FacetTally& t, int32_t j, const Face& f, int32_t cm) {
             return putFacet(b, s, t, out, j, f, cm);
         });
-    // Whole lines, the usual chunk, or pieces of lines at its ends.
-    if (c.from == 0 && c.to == UINT32_MAX)
-        return eachFacet(b, s, c, [&](FacetTally& t, int32_t j, const Face& f, int32_t cm) {
-            return putPlainFacet(b, s, t, out, j, f, cm, 0, UINT32_MAX);
-        });
-    const int32_t begin = c.begin, last = c.end - 1;
-    const uint32_t from = c.from, to = c.to;
-    return eachFacet(b, s, c, [&](FacetTally& t, int32_t j, const Face& f, int32_t cm) {
-        return putPlainFacet(b, s, t, out, j, f, cm, j == begin ? from : 0, j == last ? to : UINT32_MAX);
-    });
+    return b.o.lf ? putPlainFacets<true>(b, s, out, c) : putPlainFacets<false>(b, s, out, c);
+}
+
+// Point lines (Three) or texture-vertex lines begin to end - 1 as the
+// options make them.
+template <bool Three, class Sink>
+void putOptionFloats(const BodyGroup& b, Sink& out, int32_t begin, int32_t end) {
+    const OutputOptions& o = b.o;
+    for (int32_t i = begin; i < end; ++i) {
+        if (Three && o.weld && !b.points.added[size_t(i)]) continue;
+        float w[3];
+        if constexpr (Three) writtenPoint(o, b.g, i, w);
+        else writtenTexture(o, b.g, i, w);
+        out.done(putFloatLine(o, out.room(float_line_max), Three ? "v " : "vt ", Three ? 2 : 3, w, Three ? 3 : 2));
+    }
 }
 
 // The point or texture-vertex lines of chunk c.
@@ -201,13 +271,10 @@ void putFloats(const BodyGroup& b, BodySlot& s, Sink& out, const BodyChunk& c) {
         return;
     }
     if (plainFloats(o)) return putFloatLines(out, three ? b.g.xyz : b.g.uv, c.begin, c.end, three, o.lf);
-    for (int32_t i = c.begin; i < c.end; ++i) {
-        if (three && o.weld && !b.points.added[size_t(i)]) continue;
-        float w[3];
-        if (three) writtenPoint(o, b.g, i, w);
-        else writtenTexture(o, b.g, i, w);
-        out.done(putFloatLine(o, out.room(float_line_max), three ? "v " : "vt ", three ? 2 : 3, w, three ? 3 : 2));
-    }
+    if (three)
+        putOptionFloats<true>(b, out, c.begin, c.end);
+    else
+        putOptionFloats<false>(b, out, c.begin, c.end);
 }
 
 }  // namespace quarlen

@@ -32,9 +32,19 @@ inline constexpr size_t unit_text_max = 96;
 // Room for the closing comments, longest numbers included.
 inline constexpr size_t closing_text_max = 160;
 
+// Room for a line with a name: its head, the name with each byte doubled
+// (an LF becomes the line end), and the line end.
+constexpr size_t nameLineMax(size_t headLen, size_t nameLen) { return headLen + 2 * nameLen + 16; }
+
 // Facet lines up to this many corners are written in one go when every
 // corner is in range.
 inline constexpr uint32_t quick_corners = 32;
+
+// The room a facet line asks for at once: its material line, "f", and
+// quick_corners corners of two numbers with the line end. No other line
+// asks for more (a group line of 256 LFs: 530), so an output block must
+// hold at least this.
+inline constexpr size_t facet_room = nameLineMax(7, material_size) + 1 + quick_corners * (2 * int_text_max + 2) + 2;
 
 inline char* putText(char* p, const char* s, size_t n) {
     std::memcpy(p, s, n);
@@ -74,19 +84,19 @@ struct OutputSink {
     void done(char* p) { quarlen::done(out, p); }
 };
 
-// Point lines "v x y z" (three) or texture-vertex lines "vt u v" for the
+// Point lines "v x y z" (Three) or texture-vertex lines "vt u v" for the
 // items begin to end - 1 of a stored float array.
-template <bool Lf, class Sink>
-void putFloatLinesEnding(Sink& out, const unsigned char* a, int32_t begin, int32_t end, bool three) {
-    const size_t stride = three ? 12 : 8;
+template <bool Lf, bool Three, class Sink>
+void putFloatLinesAs(Sink& out, const unsigned char* a, int32_t begin, int32_t end) {
+    constexpr size_t stride = Three ? 12 : 8;
     for (int32_t i = begin; i < end; ++i) {
         const unsigned char* r = a + size_t(i) * stride;
         char* p = out.room(unit_text_max);
-        p = three ? putText(p, "v ", 2) : putText(p, "vt ", 3);
+        p = Three ? putText(p, "v ", 2) : putText(p, "vt ", 3);
         p = formatFloat(p, Float(be32(r)));
         *p++ = ' ';
         p = formatFloat(p, Float(be32(r + 4)));
-        if (three) {
+        if constexpr (Three) {
             *p++ = ' ';
             p = formatFloat(p, Float(be32(r + 8)));
         }
@@ -94,31 +104,29 @@ void putFloatLinesEnding(Sink& out, const unsigned char* a, int32_t begin, int32
     }
 }
 
-// One loop for each line end.
+// One loop for each kind of line and line end.
 template <class Sink>
 void putFloatLines(Sink& out, const unsigned char* a, int32_t begin, int32_t end, bool three, bool lf) {
-    if (lf)
-        putFloatLinesEnding<true>(out, a, begin, end, three);
+    if (three)
+        lf ? putFloatLinesAs<true, true>(out, a, begin, end) : putFloatLinesAs<false, true>(out, a, begin, end);
     else
-        putFloatLinesEnding<false>(out, a, begin, end, three);
+        lf ? putFloatLinesAs<true, false>(out, a, begin, end) : putFloatLinesAs<false, false>(out, a, begin, end);
 }
 
-// The usual facet: every corner of from to stop - 1 in both lists, so one
-// room request and no checks per corner; the line end after them when
-// `end`. False, writing nothing, when a corner needs checking. Points are
-// not welded.
-template <class Sink>
-bool putCornersQuick(Sink& out, const Group& g, const Numbering& n, const CornerWalk& w, uint32_t from,
-                     uint32_t stop, bool end, bool lf) {
-    assert(!n.map && "welded points are numbered one by one");
-    if (stop <= from || stop - from > quick_corners) return false;
+// The usual facet: every corner of from to stop - 1 in both lists, so no
+// checks per corner; written at p, the facet_room of its line, with the
+// line end after them when `end`. Null, writing nothing, when a corner
+// needs checking or points are welded (numbered one by one).
+template <bool Lf>
+[[gnu::always_inline]] inline char* putCornersQuick(char* p, const Group& g, const Numbering& n, const CornerWalk& w,
+                                                    uint32_t from, uint32_t stop, bool end) {
+    if (n.map || stop <= from || stop - from > quick_corners) return nullptr;
     const int64_t s0 = int64_t(w.c1) + from, k0 = int64_t(w.c12) + from;
     const int64_t count = stop - from;
     // Texture positions must not wrap.
     const int64_t textured = w.c12 < 0 ? 0 : std::clamp<int64_t>(int64_t(w.end2) - k0, 0, count);
     if (s0 < 0 || s0 + count > g.nq || (textured > 0 && k0 + textured > g.nq2) || k0 + count > INT32_MAX)
-        return false;
-    char* p = out.room(size_t(count) * (2 * int_text_max + 2) + 2);
+        return nullptr;
     for (int64_t i = 0; i < textured; ++i) {
         *p++ = ' ';
         p = formatInt(p, wrapAdd(vertexEntry(g, int32_t(s0 + i)), n.vbase));
@@ -129,8 +137,7 @@ bool putCornersQuick(Sink& out, const Group& g, const Numbering& n, const Corner
         *p++ = ' ';
         p = formatInt(p, wrapAdd(vertexEntry(g, int32_t(s0 + i)), n.vbase));
     }
-    out.done(end ? putEnd(p, lf) : p);
-    return true;
+    return end ? putEnd(p, Lf) : p;
 }
 
 // The corners from to stop - 1 one at a time, each checked. False at a

@@ -13,10 +13,6 @@
 
 namespace quarlen {
 
-// Room for a line with a name: its head, the name with each byte doubled
-// (an LF becomes the line end), and the line end.
-inline size_t nameLineMax(size_t headLen, size_t nameLen) { return headLen + 2 * nameLen + 16; }
-
 // Room for a point or texture-vertex line.
 inline constexpr size_t float_line_max = 4 + 3 * (float_text_max + 1) + 2;
 
