@@ -1,7 +1,9 @@
 // The web page at library scale in headless Chromium, beside the console
 // program on the same tree in the same run. A library of COUNT copies of a
 // 15 MB generated model (a folder with one sub-folder) is converted:
-//   - as a folder, the zip stored (the default) and deflated (smaller zip);
+//   - as a folder, the zip stored (the default) and deflated (smaller zip),
+//     and stored in a browser without WebGL (whose page is composited
+//     without SwiftShader, the software GL the others draw with);
 //   - as one .zip archive of the folder (deflated, as downloads are);
 // each row gives the seconds to convert (the page's own status line) and
 // to download the zip, MB/s of input, the zip's size and the peak
@@ -66,10 +68,11 @@ with zipfile.ZipFile("${work}/lib.zip", "w", zipfile.ZIP_DEFLATED, compresslevel
 `]);
   console.log(`lib.zip: ${(statSync(join(work, 'lib.zip')).size / 1e6).toFixed(0)} MB (deflated, level 1)`);
   console.log('input                  convert s   MB/s   download s   zip MB   zip sound   peak PSS MB (idle before)');
-  for (const [label, input, smaller] of [['folder', lib, false], ['folder, smaller zip', lib, true], ['lib.zip', join(work, 'lib.zip'), false]]) {
+  for (const [label, input, smaller, webgl] of [['folder', lib, false, true], ['folder, no WebGL', lib, false, false],
+    ['folder, smaller zip', lib, true, true], ['lib.zip', join(work, 'lib.zip'), false, true]]) {
     const downloads = join(work, 'downloads');
     mkdirSync(downloads);
-    const browser = await launch();
+    const browser = await launch(webgl);
     try {
       const page = await openPage(browser, origin, downloads);
       if (smaller) await page.click('#smaller');

@@ -212,7 +212,10 @@ function finish(item, result, ticket = item.ticket) {
   if (!result.converted) batch.failed += 1;
   table.show(item);
   showProgress();
-  if (!selected || selected === item) select(item);
+  // Of a run of many files, the view draws the one shown when the run
+  // ends: reading and drawing a large model would take a processor from
+  // the converters.
+  if (!selected || selected === item) select(item, batch.total <= 1);
 }
 
 // The store filled up: the files still waiting are not converted.
@@ -288,6 +291,7 @@ async function pump() {
   setBusy(false);
   showProgress();
   if (full) tellFull();
+  if (drawLater && selected) select(selected);
 }
 
 // ---- taking files, folders and archives ----
@@ -383,7 +387,9 @@ async function showDetails(item) {
   }
 }
 
-async function select(item) {
+let drawLater = false;  // the shown row's model waits for the run's end
+
+async function select(item, drawNow = true) {
   if (selected) table.mark(selected, false);
   selected = item;
   table.mark(item, true);
@@ -393,8 +399,9 @@ async function select(item) {
   const ticket = ++shown;
   viewer.clear();
   const files = item.result?.outputs ?? [];
-  $('view-note').textContent = files.length ? 'Reading the model…' : '';
-  if (!files.length) return;
+  drawLater = !drawNow && files.length > 0;
+  $('view-note').textContent = drawLater ? 'The view draws this model when the run ends.' : files.length ? 'Reading the model…' : '';
+  if (!files.length || drawLater) return;
   try {
     const { problem, triangles, every } = await viewer.show(files, item.path);
     if (ticket !== shown) return;
