@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "convert/format/rsr.h"
-#include "convert/obj/chunk_cursor.h"
+#include "convert/parallel/chunk_cursor.h"
 #include "convert/options/clean.h"
 #include "convert/options/facet_corners.h"
 

@@ -18,7 +18,7 @@
 #include "convert/glb/scene_json.h"
 #include "convert/glb/primitive_data.h"
 #include "convert/glb/spill.h"
-#include "convert/obj/writer_pool.h"
+#include "convert/parallel/writer_pool.h"
 #include "convert/options/clean.h"
 #include "convert/options/facet_corners.h"
 #include "convert/options/info.h"

@@ -12,7 +12,7 @@
 #include <cstring>
 #include <vector>
 
-#include "convert/obj/chunk_cursor.h"
+#include "convert/parallel/chunk_cursor.h"
 #include "convert/obj/obj_body.h"
 #include "convert/obj/option_lines.h"
 #include "convert/options/info.h"

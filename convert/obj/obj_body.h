@@ -15,7 +15,7 @@
 #include "convert/obj/material_lines.h"
 #include "convert/obj/obj_lines.h"
 #include "convert/obj/option_points.h"
-#include "convert/obj/writer_pool.h"
+#include "convert/parallel/writer_pool.h"
 #include "convert/format/group_writer.h"
 
 namespace quarlen {

@@ -161,9 +161,18 @@ const jobs = {
   // room: { bytes } that the memory store may still take (unused on disk).
   async convert({ path, source, args, earlier, deflate, room }) {
     const c = await instance();
+    // The store files first: one that cannot be had fails the job with
+    // nothing else to give back (an unused one goes back among the spares).
+    const first = await openSink(deflate, room);
+    const sinks = [first, await openSink(deflate, room).catch(async (e) => {
+      await first.drop();
+      throw e;
+    })];
     const input = await place(c, path, source);
-    if (input.fail) return { result: input.fail };
-    const sinks = [await openSink(deflate, room), await openSink(deflate, room)];
+    if (input.fail) {
+      for (const s of sinks) await s.drop();
+      return { result: input.fail };
+    }
     let result;
     try {
       result = convertPlaced(c, path, input.at, input.size, args, earlier, (slot, bytes) => sinks[slot].put(bytes));

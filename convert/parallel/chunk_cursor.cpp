@@ -1,4 +1,4 @@
-#include "convert/obj/chunk_cursor.h"
+#include "convert/parallel/chunk_cursor.h"
 
 #include <cassert>
 

@@ -1,4 +1,4 @@
-#include "convert/obj/writer_pool.h"
+#include "convert/parallel/writer_pool.h"
 
 #include "convert/format/threads.h"
 
