@@ -23,9 +23,15 @@ mkdir -p "$dir/corpus" "$dir/artifacts"
 rm -rf "$dir/seeds"
 mkdir -p "$dir/seeds"
 
+# The core's sources as convert/CMakeLists.txt lists them, so that a file
+# or a folder added there is built here too.
+mapfile -t core < <(sed -n '/^add_library(quarlen_convert STATIC/,/^)/s|^  \(.*\.cpp\)$|'"$root"'/convert/\1|p' \
+    "$root/convert/CMakeLists.txt")
+[ ${#core[@]} -gt 0 ] || { echo "no sources of quarlen_convert found in convert/CMakeLists.txt" >&2; exit 1; }
+
 echo "== building the fuzz target with $cxx"
 "$cxx" "${flags[@]}" -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-    -o "$dir/fuzz_convert" "$root"/tests/fuzz/fuzz_convert.cpp "$root"/convert/{format,run,obj,options,glb}/*.cpp
+    -o "$dir/fuzz_convert" "$root"/tests/fuzz/fuzz_convert.cpp "${core[@]}"
 "$cxx" "${flags[@]}" -o "$dir/make_seeds" "$root/tests/fuzz/make_seeds.cpp" "$root/tests/model_gen.cpp"
 "$dir/make_seeds" "$dir/seeds"
 
