@@ -212,8 +212,14 @@ export async function readGlb(chunks, thin, colorOf) {
     for (const { attributes, indices } of primitives) {
       const count = json.accessors[attributes.POSITION].count;
       const points = new Float32Array((await read(attributes.POSITION, 12 * count, true)).buffer);
+      // Point i's coordinates into corners from at (NaN past the points).
+      const corner = (at, i) => {
+        for (let d = 0; d < 3; ++d) corners[at + d] = points[3 * i + d];
+      };
       const triangle = (a, b, c) => {
-        for (const [k, i] of [a, b, c].entries()) for (let d = 0; d < 3; ++d) corners[3 * k + d] = points[3 * i + d];
+        corner(0, a);
+        corner(3, b);
+        corner(6, c);
         thin.triangle(corners);
       };
       if (indices === undefined) {
