@@ -13,6 +13,21 @@ from .quarlen_rsr import RsrError, read
 from .quarlen_rsr.reader import SHORT_FILE
 
 
+# The import options' choices as (identifier, label, description); the first is the default.
+OBJECTS = (("GROUP", "One per group", "An object for each group of the file"),
+           ("FILE", "One per file", "All groups of a file in one object"))
+SCALES = (("1", "Poser units", "Coordinates as stored"),
+          ("METRES", "Metres", "Poser units in metres (x 2.62128), as quarlen's GLB output"))
+UP_AXES = (("Z", "Z up", "Poser's up (Y) becomes Blender's up (Z): the model stands upright"),
+           ("Y", "Y up", "Coordinates as stored: the model lies on its back"))
+MATERIALS = "A material for each material name, coloured as quarlen --mtl colours it"
+MERGE_POINTS = "One vertex for the points of a group with identical coordinates (as quarlen --weld)"
+
+
+def choice(name, items):
+    return EnumProperty(name=name, items=list(items), default=items[0][0])
+
+
 class ImportRsr(bpy.types.Operator, ImportHelper):
     """Import Poser geometry files (.rsr)"""
 
@@ -25,28 +40,12 @@ class ImportRsr(bpy.types.Operator, ImportHelper):
     files: CollectionProperty(type=bpy.types.OperatorFileListElement, options={"HIDDEN", "SKIP_SAVE"})
     directory: StringProperty(subtype="DIR_PATH", options={"HIDDEN", "SKIP_SAVE"})
 
-    objects: EnumProperty(
-        name="Objects",
-        items=[("GROUP", "One per group", "An object for each group of the file"),
-               ("FILE", "One per file", "All groups of a file in one object")],
-        default="GROUP")
-    use_materials: BoolProperty(
-        name="Materials", default=True,
-        description="A material for each material name, coloured as quarlen --mtl colours it")
+    objects: choice("Objects", OBJECTS)
+    use_materials: BoolProperty(name="Materials", default=True, description=MATERIALS)
     use_uvs: BoolProperty(name="UVs", default=True, description="Import the texture coordinates")
-    scale: EnumProperty(
-        name="Scale",
-        items=[("1", "Poser units", "Coordinates as stored"),
-               ("METRES", "Metres", "Poser units in metres (x 2.62128), as quarlen's GLB output")],
-        default="1")
-    up_axis: EnumProperty(
-        name="Up",
-        items=[("Z", "Z up", "Poser's up (Y) becomes Blender's up (Z): the model stands upright"),
-               ("Y", "Y up", "Coordinates as stored: the model lies on its back")],
-        default="Z")
-    merge_points: BoolProperty(
-        name="Merge shared points", default=False,
-        description="One vertex for the points of a group with identical coordinates (as quarlen --weld)")
+    scale: choice("Scale", SCALES)
+    up_axis: choice("Up", UP_AXES)
+    merge_points: BoolProperty(name="Merge shared points", default=False, description=MERGE_POINTS)
 
     def invoke(self, context, event):
         if self.files and self.directory:  # dropped on the 3D view
