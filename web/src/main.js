@@ -9,6 +9,7 @@ import { createOptions, presets } from './options.js';
 import { comparePaths, isRsr, relativePath } from './paths.js';
 import { failure } from './core.js';
 import { saveToFolder } from './save.js';
+import { pacer } from './pace.js';
 import { outputBody, removeStored, storedFile } from './store.js';
 import { createTable, megabytes } from './table.js';
 import { createViewer, noWebGL } from './viewer.js';
@@ -184,7 +185,15 @@ async function convertOne(converter, item) {
   }
 }
 
+// While files convert, the table and the summary are drawn twice a second.
+const paced = pacer(500);
+
 function showProgress() {
+  if (running) paced(drawProgress);
+  else drawProgress();
+}
+
+function drawProgress() {
   const s = (performance.now() - batch.start) / 1000;
   $('progress').max = Math.max(batch.total, 1);
   $('progress').value = batch.ended;
@@ -503,6 +512,7 @@ function setupPage() {
   table = createTable($('results'), {
     onSelect: select,
     onDownload: downloadOne,
+    pace: paced,
   });
   $('failures-only').addEventListener('change', (e) => table.failuresOnly(e.target.checked));
   $('files').addEventListener('change', (e) => takeInput(e.target));

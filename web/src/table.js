@@ -16,7 +16,7 @@ const number = (n) => n.toLocaleString('en');
 const columns = ['file', 'outcome', 'groups', 'points', 'facets', 'output', 'files'];
 const margin = 20;  // rows made above and below those in sight
 
-export function createTable(table, { onSelect, onDownload }) {
+export function createTable(table, { onSelect, onDownload, pace = requestAnimationFrame }) {
   const body = table.tBodies[0];
   const pane = table.parentElement;  // scrolls
   let order = [];  // every item, in path order
@@ -162,7 +162,7 @@ export function createTable(table, { onSelect, onDownload }) {
   const later = () => {
     if (asked) return;
     asked = true;
-    requestAnimationFrame(render);
+    pace(render);
   };
   pane.addEventListener('scroll', render, { passive: true });
   new ResizeObserver(later).observe(pane);
