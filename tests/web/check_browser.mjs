@@ -1,23 +1,17 @@
-// The page in headless Chromium against the console program: a folder of
-// generated models given through #files converts, each row's outcome and
-// notices are the console program's (shown only on failed rows), the
-// downloaded zip holds the console program's outputs byte for byte
-// (traditional, the preset for today's readers, GLB, the models of a .zip
-// archive, and a library of 510 MB while the browser's processes stay
-// under a memory bound), the 3D view draws the sample as OBJ and as GLB and
-// a model with non-finite points, a click on #download-all is answered
-// while a large model is drawn in software, a browser without WebGL
-// converts and downloads and says why it draws nothing, no request leaves
-// the page's origin, the view draws only the last of rows chosen at once,
-// the details pane reads a converted file's notices again (of a folder and
-// of a .zip), the table of 10,000 files holds a bounded number of rows in
-// the page and is one tab stop that the keys move through, and Firefox ESR
-// converts and downloads a pick of files.
+// The page against the console program, in headless Chromium (with and
+// without WebGL), Firefox ESR and WebKit (which has no origin private file
+// system: the page keeps its results in memory there). In Chromium, the
+// sections below check the rows, summary and downloaded zip of several
+// runs (traditional, today's readers, GLB, a .zip archive, a library of
+// 510 MB under a memory bound), Save to folder, the 3D view and the details
+// pane, failing archives and a clash, a page without WebGL, a full store,
+// 10,000 files, and that no request leaves the page's origin; in Firefox
+// and WebKit, that a pick of files converts and downloads as in Chromium.
 //   node check_browser.mjs QUARLEN DIR   (DIR/lib, DIR/big, DIR/many: the models; web/dist built)
-import { cpSync, mkdirSync, readFileSync, rmSync, statSync, writeFileSync } from 'node:fs';
+import { cpSync, mkdirSync, readdirSync, readFileSync, rmSync, statSync, writeFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { join } from 'node:path';
-import { clickRow, downloaded, downloadStarts, launch, launchFirefox, openPage, root, serve, settled, tableRows, watchPss } from './browser.mjs';
+import { clickRow, downloaded, downloadStarts, launch, openPage, openWebKit, root, serve, settled, tableRows, until, watchPss } from './browser.mjs';
 import { compare, modelPaths, nativeInfo, nativeResults } from './native.mjs';
 
 const { unzipSync, zipSync } = createRequire(join(root, 'web/package.json'))('fflate');
@@ -38,32 +32,40 @@ const downloads = join(dir, 'downloads');
 mkdirSync(downloads);
 const requests = [];
 
-async function start(webgl, waitForIdle = true) {
-  const browser = await launch(webgl);
-  const page = await openPage(browser, origin, downloads, waitForIdle, (p) => p.on('request', (r) => requests.push(r.url())));
-  page.on('pageerror', (e) => check(false, `no error on the page (${e.message})`));
+// A browser (Chromium, Chromium without WebGL, Firefox or WebKit) and its
+// page, idle unless not idle.
+async function start(kind, idle = true) {
+  if (kind === 'WebKit') return openWebKit(origin, downloads);
+  const browser = await launch(kind === 'Chromium', kind === 'Firefox' ? downloads : null);
+  const page = await openPage(browser, origin, downloads, idle, (p) => p.on('request', (r) => requests.push(r.url())));
+  page.on('pageerror', (e) => check(false, `no error on the page in ${kind} (${e.message})`));
   return { browser, page };
 }
 
-const viewShot = async (page) => Buffer.from(await (await page.$('canvas#view')).screenshot());
+// Chooses the row of path and waits for the view to draw it: whether the
+// view shows anything (it differs from the page's first), and how many
+// groups it lists.
+let empty = null;
 async function shows(page, path) {
   await clickRow(page, path);
   await page.waitForSelector(`canvas#view[data-shown="${path}"]`);
   await new Promise((r) => setTimeout(r, 300));
+  const shot = Buffer.from(await (await page.$('canvas#view')).screenshot());
+  return { drawn: !empty.equals(shot), groups: await page.$$eval('#groups input', (boxes) => boxes.length) };
 }
 
-// Waits for the list's rows, downloads the zip, and compares rows and zip
-// with the console program's run over a copy of the models (or over the
-// models themselves, in the folder where; a copy's lib/ goes under under).
-// Returns the seconds until the download began, and the console program's
-// results.
+// Waits for the list's rows, downloads the zip, and compares rows, summary
+// and zip with the console program's run over a copy of the models (or
+// over the models themselves, in the folder where; a copy's lib/ goes under
+// under). Returns the seconds until the download began, and the console
+// program's results.
 async function round(page, label, args, list = paths, where = null, under = '') {
-  await settled(page, list.length);
+  const summary = await settled(page, list.length);
   const work = where ?? join(dir, `browser-${label}`);
   if (!where) cpSync(join(dir, 'lib'), join(work, under, 'lib'), { recursive: true });
   const theirs = nativeResults(quarlen, work, list, args);
-  rmSync(downloads, { recursive: true, force: true });
-  mkdirSync(downloads);
+  for (const f of readdirSync(downloads).filter((f) => statSync(join(downloads, f)).isFile()))
+    rmSync(join(downloads, f));  // WebKit's home: its folders stay
   const zipName = `quarlen-${args.includes('--glb') ? 'glb' : 'obj'}.zip`;
   const asked = performance.now();
   await page.click('#download-all');
@@ -72,7 +74,7 @@ async function round(page, label, args, list = paths, where = null, under = '') 
   check(await downloaded(downloads, zipName), `${label}: ${zipName} downloaded`);
   const zip = unzipSync(readFileSync(join(downloads, zipName)));
   const listed = await tableRows(page);
-  const loud = listed.filter((r) => r.shown !== (r.status === 'failed' ? r.notices : undefined));
+  const loud = listed.filter((r) => r.shown !== (r.status === 'failed' ? r.notices : null));
   check(!loud.length, `${label}: failed rows show their notices, converted rows none (${loud.map((r) => r.path).slice(0, 3)})`);
   // A converted row keeps the number of its notices, a failed one their text.
   const ours = new Map(listed.map((r) => {
@@ -85,6 +87,8 @@ async function round(page, label, args, list = paths, where = null, under = '') 
   const wanted = [...theirs.values()].reduce((n, r) => n + r.outputs.length, 0);
   check(Object.keys(zip).length === wanted, `${label}: ${zipName} holds the ${wanted} files the console program writes (it holds ${Object.keys(zip).length})`);
   check(ours.size === list.length && compare(label, ours, theirs) === 0, `${label}: ${list.length} rows and their files as the console program's`);
+  const converted = [...theirs.values()].filter((r) => r.converted).length;
+  check(summary.startsWith(`quarlen: ${converted} converted, ${list.length - converted} failed`), `${label}: the summary counts every file (${summary})`);
   return { answer, theirs, work };
 }
 
@@ -92,20 +96,32 @@ async function round(page, label, args, list = paths, where = null, under = '') 
 // results, in folder work) holds its notices and --info report.
 async function checkDetails(page, label, theirs, work) {
   const [path, { notices }] = [...theirs].find(([, r]) => r.converted && r.notices);
-  const wanted = notices + nativeInfo(quarlen, work, path);
   await clickRow(page, path);
-  const shown = await page.waitForFunction((w) => document.getElementById('info').textContent === w, { polling: 100, timeout: 20000 }, wanted)
-    .then(() => true, () => false);
+  const shown = await until(page, 20, (w) => document.getElementById('info').textContent === w, notices + nativeInfo(quarlen, work, path));
   check(shown, `${label}: the details pane of ${path} holds its notices and --info report`);
 }
 
+// The files below the folder under of the page's store: { path: bytes },
+// or with sizes, { path: size }.
+const stored = (page, under, sizes = false) => page.evaluate(async (under, sizes) => {
+  const found = {};
+  const walk = async (folder, at) => {
+    for await (const [name, h] of folder.entries()) {
+      if (h.kind === 'directory') await walk(h, `${at}${name}/`);
+      else found[at + name] = sizes ? (await h.getFile()).size : [...new Uint8Array(await (await h.getFile()).arrayBuffer())];
+    }
+  };
+  const root = await navigator.storage.getDirectory();
+  await walk(under ? await root.getDirectoryHandle(under) : root, '');
+  return found;
+}, under, sizes);
 
 // The rows' outcomes and notices: { path: [status, notices] }.
 const rows = async (page) => Object.fromEntries((await tableRows(page)).map((r) => [r.path, [r.status, r.notices]]));
 
-let { browser, page } = await start(true);
+let { browser, page } = await start('Chromium');
 try {
-  const empty = await viewShot(page);
+  empty = Buffer.from(await (await page.$('canvas#view')).screenshot());
   await (await page.$('#files')).uploadFile(join(dir, 'lib'));
   const { theirs } = await round(page, 'traditional', []);
 
@@ -117,34 +133,22 @@ try {
     document.getElementById('save-folder').click();
   });
   await saveTo();
-  await page.waitForFunction(() => /^Saved/.test(document.getElementById('status').textContent), { timeout: 0 });
-  const saved = await page.evaluate(async () => {
-    const found = {};
-    const walk = async (folder, at) => {
-      for await (const [name, h] of folder.entries()) {
-        if (h.kind === 'directory') await walk(h, `${at}${name}/`);
-        else found[at + name] = [...new Uint8Array(await (await h.getFile()).arrayBuffer())];
-      }
-    };
-    await walk(await (await navigator.storage.getDirectory()).getDirectoryHandle('picked'), '');
-    return found;
-  });
+  await until(page, 600, () => /^Saved/.test(document.getElementById('status').textContent));
+  const saved = await stored(page, 'picked');
   const wanted = [...theirs.values()].flatMap((r) => r.outputs);
   const same = wanted.filter((o) => saved[o.path] && Buffer.from(saved[o.path]).equals(o.bytes));
   check(same.length === wanted.length && Object.keys(saved).length === wanted.length,
     `Save to folder wrote the console program's ${wanted.length} files (${same.length} alike, ${Object.keys(saved).length} written)`);
   await saveTo();
-  await page.waitForFunction(() => /^Saved 0 files.*; \d+ kept/.test(document.getElementById('status').textContent), { timeout: 0 });
-  await shows(page, 'lib/odd/odd-0.rsr');
-  check(!empty.equals(await viewShot(page)), 'the view draws a model with non-finite points');
+  check(await until(page, 600, (n) => new RegExp(`^Saved 0 files.*; ${n} kept`).test(document.getElementById('status').textContent), wanted.length),
+    `saved again, the ${wanted.length} files are kept as they were`);
+  check((await shows(page, 'lib/odd/odd-0.rsr')).drawn, 'the view draws a model with non-finite points');
 
   await page.click('#preset-today');
   await page.click('#convert-again');
   const today = await round(page, 'today', ['--clean', '--mtl', '--triangulate']);
-  await shows(page, 'lib/sample.rsr');
-  check(!empty.equals(await viewShot(page)), 'the 3D view drew the sample');
-  const groups = await page.$$eval('#groups input', (boxes) => boxes.length);
-  check(groups === 3, `the view lists the sample's 3 groups (${groups})`);
+  const sample = await shows(page, 'lib/sample.rsr');
+  check(sample.drawn && sample.groups === 3, `the 3D view drew the sample and lists its 3 groups (${sample.groups})`);
   const info = await page.$eval('#info', (e) => e.textContent);
   check(info.includes('\nlib/sample.rsr: 3 groups'), 'the notices and the --info report are beside the view');
   await checkDetails(page, 'today', today.theirs, today.work);
@@ -171,9 +175,8 @@ try {
   await page.click('#convert-again');
   await round(page, 'glb', ['--glb']);
   await page.click('#smaller');
-  await shows(page, 'lib/sample.rsr');
-  const glbGroups = await page.$$eval('#groups input', (boxes) => boxes.length);
-  check(glbGroups === 3, `the view draws the sample's GLB with its 3 groups (${glbGroups})`);
+  const glb = await shows(page, 'lib/sample.rsr');
+  check(glb.drawn && glb.groups === 3, `the view draws the sample's GLB with its 3 groups (${glb.groups})`);
   await page.select('#format', 'obj');
 
   // A .zip archive through #pick-files: its models convert under the
@@ -233,7 +236,7 @@ try {
 
   // Without WebGL, as on a blocklisted GPU, with the files picked as soon
   // as the page has loaded.
-  ({ browser, page } = await start(false, false));
+  ({ browser, page } = await start('Chromium without WebGL', false));
   await (await page.$('#files')).uploadFile(join(dir, 'lib'));
   await round(page, 'without WebGL, picked early', []);
   const note = await page.$eval('#view-note', (e) => e.textContent);
@@ -251,41 +254,31 @@ try {
   const outcomes = Object.values(await rows(page));
   const converted = outcomes.filter(([status]) => status === 'converted').length;
   const told = await page.$eval('#store-note', (e) => e.textContent);
-  const sizes = await page.evaluate(async () => {
-    const found = [];
-    for await (const folder of (await navigator.storage.getDirectory()).values())
-      if (folder.kind === 'directory') for await (const f of folder.values()) found.push((await f.getFile()).size);
-    return found;
-  });
+  const sizes = Object.values(await stored(page, '', true));
   const whole = statSync(join(dir, big[0].replace(/rsr$/, 'obj'))).size;
   check(converted > 0 && converted < big.length && told.includes(`full: ${converted} files converted`) &&
     outcomes.every(([status, notices]) => status === 'converted' || notices.endsWith('not converted: the store for results is full\n')) &&
     sizes.filter((n) => n === whole).length === converted && sizes.every((n) => n === whole || n < 1e6),
   `a full store stops the run and keeps nothing half-written (${converted} converted; ${told})`);
   await cdp.send('Storage.overrideQuotaForOrigin', { origin });
-
   await browser.close();
 
   // 10,000 files, in a page of their own: the page holds the rows in sight
   // and a margin, the summary counts all, and the keys reach rows that were
   // not in the page.
-  ({ browser, page } = await start(false));
+  ({ browser, page } = await start('Chromium without WebGL'));
   const many = modelPaths(dir, 'many');
   const outcome = nativeResults(quarlen, dir, ['lib/sample.rsr', 'lib/seeds/bad_value.rsr'], []);
   const fails = many.filter((p) => p.endsWith('m500.rsr')).length;
   check(outcome.get('lib/sample.rsr').converted && !outcome.get('lib/seeds/bad_value.rsr').converted && fails === 10,
     'of the 10,000 files, 10 are a file that fails and the rest the sample, which converts');
   await (await page.$('#files')).uploadFile(join(dir, 'many'));
-  await settled(page, many.length);
-  const summary = await page.$eval('#status', (e) => e.textContent);
+  const summary = await settled(page, many.length);
   check(summary.startsWith(`quarlen: ${many.length - fails} converted, ${fails} failed`), `the summary counts every file (${summary})`);
   const inPage = () => page.$$eval('tr[data-path]', (trs) => trs.length);
   const held = await inPage();
   await page.click(`tr[data-path="${many[0]}"]`);
-  await page.keyboard.press('End');
-  await page.keyboard.press('ArrowUp');
-  await page.keyboard.press('ArrowUp');
-  await page.keyboard.press('ArrowDown');
+  for (const key of ['End', 'ArrowUp', 'ArrowUp', 'ArrowDown']) await page.keyboard.press(key);
   const selected = await page.$eval('tr.selected', (tr) => [tr.dataset.path, document.activeElement === tr]);
   check(selected[0] === many.at(-2) && selected[1], `End, up, up, down select and focus the last row but one (${selected})`);
   const heldAtEnd = await inPage();
@@ -293,24 +286,30 @@ try {
   const stops = await page.$$eval('#results, #results tr', (all) => all.filter((e) => e.tabIndex >= 0).length);
   check(stops === 1, `the table is one tab stop (${stops})`);
   await page.click('#failures-only');
-  await page.waitForFunction((n) => document.getElementById('results').getAttribute('aria-rowcount') === String(n + 1), {}, fails);
+  await until(page, 30, (n) => document.getElementById('results').getAttribute('aria-rowcount') === String(n + 1), fails);
   const failedRows = (await tableRows(page)).filter((r) => r.status === 'failed').length;
   check(failedRows === fails, `failures only lists the ${fails} failed files (${failedRows})`);
   await browser.close();
 
-  // Firefox ESR: a pick of files converts and downloads as in Chromium.
-  const picked = ['lib/sample.rsr', 'lib/models/mixed.rsr', 'lib/models/plain.RSR', 'lib/seeds/bad_value.rsr', 'lib/odd/odd-0.rsr'];
+  // Firefox ESR and WebKit: a pick of files converts and downloads as in
+  // Chromium.
+  const picked = ['sample.rsr', 'models/mixed.rsr', 'models/plain.RSR', 'seeds/bad_value.rsr', 'odd/odd-0.rsr'];
+  const names = picked.map((p) => p.split('/').pop());
   const pick = join(dir, 'pick');
   mkdirSync(pick);
-  for (const p of picked) cpSync(join(dir, p), join(pick, p.split('/').pop()));
-  browser = await launchFirefox(downloads);
-  page = await openPage(browser, origin, downloads);
-  page.on('pageerror', (e) => check(false, `no error on the page in Firefox (${e.message})`));
-  await (await page.$('#pick-files')).uploadFile(...picked.map((p) => join(pick, p.split('/').pop())));
-  await round(page, 'Firefox', [], picked.map((p) => p.split('/').pop()), pick);
+  picked.forEach((p, i) => cpSync(join(dir, 'lib', p), join(pick, names[i])));
+  for (const kind of ['Firefox', 'WebKit']) {
+    ({ browser, page } = await start(kind));
+    await (await page.$('#pick-files')).uploadFile(...names.map((n) => join(pick, n)));
+    await round(page, kind, [], names, pick);
+    await browser.close();
+  }
 
-  const away = requests.filter((u) => new URL(u).origin !== origin && !u.startsWith(`blob:${origin}/`));
+  // Firefox reports a font read from a data: URL, which goes nowhere.
+  const away = requests.filter((u) => new URL(u).origin !== origin && !u.startsWith(`blob:${origin}/`) && !u.startsWith('data:'));
   check(away.length === 0, `no request left ${origin} (${requests.length} requests${away.length ? `; ${away.slice(0, 3)}` : ''})`);
+} catch (e) {
+  check(false, e.stack);
 } finally {
   await browser.close();
   stop();
