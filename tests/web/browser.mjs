@@ -25,13 +25,6 @@ export async function poll(test, seconds, ms = 250) {
   }
 }
 
-// Calls fn until it does not throw (a server may take a moment to listen);
-// throws its last error after seconds.
-async function retry(fn, seconds) {
-  let error = null;
-  if (!await poll(() => fn().then(() => true, (e) => { error = e; }), seconds, 200)) throw error;
-}
-
 // Waits until fn(...args), run in the page, gives a true value; returns it,
 // or null after seconds.
 export const until = (page, seconds, fn, ...args) => poll(() => page.evaluate(fn, ...args), seconds);
@@ -43,11 +36,17 @@ const freePort = () => new Promise((resolve) => {
   });
 });
 
-// Serves web/dist; returns { origin, stop }.
+// Whether a server answers at url (it may take a moment to listen).
+const answers = (url) => fetch(url).then(() => true, () => false);
+
+// Serves web/dist; returns { origin, stop } once the server answers.
 export async function serve() {
   const port = await freePort();
   const server = spawn(join(root, 'tools/serve-web.sh'), [String(port)], { stdio: 'ignore', detached: true });
-  return { origin: `http://localhost:${port}`, stop: () => process.kill(-server.pid) };
+  const origin = `http://localhost:${port}`;
+  if (await poll(() => answers(origin), 10, 200)) return { origin, stop: () => process.kill(-server.pid) };
+  process.kill(-server.pid);
+  throw new Error(`no server at ${origin}`);
 }
 
 // Chromium with WebGL drawn by SwiftShader, or without WebGL; or, given the
@@ -69,7 +68,7 @@ export function launch(webgl = true, firefoxDownloads = null) {
 export async function openPage(browser, origin, downloads, idle = true, watch = () => {}) {
   const page = await browser.newPage();
   watch(page);
-  await retry(() => page.goto(`${origin}/`), 10);
+  await page.goto(`${origin}/`);
   if (browser.process()?.spawnfile?.includes('chromium')) {
     const cdp = await page.createCDPSession();
     await cdp.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
@@ -96,8 +95,7 @@ export async function openWebKit(origin, downloads) {
   let at = null;
   const close = async () => {
     if (at) await call('DELETE', at).catch(() => {});
-    at = null;
-    try { process.kill(-driver.pid); } catch { /* closed before */ }
+    process.kill(-driver.pid);
   };
   const element = async (selector) => Object.values(await call('POST', `${at}/element`, { using: 'css selector', value: selector }))[0];
   const page = {
@@ -107,7 +105,7 @@ export async function openWebKit(origin, downloads) {
       uploadFile: async (...paths) => call('POST', `${at}/element/${await element(selector)}/value`, { text: paths.join('\n') }) }),
   };
   try {
-    await retry(() => call('GET', '/status'), 10);
+    if (!await poll(() => answers(`http://127.0.0.1:${port}/status`), 10, 100)) throw new Error('WebKitWebDriver did not start');
     const { sessionId } = await call('POST', '/session', { capabilities: { alwaysMatch: {
       'webkitgtk:browserOptions': { binary: miniBrowser, args: ['--automation'] } } } });
     at = `/session/${sessionId}`;
