@@ -1,12 +1,7 @@
-// The page against the console program, in headless Chromium (with and
-// without WebGL), Firefox ESR and WebKit (which has no origin private file
-// system: the page keeps its results in memory there). In Chromium, the
-// sections below check the rows, summary and downloaded zip of several
-// runs (traditional, today's readers, GLB, a .zip archive, a library of
-// 510 MB under a memory bound), Save to folder, the 3D view and the details
-// pane, failing archives and a clash, a page without WebGL, a full store,
-// 10,000 files, and that no request leaves the page's origin; in Firefox
-// and WebKit, that a pick of files converts and downloads as in Chromium.
+// The page against the console program in headless Chromium (with and
+// without WebGL), then in Firefox ESR and WebKit (which has no origin
+// private file system: the page keeps its results in memory there); each
+// section below says what it checks.
 //   node check_browser.mjs QUARLEN DIR   (DIR/lib, DIR/big, DIR/many: the models; web/dist built)
 import { cpSync, mkdirSync, readdirSync, readFileSync, rmSync, statSync, writeFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
@@ -308,7 +303,8 @@ try {
     await round(page, kind, [], names, pick);
   }
 
-  // Firefox reports a font read from a data: URL, which goes nowhere.
+  // No request left the page's origin (Firefox reports a font read from a
+  // data: URL, which goes nowhere).
   const away = requests.filter((u) => new URL(u).origin !== origin && !u.startsWith(`blob:${origin}/`) && !u.startsWith('data:'));
   check(away.length === 0, `no request left ${origin} (${requests.length} requests${away.length ? `; ${away.slice(0, 3)}` : ''})`);
 } catch (e) {
