@@ -97,7 +97,8 @@ export async function openWebKit(origin, downloads) {
     if (at) await call('DELETE', at).catch(() => {});
     process.kill(-driver.pid);
   };
-  const element = async (selector) => Object.values(await call('POST', `${at}/element`, { using: 'css selector', value: selector }))[0];
+  const element = async (selector) =>
+    Object.values(await call('POST', `${at}/element`, { using: 'css selector', value: selector }))[0];
   const page = {
     evaluate: (fn, ...args) => call('POST', `${at}/execute/sync`, { script: `return (${fn})(...arguments);`, args }),
     click: async (selector) => call('POST', `${at}/element/${await element(selector)}/click`, {}),
@@ -182,7 +183,8 @@ export function browserPssMB(browser) {
   for (const pid of readdirSync('/proc').filter((p) => /^\d+$/.test(p))) {
     try {
       const group = readFileSync(`/proc/${pid}/stat`, 'utf8').replace(/^.*\) /, '').split(' ')[2];
-      if (group === String(browser.process().pid)) kb += Number(/^Pss:\s+(\d+)/m.exec(readFileSync(`/proc/${pid}/smaps_rollup`, 'utf8'))?.[1] ?? 0);
+      if (group !== String(browser.process().pid)) continue;
+      kb += Number(/^Pss:\s+(\d+)/m.exec(readFileSync(`/proc/${pid}/smaps_rollup`, 'utf8'))?.[1] ?? 0);
     } catch { /* gone meanwhile */ }
   }
   return kb / 1024;

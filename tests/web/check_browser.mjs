@@ -88,7 +88,8 @@ async function round(page, label, args, list = paths, where = null, under = '') 
   check(Object.keys(zip).length === wanted, `${label}: ${zipName} holds the ${wanted} files the console program writes (it holds ${Object.keys(zip).length})`);
   check(ours.size === list.length && compare(label, ours, theirs) === 0, `${label}: ${list.length} rows and their files as the console program's`);
   const converted = [...theirs.values()].filter((r) => r.converted).length;
-  check(summary.startsWith(`quarlen: ${converted} converted, ${list.length - converted} failed`), `${label}: the summary counts every file (${summary})`);
+  check(summary.startsWith(`quarlen: ${converted} converted, ${list.length - converted} failed`),
+    `${label}: the summary counts every file (${summary})`);
   return { answer, theirs, work };
 }
 
@@ -135,7 +136,7 @@ try {
       document.getElementById('status').textContent = '';
       document.getElementById('save-folder').click();
     });
-    return until(page, 600, () => /^Saved/.test(document.getElementById('status').textContent) && document.getElementById('status').textContent);
+    return until(page, 600, () => document.getElementById('status').textContent.match(/^Saved.*/)?.[0]);
   };
   await saveTo();
   const saved = await stored(page, 'picked');
@@ -144,7 +145,8 @@ try {
   check(same.length === wanted.length && Object.keys(saved).length === wanted.length,
     `Save to folder wrote the console program's ${wanted.length} files (${same.length} alike, ${Object.keys(saved).length} written)`);
   const again = await saveTo();
-  check(new RegExp(`^Saved 0 files.*; ${wanted.length} kept`).test(again), `saved again, the ${wanted.length} files are kept as they were (${again})`);
+  check(new RegExp(`^Saved 0 files.*; ${wanted.length} kept`).test(again),
+    `saved again, the ${wanted.length} files are kept as they were (${again})`);
   check((await shows(page, 'lib/odd/odd-0.rsr')).drawn, 'the view draws a model with non-finite points');
 
   await page.click('#preset-today');
@@ -274,7 +276,8 @@ try {
     'of the 10,000 files, 10 are a file that fails and the rest the sample, which converts');
   await (await page.$('#files')).uploadFile(join(dir, 'many'));
   const summary = await settled(page, many.length);
-  check(summary.startsWith(`quarlen: ${many.length - fails} converted, ${fails} failed`), `the summary counts every file (${summary})`);
+  check(summary.startsWith(`quarlen: ${many.length - fails} converted, ${fails} failed`),
+    `the summary counts every file (${summary})`);
   const inPage = () => page.$$eval('tr[data-path]', (trs) => trs.length);
   const held = await inPage();
   await page.click(`tr[data-path="${many[0]}"]`);
