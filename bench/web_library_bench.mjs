@@ -23,7 +23,21 @@ import { linkSync, mkdirSync, mkdtempSync, readFileSync, rmSync, statSync } from
 import { createRequire } from 'node:module';
 import { tmpdir } from 'node:os';
 import { join, resolve } from 'node:path';
-import { browserPssMB, collectGarbage, downloaded, launch, openPage, root, serve, settled, watchPss } from '../tests/web/browser.mjs';
+import { browserPssMB, downloaded, launch, openPage, root, serve, settled, watchPss } from '../tests/web/browser.mjs';
+
+// Collects the garbage of the browser's pages and workers, so that what
+// browserPssMB reads next is what they keep.
+async function collectGarbage(browser) {
+  const cdp = await browser.target().createCDPSession();
+  const { targetInfos } = await cdp.send('Target.getTargets');
+  for (const { targetId } of targetInfos.filter((t) => t.type === 'page' || t.type === 'worker')) {
+    const { sessionId } = await cdp.send('Target.attachToTarget', { targetId, flatten: true });
+    const session = cdp.connection().session(sessionId);
+    await session.send('HeapProfiler.collectGarbage').catch(() => {});
+    await session.detach().catch(() => {});
+  }
+  await cdp.detach();
+}
 
 const [build, countText = '100'] = process.argv.slice(2);
 const count = Number(countText);

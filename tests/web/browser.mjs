@@ -1,7 +1,9 @@
-// The page in headless Chromium and Firefox, for the web tests and the
-// benchmark: a server for web/dist, a browser (WebGL drawn by SwiftShader,
-// or none), the memory of all its processes, downloads into a folder, and
-// the table's rows.
+// The page in headless Chromium and Firefox, and in WebKit, for the web
+// tests and the benchmark: a server for web/dist, a browser (WebGL drawn by
+// SwiftShader, or none), the memory of all its processes, downloads into a
+// folder, waits, and the table's rows. The waits and the table are read
+// with the calls that a puppeteer page and the WebKit page here both take:
+// evaluate(fn, ...args), click(selector) and $(selector).uploadFile(...).
 import { spawn } from 'node:child_process';
 import { existsSync, readdirSync, readFileSync, statSync } from 'node:fs';
 import { createRequire } from 'node:module';
@@ -11,45 +13,52 @@ import { fileURLToPath } from 'node:url';
 
 export const root = join(dirname(fileURLToPath(import.meta.url)), '../..');
 const puppeteer = createRequire(join(root, 'web/package.json'))('puppeteer-core');
+const miniBrowser = '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser';
+const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
 
-export const freePort = () => new Promise((resolve) => {
+// Calls test() every ms until it gives a true value, and returns that;
+// null after seconds.
+export async function poll(test, seconds, ms = 250) {
+  for (const end = Date.now() + seconds * 1000; ; await sleep(ms)) {
+    const value = await test();
+    if (value || Date.now() > end) return value || null;
+  }
+}
+
+// Waits until fn(...args), run in the page, gives a true value; returns it,
+// or null after seconds.
+export const until = (page, seconds, fn, ...args) => poll(() => page.evaluate(fn, ...args), seconds);
+
+const freePort = () => new Promise((resolve) => {
   const s = createServer().listen(0, '127.0.0.1', () => {
     const { port } = s.address();
     s.close(() => resolve(port));
   });
 });
 
-// Serves web/dist; returns { origin, stop }.
+// Whether a server answers at url (it may take a moment to listen).
+const answers = (url) => fetch(url).then(() => true, () => false);
+
+// Serves web/dist; returns { origin, stop } once the server answers.
 export async function serve() {
   const port = await freePort();
   const server = spawn(join(root, 'tools/serve-web.sh'), [String(port)], { stdio: 'ignore', detached: true });
-  return { origin: `http://localhost:${port}`, stop: () => process.kill(-server.pid) };
+  const origin = `http://localhost:${port}`;
+  if (await poll(() => answers(origin), 10, 200)) return { origin, stop: () => process.kill(-server.pid) };
+  process.kill(-server.pid);
+  throw new Error(`no server at ${origin}`);
 }
 
-// Chromium with WebGL drawn by SwiftShader, or without WebGL.
-export function launch(webgl = true) {
+// Chromium with WebGL drawn by SwiftShader, or without WebGL; or, given the
+// folder for its downloads, Debian's Firefox ESR over WebDriver BiDi.
+export function launch(webgl = true, firefoxDownloads = null) {
   const graphics = webgl ? ['--use-angle=swiftshader', '--enable-unsafe-swiftshader'] : ['--disable-webgl', '--disable-gpu'];
+  const prefs = { 'browser.download.dir': firefoxDownloads, 'browser.download.folderList': 2, 'browser.download.useDownloadDir': true };
   return puppeteer.launch({
-    executablePath: '/usr/bin/chromium',
-    args: ['--no-sandbox', ...graphics, '--window-size=1400,900'],
-    protocolTimeout: 3600000,  // a wait for a whole library is one call
+    protocolTimeout: 3600000,  // a wait in the page is one call
     defaultViewport: { width: 1400, height: 900 },
-  });
-}
-
-// Debian's Firefox ESR over WebDriver BiDi; its downloads go to folder.
-export function launchFirefox(downloads) {
-  return puppeteer.launch({
-    browser: 'firefox',
-    executablePath: '/usr/bin/firefox-esr',
-    headless: true,
-    protocolTimeout: 600000,
-    defaultViewport: { width: 1400, height: 900 },
-    extraPrefsFirefox: {
-      'browser.download.dir': downloads,
-      'browser.download.folderList': 2,
-      'browser.download.useDownloadDir': true,
-    },
+    ...(firefoxDownloads ? { browser: 'firefox', executablePath: '/usr/bin/firefox-esr', extraPrefsFirefox: prefs }
+      : { executablePath: '/usr/bin/chromium', args: ['--no-sandbox', ...graphics, '--window-size=1400,900'] }),
   });
 }
 
@@ -59,39 +68,87 @@ export function launchFirefox(downloads) {
 export async function openPage(browser, origin, downloads, idle = true, watch = () => {}) {
   const page = await browser.newPage();
   watch(page);
-  for (let tries = 0; ; ++tries) {  // the server may take a moment to listen
-    try {
-      await page.goto(`${origin}/`);
-      break;
-    } catch (e) {
-      if (tries > 50) throw e;
-      await new Promise((r) => setTimeout(r, 200));
-    }
-  }
+  await page.goto(`${origin}/`);
   if (browser.process()?.spawnfile?.includes('chromium')) {
     const cdp = await page.createCDPSession();
     await cdp.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
   }
-  if (idle) await page.waitForSelector('body[data-state="idle"]');
+  if (idle) await started(page);
   return page;
 }
 
-// Waits until the page is idle with n rows, each converted or failed, as
-// its summary counts them; a page that never settles fails the test after
-// 15 minutes rather than holding the test command.
-export const settled = (page, n) => page.waitForFunction(summarised, { timeout: 900e3, polling: 500 }, n);
+// WebKit (the engine of Safari): WebKitGTK's MiniBrowser, driven by
+// WebKitWebDriver with plain WebDriver calls on a display of its own
+// (xvfb-run: it does not start headless). Its downloads go to its home,
+// folder. Returns { browser: { close }, page }, the page once it is idle.
+export async function openWebKit(origin, downloads) {
+  const port = await freePort();
+  const driver = spawn('xvfb-run', ['-a', '-s', '-screen 0 1400x900x24', 'WebKitWebDriver', `--port=${port}`],
+    { stdio: 'ignore', detached: true, env: { ...process.env, HOME: downloads } });
+  const call = async (method, path, body) => {
+    const reply = await fetch(`http://127.0.0.1:${port}${path}`,
+      { method, headers: { 'content-type': 'application/json' }, body: body && JSON.stringify(body) });
+    const { value } = await reply.json();
+    if (!reply.ok) throw new Error(`${method} ${path}: ${value?.message ?? reply.status}`);
+    return value;
+  };
+  let at = null;
+  const close = async () => {
+    if (at) await call('DELETE', at).catch(() => {});
+    process.kill(-driver.pid);
+  };
+  const element = async (selector) =>
+    Object.values(await call('POST', `${at}/element`, { using: 'css selector', value: selector }))[0];
+  const page = {
+    evaluate: (fn, ...args) => call('POST', `${at}/execute/sync`, { script: `return (${fn})(...arguments);`, args }),
+    click: async (selector) => call('POST', `${at}/element/${await element(selector)}/click`, {}),
+    $: async (selector) => ({
+      uploadFile: async (...paths) => call('POST', `${at}/element/${await element(selector)}/value`, { text: paths.join('\n') }) }),
+  };
+  try {
+    if (!await poll(() => answers(`http://127.0.0.1:${port}/status`), 10, 100)) throw new Error('WebKitWebDriver did not start');
+    const { sessionId } = await call('POST', '/session', { capabilities: { alwaysMatch: {
+      'webkitgtk:browserOptions': { binary: miniBrowser, args: ['--automation'] } } } });
+    at = `/session/${sessionId}`;
+    await call('POST', `${at}/url`, { url: `${origin}/` });
+    await started(page);
+  } catch (e) {
+    await close();
+    throw e;
+  }
+  return { browser: { close }, page };
+}
 
-// In the page: whether it is idle and its table and summary count n files
-// ended (for WebDriver too, which runs it as text).
-export function summarised(n) {
-  const ended = /^quarlen: (\d+) converted, (\d+) failed/.exec(document.getElementById('status').textContent);
+// Waits for the page to start; throws, with its state and status, unless it
+// became idle.
+async function started(page) {
+  const [state, status] = await until(page, 60, () => !['loading', 'converting'].includes(document.body.dataset.state) &&
+    [document.body.dataset.state, document.getElementById('status').textContent]) ?? [];
+  if (state !== 'idle') throw new Error(`the page did not start (${state}: ${status})`);
+}
+
+// Waits until the page is idle with n rows, each converted or failed, as
+// its summary counts them, and gives the summary; a page that never
+// settles fails the test after 15 minutes rather than holding the test
+// command.
+export async function settled(page, n) {
+  const summary = await until(page, 900, summarised, n);
+  if (!summary) throw new Error(`the page did not end ${n} files in 15 minutes`);
+  return summary;
+}
+
+// In the page: its summary, once it is idle and its table and summary
+// count n files ended.
+function summarised(n) {
+  const summary = document.getElementById('status').textContent;
+  const ended = /^quarlen: (\d+) converted, (\d+) failed/.exec(summary);
   return document.body.dataset.state === 'idle' && !!ended && Number(ended[1]) + Number(ended[2]) === n &&
-    document.getElementById('results').getAttribute('aria-rowcount') === String(n + 1);
+    document.getElementById('results').getAttribute('aria-rowcount') === String(n + 1) && summary;
 }
 
 // Every row of the table, which holds in the page only the rows in sight,
 // read by scrolling it from the top: [{ path, status, notices (its
-// tooltip), count (of notices), shown (the notices on the row) }]; with
+// tooltip), count (of notices), shown (the notices on the row, or null) }]; with
 // path, it stops there, with that row in sight.
 export const tableRows = (page, path = null) => page.evaluate(async (path) => {
   const pane = document.getElementById('results-pane');
@@ -102,7 +159,7 @@ export const tableRows = (page, path = null) => page.evaluate(async (path) => {
     await frames();
     for (const tr of document.querySelectorAll('tr[data-path]')) rows.set(tr.dataset.path, {
       path: tr.dataset.path, status: tr.dataset.status, notices: tr.title, count: Number(tr.dataset.notices),
-      shown: tr.querySelector('pre')?.textContent });
+      shown: tr.querySelector('pre')?.textContent ?? null });
     before = pane.scrollTop;
     pane.scrollTop += pane.clientHeight / 2;
   }
@@ -119,38 +176,18 @@ export async function clickRow(page, path) {
 }
 
 // The proportional set size of the browser's processes together, in MB
-// (RSS would count the pages they share once for each).
+// (RSS would count the pages they share once for each): those of its
+// process group, which puppeteer starts it at the head of.
 export function browserPssMB(browser) {
-  const children = new Map();
+  let kb = 0;
   for (const pid of readdirSync('/proc').filter((p) => /^\d+$/.test(p))) {
     try {
-      const parent = readFileSync(`/proc/${pid}/stat`, 'utf8').replace(/^.*\) /, '').split(' ')[1];
-      children.set(parent, [...(children.get(parent) ?? []), pid]);
-    } catch { /* gone meanwhile */ }
-  }
-  let kb = 0;
-  for (let todo = [String(browser.process().pid)]; todo.length;) {
-    const pid = todo.pop();
-    try {
+      const group = readFileSync(`/proc/${pid}/stat`, 'utf8').replace(/^.*\) /, '').split(' ')[2];
+      if (group !== String(browser.process().pid)) continue;
       kb += Number(/^Pss:\s+(\d+)/m.exec(readFileSync(`/proc/${pid}/smaps_rollup`, 'utf8'))?.[1] ?? 0);
     } catch { /* gone meanwhile */ }
-    todo.push(...(children.get(pid) ?? []));
   }
   return kb / 1024;
-}
-
-// Collects the garbage of the browser's pages and workers, so that what
-// browserPssMB reads next is what they keep.
-export async function collectGarbage(browser) {
-  const cdp = await browser.target().createCDPSession();
-  const { targetInfos } = await cdp.send('Target.getTargets');
-  for (const { targetId } of targetInfos.filter((t) => t.type === 'page' || t.type === 'worker')) {
-    const { sessionId } = await cdp.send('Target.attachToTarget', { targetId, flatten: true });
-    const session = cdp.connection().session(sessionId);
-    await session.send('HeapProfiler.collectGarbage').catch(() => {});
-    await session.detach().catch(() => {});
-  }
-  await cdp.detach();
 }
 
 // Samples browserPssMB every quarter second until stopped; stop() gives the peak.
@@ -164,22 +201,11 @@ export function watchPss(browser) {
 }
 
 // Waits for folder/name to be downloaded in full (Chromium writes a
-// .crdownload file beside it until then, Firefox a .part file); false
-// after timeout seconds.
-export async function downloaded(folder, name, timeout = 600) {
-  for (const end = Date.now() + timeout * 1000; Date.now() < end;) {
-    if (existsSync(join(folder, name)) && !readdirSync(folder).some((f) => /\.(crdownload|part)$/.test(f))) return true;
-    await new Promise((r) => setTimeout(r, 100));
-  }
-  return false;
-}
+// .crdownload file beside it until then, Firefox a .part file, WebKit a
+// .wkdownload file); false after timeout seconds.
+export const downloaded = async (folder, name, timeout = 600) => !!await poll(() => existsSync(join(folder, name)) &&
+  !readdirSync(folder).some((f) => /\.(crdownload|part|wkdownload)$/.test(f)), timeout, 100);
 
 // True once any file starts to arrive in folder; false after timeout seconds.
-export async function downloadStarts(folder, timeout) {
-  for (const end = Date.now() + timeout * 1000; Date.now() < end;) {
-    if (readdirSync(folder).some((f) => statSync(join(folder, f)).isFile())) return true;
-    await new Promise((r) => setTimeout(r, 50));
-  }
-  return false;
-}
-
+export const downloadStarts = async (folder, timeout) =>
+  !!await poll(() => readdirSync(folder).some((f) => statSync(join(folder, f)).isFile()), timeout, 50);

@@ -13,10 +13,8 @@ mkdir -p "$lib/models" "$lib/odd" "$lib/seeds" "$lib/Ünïcode names"
 "$build/tests/quarlen_model_writer" plain "$lib/models/plain.RSR" /dev/null
 "$build/tests/quarlen_model_writer" odd 0 40 "$lib/odd"
 rm -f "$lib/odd/"*.expected
-seeds=$(mktemp -d)
-"$build/tests/quarlen_make_seeds" "$seeds" >/dev/null
-for f in "$seeds"/*; do cp "$f" "$lib/seeds/$(basename "$f").rsr"; done
-rm -rf "$seeds"
+"$build/tests/quarlen_make_seeds" "$lib/seeds" >/dev/null
+for f in "$lib/seeds"/*; do mv "$f" "$f.rsr"; done
 cp "$(dirname "$0")/../../examples/sample.rsr" "$lib/sample.rsr"
 cp "$(dirname "$0")/../../examples/sample.rsr" "$lib/Ünïcode names/Haus am See.rsr"
 
