@@ -61,6 +61,17 @@ Converted convertInMemory(const Bytes& rsr, const OutputOptions& options);
 // -error, as a library may, and the failure leaves errno alone.
 Converted convertInMemoryLimited(const Bytes& rsr, size_t limit, int error);
 
+// A notice as a test expects it: caption "in" or "out" stands for the path.
+struct Expected {
+    std::string text, caption;
+    unsigned style;
+    std::string on_disk;
+};
+
+// The run's outcome, notices and output against what is expected.
+void expectRun(const Converted& c, RunOutcome outcome, const std::vector<Expected>& notices, const std::string& obj,
+               const std::string& what);
+
 // A run's outcome, notices (with the file on disk at each, and the output,
 // unless withOutput is false), the temporary paths replaced by <in> and
 // <out>: two runs of the same bytes compare equal.
