@@ -178,13 +178,14 @@ TEST(Fields, EachCountAtZero) {
 }
 
 TEST(Facets, IndexValuesAreWrittenAsTheyAre) {
+    // Numbers of every width; the largest value wraps.
     GroupSpec a = base();
-    a.pf = {0, 1, 99, -5, 2147483647};
-    a.faces = {{0, 5, 0}};
-    GroupSpec b = a;  // the second group's base is 5: the largest value wraps
+    a.pf = {0, 1, 9, 98, -5, 123456788, 2147483646, 2147483647};
+    a.faces = {{0, 8, 0}};
+    GroupSpec b = a;  // the second group's base is 4
     const Converted c = convertBytes(buildRsr({a, b}));
-    EXPECT_NE(c.obj.find(crlf("f 1 2 100 -4 -2147483648\n")), std::string::npos);
-    EXPECT_NE(c.obj.find(crlf("f 5 6 104 0 -2147483644\n")), std::string::npos);
+    EXPECT_NE(c.obj.find(crlf("f 1 2 10 99 -4 123456789 2147483647 -2147483648\n")), std::string::npos);
+    EXPECT_NE(c.obj.find(crlf("f 5 6 14 103 0 123456793 -2147483645 -2147483644\n")), std::string::npos);
 }
 
 TEST(Names, BytesOfGroupAndMaterialNames) {

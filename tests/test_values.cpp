@@ -90,14 +90,6 @@ TEST(FloatText, FallbackMatchesToCharsOnPowersOfTwoAndAStride) {
     EXPECT_EQ(mismatches, 0u);
 }
 
-TEST(FormatInt, Extremes) {
-    for (int32_t v : {0, 7, -7, 10, 99, 100, -100, 123456789, std::numeric_limits<int32_t>::max(),
-                      std::numeric_limits<int32_t>::min()}) {
-        char buf[int_text_max];
-        EXPECT_EQ(std::string(buf, formatInt(buf, v)), std::to_string(v));
-    }
-}
-
 TEST(Names, ExtensionCheck) {
     struct Case {
         const char* name;
