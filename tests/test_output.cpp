@@ -1,5 +1,6 @@
 // The OBJ text written for well-formed models: line forms, numbering,
-// materials, texture suffixes, names and the closing comments.
+// materials, texture suffixes, names and the closing comments. (Names of
+// line feeds and of the longest length: test_block_edges.cpp.)
 #include <gtest/gtest.h>
 
 #include "tests/recording_notice.h"
@@ -40,7 +41,8 @@ TEST(Golden, GroupsWithTexturesAndMaterials) {
                     .pf = {0, 1, 2, 3, 2, 3, 1},
                     .faces = {{0, 4, 1}, {4, 3, 1}, {4, 3, 0}},
                     .mats = {"skin", "cloth"}};
-    GroupSpec quad{.name = "c", .xyz = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, .pf = {0, 1, 2, 3},
+    // The third group's name keeps its bytes up to its first NUL.
+    GroupSpec quad{.name = std::string("c\r\xE9\0d", 5), .xyz = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, .pf = {0, 1, 2, 3},
                    .faces = {{0, 4, 0}}, .texq = true, .uv = {0, 0, 1, 0, 1, 1, 0, 1, 0.25f, 0.75f},
                    .pt = {4, 3, 2, 1}, .faces2 = {{0, 4}}, .mats = {"m"}};
     const Converted c = convertBytes(buildRsr({hip, chest, quad}));
@@ -57,7 +59,7 @@ TEST(Golden, GroupsWithTexturesAndMaterials) {
         "f 6 7 5\n"
         "usemtl skin\n"
         "f 6 7 5\n"
-        "g c\nv 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nvt 0.25 0.75\n"
+        "g c\r\xE9\nv 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nvt 0.25 0.75\n"
         "usemtl m\nf 8/7 9/6 10/5 11/4\n");
     EXPECT_EQ(c.outcome, RunOutcome::finished);
     EXPECT_EQ(c.obj, body + closing("5/4", "11/7/0"));
@@ -130,6 +132,8 @@ TEST(Facets, LineForms) {
         {"material name of 39 characters",
          with({{0, 3, 0}}, {std::string(45, 'q')}),
          "usemtl " + std::string(39, 'q') + "\nf 1 2 3\n"},
+        {"material name up to its first NUL, other bytes as they are",
+         with({{0, 3, 0}}, {std::string("m\r\xFF\0n", 5)}), "usemtl m\r\xFF\nf 1 2 3\n"},
     };
     for (const FacetCase& fc : cases) {
         const Converted c = convertBytes(buildRsr({fc.g}));
@@ -186,28 +190,6 @@ TEST(Facets, IndexValuesAreWrittenAsTheyAre) {
     const Converted c = convertBytes(buildRsr({a, b}));
     EXPECT_NE(c.obj.find(crlf("f 1 2 10 99 -4 123456789 2147483647 -2147483648\n")), std::string::npos);
     EXPECT_NE(c.obj.find(crlf("f 5 6 14 103 0 123456793 -2147483645 -2147483644\n")), std::string::npos);
-}
-
-TEST(Names, BytesOfGroupAndMaterialNames) {
-    struct Case {
-        const char* what;
-        std::string name, material;
-        std::string group, usemtl;  // bytes after "g " and "usemtl ", not converted
-    } cases[] = {
-        {"LF inside a name", std::string("a\nb"), std::string("m\nx"), "a\r\nb", "m\r\nx"},
-        {"CR stays CR", "a\rb", "m", "a\rb", "m"},
-        {"leading NUL", std::string("\0ab", 3), "m", "", "m"},
-        {"ends at the first NUL", std::string("ab\0cd", 5), std::string("m\0n", 3), "ab", "m"},
-        {"high bytes", "\xE9t\xE9", "\xFF", "\xE9t\xE9", "\xFF"},
-        {"256 bytes", std::string(256, 'n'), "m", std::string(256, 'n'), "m"},
-    };
-    for (const Case& k : cases) {
-        GroupSpec g{.name = k.name, .xyz = {0, 0, 0}, .pf = {0}, .faces = {{0, 1, 0}}, .mats = {k.material}};
-        const Converted c = convertBytes(buildRsr({g}));
-        ASSERT_EQ(c.outcome, RunOutcome::finished) << k.what;
-        EXPECT_EQ(c.obj.substr(0, c.obj.find("# File")), "g " + k.group + "\r\nv 0 0 0\r\nusemtl " + k.usemtl + "\r\nf 1\r\n")
-            << k.what;
-    }
 }
 
 }  // namespace

@@ -15,74 +15,53 @@ using namespace quarlen;
 namespace {
 
 struct FailureCase {
-    const char* what;
+    std::string what;
     Bytes file;
     std::vector<Expected> notices;
     std::string obj;  // the output file after the run
 };
 
-void check(const FailureCase& k) { expectRun(convertBytes(k.file), RunOutcome::failed, k.notices, k.obj, k.what); }
-
-TEST(Failures, NameLength) {
-    // The groups given, then a name length out of range.
-    auto then = [](const std::vector<GroupSpec>& groups, int32_t length) {
+TEST(Failures, NameLengthAndBadValue) {
+    // The groups given, then a name length out of range: the text of the
+    // groups, and a second notice that tells a short file from junk.
+    auto badLength = [](const std::vector<GroupSpec>& groups, int32_t length, const std::string& text, bool junk) {
         Bytes b;
         putHeader(b);
         for (const GroupSpec& g : groups) putGroup(b, g);
         putI32(b, length);
-        return b;
+        const std::string said = "# of chars in group name out of range: " + std::to_string(length);
+        const Expected second = junk ? Expected{obj_texts.junk, "in", notice_plain, text}
+                                     : Expected{short_file_text, "in", notice_warning, text};
+        return FailureCase{said, b, {{said, "in", notice_warning, text}, second}, text};
     };
-    const std::string empty_text = "g e\r\nv 0 0 0\r\n";
-    const std::string cornerless_text = "g z\r\nv 0 0 0\r\nf\r\n";  // facets count, not their corners
-    const FailureCase cases[] = {
-        {"300 before any group", then({}, 300),
-         {{"# of chars in group name out of range: 300", "in", notice_warning, ""},
-          {short_file_text, "in", notice_warning, ""}},
-         ""},
-        {"-1 after a group with facets", then({first()}, -1),
-         {{"# of chars in group name out of range: -1", "in", notice_warning, first_text},
-          {obj_texts.junk, "in", notice_plain, first_text}},
-         first_text},
-        {"257 after a group without facets", then({{.name = "e", .xyz = {0, 0, 0}}}, 257),
-         {{"# of chars in group name out of range: 257", "in", notice_warning, empty_text},
-          {short_file_text, "in", notice_warning, empty_text}},
-         empty_text},
-        {"300 after a facet of no corners", then({{.name = "z", .xyz = {0, 0, 0}, .faces = {{0, 0, 0}}}}, 300),
-         {{"# of chars in group name out of range: 300", "in", notice_warning, cornerless_text},
-          {obj_texts.junk, "in", notice_plain, cornerless_text}},
-         cornerless_text},
-    };
-    for (const FailureCase& k : cases) check(k);
-}
-
-TEST(Failures, BadValue) {
-    // A group after the first, failing at a corner; the text up to it.
-    auto group = [](const char* name, std::vector<int32_t> pf, Facet second, std::vector<TexFacet> faces2) {
+    // A group after the first, failing at a corner: the text up to it.
+    auto badValue = [](const char* name, std::vector<int32_t> pf, Facet second, std::vector<TexFacet> faces2,
+                       const std::string& after) {
         GroupSpec g = first();
         g.name = name;
         g.pf = pf;
         g.faces = {{0, 3, 0}, second};
         if (!faces2.empty()) g.texq = true, g.uv = {0, 0, 1, 1}, g.pt = {0, 1}, g.faces2 = faces2;
-        return g;
+        const std::string text = first_text + "g " + name + "\r\nv 0 0 0\r\nv 1 0 0\r\nv 0 1 0\r\n" + after;
+        return FailureCase{name, buildRsr({first(), g}), {{"bad value", "in", notice_warning, text}}, text};
     };
     const std::string f = "usemtl m\r\nf 4 5 6\r\nf", vt = "vt 0 0\r\nvt 1 1\r\n";
-    const struct {
-        GroupSpec g;
-        std::string text;  // after the points
-    } cases[] = {
-        {group("over", {0, 1, 2, 0}, {2, 3, 0}, {}), f + " 6 4"},  // reaches past the fourth entry
-        {group("below", {0, 1, 2}, {-1, 2, 0}, {}), f},
+    const FailureCase cases[] = {
+        badLength({}, 300, "", false),
+        badLength({first()}, -1, first_text, true),
+        badLength({{.name = "e", .xyz = {0, 0, 0}}}, 257, "g e\r\nv 0 0 0\r\n", false),  // a group without facets
+        // Facets count, not their corners.
+        badLength({{.name = "z", .xyz = {0, 0, 0}, .faces = {{0, 0, 0}}}}, 300, "g z\r\nv 0 0 0\r\nf\r\n", true),
+        badValue("over", {0, 1, 2, 0}, {2, 3, 0}, {}, f + " 6 4"),  // reaches past the fourth entry
+        badValue("below", {0, 1, 2}, {-1, 2, 0}, {}, f),
         // The third texture corner of the second facet is past the list; the
         // first facet has texture corners for two of its corners only.
-        {group("tex", {0, 1, 2}, {0, 3, 0}, {{0, 2}, {0, 3}}), vt + "usemtl m\r\nf 4/1 5/2 6\r\nf 4/1 5/2 6"},
+        badValue("tex", {0, 1, 2}, {0, 3, 0}, {{0, 2}, {0, 3}}, vt + "usemtl m\r\nf 4/1 5/2 6\r\nf 4/1 5/2 6"),
         // The texture bound wraps to -2: the first corner has no suffix, the
         // second's position wraps negative and fails.
-        {group("wrap", {0, 1, 2}, {0, 3, 0}, {{0, 2}, {2147483647, 2147483647}}), vt + "usemtl m\r\nf 4/1 5/2 6\r\nf 4 5"},
+        badValue("wrap", {0, 1, 2}, {0, 3, 0}, {{0, 2}, {2147483647, 2147483647}}, vt + "usemtl m\r\nf 4/1 5/2 6\r\nf 4 5"),
     };
-    for (const auto& k : cases) {
-        const std::string text = first_text + "g " + k.g.name + "\r\nv 0 0 0\r\nv 1 0 0\r\nv 0 1 0\r\n" + k.text;
-        check({k.g.name.c_str(), buildRsr({first(), k.g}), {{"bad value", "in", notice_warning, text}}, text});
-    }
+    for (const FailureCase& k : cases) expectRun(convertBytes(k.file), RunOutcome::failed, k.notices, k.obj, k.what);
 }
 
 // An output that stops taking bytes: a sink that takes only so many, as a
