@@ -155,6 +155,11 @@ TEST(Batch, ChoosesTheFormAndRefusesBadCalls) {
         {"-r sub", 0, {"sub/e.obj", "sub/deep/f.obj"}, "", "quarlen: 2 converted, 0 failed, 0 skipped in T\n"},
         {"-q -o /dev/null/x a.rsr", 1, {}, "", "a.rsr: /dev/null/x/a.obj: cannot create the folder: Not a directory\n"},
         {"-f o.rsr", 0, {"o.obj"}, "", "quarlen: 1 converted, 0 failed, 0 skipped in T\n"},
+        // Names below the output folder; of two inputs with one output, the
+        // first converts and the other is told.
+        {"-q clash", 1, {"clash/a.obj"}, "", "clash/a.rsr: has the same output clash/a.obj as clash/a.RSR\n"},
+        {"-q -r -o out clash lib2 more one/y.rsr", 1, {"out/a.obj", "out/sub/deep/c.obj", "out/x.obj", "out/y.obj"}, "",
+         "clash/a.rsr: has the same output out/a.obj as clash/a.RSR\nmore/x.rsr: has the same output out/x.obj as lib2/x.rsr\n"},
     };
     for (const Case& c : cases) {
         const fs::path dir = freshDir();
@@ -171,6 +176,14 @@ TEST(Batch, ChoosesTheFormAndRefusesBadCalls) {
         put(dir / "d.rsr", noMemory);
         put(dir / "sub/e.rsr", model(5));
         put(dir / "sub/deep/f.rsr", model(6));
+        put(dir / "clash/a.rsr", model(1));
+        put(dir / "clash/a.RSR", model(2));  // the same output as a.rsr
+        put(dir / "clash/sub/deep/c.Rsr", model(3));
+        put(dir / "clash/skip.txt", model(4));
+        put(dir / "lib2/x.rsr", model(5));
+        put(dir / "more/x.rsr", bad);  // were it converted, its failure would show
+        put(dir / "one/y.rsr", model(7));
+        fs::create_directory_symlink(dir / "clash/sub", dir / "clash/link");  // not followed
         fs::create_symlink("/dev/full", dir / "full.obj");  // a disk that is full
         fs::create_directories(dir / "m.mtl");              // a folder where NAME.mtl would go
         std::map<std::string, std::string> before;
@@ -189,39 +202,6 @@ TEST(Batch, ChoosesTheFormAndRefusesBadCalls) {
             EXPECT_NE(r.err.find("usage: quarlen"), r.err.npos) << c.args;
         }
     }
-}
-
-TEST(Batch, MapsNamesBelowTheOutputFolderAndFailsClashes) {
-    const fs::path d = freshDir();
-    put(d / "lib/a.rsr", model(1));
-    put(d / "lib/a.RSR", model(2));  // the same output as a.rsr
-    put(d / "lib/sub/deep/c.Rsr", model(3));
-    put(d / "lib/skip.txt", model(4));
-    put(d / "lib2/x.rsr", model(5));
-    put(d / "more/x.rsr", model(6));
-    put(d / "one/y.rsr", model(7));
-    fs::create_directory_symlink(d / "lib/sub", d / "lib/link");  // not followed
-
-    Ran r = run("-q " + quoted((d / "lib").string()));
-    EXPECT_EQ(r.status, 1);  // the clash
-    EXPECT_EQ(filesBelow(d / "lib").count("a.obj"), 1u);
-    EXPECT_EQ(filesBelow(d / "lib").count("sub/deep/c.obj"), 0u);  // not without -r
-    EXPECT_NE(r.err.find((d / "lib/a.rsr").string() + ": has the same output " + (d / "lib/a.obj").string() +
-                         " as " + (d / "lib/a.RSR").string()),
-              std::string::npos)
-        << r.err;
-
-    const fs::path o = d / "out";
-    r = run("-q -r -o " + quoted(o.string()) + " " + quoted((d / "lib").string()) + " " +
-            quoted((d / "lib2").string()) + " " + quoted((d / "more").string()) + " " +
-            quoted((d / "one/y.rsr").string()));
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(filesBelow(o), (std::set<std::string>{"a.obj", "sub/deep/c.obj", "x.obj", "y.obj"}));
-    EXPECT_NE(r.err.find((d / "more/x.rsr").string() + ": has the same output " + (o / "x.obj").string() +
-                         " as " + (d / "lib2/x.rsr").string()),
-              std::string::npos)
-        << r.err;
-    EXPECT_EQ(readFile((o / "x.obj").string()), oneFile(d / "lib2/x.rsr", d / "ref.obj").obj);
 }
 
 // Appended piece by piece: GCC 12 warns (-Wrestrict) about "m" + to_string.
