@@ -204,14 +204,6 @@ TEST(Batch, ChoosesTheFormAndRefusesBadCalls) {
     }
 }
 
-// Appended piece by piece: GCC 12 warns (-Wrestrict) about "m" + to_string.
-std::string numbered(size_t i, const char* ext) {
-    std::string name = "m";
-    name += std::to_string(i);
-    name += ext;
-    return name;
-}
-
 // Files that finish and files that fail in every way, converted at several
 // job counts: each output is the one-file form's, and each file's lines come
 // out together.
@@ -234,9 +226,9 @@ TEST(Batch, OutputsAndNoticesMatchTheOneFileFormAtAnyJobCount) {
 
     std::vector<OneFile> expected;
     for (size_t i = 0; i < files.size(); ++i) {
-        const fs::path in = d / "in" / numbered(i, ".rsr");
+        const fs::path in = d / "in" / (std::to_string(i) + ".rsr");
         put(in, files[i]);
-        expected.push_back(oneFile(in, d / "ref" / numbered(i, ".obj")));
+        expected.push_back(oneFile(in, d / "ref" / (std::to_string(i) + ".obj")));
     }
     for (int jobs : {1, 2, 5}) {
         // The same output names as the references, so that captions match too.
@@ -246,10 +238,10 @@ TEST(Batch, OutputsAndNoticesMatchTheOneFileFormAtAnyJobCount) {
         EXPECT_EQ(r.status, 1) << jobs;
         size_t lines = 0;
         for (size_t i = 0; i < files.size(); ++i) {
-            const std::string out = (d / "ref" / numbered(i, ".obj")).string();
-            EXPECT_EQ(readFile(out), expected[i].obj) << "m" << i << " -j" << jobs;
+            const std::string out = (d / "ref" / (std::to_string(i) + ".obj")).string();
+            EXPECT_EQ(readFile(out), expected[i].obj) << "file " << i << " -j" << jobs;
             if (expected[i].err.find("Finished.") != std::string::npos) continue;  // a success prints nothing
-            EXPECT_NE(r.err.find(expected[i].err), std::string::npos) << "m" << i << " -j" << jobs << "\n" << r.err;
+            EXPECT_NE(r.err.find(expected[i].err), std::string::npos) << "file " << i << " -j" << jobs << "\n" << r.err;
             lines += size_t(std::count(expected[i].err.begin(), expected[i].err.end(), '\n'));
         }
         EXPECT_EQ(size_t(std::count(r.err.begin(), r.err.end(), '\n')), lines) << r.err;
@@ -263,7 +255,7 @@ TEST(Batch, InterruptLeavesNoPartialOutputAndARerunCompletes) {
     const fs::path d = freshDir();
     const fs::path pipe = d / "a.rsr";
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-    for (uint32_t seed = 1; seed <= 3; ++seed) put(d / "lib" / numbered(seed, ".rsr"), model(seed));
+    for (uint32_t seed = 1; seed <= 3; ++seed) put(d / "lib" / (std::to_string(seed) + ".rsr"), model(seed));
     const std::vector<GroupSpec> groups = randomModel(9, ModelOptions{.groups = 4});
     Bytes first;
     putHeader(first);
@@ -294,7 +286,7 @@ TEST(Batch, InterruptLeavesNoPartialOutputAndARerunCompletes) {
     ASSERT_TRUE(WIFEXITED(raw));
     EXPECT_EQ(WEXITSTATUS(raw), 130);
     EXPECT_NE(readFile(err).find("quarlen: 0 converted, 0 failed, 0 skipped"), std::string::npos) << readFile(err);
-    EXPECT_EQ(filesBelow(d), (std::set<std::string>{"lib/m1.rsr", "lib/m2.rsr", "lib/m3.rsr"}));  // and the pipe
+    EXPECT_EQ(filesBelow(d), (std::set<std::string>{"lib/1.rsr", "lib/2.rsr", "lib/3.rsr"}));  // and the pipe
 
     // The same command again, the pipe now a file with the same bytes.
     fs::remove(pipe);

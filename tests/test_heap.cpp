@@ -125,10 +125,8 @@ TEST(Heap, NothingAskedForACountAtTheEndOfTheFile) {
     }
     // The first array of a file, for which held memory would be asked
     // however small its data.
-    Bytes alone;
-    putHeader(alone);
-    putI32(alone, 3);
-    putRaw(alone, "hip");
+    Bytes alone = hipUpTo("np");
+    alone.erase(alone.begin() + long(header_size), alone.begin() + long(afterFirst().size()));  // no first group
     putI32(alone, 1000);
     watchHeap(1000);
     EXPECT_EQ(convertBytes(alone).notices.at(0).text, end_of_file_text);

@@ -120,6 +120,9 @@ TEST(Facets, LineFormsAndEachCountAtZero) {
         {"negative corner count", with({{0, -2, 0}}), "usemtl m\nf\n"},
         {"corner bound wraps negative", with({{2147483647, 1, 0}}), "usemtl m\nf\n"},
         {"last entries of the list", with({{1, 3, 0}}), "usemtl m\nf 2 3 4\n"},
+        {"index values as they are, of every width; the largest wraps",
+         [] { GroupSpec g = with({{0, 8, 0}}); g.pf = {0, 1, 9, 98, -5, 123456788, 2147483646, 2147483647}; return g; }(),
+         "usemtl m\nf 1 2 10 99 -4 123456789 2147483647 -2147483648\n"},
         {"texture on every corner", textured({{0, 3, 0}}, {{0, 3}}), "usemtl m\nf 1/1 2/2 3/3\n"},
         {"fewer texture corners", textured({{0, 3, 0}}, {{0, 2}}), "usemtl m\nf 1/1 2/2 3\n"},
         {"surplus texture corners", textured({{0, 2, 0}}, {{0, 3}}), "usemtl m\nf 1/1 2/2\n"},
@@ -171,17 +174,6 @@ TEST(Facets, LineFormsAndEachCountAtZero) {
         EXPECT_EQ(fc.facets ? c.obj : c.obj.substr(0, c.obj.find("# File generated")),
                   fc.facets ? text + closing(fc.facets, fc.verts) : text) << fc.what;
     }
-}
-
-TEST(Facets, IndexValuesAreWrittenAsTheyAre) {
-    // Numbers of every width; the largest value wraps.
-    GroupSpec a = base();
-    a.pf = {0, 1, 9, 98, -5, 123456788, 2147483646, 2147483647};
-    a.faces = {{0, 8, 0}};
-    GroupSpec b = a;  // the second group's base is 4
-    const Converted c = convertBytes(buildRsr({a, b}));
-    EXPECT_NE(c.obj.find(crlf("f 1 2 10 99 -4 123456789 2147483647 -2147483648\n")), std::string::npos);
-    EXPECT_NE(c.obj.find(crlf("f 5 6 14 103 0 123456793 -2147483645 -2147483644\n")), std::string::npos);
 }
 
 }  // namespace
