@@ -17,15 +17,11 @@
 
 using namespace quarlen;
 
-std::vector<Shown> shown;
-
-namespace {
-void recordShown(void*, const char* text, const char* caption, unsigned style) {
-    shown.push_back({text, caption, style, ""});
+NoticeSink recordInto(std::vector<Shown>& to) {
+    return {[](void* ctx, const char* text, const char* caption, unsigned style) {
+                static_cast<std::vector<Shown>*>(ctx)->push_back({text, caption, style, ""});
+            }, &to};
 }
-}  // namespace
-
-const NoticeSink recorded{recordShown, nullptr};
 
 std::string readFile(const std::string& path) {
     std::ifstream f(path, std::ios::binary);

@@ -17,10 +17,9 @@ struct Shown {
     std::string on_disk;  // the watched file's bytes when the notice was shown
 };
 
-// A run's sink that records each notice in `shown` (nothing on disk), for
+// A run's sink that records each notice in `to` (nothing on disk), for
 // runs a test makes itself.
-extern std::vector<Shown> shown;
-extern const NoticeSink recorded;
+NoticeSink recordInto(std::vector<Shown>& to);
 
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const Bytes& bytes);

@@ -216,8 +216,8 @@ TEST(Options, OddModelsReadBackAndCountAsCleanChanges) {
         if (seed > 80) continue;
 
         InfoReport report;
-        shown.clear();
-        const RunResult info = convertRSR({.input = "model.rsr", .inputBytes = rsr, .notices = recorded, .report = &report});
+        std::vector<Shown> shown;
+        const RunResult info = convertRSR({.input = "model.rsr", .inputBytes = rsr, .notices = recordInto(shown), .report = &report});
         ASSERT_EQ(info.outcome, RunOutcome::finished) << seed;
         EXPECT_TRUE(shown.empty()) << seed;
         const std::string said = clean.notices.size() == 2 ? clean.notices[1].text : "";
@@ -229,7 +229,7 @@ TEST(Options, OddModelsReadBackAndCountAsCleanChanges) {
             InfoReport counted;
             const RunResult run = convertRSR({.input = "model.rsr", .inputBytes = rsr, .output = "model.out",
                                               .sink = {[](void*, const char*, size_t) { return true; }},
-                                              .notices = recorded, .options = &o, .alsoReport = &counted, .threads = 2,
+                                              .notices = recordInto(shown), .options = &o, .alsoReport = &counted, .threads = 2,
                                               .chunk = 1});
             // A traditional conversion that fails counts the groups before the failure.
             const bool whole = run.outcome == RunOutcome::finished;
@@ -269,8 +269,8 @@ TEST(Options, InfoPrinter) {
     b.resize(b.size() - 60);  // the second group loses its material name
     writeFile(cut, b);
     FILE* out = std::tmpfile();
-    shown.clear();
-    EXPECT_EQ(printInfo({good, cut, missing}, out, recorded), 1);
+    std::vector<Shown> shown;
+    EXPECT_EQ(printInfo({good, cut, missing}, out, recordInto(shown)), 1);
     std::rewind(out);
     std::string text;
     for (int c; (c = std::fgetc(out)) != EOF;) text += char(c);

@@ -75,16 +75,9 @@ struct FacetCase {
     const char *facets = nullptr, *verts = nullptr;
 };
 
-GroupSpec base() {
-    return GroupSpec{.name = "t", .xyz = {0, 0, 0, 1, 0, 0, 2, 0, 0, 3, 0, 0}, .pf = {0, 1, 2, 3},
-                     .mats = {"m"}};
-}
-
 GroupSpec with(std::vector<Facet> faces, std::vector<std::string> mats = {"m"}) {
-    GroupSpec g = base();
-    g.faces = std::move(faces);
-    g.mats = std::move(mats);
-    return g;
+    return GroupSpec{.name = "t", .xyz = {0, 0, 0, 1, 0, 0, 2, 0, 0, 3, 0, 0}, .pf = {0, 1, 2, 3},
+                     .faces = std::move(faces), .mats = std::move(mats)};
 }
 
 GroupSpec textured(std::vector<Facet> faces, std::vector<TexFacet> faces2,

@@ -66,15 +66,12 @@ TEST(Failures, NameLengthAndBadValue) {
 
 // An output that stops taking bytes: a sink that takes only so many, as a
 // file at its size limit does, then fails, with errno set or without.
-GroupSpec hip() {
-    return GroupSpec{.name = "hip", .xyz = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0.5f, 0.25f, 0.125f},
-                     .pf = {0, 1, 2, 3}, .faces = {{0, 4, 0}, {1, 3, 1}}, .texq = true,
-                     .uv = {0, 0, 1, 0, 1, 1}, .pt = {0, 1, 2, 1}, .faces2 = {{0, 4}},
-                     .mats = {"skin", "cloth"}};
-}
-
 TEST(OutputLimit, StopsTheWritingAnywhere) {
-    const Bytes file = buildRsr({first(), hip()});
+    const GroupSpec hip{.name = "hip", .xyz = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0.5f, 0.25f, 0.125f},
+                        .pf = {0, 1, 2, 3}, .faces = {{0, 4, 0}, {1, 3, 1}}, .texq = true,
+                        .uv = {0, 0, 1, 0, 1, 1}, .pt = {0, 1, 2, 1}, .faces2 = {{0, 4}},
+                        .mats = {"skin", "cloth"}};
+    const Bytes file = buildRsr({first(), hip});
     const std::string whole = convertBytes(file).obj;
     const size_t body = whole.find("# File generated");
     const size_t group1 = first_text.size();
