@@ -71,7 +71,7 @@ TEST(Batch, ChoosesTheFormAndRefusesBadCalls) {
         int status;
         std::set<std::string> made;  // files that are new or changed afterwards
         std::string out;             // standard output; its beginning when this ends in a space
-        std::string err = "";        // standard error, when given, the summary's time as T; likewise
+        std::string err = "";        // standard error when given, the summary's time as T; likewise
     };
     const Bytes a = model(1);
     Bytes bad;

@@ -1,6 +1,7 @@
-// How a run ends: each failure kind with its notices, captions, styles and
-// what the output file holds on disk while each notice is shown; an output
-// that stops taking bytes. (A file cut short anywhere: test_properties.cpp.)
+// How a run ends: a name length out of range and a bad value with their
+// notices, captions, styles and what the output file holds on disk while
+// each notice is shown; an output that stops taking bytes. (A file cut short
+// anywhere: test_properties.cpp; memory refused: test_heap.cpp.)
 #include <cerrno>
 #include <gtest/gtest.h>
 
