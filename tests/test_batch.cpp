@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
-#include <regex>
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -195,7 +194,7 @@ TEST(Batch, ChoosesTheFormAndRefusesBadCalls) {
             if (!before.count(f) || before[f] != readFile((dir / f).string())) made.insert(f);
         EXPECT_EQ(made, c.made) << c.args;
         EXPECT_EQ(c.out.ends_with(' ') ? r.out.substr(0, c.out.size()) : r.out, c.out) << c.args;
-        r.err = std::regex_replace(r.err, std::regex(" in [0-9.]+ s \\([^)]*\\)\n"), " in T\n");
+        if (r.err.ends_with(" MB/s)\n")) r.err.replace(r.err.rfind(" in "), std::string::npos, " in T\n");
         if (!c.err.empty()) {
             EXPECT_EQ(c.err.ends_with(' ') ? r.err.substr(0, c.err.size()) : r.err, c.err) << c.args;
         } else if (c.status == 2) {

@@ -84,8 +84,7 @@ TEST(OutputLimit, StopsTheWritingAnywhere) {
     for (int i = 0; i < 3 * 100000; ++i) big.xyz.push_back(0.123457f + float(i % 7));
     GroupSpec bad = big;
     bad.faces.push_back({2, 3, 0});  // past the end of the index list
-    Bytes cut = file;
-    cut.resize(cut.size() - 60);
+    const Bytes cut(file.begin(), file.end() - 60);
     const struct {
         const char* what;
         Bytes file;
