@@ -56,14 +56,15 @@ ReadBack readWithCallbacks(const std::string& obj, const std::string* mtl) {
     return r;
 }
 
+namespace {
+
+// True when got is want as "%g" writes it (6 significant digits) and a
+// reader parses it back: rounding to 6 digits moves a value by at most 5e-6
+// of itself, and parsing back into a float adds at most half an ulp.
 bool sameTo6Digits(float got, float want) {
     if (want == 0) return got == 0;
-    // Rounding to 6 digits moves a value by at most 5e-6 of itself; parsing
-    // back into a float adds at most half an ulp.
     return std::fabs(double(got) - double(want)) <= 5.1e-6 * std::fabs(double(want));
 }
-
-namespace {
 
 // The n values of item i of got and item k of want, to 6 digits.
 bool sameItem(const std::vector<float>& got, int64_t i, const std::vector<float>& want, int64_t k, size_t n) {

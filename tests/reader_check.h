@@ -23,10 +23,6 @@ struct ReadBack {
 
 ReadBack readWithCallbacks(const std::string& obj, const std::string* mtl = nullptr);
 
-// True when got is want as "%g" writes it (6 significant digits) and a
-// reader parses it back.
-bool sameTo6Digits(float got, float want);
-
 // The OBJ text of a well-formed model read back without a word from the
 // reader: every point and texture vertex to 6 digits, and every facet's
 // group, material and corner numbers. Welded (--weld), each corner reaches

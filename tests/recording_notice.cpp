@@ -17,15 +17,11 @@
 
 using namespace quarlen;
 
-std::vector<Shown> shown;
-
-namespace {
-void recordShown(void*, const char* text, const char* caption, unsigned style) {
-    shown.push_back({text, caption, style, ""});
+NoticeSink recordInto(std::vector<Shown>& to) {
+    return {[](void* ctx, const char* text, const char* caption, unsigned style) {
+                static_cast<std::vector<Shown>*>(ctx)->push_back({text, caption, style, ""});
+            }, &to};
 }
-}  // namespace
-
-const NoticeSink recorded{recordShown, nullptr};
 
 std::string readFile(const std::string& path) {
     std::ifstream f(path, std::ios::binary);
@@ -165,6 +161,21 @@ Converted convertInMemoryLimited(const Bytes& rsr, size_t limit, int error) {
 }
 
 Converted convertInMemory(const Bytes& rsr, const OutputOptions& options) { return convertInMemory(rsr, 0, 0, &options); }
+
+void expectRun(const Converted& c, RunOutcome outcome, const std::vector<Expected>& notices, const std::string& obj,
+               const std::string& what) {
+    EXPECT_EQ(c.outcome, outcome) << what;
+    ASSERT_EQ(c.notices.size(), notices.size()) << what;
+    for (size_t i = 0; i < notices.size(); ++i) {
+        const Expected& e = notices[i];
+        const Shown& s = c.notices[i];
+        EXPECT_EQ(s.text, e.text) << what << " #" << i;
+        EXPECT_EQ(s.caption, e.caption == "in" ? c.in : e.caption == "out" ? c.out : e.caption) << what << " #" << i;
+        EXPECT_EQ(s.style, e.style) << what << " #" << i;
+        EXPECT_EQ(s.on_disk, e.on_disk) << what << " #" << i;
+    }
+    EXPECT_EQ(c.obj, obj) << what;
+}
 
 std::string runSummary(const Converted& c, bool withOutput) {
     // The material file's name in the "mtllib" line is the output's own.

@@ -17,10 +17,9 @@ struct Shown {
     std::string on_disk;  // the watched file's bytes when the notice was shown
 };
 
-// A run's sink that records each notice in `shown` (nothing on disk), for
+// A run's sink that records each notice in `to` (nothing on disk), for
 // runs a test makes itself.
-extern std::vector<Shown> shown;
-extern const NoticeSink recorded;
+NoticeSink recordInto(std::vector<Shown>& to);
 
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const Bytes& bytes);
@@ -60,6 +59,17 @@ Converted convertInMemory(const Bytes& rsr, const OutputOptions& options);
 // sets errno to it; error < 0: each write that succeeds sets errno to
 // -error, as a library may, and the failure leaves errno alone.
 Converted convertInMemoryLimited(const Bytes& rsr, size_t limit, int error);
+
+// A notice as a test expects it: caption "in" or "out" stands for the path.
+struct Expected {
+    std::string text, caption;
+    unsigned style;
+    std::string on_disk;
+};
+
+// The run's outcome, notices and output against what is expected.
+void expectRun(const Converted& c, RunOutcome outcome, const std::vector<Expected>& notices, const std::string& obj,
+               const std::string& what);
 
 // A run's outcome, notices (with the file on disk at each, and the output,
 // unless withOutput is false), the temporary paths replaced by <in> and

@@ -77,32 +77,27 @@ namespace {
 TEST(Heap, GroupMemoryRefusedForOneArray) {
     // A group's arrays are held in memory that grows as they are read. When
     // it cannot grow for the points, the three arrays they stand for are
-    // each told; for any later array, once.
-    GroupSpec hip{.name = "hip", .xyz = std::vector<float>(21, 1.0f), .pf = {0, 1, 2}, .faces = {{0, 3, 0}},
-                  .texq = true, .uv = std::vector<float>(1000, 0.5f), .pt = {0, 1, 2}, .faces2 = {{0, 3}},
+    // each told; for any later array, once. The file on disk then holds the
+    // groups before, and the group's "g" line follows the notices.
+    GroupSpec hip{.name = "hip", .xyz = std::vector<float>(3000, 1.0f), .pf = {0, 1, 2}, .faces = {{0, 3, 0}},
+                  .texq = true, .uv = std::vector<float>(10000, 0.5f), .pt = {0, 1, 2}, .faces2 = {{0, 3}},
                   .mats = {"m"}};
-    const Bytes file = buildRsr({hip, first()});
+    const Bytes file = buildRsr({first(), hip});
     const struct {
         const char* what;
         int refuse, farmalloc;
         std::string message;
     } cases[] = {
-        {"points", 1, 3, "I ran out of store reading hip: np=7=0x00000007"},
-        {"texture vertices", 3, 1, "I ran out of store reading hip: nt=500=0x000001f4"},
+        {"points", 5, 3, "I ran out of store reading hip: np=1000=0x000003e8"},
+        {"texture vertices", 7, 1, "I ran out of store reading hip: nt=5000=0x00001388"},
     };
     for (const auto& k : cases) {
         growth = {0, k.refuse};
         const Converted c = convertBytes(file);
         growth = {};
-        EXPECT_EQ(c.outcome, RunOutcome::failed) << k.what;
-        ASSERT_EQ(c.notices.size(), size_t(k.farmalloc) + 1) << k.what;
-        for (int i = 0; i < k.farmalloc; ++i) {
-            EXPECT_EQ(c.notices[size_t(i)].text, memory_texts.text) << k.what;
-            EXPECT_EQ(c.notices[size_t(i)].caption, memory_texts.caption) << k.what;
-        }
-        EXPECT_EQ(c.notices.back().text, k.message) << k.what;
-        EXPECT_EQ(c.notices.back().caption, c.in) << k.what;
-        EXPECT_EQ(c.obj, "g hip\r\n") << k.what;
+        std::vector<Expected> notices(size_t(k.farmalloc), {memory_texts.text, memory_texts.caption, notice_warning, first_text});
+        notices.push_back({k.message, "in", notice_warning, first_text});
+        expectRun(c, RunOutcome::failed, notices, first_text + "g hip\r\n", k.what);
     }
     EXPECT_EQ(convertBytes(file).outcome, RunOutcome::finished);
 }
@@ -124,18 +119,14 @@ TEST(Heap, NothingAskedForACountAtTheEndOfTheFile) {
             const int asked = heap.seen;
             watchHeap(0);
             EXPECT_EQ(asked, 0) << what;
-            EXPECT_EQ(c.outcome, RunOutcome::failed) << what;
-            ASSERT_EQ(c.notices.size(), 1u) << what;
-            EXPECT_EQ(c.notices[0].text, end_of_file_text) << what;
-            EXPECT_EQ(c.obj, first_text + "g hip\r\n") << what;
+            expectRun(c, RunOutcome::failed, {{end_of_file_text, "in", notice_warning, first_text}}, first_text + "g hip\r\n",
+                      what);
         }
     }
     // The first array of a file, for which held memory would be asked
     // however small its data.
-    Bytes alone;
-    putHeader(alone);
-    putI32(alone, 3);
-    putRaw(alone, "hip");
+    Bytes alone = hipUpTo("np");
+    alone.erase(alone.begin() + long(header_size), alone.begin() + long(afterFirst().size()));  // no first group
     putI32(alone, 1000);
     watchHeap(1000);
     EXPECT_EQ(convertBytes(alone).notices.at(0).text, end_of_file_text);
@@ -144,9 +135,10 @@ TEST(Heap, NothingAskedForACountAtTheEndOfTheFile) {
 }
 
 // A file cut short while a batch converts it on two threads fails alone,
-// as any failure: its output keeps what was written, under its own name.
-// Cut while its points are read, the next read meets the end; cut once its
-// material names are mapped, the pages the writer reads fault.
+// as any failure: its output keeps what was written, under its own name,
+// and the notice tells that the file became shorter. Cut while its points
+// are read, the next read meets the end; cut once its material names are
+// mapped, the pages the writer reads fault.
 TEST(Heap, AFileCutShortInABatchFailsAlone) {
     namespace fs = std::filesystem;
     GroupSpec read{.name = "hip", .xyz = std::vector<float>(3 * 5000, 1.0f), .texq = true,
@@ -170,12 +162,16 @@ TEST(Heap, AFileCutShortInABatchFailsAlone) {
         writeFile(cut.path, buildRsr({first(), k.hip}));
         cut.size = k.size;
         cut.armed = true;
-        BatchRun run;
-        run.jobs = 2;
+        std::string failure;  // the notices of the file that failed
+        BatchRun run{.jobs = 2, .done = [](void* ctx, const BatchItem&, const FileReport& r) {
+            if (r.outcome == FileOutcome::failed)
+                for (const NoticeLine& n : r.notices) *static_cast<std::string*>(ctx) += n.text;
+        }, .ctx = &failure};
         const BatchTotals t = runBatch(planBatch({d.string()}, {}), run);
         EXPECT_FALSE(cut.armed) << k.what;
         EXPECT_EQ(t.converted, 3) << k.what;
         EXPECT_EQ(t.failed, 1) << k.what;
+        EXPECT_EQ(failure, ended_early_text) << k.what;
         EXPECT_EQ(readFile((d / "m2.obj").string()), k.obj) << k.what;
         for (const auto& e : fs::directory_iterator(d)) EXPECT_EQ(e.path().string().find(".part-"), std::string::npos);
         fs::remove_all(d);

@@ -2,12 +2,10 @@
 // text become, and what the run tells.
 #include <bit>
 #include <cmath>
-#include <filesystem>
 #include <gtest/gtest.h>
 #include <set>
 
 #include "frontend/info_print.h"
-#include "frontend/output_flags.h"
 #include "convert/options/info.h"
 #include "convert/obj/mtl.h"
 #include "convert/format/texts.h"
@@ -184,18 +182,6 @@ TEST(Options, MaterialFile) {
               "\r\nnewmtl _7\r\nKd 0.302 0.686 0.290\r\n");
     EXPECT_EQ(convertInMemory(buildRsr({a}), OutputOptions{.mtl = true, .lf = true}).mtl.find('\r'), std::string::npos);
 
-    // A folder where the material file should go: the run fails and says so.
-    const std::string dir = tempPath("-m"), in = dir + "/x.rsr", out = dir + "/x.obj";
-    std::filesystem::create_directories(dir + "/x.mtl");
-    writeFile(in, buildRsr({a}));
-    const OutputOptions o{.mtl = true};
-    const Converted refused = convertPaths(in, out, 0, 0, &o);
-    EXPECT_EQ(refused.outcome, RunOutcome::failed);
-    ASSERT_EQ(refused.notices.size(), 1u);
-    EXPECT_EQ(refused.notices[0].text, std::string(mtl_write_failed_text) + "Is a directory");
-    EXPECT_EQ(refused.notices[0].caption, out);
-    std::filesystem::remove_all(dir);
-
     // Distinct colours for as many materials as there are 24-bit colours.
     std::vector<bool> seenColour(size_t(1) << 24);
     for (size_t i = 0; i < seenColour.size(); ++i) {
@@ -230,8 +216,8 @@ TEST(Options, OddModelsReadBackAndCountAsCleanChanges) {
         if (seed > 80) continue;
 
         InfoReport report;
-        shown.clear();
-        const RunResult info = convertRSR({.input = "model.rsr", .inputBytes = rsr, .notices = recorded, .report = &report});
+        std::vector<Shown> shown;
+        const RunResult info = convertRSR({.input = "model.rsr", .inputBytes = rsr, .notices = recordInto(shown), .report = &report});
         ASSERT_EQ(info.outcome, RunOutcome::finished) << seed;
         EXPECT_TRUE(shown.empty()) << seed;
         const std::string said = clean.notices.size() == 2 ? clean.notices[1].text : "";
@@ -243,7 +229,7 @@ TEST(Options, OddModelsReadBackAndCountAsCleanChanges) {
             InfoReport counted;
             const RunResult run = convertRSR({.input = "model.rsr", .inputBytes = rsr, .output = "model.out",
                                               .sink = {[](void*, const char*, size_t) { return true; }},
-                                              .notices = recorded, .options = &o, .alsoReport = &counted, .threads = 2,
+                                              .notices = recordInto(shown), .options = &o, .alsoReport = &counted, .threads = 2,
                                               .chunk = 1});
             // A traditional conversion that fails counts the groups before the failure.
             const bool whole = run.outcome == RunOutcome::finished;
@@ -283,8 +269,8 @@ TEST(Options, InfoPrinter) {
     b.resize(b.size() - 60);  // the second group loses its material name
     writeFile(cut, b);
     FILE* out = std::tmpfile();
-    shown.clear();
-    EXPECT_EQ(printInfo({good, cut, missing}, out, recorded), 1);
+    std::vector<Shown> shown;
+    EXPECT_EQ(printInfo({good, cut, missing}, out, recordInto(shown)), 1);
     std::rewind(out);
     std::string text;
     for (int c; (c = std::fgetc(out)) != EOF;) text += char(c);
@@ -306,39 +292,6 @@ TEST(Options, InfoPrinter) {
     EXPECT_EQ(shown[0].caption, cut);
     std::remove(good.c_str());
     std::remove(cut.c_str());
-}
-
-TEST(Options, Flags) {
-    struct Case {
-        std::vector<const char*> args;  // argv from index 1
-        int taken;
-        double scale;
-        const char* error;
-    } cases[] = {
-        {{"--weld"}, 1, 1, ""},
-        {{"--scale", "0.0254", "x"}, 2, 0.0254, ""},
-        {{"--scale=100"}, 1, 100, ""},
-        {{"--scale"}, -1, 1, "--scale needs a number"},
-        {{"--scale", "0"}, -1, 1, "--scale needs a positive finite number, not '0'"},
-        {{"--scale", "-2"}, -1, 1, "--scale needs a positive finite number, not '-2'"},
-        {{"--scale", "inf"}, -1, 1, "--scale needs a positive finite number, not 'inf'"},
-        {{"--scale", "2x"}, -1, 1, "--scale needs a positive finite number, not '2x'"},
-        {{"--scale="}, -1, 1, "--scale needs a positive finite number, not ''"},
-        {{"model.rsr"}, 0, 1, ""},
-        {{"--welds"}, 0, 1, ""},
-    };
-    for (const Case& c : cases) {
-        std::vector<char*> argv{const_cast<char*>("quarlen")};
-        for (const char* a : c.args) argv.push_back(const_cast<char*>(a));
-        OutputOptions o;
-        bool info = false;
-        std::string error;
-        EXPECT_EQ(parseOutputFlag(int(argv.size()), argv.data(), 1, o, info, error), c.taken) << c.args[0];
-        EXPECT_EQ(o.scale.value_or(1), c.scale) << c.args[0];
-        EXPECT_EQ(error, c.error) << c.args[0];
-    }
-    // The conflicts that refuse a call: Batch.ChoosesTheFormAndRefusesBadCalls.
-    EXPECT_EQ(outputFlagsConflict(OutputOptions{.weld = true}, false, true), nullptr);
 }
 
 }  // namespace

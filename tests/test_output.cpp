@@ -1,5 +1,6 @@
 // The OBJ text written for well-formed models: line forms, numbering,
-// materials, texture suffixes, names and the closing comments.
+// materials, texture suffixes, names and the closing comments. (Names of
+// line feeds and of the longest length: test_block_edges.cpp.)
 #include <gtest/gtest.h>
 
 #include "tests/recording_notice.h"
@@ -40,7 +41,8 @@ TEST(Golden, GroupsWithTexturesAndMaterials) {
                     .pf = {0, 1, 2, 3, 2, 3, 1},
                     .faces = {{0, 4, 1}, {4, 3, 1}, {4, 3, 0}},
                     .mats = {"skin", "cloth"}};
-    GroupSpec quad{.name = "c", .xyz = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, .pf = {0, 1, 2, 3},
+    // The third group's name keeps its bytes up to its first NUL.
+    GroupSpec quad{.name = std::string("c\r\xE9\0d", 5), .xyz = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, .pf = {0, 1, 2, 3},
                    .faces = {{0, 4, 0}}, .texq = true, .uv = {0, 0, 1, 0, 1, 1, 0, 1, 0.25f, 0.75f},
                    .pt = {4, 3, 2, 1}, .faces2 = {{0, 4}}, .mats = {"m"}};
     const Converted c = convertBytes(buildRsr({hip, chest, quad}));
@@ -57,30 +59,25 @@ TEST(Golden, GroupsWithTexturesAndMaterials) {
         "f 6 7 5\n"
         "usemtl skin\n"
         "f 6 7 5\n"
-        "g c\nv 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nvt 0.25 0.75\n"
+        "g c\r\xE9\nv 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nvt 0.25 0.75\n"
         "usemtl m\nf 8/7 9/6 10/5 11/4\n");
     EXPECT_EQ(c.outcome, RunOutcome::finished);
     EXPECT_EQ(c.obj, body + closing("5/4", "11/7/0"));
 }
 
 // One group named t with points 0..3 along x; each case gives the facets and
-// the lines expected after the point and texture-vertex lines.
+// the lines expected after the point and texture-vertex lines, and the
+// closing counts when it states them.
 struct FacetCase {
     const char* what;
     GroupSpec g;
     std::string lines;
+    const char *facets = nullptr, *verts = nullptr;
 };
 
-GroupSpec base() {
-    return GroupSpec{.name = "t", .xyz = {0, 0, 0, 1, 0, 0, 2, 0, 0, 3, 0, 0}, .pf = {0, 1, 2, 3},
-                     .mats = {"m"}};
-}
-
 GroupSpec with(std::vector<Facet> faces, std::vector<std::string> mats = {"m"}) {
-    GroupSpec g = base();
-    g.faces = std::move(faces);
-    g.mats = std::move(mats);
-    return g;
+    return GroupSpec{.name = "t", .xyz = {0, 0, 0, 1, 0, 0, 2, 0, 0, 3, 0, 0}, .pf = {0, 1, 2, 3},
+                     .faces = std::move(faces), .mats = std::move(mats)};
 }
 
 GroupSpec textured(std::vector<Facet> faces, std::vector<TexFacet> faces2,
@@ -93,6 +90,13 @@ GroupSpec textured(std::vector<Facet> faces, std::vector<TexFacet> faces2,
     return g;
 }
 
+// A textured group of one triangle, with one count or more set to 0 by zero.
+GroupSpec zeroed(void (*zero)(GroupSpec&)) {
+    GroupSpec g = textured({{0, 3, 0}}, {{0, 3}});
+    zero(g);
+    return g;
+}
+
 // n material names, all "x" but the last.
 std::vector<std::string> lastNamed(size_t n) {
     std::vector<std::string> names(n - 1, "x");
@@ -100,13 +104,18 @@ std::vector<std::string> lastNamed(size_t n) {
     return names;
 }
 
-TEST(Facets, LineForms) {
+TEST(Facets, LineFormsAndEachCountAtZero) {
+    // A count at 0 asks for no memory, and index values are still written
+    // as they are. Any texq but 0 means texture data.
     const FacetCase cases[] = {
         {"triangle", with({{0, 3, 0}}), "usemtl m\nf 1 2 3\n"},
         {"no corners", with({{0, 0, 0}}), "usemtl m\nf\n"},
         {"negative corner count", with({{0, -2, 0}}), "usemtl m\nf\n"},
         {"corner bound wraps negative", with({{2147483647, 1, 0}}), "usemtl m\nf\n"},
         {"last entries of the list", with({{1, 3, 0}}), "usemtl m\nf 2 3 4\n"},
+        {"index values as they are, of every width; the largest wraps",
+         [] { GroupSpec g = with({{0, 8, 0}}); g.pf = {0, 1, 9, 98, -5, 123456788, 2147483646, 2147483647}; return g; }(),
+         "usemtl m\nf 1 2 10 99 -4 123456789 2147483647 -2147483648\n"},
         {"texture on every corner", textured({{0, 3, 0}}, {{0, 3}}), "usemtl m\nf 1/1 2/2 3/3\n"},
         {"fewer texture corners", textured({{0, 3, 0}}, {{0, 2}}), "usemtl m\nf 1/1 2/2 3\n"},
         {"surplus texture corners", textured({{0, 2, 0}}, {{0, 3}}), "usemtl m\nf 1/1 2/2\n"},
@@ -130,82 +139,33 @@ TEST(Facets, LineForms) {
         {"material name of 39 characters",
          with({{0, 3, 0}}, {std::string(45, 'q')}),
          "usemtl " + std::string(39, 'q') + "\nf 1 2 3\n"},
-    };
-    for (const FacetCase& fc : cases) {
-        const Converted c = convertBytes(buildRsr({fc.g}));
-        std::string head = "g t\nv 0 0 0\nv 1 0 0\nv 2 0 0\nv 3 0 0\n";
-        if (fc.g.texq) head += "vt 0 0\nvt 1 0\nvt 0 1\n";
-        ASSERT_EQ(c.outcome, RunOutcome::finished) << fc.what;
-        const size_t end = c.obj.find("# File generated");
-        EXPECT_EQ(c.obj.substr(0, end), crlf(head + fc.lines)) << fc.what;
-    }
-}
-
-TEST(Fields, EachCountAtZero) {
-    // A textured group with one count at 0 at a time, then all of them: no
-    // allocation notice, and index values still written as they are. Any
-    // texq but 0 means texture data.
-    const std::string v = "v 0 0 0\nv 1 0 0\nv 2 0 0\nv 3 0 0\n", vt = "vt 0 0\nvt 1 0\nvt 0 1\n";
-    const struct {
-        const char* what;
-        void (*zero)(GroupSpec&);
-        std::string lines;
-        const char *facets, *verts;
-    } cases[] = {
-        {"np", [](GroupSpec& g) { g.xyz.clear(); }, vt + "usemtl m\nf 1/1 2/2 3/3\n", "1/3", "0/3/0"},
-        {"nq, under a facet of no corners", [](GroupSpec& g) { g.pf.clear(); g.faces = {{0, 0, 0}}; },
-         v + vt + "usemtl m\nf\n", "1/0", "4/3/0"},
-        {"nq, under facets of negative and no corners", [](GroupSpec& g) { g.faces = {{0, -7, 0}, {0, 0, 0}}; },
-         v + vt + "usemtl m\nf\nf\n", "2/0", "4/3/0"},
-        {"nf", [](GroupSpec& g) { g.faces.clear(); }, v + vt, "0/0", "4/3/0"},
-        {"nt", [](GroupSpec& g) { g.uv.clear(); }, v + "usemtl m\nf 1/1 2/2 3/3\n", "1/3", "4/0/0"},
-        {"nq2, under a texture facet of no corners", [](GroupSpec& g) { g.pt.clear(); g.faces2 = {{0, 0}}; },
-         v + vt + "usemtl m\nf 1 2 3\n", "1/3", "4/3/0"},
-        {"nf2", [](GroupSpec& g) { g.faces2.clear(); }, v + vt + "usemtl m\nf 1 2 3\n", "1/3", "4/3/0"},
-        {"nm", [](GroupSpec& g) { g.mats.clear(); }, v + vt + "f 1/1 2/2 3/3\n", "1/3", "4/3/0"},
-        {"all", [](GroupSpec& g) { g = GroupSpec{.name = "t", .texq = 1}; }, "", "0/0", "0/0/0"},
+        {"material name up to its first NUL, other bytes as they are",
+         with({{0, 3, 0}}, {std::string("m\r\xFF\0n", 5)}), "usemtl m\r\xFF\nf 1 2 3\n"},
+        {"np", zeroed([](GroupSpec& g) { g.xyz.clear(); }), "usemtl m\nf 1/1 2/2 3/3\n", "1/3", "0/3/0"},
+        {"nq, under a facet of no corners", zeroed([](GroupSpec& g) { g.pf.clear(); g.faces = {{0, 0, 0}}; }),
+         "usemtl m\nf\n", "1/0", "4/3/0"},
+        {"nq, under facets of negative and no corners", zeroed([](GroupSpec& g) { g.faces = {{0, -7, 0}, {0, 0, 0}}; }),
+         "usemtl m\nf\nf\n", "2/0", "4/3/0"},
+        {"nf", zeroed([](GroupSpec& g) { g.faces.clear(); }), "", "0/0", "4/3/0"},
+        {"nt", zeroed([](GroupSpec& g) { g.uv.clear(); }), "usemtl m\nf 1/1 2/2 3/3\n", "1/3", "4/0/0"},
+        {"nq2, under a texture facet of no corners", zeroed([](GroupSpec& g) { g.pt.clear(); g.faces2 = {{0, 0}}; }),
+         "usemtl m\nf 1 2 3\n", "1/3", "4/3/0"},
+        {"nf2", zeroed([](GroupSpec& g) { g.faces2.clear(); }), "usemtl m\nf 1 2 3\n", "1/3", "4/3/0"},
+        {"nm", zeroed([](GroupSpec& g) { g.mats.clear(); }), "f 1/1 2/2 3/3\n", "1/3", "4/3/0"},
+        {"all", zeroed([](GroupSpec& g) { g = GroupSpec{.name = "t", .texq = 1}; }), "", "0/0", "0/0/0"},
     };
     const int32_t texqs[] = {2, -1, 256, 0x01000000, std::numeric_limits<int32_t>::min(), 1, 7};
-    for (size_t i = 0; const auto& k : cases) {
-        GroupSpec g = textured({{0, 3, 0}}, {{0, 3}});
-        g.texq = texqs[i++ % std::size(texqs)];
-        k.zero(g);
+    for (size_t i = 0; const FacetCase& fc : cases) {
+        GroupSpec g = fc.g;
+        if (g.texq) g.texq = texqs[i++ % std::size(texqs)];
         const Converted c = convertBytes(buildRsr({g}));
-        EXPECT_EQ(c.outcome, RunOutcome::finished) << k.what;
-        EXPECT_EQ(c.notices.size(), 1u) << k.what;
-        EXPECT_EQ(c.obj, crlf("g t\n" + k.lines) + closing(k.facets, k.verts)) << k.what;
-    }
-}
-
-TEST(Facets, IndexValuesAreWrittenAsTheyAre) {
-    GroupSpec a = base();
-    a.pf = {0, 1, 99, -5, 2147483647};
-    a.faces = {{0, 5, 0}};
-    GroupSpec b = a;  // the second group's base is 5: the largest value wraps
-    const Converted c = convertBytes(buildRsr({a, b}));
-    EXPECT_NE(c.obj.find(crlf("f 1 2 100 -4 -2147483648\n")), std::string::npos);
-    EXPECT_NE(c.obj.find(crlf("f 5 6 104 0 -2147483644\n")), std::string::npos);
-}
-
-TEST(Names, BytesOfGroupAndMaterialNames) {
-    struct Case {
-        const char* what;
-        std::string name, material;
-        std::string group, usemtl;  // bytes after "g " and "usemtl ", not converted
-    } cases[] = {
-        {"LF inside a name", std::string("a\nb"), std::string("m\nx"), "a\r\nb", "m\r\nx"},
-        {"CR stays CR", "a\rb", "m", "a\rb", "m"},
-        {"leading NUL", std::string("\0ab", 3), "m", "", "m"},
-        {"ends at the first NUL", std::string("ab\0cd", 5), std::string("m\0n", 3), "ab", "m"},
-        {"high bytes", "\xE9t\xE9", "\xFF", "\xE9t\xE9", "\xFF"},
-        {"256 bytes", std::string(256, 'n'), "m", std::string(256, 'n'), "m"},
-    };
-    for (const Case& k : cases) {
-        GroupSpec g{.name = k.name, .xyz = {0, 0, 0}, .pf = {0}, .faces = {{0, 1, 0}}, .mats = {k.material}};
-        const Converted c = convertBytes(buildRsr({g}));
-        ASSERT_EQ(c.outcome, RunOutcome::finished) << k.what;
-        EXPECT_EQ(c.obj.substr(0, c.obj.find("# File")), "g " + k.group + "\r\nv 0 0 0\r\nusemtl " + k.usemtl + "\r\nf 1\r\n")
-            << k.what;
+        const std::string v = g.xyz.empty() ? "" : "v 0 0 0\nv 1 0 0\nv 2 0 0\nv 3 0 0\n";
+        const std::string vt = g.uv.empty() ? "" : "vt 0 0\nvt 1 0\nvt 0 1\n";
+        ASSERT_EQ(c.outcome, RunOutcome::finished) << fc.what;
+        EXPECT_EQ(c.notices.size(), 1u) << fc.what;
+        const std::string text = crlf("g t\n" + v + vt + fc.lines);
+        EXPECT_EQ(fc.facets ? c.obj : c.obj.substr(0, c.obj.find("# File generated")),
+                  fc.facets ? text + closing(fc.facets, fc.verts) : text) << fc.what;
     }
 }
 

@@ -30,8 +30,7 @@ std::string printfG(float f) {
 }
 
 TEST(FormatFloat, SpecialValues) {
-    // Values printf does not write the same, and edges its comparison below
-    // might miss; powers of two and ten are there.
+    // Values printf does not write the same.
     const float inf = std::numeric_limits<float>::infinity();
     const float nan = std::numeric_limits<float>::quiet_NaN();
     struct Case {
@@ -44,19 +43,15 @@ TEST(FormatFloat, SpecialValues) {
         {std::copysign(nan, -1.0f), "-NAN"},
         {std::bit_cast<float>(0x7F800001u), "+NAN"},  // signalling pattern
         {std::bit_cast<float>(0xFFFFFFFFu), "-NAN"},
-        {-0.0f, "-0"},
-        {999999.5f, "1e+06"},
-        {1234565.0f, "1.23456e+06"},  // an exact tie rounds to even
-        {1234575.0f, "1.23458e+06"},
-        {std::numeric_limits<float>::max(), "3.40282e+38"},
     };
     for (const Case& c : cases) EXPECT_EQ(fmt(c.f), c.text) << std::bit_cast<uint32_t>(c.f);
 }
 
 TEST(FormatFloat, MatchesPrintfOnPowersAndMillionsOfPatterns) {
     // Every power of two and ten with its neighbours, a stride through every
-    // bit pattern and random ones; tools/check_floats covers all 2^32.
-    std::vector<float> floats;
+    // bit pattern and random ones; tools/check_floats covers all 2^32. And
+    // edges the stride may miss: exact ties round to even.
+    std::vector<float> floats = {-0.0f, 999999.5f, 1234565.0f, 1234575.0f, std::numeric_limits<float>::max()};
     for (int e = -149; e <= 127; ++e) floats.push_back(std::ldexp(1.0f, e));
     for (int e = -45; e <= 38; ++e) floats.push_back(static_cast<float>(std::pow(10.0, e)));
     for (size_t i = 0, n = floats.size(); i < n; ++i)
@@ -88,14 +83,6 @@ TEST(FloatText, FallbackMatchesToCharsOnPowersOfTwoAndAStride) {
         if (a != b && ++mismatches < 10) ADD_FAILURE() << std::hex << bits << ": " << a << " vs " << b;
     }
     EXPECT_EQ(mismatches, 0u);
-}
-
-TEST(FormatInt, Extremes) {
-    for (int32_t v : {0, 7, -7, 10, 99, 100, -100, 123456789, std::numeric_limits<int32_t>::max(),
-                      std::numeric_limits<int32_t>::min()}) {
-        char buf[int_text_max];
-        EXPECT_EQ(std::string(buf, formatInt(buf, v)), std::to_string(v));
-    }
 }
 
 TEST(Names, ExtensionCheck) {
