@@ -185,7 +185,8 @@ async function convertOne(converter, item) {
   }
 }
 
-// While files convert, the table and the summary are drawn twice a second.
+// While files convert, the table and the summary are drawn twice a second;
+// when the run ends, at once.
 const paced = pacer(500);
 
 function showProgress() {
@@ -298,6 +299,7 @@ async function pump() {
     kick();
   });
   setBusy(false);
+  paced.flush();
   showProgress();
   if (full) tellFull();
   if (drawLater && selected) select(selected);
