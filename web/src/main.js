@@ -10,7 +10,8 @@ import { comparePaths, isRsr, relativePath } from './paths.js';
 import { failure } from './core.js';
 import { saveToFolder } from './save.js';
 import { pacer } from './pace.js';
-import { outputBody, removeStored, storedFile } from './store.js';
+import { release, seal, stored } from './packs.js';
+import { outputBody, storedFile } from './store.js';
 import { createTable, megabytes } from './table.js';
 import { createViewer, noWebGL } from './viewer.js';
 import { entryProblem } from './unzip.js';
@@ -90,7 +91,7 @@ const note = (text) => { $('store-note').textContent = text; };
 function forget(list) {
   for (const o of list.flatMap((i) => i.result?.outputs ?? [])) {
     if (o.blob) held -= o.stored;
-    if (!pinned.has(o)) removeStored(o);
+    if (!pinned.has(o)) release(o);
   }
 }
 
@@ -289,6 +290,7 @@ async function pump() {
         table.show(item, true);
         convertOne(converter, item).then((reply) => {
           free.push(converter);
+          stored(reply.result.outputs ?? [], converter, reply.sealed);
           if (reply.full) stopFull(reply.full);
           finish(item, reply.result, ticket);
           kick();
@@ -298,6 +300,7 @@ async function pump() {
     };
     kick();
   });
+  await seal();  // the run's packs, for downloads to read
   setBusy(false);
   paced.flush();
   showProgress();
@@ -414,6 +417,8 @@ async function select(item, drawNow = true) {
   $('view-note').textContent = drawLater ? 'The view draws this model when the run ends.' : files.length ? 'Reading the model…' : '';
   if (!files.length || drawLater) return;
   try {
+    await seal(files);
+    if (ticket !== shown) return;
     const { problem, triangles, every } = await viewer.show(files, item.path);
     if (ticket !== shown) return;
     $('view-note').textContent = problem ?? (every > 1
@@ -437,6 +442,7 @@ function save(blob, name) {
 async function downloadOne(output) {
   try {
     pinned.add(output);
+    await seal([output]);
     save(await outputBody(output), output.path.split('/').pop());
   } catch (e) {
     $('status').textContent = `${output.path} could not be read back: ${e.message}`;
@@ -457,11 +463,11 @@ async function downloadAll() {
   button.disabled = true;
   button.textContent = 'Making the zip…';
   try {
+    outputs.forEach((o) => pinned.add(o));
+    await seal(outputs);
+    const files = new Map();  // of the packs
     const entries = [];
-    for (const o of outputs) {
-      pinned.add(o);
-      entries.push({ ...o, body: await storedFile(o) });
-    }
+    for (const o of outputs) entries.push({ ...o, body: await storedFile(o, files) });
     const kind = outputs[0].path.split('.').pop().toLowerCase();
     save(new Blob(zipParts(entries), { type: 'application/zip' }), `quarlen-${kind}.zip`);
   } catch (e) {
@@ -482,6 +488,7 @@ async function saveFolder() {
   }
   const outputs = doneOutputs();
   outputs.forEach((o) => pinned.add(o));
+  await seal(outputs);
   const button = $('save-folder');
   button.disabled = true;
   const replace = $('replace').checked;

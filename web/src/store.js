@@ -1,8 +1,8 @@
-// Where converted outputs wait for their download: each in a file of the
-// origin private file system, in a folder of each converter's own (or, in
-// a browser without one, in a Blob in memory). A tab
-// holds a lock named after its folder while it lives, so that the next tab
-// removes only folders that no tab holds any more.
+// Where converted outputs wait for their download: in packs, files of the
+// origin private file system that each hold many outputs (worker.js), in
+// a folder of the tab's own (or, in a browser without one, each in a Blob
+// in memory). A tab holds a lock named after its folder while it lives, so
+// that the next tab removes only folders that no tab holds any more.
 
 const prefix = 'quarlen-';
 
@@ -23,12 +23,20 @@ async function openFolder() {
 let opened = null;
 export const storeFolder = () => (opened ??= openFolder());
 
-// A stored output's body ({ folder, name } on disk, or { blob } in
-// memory) as a Blob for the page; one on disk is a File read from disk.
-export async function storedFile(output) {
+// The file of a pack at path (FOLDER/NAME) in the store.
+async function packFile(path) {
+  const [folder, name] = path.split('/');
+  return (await (await navigator.storage.getDirectory()).getDirectoryHandle(folder)).getFileHandle(name);
+}
+
+// A stored output's body ({ pack, at, stored } on disk, or { blob } in
+// memory) as a Blob for the page: one on disk is a slice of its pack read
+// from disk, which must be sealed (packs.js). files: the packs' Files by
+// path, for the outputs of one download to share.
+export async function storedFile(output, files = new Map()) {
   if (output.blob) return output.blob;
-  const root = await navigator.storage.getDirectory();
-  return (await (await root.getDirectoryHandle(output.folder)).getFileHandle(output.name)).getFile();
+  if (!files.has(output.pack)) files.set(output.pack, packFile(output.pack).then((h) => h.getFile()));
+  return (await files.get(output.pack)).slice(output.at, output.at + output.stored);
 }
 
 // The output's body as it was made, inflated when it was stored deflated.
@@ -37,9 +45,10 @@ export async function outputBody(output) {
   return output.method === 8 ? new Response(file.stream().pipeThrough(new DecompressionStream('deflate-raw'))).blob() : file;
 }
 
-// Removes a stored body; one that is gone already is no error.
-export async function removeStored(output) {
-  if (output.blob) return;
+// Removes the pack at path from the store; one that is gone already is no
+// error.
+export async function removePack(path) {
+  const [folder, name] = path.split('/');
   const root = await navigator.storage.getDirectory();
-  await (await root.getDirectoryHandle(output.folder)).removeEntry(output.name).catch(() => {});
+  await (await root.getDirectoryHandle(folder)).removeEntry(name).catch(() => {});
 }

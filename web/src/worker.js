@@ -1,9 +1,10 @@
 // One of the page's converters (it runs one a processor): reads one input
 // at a time into the WebAssembly core (a file, or an entry of a .zip
 // archive sliced from it and inflated by the browser as it is read) and
-// writes each output block by block as the core makes it: into a file of
-// the origin private file system (store.js) through a sync access handle,
-// or, in a browser without one, into a Blob held in memory. Outputs are
+// writes each output block by block as the core makes it: into a pack, a
+// file of the origin private file system (store.js) that takes outputs one
+// after another, through a sync access handle, or, in a browser without
+// one, into a Blob held in memory. Outputs are
 // stored as they are (zip method 0) or, for a smaller zip, deflated on the
 // way. Jobs run one after another, in the order they come.
 import { Deflate } from 'fflate';
@@ -22,7 +23,16 @@ const compiled = WebAssembly.compileStreaming(fetch('quarlen-core.wasm'))
 let core = null;  // an instance dies with the memory it could not get; the next file starts another
 let onDisk = false;  // the store: files of the origin private file system, else Blobs in memory
 let serial = 0;
-const spare = [];  // store files opened ahead and left unused: { name, access }
+
+// On disk, outputs are stored in packs: a pack is a file of the store that
+// takes the outputs of this converter's jobs one after another until it
+// holds packBytes or the page asks for it to be sealed; a sealed pack is
+// never written again, so that a File read from it stays readable (in
+// Chromium one goes stale once its file grows). A file an output would
+// cost the browser about 3 kB of memory a file for as long as the tab
+// lives.
+const packBytes = 32e6;
+let pack = null;  // the pack being written: { name, access, end }, or null
 
 async function instance() {
   core ??= await startCore(self.createQuarlen, await compiled);
@@ -31,10 +41,10 @@ async function instance() {
 
 // True when this browser gives workers files of the origin private file
 // system with sync access handles (not WebKitGTK, Firefox's private
-// windows or older Safari).
+// windows or older Safari); the file opened to find out is the first pack.
 async function diskStore() {
   try {
-    spare.push(await openFile());
+    pack = { ...await openFile(), end: 0 };
     return true;
   } catch {
     return false;
@@ -64,58 +74,94 @@ async function openFile() {
   }
 }
 
-// Where one output's blocks go. put(bytes) stores them, and end() the
-// deflater's last ones, false when the store refused them (its quota or
-// bound reached: full is then set); body() gives what the page needs of
-// the stored body ({ stored, method, and folder and name, or blob });
-// drop() forgets it.
-async function openSink(deflate, room) {
+// Seals the pack being written; its path in the store (FOLDER/NAME), or
+// null when there was none or it held nothing (it is then removed).
+async function seal() {
+  if (!pack) return null;
+  const { name, access, end } = pack;
+  pack = null;
+  access.close();
+  const { name: folderName, folder } = await storeFolder();
+  if (end) return `${folderName}/${name}`;
+  await folder.removeEntry(name).catch(() => {});
+  return null;
+}
+
+// Where one job's two outputs (slot 0, and 1: NAME.mtl, which the core
+// ends after slot 0 may still grow) go, raw: write[slot](bytes) stores a
+// block or throws when the store refuses it; bodies(made) ends the outputs
+// of the slots made and gives each slot's body ({ pack: its path in the
+// store, at }, or { blob }); drop() takes back all that the job stored.
+async function diskOutputs() {
+  if (!pack) pack = { ...await openFile(), end: 0 };
+  const target = pack;
+  const path = `${(await storeFolder()).name}/${target.name}`;
+  const start = target.end;
+  const put = (bytes, at) => {
+    if (target.access.write(bytes, { at }) !== bytes.length) throw new Error('the store took part of a block');
+  };
+  let first = 0;
+  const second = [];  // held until slot 0 ends: NAME.mtl is small
+  return {
+    write: [(bytes) => { put(bytes, start + first); first += bytes.length; }, (bytes) => { second.push(bytes.slice()); }],
+    bodies(made) {
+      let end = start + first;
+      if (made.includes(1)) for (const bytes of second) { put(bytes, end); end += bytes.length; }
+      target.access.flush();
+      target.end = end;
+      return [{ pack: path, at: start }, { pack: path, at: start + first }];
+    },
+    drop() {
+      target.access.truncate(start);
+      target.access.flush();
+      target.end = start;
+    },
+  };
+}
+
+// The same in memory, up to room.bytes in all.
+function memoryOutputs(room) {
+  const parts = [[], []];
   let stored = 0;
-  let write;
-  let body;
-  let drop;
-  if (onDisk) {
-    const file = spare.pop() ?? await openFile();
-    const { folder, name } = await storeFolder();
-    write = (bytes) => { stored += file.access.write(bytes, { at: stored }); };
-    body = () => {
-      file.access.flush();
-      file.access.close();
-      return { folder: name, name: file.name };
-    };
-    drop = () => {
-      if (stored === 0) return spare.push(file);
-      file.access.close();
-      return folder.removeEntry(file.name).catch(() => {});
-    };
-  } else {
-    let parts = [];
-    write = (bytes) => {
-      if (stored + bytes.length > room.bytes) throw new Error('the bound is reached');
-      parts.push(bytes.slice());
-      stored += bytes.length;
-    };
-    body = () => ({ blob: new Blob(parts) });
-    drop = () => { parts = []; };
-  }
-  const deflater = deflate ? new Deflate({ level }, write) : null;
+  const keep = (slot) => (bytes) => {
+    if (stored + bytes.length > room.bytes) throw new Error('the bound is reached');
+    parts[slot].push(bytes.slice());
+    stored += bytes.length;
+  };
+  return { write: [keep(0), keep(1)], bodies: () => parts.map((p) => ({ blob: new Blob(p) })), drop() {} };
+}
+
+// One job's outputs, stored as they are or deflated: put(slot, bytes)
+// stores a block, false when the store refused it (its quota or bound
+// reached); finish(made) ends the outputs of the slots made and gives what
+// the page needs of each stored body ({ stored, method, and where it lies }),
+// or null when the store refused a block; drop() takes back all of them.
+function jobOutputs(raw, deflate) {
+  let full = false;
+  const stored = [0, 0];
+  const plain = raw.write.map((write, slot) => (bytes) => {
+    write(bytes);
+    stored[slot] += bytes.length;
+  });
+  const deflaters = plain.map((write) => (deflate ? new Deflate({ level }, write) : null));
   const guarded = (fn) => {
     try {
-      fn();
-      return true;
+      if (!full) fn();
     } catch {
-      sink.full = true;
-      return false;
+      full = true;
     }
+    return !full;
   };
-  const sink = {
-    full: false,
-    put: (bytes) => guarded(() => (deflater ? deflater.push(bytes) : write(bytes))),
-    end: () => !deflater || guarded(() => deflater.push(new Uint8Array(0), true)),
-    body: () => ({ stored, method: deflate ? 8 : 0, ...body() }),
-    drop,
+  return {
+    put: (slot, bytes) => guarded(() => (deflaters[slot] ? deflaters[slot].push(bytes) : plain[slot](bytes))),
+    finish(made) {
+      let bodies = null;
+      for (const slot of made) if (deflaters[slot]) guarded(() => deflaters[slot].push(new Uint8Array(0), true));
+      guarded(() => { bodies = raw.bodies(made); });
+      return full ? null : made.map((slot) => ({ ...bodies[slot], stored: stored[slot], method: deflate ? 8 : 0 }));
+    },
+    drop: () => raw.drop(),
   };
-  return sink;
 }
 
 // Reads the size bytes of stream to the core's memory at at.
@@ -161,34 +207,27 @@ const jobs = {
   // room: { bytes } that the memory store may still take (unused on disk).
   async convert({ path, source, args, earlier, deflate, room }) {
     const c = await instance();
-    // The store files first: one that cannot be had fails the job with
-    // nothing else to give back (an unused one goes back among the spares).
-    const first = await openSink(deflate, room);
-    const sinks = [first, await openSink(deflate, room).catch(async (e) => {
-      await first.drop();
-      throw e;
-    })];
+    // The store first: one that cannot be had fails the job with nothing
+    // else to give back.
+    const outputs = jobOutputs(onDisk ? await diskOutputs() : memoryOutputs(room), deflate);
     const input = await place(c, path, source);
     if (input.fail) {
-      for (const s of sinks) await s.drop();
+      outputs.drop();
       return { result: input.fail };
     }
     let result;
     try {
-      result = convertPlaced(c, path, input.at, input.size, args, earlier, (slot, bytes) => sinks[slot].put(bytes));
+      result = convertPlaced(c, path, input.at, input.size, args, earlier, (slot, bytes) => outputs.put(slot, bytes));
     } catch (e) {
       core = null;
       result = failure(path, `stopped: this tab could not get the memory the file needs (${e.message})`);
     }
-    const made = new Set(result.outputs.map((o) => o.slot));
-    if (sinks.every((s, slot) => !made.has(slot) || s.end()) && !sinks.some((s) => s.full)) {
-      for (const [slot, s] of sinks.entries()) if (!made.has(slot)) await s.drop();
-      const { converted, notices, info, counts, seconds } = result;
-      const outputs = result.outputs.map((o) => ({ path: o.path, size: o.size, crc: o.crc, ...sinks[o.slot].body() }));
-      return { result: { converted, notices, info, counts, seconds, outputs } };
-    }
-    for (const s of sinks) await s.drop();  // nothing half-written is kept
-    return { result: failure(path, 'not converted: the store for results is full'), full: onDisk ? 'quota' : 'bound' };
+    const bodies = outputs.finish(result.outputs.map((o) => o.slot));
+    if (!bodies || !bodies.length) outputs.drop();  // nothing half-written is kept
+    if (!bodies) return { result: failure(path, 'not converted: the store for results is full'), full: onDisk ? 'quota' : 'bound' };
+    const { converted, notices, info, counts, seconds } = result;
+    const made = result.outputs.map((o, k) => ({ path: o.path, size: o.size, crc: o.crc, ...bodies[k] }));
+    return { result: { converted, notices, info, counts, seconds, outputs: made }, sealed: pack?.end >= packBytes ? await seal() : null };
   },
   // A file's notices and --info report, read again (its outputs made and
   // dropped): of a converted file the page keeps only counts.
@@ -216,6 +255,10 @@ const jobs = {
     } catch (e) {
       return { problem: e instanceof ZipProblem ? e.message : `could not be read (${e.message})` };
     }
+  },
+  // Seals the pack being written (see packBytes), so that it can be read.
+  async seal() {
+    return { sealed: await seal() };
   },
   async ready() {
     const c = await instance();
