@@ -16,7 +16,9 @@ const number = (n) => n.toLocaleString('en');
 const columns = ['file', 'outcome', 'groups', 'points', 'facets', 'output', 'files'];
 const margin = 20;  // rows made above and below those in sight
 
-export function createTable(table, { onSelect, onDownload, pace = requestAnimationFrame }) {
+// onSelect(item) and onDownload(output) answer the user; pace(fn) calls fn
+// with the page's next drawing, once however often it is asked (pace.js).
+export function createTable(table, { onSelect, onDownload, pace }) {
   const body = table.tBodies[0];
   const pane = table.parentElement;  // scrolls
   let order = [];  // every item, in path order
@@ -24,7 +26,6 @@ export function createTable(table, { onSelect, onDownload, pace = requestAnimati
   let failuresOnly = false;
   let current = null;  // the selected item, or the one the focus is on
   let rowHeight = 0;
-  let asked = false;
   let quiet = false;  // the focus is moved by render, not by the user
   const rows = new Map();  // item -> its row, for the rows in the page
   const busy = new Set();
@@ -114,7 +115,6 @@ export function createTable(table, { onSelect, onDownload, pace = requestAnimati
 
   // Puts in the page the rows in sight and a margin, now.
   function render() {
-    asked = false;
     const items = list();
     const head = table.tHead.offsetHeight;
     const height = rowHeight || 28;
@@ -159,11 +159,7 @@ export function createTable(table, { onSelect, onDownload, pace = requestAnimati
     }
   }
 
-  const later = () => {
-    if (asked) return;
-    asked = true;
-    pace(render);
-  };
+  const later = () => pace(render);
   pane.addEventListener('scroll', render, { passive: true });
   new ResizeObserver(later).observe(pane);
 
