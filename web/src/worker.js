@@ -4,9 +4,9 @@
 // writes each output block by block as the core makes it: into a pack, a
 // file of the origin private file system (store.js) that takes outputs one
 // after another, through a sync access handle, or, in a browser without
-// one, into a Blob held in memory. Outputs are
-// stored as they are (zip method 0) or, for a smaller zip, deflated on the
-// way. Jobs run one after another, in the order they come.
+// one, into a Blob held in memory. Outputs are stored as they are (zip
+// method 0) or, for a smaller zip, deflated on the way. Jobs run one after
+// another, in the order they come.
 import { Deflate } from 'fflate';
 import { convertPlaced, crcPlaced, failure, outputOptions, outputPath, placeInput, startCore } from './core.js';
 import { storeFolder } from './store.js';
@@ -21,16 +21,15 @@ const level = 2;
 const compiled = WebAssembly.compileStreaming(fetch('quarlen-core.wasm'))
   .catch(() => fetch('quarlen-core.wasm').then((r) => r.arrayBuffer()).then((b) => WebAssembly.compile(b)));
 let core = null;  // an instance dies with the memory it could not get; the next file starts another
-let onDisk = false;  // the store: files of the origin private file system, else Blobs in memory
+let onDisk = null;  // the store: files of the origin private file system, else Blobs in memory; null until known
 let serial = 0;
 
 // On disk, outputs are stored in packs: a pack is a file of the store that
 // takes the outputs of this converter's jobs one after another until it
 // holds packBytes or the page asks for it to be sealed; a sealed pack is
 // never written again, so that a File read from it stays readable (in
-// Chromium one goes stale once its file grows). A file an output would
-// cost the browser about 3 kB of memory a file for as long as the tab
-// lives.
+// Chromium one goes stale once its file grows). A file for each output
+// cost the browser about 3 kB of memory for as long as the tab lived.
 const packBytes = 32e6;
 let pack = null;  // the pack being written: { name, access, end }, or null
 
@@ -103,7 +102,13 @@ async function diskOutputs() {
   let first = 0;
   const second = [];  // held until slot 0 ends: NAME.mtl is small
   return {
-    write: [(bytes) => { put(bytes, start + first); first += bytes.length; }, (bytes) => { second.push(bytes.slice()); }],
+    write: [
+      (bytes) => {
+        put(bytes, start + first);
+        first += bytes.length;
+      },
+      (bytes) => second.push(bytes.slice()),
+    ],
     bodies(made) {
       let end = start + first;
       if (made.includes(1)) for (const bytes of second) { put(bytes, end); end += bytes.length; }
@@ -207,6 +212,7 @@ const jobs = {
   // room: { bytes } that the memory store may still take (unused on disk).
   async convert({ path, source, args, earlier, deflate, room }) {
     const c = await instance();
+    onDisk ??= await diskStore();  // a converter started again after one died
     // The store first: one that cannot be had fails the job with nothing
     // else to give back.
     const outputs = jobOutputs(onDisk ? await diskOutputs() : memoryOutputs(room), deflate);
@@ -262,7 +268,7 @@ const jobs = {
   },
   async ready() {
     const c = await instance();
-    onDisk = await diskStore();
+    onDisk ??= await diskStore();
     return { options: outputOptions(c), onDisk };
   },
 };
