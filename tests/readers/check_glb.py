@@ -41,7 +41,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from check_options import Xvfb, fail, failures, install_on_demand, read_expected  # noqa: E402
+from check_options import Xvfb, fail, finish, install_on_demand, read_expected  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 JS = os.path.join(HERE, "glb")
@@ -396,11 +396,7 @@ def main():
           f"validator, the OBJ path, three.js, assimp, F3D, Blender ({', '.join(left_out) or 'nothing'} left out); "
           f"{len(empty)} without triangles not given to assimp and F3D")
     print(f"whole check {time.time() - t_start:.0f} s")
-    if failures:
-        print(f"{len(failures)} failure(s)")
-        return 1
-    print("every GLB is valid, matches the OBJ path and reads the same in every reader")
-    return 0
+    return finish("every GLB is valid, matches the OBJ path and reads the same in every reader")
 
 
 if __name__ == "__main__":

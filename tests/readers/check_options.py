@@ -34,6 +34,15 @@ def fail(msg):
     print("FAIL:", msg, flush=True)
 
 
+def finish(done):
+    """The check's exit status: 1 after the number of failures, else 0 after done."""
+    if failures:
+        print(f"{len(failures)} failure(s)")
+        return 1
+    print(done)
+    return 0
+
+
 def install_on_demand(more=()):
     """The readers, and `more` (package, program) pairs, from Debian."""
     missing = [pkg for pkg, prog in (("blender", "blender"), ("f3d", "f3d"), ("assimp-utils", "assimp"),
@@ -324,11 +333,7 @@ def main():
             fail(f"{name} accepts every file without options: the models lost their oddities")
     print(f"times: install {t_installed - t_start:.0f} s, assimp {t_assimp - t0:.0f} s, f3d {t_f3d - t_assimp:.0f} s, "
           f"blender {t_blender - t_f3d:.0f} s; whole check {time.time() - t_start:.0f} s")
-    if failures:
-        print(f"{len(failures)} failure(s)")
-        return 1
-    print("every reader accepts every output of the options")
-    return 0
+    return finish("every reader accepts every output of the options")
 
 
 if __name__ == "__main__":

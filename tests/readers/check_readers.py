@@ -13,12 +13,7 @@ import subprocess
 import sys
 import xml.etree.ElementTree as ET
 
-failures = []
-
-
-def fail(msg):
-    failures.append(msg)
-    print("FAIL:", msg)
+from check_options import fail, finish
 
 
 def close(got, want, absolute=0.0):
@@ -175,11 +170,7 @@ def main():
         unnamed = check_assimp(kind, obj, m, work)
         if unnamed:
             fail(f"assimp {kind}: materials of faces differ")
-    if failures:
-        print(f"{len(failures)} failure(s)")
-        return 1
-    print("all readers agree with the models")
-    return 0
+    return finish("all readers agree with the models")
 
 
 if __name__ == "__main__":
