@@ -28,7 +28,14 @@ if [ "${1:-}" = --all ]; then
     command -v node >/dev/null || packages="$packages nodejs"
     command -v npm >/dev/null || packages="$packages npm"
 fi
-$sudo apt-get update -q
+# A mirror caught in the middle of a sync fails an index now and then: try
+# again, then go on with the lists there are (an install that cannot find
+# a package still fails, and says which).
+for try in 1 2 3; do
+    $sudo apt-get update -q && break
+    echo "install-deps: apt-get update failed (try $try of 3)" >&2
+    if [ "$try" -lt 3 ]; then sleep 30; fi
+done
 # shellcheck disable=SC2086
 $sudo apt-get install -y -q $packages
 if [ "${1:-}" = --all ]; then
