@@ -37,9 +37,7 @@ export function release(output) {
 // Seals the packs of outputs (all of them when none are given) that
 // converters still write; resolves once they can be read.
 export async function seal(outputs = null) {
-  const writers = new Set(outputs ? outputs.map((o) => packs.get(o.pack)?.writer) : [...packs.values()].map((p) => p.writer));
-  writers.delete(undefined);
-  writers.delete(null);
+  const writers = new Set((outputs ? outputs.map((o) => packs.get(o.pack)) : [...packs.values()]).map((p) => p?.writer).filter(Boolean));
   // A converter that died has closed its pack: it is read as it is.
   await Promise.all([...writers].map(async (converter) => ended((await converter('seal').catch(() => ({}))).sealed)));
 }

@@ -1,7 +1,7 @@
 // Where converted outputs wait for their download: in packs, files of the
 // origin private file system that each hold many outputs (worker.js), in
-// a folder of the tab's own (or, in a browser without one, each in a Blob
-// in memory). A tab holds a lock named after its folder while it lives, so
+// a folder of each converter's own (or, in a browser without one, each in
+// a Blob in memory). A tab holds a lock named after its folder while it lives, so
 // that the next tab removes only folders that no tab holds any more.
 
 const prefix = 'quarlen-';
@@ -23,10 +23,11 @@ async function openFolder() {
 let opened = null;
 export const storeFolder = () => (opened ??= openFolder());
 
-// The file of a pack at path (FOLDER/NAME) in the store.
-async function packFile(path) {
+// Where the pack at path (FOLDER/NAME) lies: its folder's handle, and its
+// name there.
+async function packPlace(path) {
   const [folder, name] = path.split('/');
-  return (await (await navigator.storage.getDirectory()).getDirectoryHandle(folder)).getFileHandle(name);
+  return { folder: await (await navigator.storage.getDirectory()).getDirectoryHandle(folder), name };
 }
 
 // A stored output's body ({ pack, at, stored } on disk, or { blob } in
@@ -35,7 +36,9 @@ async function packFile(path) {
 // path, for the outputs of one download to share.
 export async function storedFile(output, files = new Map()) {
   if (output.blob) return output.blob;
-  if (!files.has(output.pack)) files.set(output.pack, packFile(output.pack).then((h) => h.getFile()));
+  if (!files.has(output.pack)) {
+    files.set(output.pack, packPlace(output.pack).then(async ({ folder, name }) => (await folder.getFileHandle(name)).getFile()));
+  }
   return (await files.get(output.pack)).slice(output.at, output.at + output.stored);
 }
 
@@ -48,7 +51,6 @@ export async function outputBody(output) {
 // Removes the pack at path from the store; one that is gone already is no
 // error.
 export async function removePack(path) {
-  const [folder, name] = path.split('/');
-  const root = await navigator.storage.getDirectory();
-  await (await root.getDirectoryHandle(folder)).removeEntry(name).catch(() => {});
+  const { folder, name } = await packPlace(path);
+  await folder.removeEntry(name).catch(() => {});
 }

@@ -31,7 +31,7 @@ let serial = 0;
 // Chromium one goes stale once its file grows). A file for each output
 // cost the browser about 3 kB of memory for as long as the tab lived.
 const packBytes = 32e6;
-let pack = null;  // the pack being written: { name, access, end }, or null
+let pack = null;  // the pack being written: { name, path (FOLDER/NAME in the store), access, end }, or null
 
 async function instance() {
   core ??= await startCore(self.createQuarlen, await compiled);
@@ -43,7 +43,7 @@ async function instance() {
 // windows or older Safari); the file opened to find out is the first pack.
 async function diskStore() {
   try {
-    pack = { ...await openFile(), end: 0 };
+    pack = await openPack();
     return true;
   } catch {
     return false;
@@ -58,8 +58,9 @@ async function diskStore() {
 const openMilliseconds = 5000;
 const openTries = 4;
 
-async function openFile() {
-  const { folder } = await storeFolder();
+// A new pack, empty.
+async function openPack() {
+  const { name: folderName, folder } = await storeFolder();
   for (let tries = 1; ; ++tries) {
     const name = String(++serial);
     const handle = await folder.getFileHandle(name, { create: true });
@@ -67,22 +68,21 @@ async function openFile() {
     let timer;
     const access = await Promise.race([opening, new Promise((r) => { timer = setTimeout(r, openMilliseconds, null); })]);
     clearTimeout(timer);
-    if (access) return { name, access };
+    if (access) return { name, path: `${folderName}/${name}`, access, end: 0 };
     opening.then((late) => late.close(), () => {}).finally(() => folder.removeEntry(name).catch(() => {}));
     if (tries === openTries) throw new Error('the browser did not open a file to store the output in');
   }
 }
 
-// Seals the pack being written; its path in the store (FOLDER/NAME), or
-// null when there was none or it held nothing (it is then removed).
+// Seals the pack being written; its path, or null when there was none or
+// it held nothing (it is then removed).
 async function seal() {
   if (!pack) return null;
-  const { name, access, end } = pack;
+  const { name, path, access, end } = pack;
   pack = null;
   access.close();
-  const { name: folderName, folder } = await storeFolder();
-  if (end) return `${folderName}/${name}`;
-  await folder.removeEntry(name).catch(() => {});
+  if (end) return path;
+  await (await storeFolder()).folder.removeEntry(name).catch(() => {});
   return null;
 }
 
@@ -92,9 +92,8 @@ async function seal() {
 // of the slots made and gives each slot's body ({ pack: its path in the
 // store, at }, or { blob }); drop() takes back all that the job stored.
 async function diskOutputs() {
-  if (!pack) pack = { ...await openFile(), end: 0 };
+  pack ??= await openPack();
   const target = pack;
-  const path = `${(await storeFolder()).name}/${target.name}`;
   const start = target.end;
   const put = (bytes, at) => {
     if (target.access.write(bytes, { at }) !== bytes.length) throw new Error('the store took part of a block');
@@ -114,7 +113,7 @@ async function diskOutputs() {
       if (made.includes(1)) for (const bytes of second) { put(bytes, end); end += bytes.length; }
       target.access.flush();
       target.end = end;
-      return [{ pack: path, at: start }, { pack: path, at: start + first }];
+      return [{ pack: target.path, at: start }, { pack: target.path, at: start + first }];
     },
     drop() {
       target.access.truncate(start);
@@ -162,7 +161,7 @@ function jobOutputs(raw, deflate) {
     finish(made) {
       let bodies = null;
       for (const slot of made) if (deflaters[slot]) guarded(() => deflaters[slot].push(new Uint8Array(0), true));
-      guarded(() => { bodies = raw.bodies(made); });
+      if (made.length) guarded(() => { bodies = raw.bodies(made); });
       return full ? null : made.map((slot) => ({ ...bodies[slot], stored: stored[slot], method: deflate ? 8 : 0 }));
     },
     drop: () => raw.drop(),
