@@ -13,6 +13,7 @@
 #include "convert/obj/mtl.h"
 #include "convert/options/option_table.h"
 #include "convert/obj/obj_writer.h"
+#include "convert/picture/picture_writer.h"
 #include "convert/format/rsr.h"
 #include "convert/format/texts.h"
 
@@ -39,9 +40,11 @@ struct Failure {
 
 struct Run {
     explicit Run(const RunRequest& request)
-        : req(request), glb(request.options && request.options->glb), texts(glb ? glb_texts : obj_texts) {}
+        : req(request), glb(request.options && request.options->glb), png(request.options && request.options->png),
+          texts(png ? png_texts : glb ? glb_texts : obj_texts) {}
     const RunRequest& req;
     const bool glb;  // a GLB file instead of OBJ text
+    const bool png;  // a picture instead of either
     const OutputTexts& texts;
     Input in;
     Output out;
@@ -207,6 +210,11 @@ std::unique_ptr<GroupWriter> makeWriter(Run& r) {
     const RunRequest& req = r.req;
     if (req.report) return reportWriter(r.count);
     InfoCount* const count = r.report ? &r.count : nullptr;
+    if (r.png) {
+        const auto bytes = req.inputBytes.value_or(std::span<const unsigned char>{});
+        return pictureWriter(r.out, req.input, req.inputBytes ? bytes.data() : nullptr, bytes.size(),
+                             req.options->pictureSize);
+    }
     if (r.glb) return glbWriter(r.out, effectiveScale(*req.options), false, req.threads, req.chunk, count);
     const OutputOptions o = req.options ? *req.options : OutputOptions{};
     MaterialFile mtl;
