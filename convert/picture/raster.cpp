@@ -127,9 +127,9 @@ void refreshTile(Raster& r, size_t tile) {
 }
 
 void refreshBlock(Raster& r, size_t block) {
-    const float* tiles = &r.tileFar[block * 64];
+    const float* tiles = &r.tileFar[block * tiles_in_block];
     float far = tiles[0];
-    for (int k = 1; k < 64; ++k) far = std::max(far, tiles[k]);
+    for (int k = 1; k < tiles_in_block; ++k) far = std::max(far, tiles[k]);
     r.blockFar[block] = far;
     r.blockStale[block] = 0;
 }
@@ -168,8 +168,8 @@ int32_t edgeAt(const Setup& s, int k, int i, int j, int64_t more = 0) {
 struct Lanes {
     int32_t sample[3][8];  // to each edge function
     float zSample[8];      // to the depth
-    int32_t tile[3][64];
-    float zTile[64];
+    int32_t tile[3][tiles_in_block];
+    float zTile[tiles_in_block];
 };
 
 void makeLanes(const Setup& s, Lanes& l) {
@@ -180,38 +180,64 @@ void makeLanes(const Setup& s, Lanes& l) {
     // In 32 bits, as in edgeAt.
     for (int k = 0; k < 3; ++k) {
         const auto across = int32_t(tile_side * s.dx[k]), down = int32_t(tile_side * s.dy[k]);
-        for (int t = 0; t < 64; ++t) l.tile[k][t] = t % 8 * across + t / 8 * down;
+        for (int t = 0; t < tiles_in_block; ++t) l.tile[k][t] = t % block_tiles * across + t / block_tiles * down;
     }
     const auto across = float(tile_side * s.zx), down = float(tile_side * s.zy);
-    for (int t = 0; t < 64; ++t) l.zTile[t] = float(t % 8) * across + float(t / 8) * down;
+    for (int t = 0; t < tiles_in_block; ++t) l.zTile[t] = float(t % block_tiles) * across + float(t / block_tiles) * down;
 }
 
 // Bit t set for each of 64 lanes whose sign bit is set.
-uint64_t signBits(const int32_t lanes[64]) {
+uint64_t signBits(const int32_t lanes[tiles_in_block]) {
     uint64_t bits = 0;
 #if defined(__SSE2__)
-    for (int t = 0; t < 64; t += 4) {
+    for (int t = 0; t < tiles_in_block; t += 4) {
         const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lanes + t));
         bits |= uint64_t(unsigned(_mm_movemask_ps(_mm_castsi128_ps(four)))) << t;
     }
 #else
-    for (int t = 0; t < 64; ++t) bits |= uint64_t(uint32_t(lanes[t]) >> 31) << t;
+    for (int t = 0; t < tiles_in_block; ++t) bits |= uint64_t(uint32_t(lanes[t]) >> 31) << t;
 #endif
     return bits;
 }
 
-// Whether the triangle's plane comes nearer than each of n blocks of a row,
-// from block (bi, bj) on: -1 for yes. By depth alone, against far depths
-// that may be stale and say too much. One loop, which compilers make
-// vector instructions of.
-void blocksNearer(const Raster& r, const Setup& s, int bi, int bj, int n, int32_t nearer[]) {
-    const float* far = &r.blockFar[size_t(bj) * size_t(r.blocks) + size_t(bi)];
-    const auto z0 = float(s.z + bi * block_side * s.zx + bj * block_side * s.zy + nearestCorner(s, block_side));
-    const auto step = float(block_side * s.zx);
-    for (int x = 0; x < n; ++x) {
-        float z = z0 + float(x) * step;
+// The triangle against the blocks of its bounds, a row at a time: its
+// depth at each block's sample nearest to the viewer and its edge
+// functions (exact in doubles) at each block's sample most inside, from
+// block (bi, bj) on.
+struct BlockRows {
+    int bi, n;           // the first block of each row, and how many
+    float z, zx, zy;     // depth at the first block's, and from block to block
+    double e[3], ex[3], ey[3];  // likewise
+};
+
+BlockRows blockRows(const Setup& s, int bi, int bj, int n) {
+    BlockRows b;
+    b.bi = bi;
+    b.n = n;
+    const int i0 = bi * block_side, j0 = bj * block_side;
+    b.z = float(s.z + i0 * s.zx + j0 * s.zy + nearestCorner(s, block_side));
+    b.zx = float(block_side * s.zx);
+    b.zy = float(block_side * s.zy);
+    for (int k = 0; k < 3; ++k) {
+        b.e[k] = double(s.at[k] + i0 * s.dx[k] + j0 * s.dy[k] + mostInside(s, k, block_side));
+        b.ex[k] = double(block_side * s.dx[k]);
+        b.ey[k] = double(block_side * s.dy[k]);
+    }
+    return b;
+}
+
+// Whether the triangle may be drawn on each block of row y of b (0 for its
+// first): -1 for yes. By the blocks' far depths, which may be stale and
+// say too much, and the edges.
+void blocksNearer(const Raster& r, const Setup& s, const BlockRows& b, int bj, int y, int32_t nearer[]) {
+    const float* far = &r.blockFar[size_t(bj) * size_t(r.blocks) + size_t(b.bi)];
+    const float zRow = b.z + float(y) * b.zy;
+    const double e0 = b.e[0] + y * b.ey[0], e1 = b.e[1] + y * b.ey[1], e2 = b.e[2] + y * b.ey[2];
+    for (int x = 0; x < b.n; ++x) {
+        float z = zRow + float(x) * b.zx;
         z = z > s.nearest ? z : s.nearest;
-        nearer[x] = -int32_t(z < far[x]);
+        const bool in = (e0 + x * b.ex[0] >= 0) & (e1 + x * b.ex[1] >= 0) & (e2 + x * b.ex[2] >= 0);
+        nearer[x] = -int32_t(z < far[x]) & -int32_t(in);
     }
 }
 
@@ -222,13 +248,13 @@ void blocksNearer(const Raster& r, const Setup& s, int bi, int bj, int n, int32_
 // sample most inside. One loop over the 64 tiles, which compilers make
 // vector instructions of.
 uint64_t tilesNearer(const Raster& r, const Setup& s, const Lanes& l, size_t block, int i0, int j0) {
-    const float* far = &r.tileFar[block * 64];
+    const float* far = &r.tileFar[block * tiles_in_block];
     const auto z0 = float(s.z + i0 * s.zx + j0 * s.zy + nearestCorner(s, tile_side));
     const int32_t e0 = edgeAt(s, 0, i0, j0, mostInside(s, 0, tile_side));
     const int32_t e1 = edgeAt(s, 1, i0, j0, mostInside(s, 1, tile_side));
     const int32_t e2 = edgeAt(s, 2, i0, j0, mostInside(s, 2, tile_side));
-    int32_t pass[64];
-    for (int t = 0; t < 64; ++t) {
+    int32_t pass[tiles_in_block];
+    for (int t = 0; t < tiles_in_block; ++t) {
         float z = z0 + l.zTile[t];
         z = z > s.nearest ? z : s.nearest;
         const int32_t beyond = (e0 + l.tile[0][t]) | (e1 + l.tile[1][t]) | (e2 + l.tile[2][t]);
@@ -244,40 +270,46 @@ uint64_t tilesOf(const Rect& q) {
     const int y0 = q.j0 % block_side / tile_side, y1 = q.j1 % block_side / tile_side;
     const uint64_t row = ((uint64_t(1) << (x1 - x0 + 1)) - 1) << x0;
     uint64_t tiles = 0;
-    for (int y = y0; y <= y1; ++y) tiles |= row << (8 * y);
+    for (int y = y0; y <= y1; ++y) tiles |= row << (block_tiles * y);
     return tiles;
 }
 
 // Draws the triangle on the samples q of one tile, whose top left sample
-// is (i0, j0). Each row is one loop of integer masks over the tile's 8
-// samples, which compilers make vector instructions of (unrolled, they
-// would not).
+// is (i0, j0): first which samples it takes, then, only if it takes any,
+// their depth and colour, since most tiles tried take none. Each row is
+// one loop of integer masks over the tile's 8 samples, which compilers
+// make vector instructions of (unrolled, they would not).
 bool drawTile(Raster& r, const Setup& s, const Lanes& l, size_t tile, int i0, int j0, const Rect& q,
               uint32_t colour) {
-    float* depth = &r.depth[tile * tile_samples];
-    uint32_t* out = &r.colour[tile * tile_samples];
+    float* __restrict depth = &r.depth[tile * tile_samples];
     int32_t columns[8];  // -1 for the columns of q
     for (int x = 0; x < 8; ++x) columns[x] = -int32_t(i0 + x >= q.i0 && i0 + x <= q.i1);
-    int32_t drew = 0;
+    float z[tile_samples];
+    int32_t take[tile_samples] = {};  // -1 for a sample taken
+    int32_t any = 0;
     for (int j = q.j0; j <= q.j1; ++j) {
-        float* __restrict d = depth + tile_side * (j - j0);
-        uint32_t* __restrict c = out + tile_side * (j - j0);
+        const int row = tile_side * (j - j0);
         const auto zRow = float(s.z + i0 * s.zx + j * s.zy);  // near the tile, where floats are exact enough
         const int32_t e0 = edgeAt(s, 0, i0, j), e1 = edgeAt(s, 1, i0, j), e2 = edgeAt(s, 2, i0, j);
 #pragma GCC unroll 1
         for (int x = 0; x < 8; ++x) {
-            float z = zRow + l.zSample[x];
-            z = z > s.nearest ? z : s.nearest;
-            z = z < s.farthest ? z : s.farthest;
+            float zx = zRow + l.zSample[x];
+            zx = zx > s.nearest ? zx : s.nearest;
+            zx = zx < s.farthest ? zx : s.farthest;
             const int32_t beyond = (e0 + l.sample[0][x]) | (e1 + l.sample[1][x]) | (e2 + l.sample[2][x]);
-            const float was = d[x];
-            const int32_t take = (-int32_t(z < was) & columns[x] & ~beyond) >> 31;
-            d[x] = take ? z : was;
-            c[x] = uint32_t((int32_t(colour) & take) | (int32_t(c[x]) & ~take));
-            drew |= take;
+            const int32_t taken = (-int32_t(zx < depth[row + x]) & columns[x] & ~beyond) >> 31;
+            z[row + x] = zx;
+            take[row + x] = taken;
+            any |= taken;
         }
     }
-    return drew != 0;
+    if (!any) return false;
+    uint32_t* __restrict out = &r.colour[tile * tile_samples];
+    for (int k = 0; k < tile_samples; ++k) {
+        depth[k] = take[k] ? z[k] : depth[k];
+        out[k] = uint32_t((int32_t(colour) & take[k]) | (int32_t(out[k]) & ~take[k]));
+    }
+    return true;
 }
 
 }  // namespace
@@ -286,7 +318,7 @@ void startRaster(Raster& r, int side) {
     assert(side > 0 && side <= max_raster_side);
     r.side = side;
     r.blocks = (side + block_side - 1) / block_side;
-    const size_t blocks = size_t(r.blocks) * size_t(r.blocks), tiles = 64 * blocks;
+    const size_t blocks = size_t(r.blocks) * size_t(r.blocks), tiles = tiles_in_block * blocks;
     r.depth.assign(tiles * tile_samples, nothing);
     r.colour.assign(tiles * tile_samples, 0);
     // The padding is nearer than anything: it never holds a far depth up.
@@ -305,15 +337,16 @@ bool drawTriangle(Raster& r, const ScreenTriangle& t, const Shades& shades) {
     uint32_t colour = 0;  // taken at the first block that may be drawn
     Lanes lanes;          // made with it
     bool drew = false;
-    const int bi0 = s.box.i0 / block_side, bi1 = s.box.i1 / block_side;
-    for (int bj = s.box.j0 / block_side; bj <= s.box.j1 / block_side; ++bj) {
+    const int bi0 = s.box.i0 / block_side, bi1 = s.box.i1 / block_side, bj0 = s.box.j0 / block_side;
+    const BlockRows rows = blockRows(s, bi0, bj0, bi1 - bi0 + 1);
+    for (int bj = bj0; bj <= s.box.j1 / block_side; ++bj) {
         int32_t blocks[max_raster_side / block_side];
-        blocksNearer(r, s, bi0, bj, bi1 - bi0 + 1, blocks);
+        blocksNearer(r, s, rows, bj, bj - bj0, blocks);
         for (int bi = bi0; bi <= bi1; ++bi) {
             if (!blocks[bi - bi0]) continue;
             const Rect inBlock = clip(s.box, bi * block_side, bj * block_side, block_side);
             const size_t block = size_t(bj) * size_t(r.blocks) + size_t(bi);
-            if (!nearerThanBlock(r, block, nearestOver(s, inBlock)) || outside(s, inBlock)) continue;
+            if (!nearerThanBlock(r, block, nearestOver(s, inBlock))) continue;
             if (!colour) {
                 colour = shades.colour[shadeLevel(t.corner[0], t.corner[1], t.corner[2])];
                 makeLanes(s, lanes);
@@ -322,9 +355,10 @@ bool drawTriangle(Raster& r, const ScreenTriangle& t, const Shades& shades) {
             uint64_t tiles = tilesNearer(r, s, lanes, block, bi * block_side, bj * block_side) & tilesOf(inBlock);
             for (; tiles; tiles &= tiles - 1) {
                 const int k = std::countr_zero(tiles);
-                const int i0 = bi * block_side + k % 8 * tile_side, j0 = bj * block_side + k / 8 * tile_side;
+                const int i0 = bi * block_side + k % block_tiles * tile_side;
+                const int j0 = bj * block_side + k / block_tiles * tile_side;
                 const Rect q = clip(inBlock, i0, j0, tile_side);
-                const size_t tile = block * 64 + size_t(k);
+                const size_t tile = block * tiles_in_block + size_t(k);
                 if (!nearerThanTile(r, tile, nearestOver(s, q)) || outside(s, q)) continue;
                 const bool tileDrawn = drawTile(r, s, lanes, tile, i0, j0, q, colour);
                 if (tileDrawn) r.tileStale[tile] = 1;

@@ -16,10 +16,12 @@
 
 namespace quarlen {
 
-inline constexpr int tile_side = 8;                       // samples on each side of a tile
+inline constexpr int tile_side = 8;    // samples on each side of a tile
+inline constexpr int block_tiles = 8;  // tiles on each side of a block: a block's tiles are the bits of 64
 inline constexpr int tile_samples = tile_side * tile_side;
-inline constexpr int block_side = 8 * tile_side;          // samples on each side of a block
-inline constexpr int max_raster_side = 2048;              // samples on each side, at most
+inline constexpr int block_side = block_tiles * tile_side;
+inline constexpr int tiles_in_block = block_tiles * block_tiles;
+inline constexpr int max_raster_side = 2048;  // samples on each side, at most
 
 struct Raster {
     int side = 0;    // samples on each side of the picture
@@ -27,9 +29,9 @@ struct Raster {
     // Per sample, block by block, tile by tile, row by row (sampleIndex):
     std::vector<float> depth;      // away from the viewer; +inf where nothing is drawn, -inf in the padding
     std::vector<uint32_t> colour;  // packColour's, 0 where nothing is drawn
-    // Per tile (block by block, row by row) and per block (row by row);
-    // a far depth stays true as samples are drawn, and is taken again
-    // when it is stale:
+    // Per tile (block by block, row by row) and per block (row by row); a
+    // far depth stays true as samples are drawn nearer, and is taken again
+    // where it is stale and a triangle is not behind it:
     std::vector<float> tileFar, blockFar;  // no nearer than the farthest sample within
     std::vector<unsigned char> tileStale, blockStale;  // drawn in since the far depth was taken
 };
@@ -41,8 +43,8 @@ void startRaster(Raster& r, int side);
 // Where sample (x, y) of the picture lies in depth and colour.
 inline size_t sampleIndex(const Raster& r, int x, int y) {
     const size_t block = size_t(y / block_side) * size_t(r.blocks) + size_t(x / block_side);
-    const int tile = y % block_side / tile_side * 8 + x % block_side / tile_side;
-    return (block * 64 + size_t(tile)) * tile_samples + size_t(y % tile_side * tile_side + x % tile_side);
+    const int tile = y % block_side / tile_side * block_tiles + x % block_side / tile_side;
+    return (block * tiles_in_block + size_t(tile)) * tile_samples + size_t(y % tile_side * tile_side + x % tile_side);
 }
 
 // A triangle's corners as framePoint gives them: x, y and depth in samples,
