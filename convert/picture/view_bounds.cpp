@@ -14,8 +14,13 @@ namespace {
 // Only a regular file can be opened again and read from its start: a pipe
 // would block or hand over the run's bytes.
 bool regularFile(const char* path) {
+#ifdef _WIN32
+    struct _stat64 st;
+    return path && _stat64(path, &st) == 0 && (st.st_mode & _S_IFMT) == _S_IFREG;
+#else
     struct stat st;
-    return path && stat(path, &st) == 0 && (st.st_mode & S_IFMT) == S_IFREG;
+    return path && stat(path, &st) == 0 && S_ISREG(st.st_mode);
+#endif
 }
 
 void addGroupPoints(const Group& g, const ViewAxes& v, ViewBounds& b) {
