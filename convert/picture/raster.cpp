@@ -275,22 +275,23 @@ uint64_t tilesOf(const Rect& q) {
 }
 
 // Draws the triangle on the samples q of one tile, whose top left sample
-// is (i0, j0): first which samples it takes, then, only if it takes any,
-// their depth and colour, since most tiles tried take none. Each row is
-// one loop of integer masks over the tile's 8 samples, which compilers
-// make vector instructions of (unrolled, they would not).
+// is (i0, j0): first which samples of q's rows it takes, then, only if it
+// takes any, their depth and colour, since most tiles tried take none.
+// Each row is one loop of integer masks over the tile's 8 samples, which
+// compilers make vector instructions of (unrolled, they would not).
 bool drawTile(Raster& r, const Setup& s, const Lanes& l, size_t tile, int i0, int j0, const Rect& q,
               uint32_t colour) {
     float* __restrict depth = &r.depth[tile * tile_samples];
     int32_t columns[8];  // -1 for the columns of q
     for (int x = 0; x < 8; ++x) columns[x] = -int32_t(i0 + x >= q.i0 && i0 + x <= q.i1);
+    const int first = tile_side * (q.j0 - j0), end = tile_side * (q.j1 - j0 + 1);  // q's rows
     float z[tile_samples];
-    int32_t take[tile_samples] = {};  // -1 for a sample taken
+    int32_t take[tile_samples];  // -1 for a sample taken
     int32_t any = 0;
-    for (int j = q.j0; j <= q.j1; ++j) {
-        const int row = tile_side * (j - j0);
-        const auto zRow = float(s.z + i0 * s.zx + j * s.zy);  // near the tile, where floats are exact enough
-        const int32_t e0 = edgeAt(s, 0, i0, j), e1 = edgeAt(s, 1, i0, j), e2 = edgeAt(s, 2, i0, j);
+    // Across a tile the edge functions change by less than 2^28, as in edgeAt.
+    int32_t e0 = edgeAt(s, 0, i0, q.j0), e1 = edgeAt(s, 1, i0, q.j0), e2 = edgeAt(s, 2, i0, q.j0);
+    auto zRow = float(s.z + i0 * s.zx + q.j0 * s.zy);  // near the tile, where floats are exact enough
+    for (int row = first; row < end; row += tile_side) {
 #pragma GCC unroll 1
         for (int x = 0; x < 8; ++x) {
             float zx = zRow + l.zSample[x];
@@ -302,10 +303,12 @@ bool drawTile(Raster& r, const Setup& s, const Lanes& l, size_t tile, int i0, in
             take[row + x] = taken;
             any |= taken;
         }
+        e0 += int32_t(s.dy[0]), e1 += int32_t(s.dy[1]), e2 += int32_t(s.dy[2]);
+        zRow += float(s.zy);
     }
     if (!any) return false;
     uint32_t* __restrict out = &r.colour[tile * tile_samples];
-    for (int k = 0; k < tile_samples; ++k) {
+    for (int k = first; k < end; ++k) {
         depth[k] = take[k] ? z[k] : depth[k];
         out[k] = uint32_t((int32_t(colour) & take[k]) | (int32_t(out[k]) & ~take[k]));
     }
