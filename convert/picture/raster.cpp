@@ -186,16 +186,17 @@ void makeLanes(const Setup& s, Lanes& l) {
     for (int t = 0; t < tiles_in_block; ++t) l.zTile[t] = float(t % block_tiles) * across + float(t / block_tiles) * down;
 }
 
-// Bit t set for each of 64 lanes whose sign bit is set.
-uint64_t signBits(const int32_t lanes[tiles_in_block]) {
+// Bit t set for each of n lanes (a multiple of 4, at most 64) whose sign
+// bit is set.
+uint64_t signBits(const int32_t* lanes, int n) {
     uint64_t bits = 0;
 #if defined(__SSE2__)
-    for (int t = 0; t < tiles_in_block; t += 4) {
+    for (int t = 0; t < n; t += 4) {
         const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lanes + t));
         bits |= uint64_t(unsigned(_mm_movemask_ps(_mm_castsi128_ps(four)))) << t;
     }
 #else
-    for (int t = 0; t < tiles_in_block; ++t) bits |= uint64_t(uint32_t(lanes[t]) >> 31) << t;
+    for (int t = 0; t < n; ++t) bits |= uint64_t(uint32_t(lanes[t]) >> 31) << t;
 #endif
     return bits;
 }
@@ -226,19 +227,22 @@ BlockRows blockRows(const Setup& s, int bi, int bj, int n) {
     return b;
 }
 
-// Whether the triangle may be drawn on each block of row y of b (0 for its
-// first): -1 for yes. By the blocks' far depths, which may be stale and
-// say too much, and the edges.
-void blocksNearer(const Raster& r, const Setup& s, const BlockRows& b, int bj, int y, int32_t nearer[]) {
+// The blocks of row y of b (0 for its first) that the triangle may be
+// drawn on, bit x for the x-th: by the blocks' far depths, which may be
+// stale and say too much, and the edges.
+uint64_t blocksNearer(const Raster& r, const Setup& s, const BlockRows& b, int bj, int y) {
     const float* far = &r.blockFar[size_t(bj) * size_t(r.blocks) + size_t(b.bi)];
     const float zRow = b.z + float(y) * b.zy;
     const double e0 = b.e[0] + y * b.ey[0], e1 = b.e[1] + y * b.ey[1], e2 = b.e[2] + y * b.ey[2];
+    int32_t nearer[max_raster_side / block_side + 3];
     for (int x = 0; x < b.n; ++x) {
         float z = zRow + float(x) * b.zx;
         z = z > s.nearest ? z : s.nearest;
         const bool in = (e0 + x * b.ex[0] >= 0) & (e1 + x * b.ex[1] >= 0) & (e2 + x * b.ex[2] >= 0);
         nearer[x] = -int32_t(z < far[x]) & -int32_t(in);
     }
+    for (int x = b.n; x % 4; ++x) nearer[x] = 0;
+    return signBits(nearer, (b.n + 3) / 4 * 4);
 }
 
 // The tiles of the block whose top left sample is (i0, j0) that the
@@ -260,7 +264,7 @@ uint64_t tilesNearer(const Raster& r, const Setup& s, const Lanes& l, size_t blo
         const int32_t beyond = (e0 + l.tile[0][t]) | (e1 + l.tile[1][t]) | (e2 + l.tile[2][t]);
         pass[t] = -int32_t(z < far[t]) & ~beyond;
     }
-    return signBits(pass);
+    return signBits(pass, tiles_in_block);
 }
 
 // The tiles of a block (bit 8 y + x for tile (x, y)) that the samples q
@@ -343,10 +347,8 @@ bool drawTriangle(Raster& r, const ScreenTriangle& t, const Shades& shades) {
     const int bi0 = s.box.i0 / block_side, bi1 = s.box.i1 / block_side, bj0 = s.box.j0 / block_side;
     const BlockRows rows = blockRows(s, bi0, bj0, bi1 - bi0 + 1);
     for (int bj = bj0; bj <= s.box.j1 / block_side; ++bj) {
-        int32_t blocks[max_raster_side / block_side];
-        blocksNearer(r, s, rows, bj, bj - bj0, blocks);
-        for (int bi = bi0; bi <= bi1; ++bi) {
-            if (!blocks[bi - bi0]) continue;
+        for (uint64_t blocks = blocksNearer(r, s, rows, bj, bj - bj0); blocks; blocks &= blocks - 1) {
+            const int bi = bi0 + std::countr_zero(blocks);
             const Rect inBlock = clip(s.box, bi * block_side, bj * block_side, block_side);
             const size_t block = size_t(bj) * size_t(r.blocks) + size_t(bi);
             if (!nearerThanBlock(r, block, nearestOver(s, inBlock))) continue;
