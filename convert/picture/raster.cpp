@@ -186,17 +186,16 @@ void makeLanes(const Setup& s, Lanes& l) {
     for (int t = 0; t < tiles_in_block; ++t) l.zTile[t] = float(t % block_tiles) * across + float(t / block_tiles) * down;
 }
 
-// Bit t set for each of n lanes (a multiple of 4, at most 64) whose sign
-// bit is set.
-uint64_t signBits(const int32_t* lanes, int n) {
+// Bit t set for each of 64 lanes whose sign bit is set.
+uint64_t signBits(const int32_t lanes[tiles_in_block]) {
     uint64_t bits = 0;
 #if defined(__SSE2__)
-    for (int t = 0; t < n; t += 4) {
+    for (int t = 0; t < tiles_in_block; t += 4) {
         const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lanes + t));
         bits |= uint64_t(unsigned(_mm_movemask_ps(_mm_castsi128_ps(four)))) << t;
     }
 #else
-    for (int t = 0; t < n; ++t) bits |= uint64_t(uint32_t(lanes[t]) >> 31) << t;
+    for (int t = 0; t < tiles_in_block; ++t) bits |= uint64_t(uint32_t(lanes[t]) >> 31) << t;
 #endif
     return bits;
 }
@@ -229,20 +228,19 @@ BlockRows blockRows(const Setup& s, int bi, int bj, int n) {
 
 // The blocks of row y of b (0 for its first) that the triangle may be
 // drawn on, bit x for the x-th: by the blocks' far depths, which may be
-// stale and say too much, and the edges.
+// stale and say too much, and the edges. A few, so taken one by one.
 uint64_t blocksNearer(const Raster& r, const Setup& s, const BlockRows& b, int bj, int y) {
     const float* far = &r.blockFar[size_t(bj) * size_t(r.blocks) + size_t(b.bi)];
     const float zRow = b.z + float(y) * b.zy;
     const double e0 = b.e[0] + y * b.ey[0], e1 = b.e[1] + y * b.ey[1], e2 = b.e[2] + y * b.ey[2];
-    int32_t nearer[max_raster_side / block_side + 3];
+    uint64_t nearer = 0;
     for (int x = 0; x < b.n; ++x) {
         float z = zRow + float(x) * b.zx;
         z = z > s.nearest ? z : s.nearest;
         const bool in = (e0 + x * b.ex[0] >= 0) & (e1 + x * b.ex[1] >= 0) & (e2 + x * b.ex[2] >= 0);
-        nearer[x] = -int32_t(z < far[x]) & -int32_t(in);
+        nearer |= uint64_t((z < far[x]) & in) << x;
     }
-    for (int x = b.n; x % 4; ++x) nearer[x] = 0;
-    return signBits(nearer, (b.n + 3) / 4 * 4);
+    return nearer;
 }
 
 // The tiles of the block whose top left sample is (i0, j0) that the
@@ -264,7 +262,7 @@ uint64_t tilesNearer(const Raster& r, const Setup& s, const Lanes& l, size_t blo
         const int32_t beyond = (e0 + l.tile[0][t]) | (e1 + l.tile[1][t]) | (e2 + l.tile[2][t]);
         pass[t] = -int32_t(z < far[t]) & ~beyond;
     }
-    return signBits(pass, tiles_in_block);
+    return signBits(pass);
 }
 
 // The tiles of a block (bit 8 y + x for tile (x, y)) that the samples q
