@@ -11,9 +11,8 @@ namespace quarlen {
 namespace {
 
 // The group's points in the frame, x, y and depth of each in turn, x NaN
-// for a point that is not finite: a facet's corners then come from memory
-// of the picture's own, where the host's large pages serve them rather
-// than the file's small ones.
+// for a point that is not finite: each point is framed once, however many
+// corners are on it.
 void framePoints(Picture& p, const Group& g) {
     p.framed.resize(3 * size_t(g.np));
     float* out = p.framed.data();
@@ -67,7 +66,7 @@ constexpr int32_t fetch_distance = 16;
 
 void drawGroup(Picture& p, const Group& g) {
     assert(p.pixels > 0);
-    if (p.raster.side == 0) startRaster(p.raster, p.pixels * p.perPixel);
+    if (p.raster.side == 0) startRaster(p.raster, p.pixels * samples_per_pixel);
     startGroupMaterials(p.materials, g);
     framePoints(p, g);
     Shades shades;

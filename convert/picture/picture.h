@@ -2,7 +2,7 @@
 // page's first view, orthographic, fitted to the extent of the model's
 // finite points (view_bounds.h reads it first); each facet fanned into
 // triangles as the page fans it, flat shaded in its group's colour, nearest
-// first, with 4 samples a pixel or more; a transparent background. A model
+// first, with 2 x 2 samples a pixel; a transparent background. A model
 // with nothing drawn gives the placeholder (placeholder.h).
 //
 // Memory: the samples (8 bytes each), and the group's points in the frame
@@ -22,12 +22,11 @@
 namespace quarlen {
 
 inline constexpr int default_picture_size = 256;  // pixels on each side
-inline constexpr int max_picture_size = 1024;
-inline constexpr int max_samples_per_pixel = 2;  // on each side of a pixel
+inline constexpr int samples_per_pixel = 2;       // on each side of a pixel
+inline constexpr int max_picture_size = max_raster_side / samples_per_pixel;
 
 struct Picture {
     int pixels = 0;    // on each side of the picture
-    int perPixel = 0;  // samples on each side of a pixel
     Frame frame;       // where points land among the samples
     Raster raster;     // the samples, made at the first group
     std::vector<float> framed;  // the group's points in the frame (draw_group.cpp), kept for the next
