@@ -22,7 +22,7 @@ struct OutputOptions {
     std::optional<double> scale = std::nullopt;  // --scale: every coordinate is multiplied by it
     bool glb = false;          // a binary glTF file (.glb) instead of OBJ text
     bool png = false;          // a picture of the model (.png) instead of any other output
-    int pictureSize = 256;     // the picture's width and height in pixels (picture/picture.h)
+    int pictureSize = 256;     // the picture's width and height in pixels, 1 to max_picture_size (picture/picture.h)
 };
 
 // The factor every coordinate is multiplied by: the one asked for, else 1

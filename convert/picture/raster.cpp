@@ -290,18 +290,18 @@ bool drawTile(Raster& r, const Setup& s, const Lanes& l, size_t tile, int i0, in
     float z[tile_samples];
     int32_t take[tile_samples];  // -1 for a sample taken
     int32_t any = 0;
-    // Across a tile the edge functions change by less than 2^28, as in edgeAt.
+    // Within a tile the edge functions change by less than 2^28, as in edgeAt.
     int32_t e0 = edgeAt(s, 0, i0, q.j0), e1 = edgeAt(s, 1, i0, q.j0), e2 = edgeAt(s, 2, i0, q.j0);
     auto zRow = float(s.z + i0 * s.zx + q.j0 * s.zy);  // near the tile, where floats are exact enough
     for (int row = first; row < end; row += tile_side) {
 #pragma GCC unroll 1
         for (int x = 0; x < 8; ++x) {
-            float zx = zRow + l.zSample[x];
-            zx = zx > s.nearest ? zx : s.nearest;
-            zx = zx < s.farthest ? zx : s.farthest;
+            float here = zRow + l.zSample[x];
+            here = here > s.nearest ? here : s.nearest;
+            here = here < s.farthest ? here : s.farthest;
             const int32_t beyond = (e0 + l.sample[0][x]) | (e1 + l.sample[1][x]) | (e2 + l.sample[2][x]);
-            const int32_t taken = (-int32_t(zx < depth[row + x]) & columns[x] & ~beyond) >> 31;
-            z[row + x] = zx;
+            const int32_t taken = (-int32_t(here < depth[row + x]) & columns[x] & ~beyond) >> 31;
+            z[row + x] = here;
             take[row + x] = taken;
             any |= taken;
         }

@@ -1,6 +1,7 @@
 #include "convert/picture/view_bounds.h"
 
 #include <atomic>
+#include <cassert>
 #include <cmath>
 #include <sys/stat.h>
 
@@ -33,6 +34,7 @@ void addGroupPoints(const Group& g, const ViewAxes& v, ViewBounds& b) {
 }  // namespace
 
 bool readViewBounds(const char* path, const unsigned char* bytes, size_t n, const ViewAxes& v, ViewBounds& b) {
+    assert(path || bytes);
     Input in;
     // A file cut short under a mapped array reads as zeros here; the run
     // finds it so too and tells it.
