@@ -116,8 +116,9 @@ float nearestOver(const Setup& s, const Rect& q) {
     return std::max(s.nearest, float(z));
 }
 
-// A tile's far depth taken again, from its samples; a block's, from its
-// tiles'.
+// A tile's far depth taken again, from its samples, when a triangle is not
+// behind a stale one; a block's, from its tiles', each time it is drawn in
+// (a block's test needs no second look then).
 void refreshTile(Raster& r, size_t tile) {
     const float* d = &r.depth[tile * tile_samples];
     float far = d[0];
@@ -131,18 +132,13 @@ void refreshBlock(Raster& r, size_t block) {
     float far = tiles[0];
     for (int k = 1; k < tiles_in_block; ++k) far = std::max(far, tiles[k]);
     r.blockFar[block] = far;
-    r.blockStale[block] = 0;
 }
 
-// Whether depth `near` is nearer than a tile's or a block's far depth,
-// taken again first where it is stale.
+// Whether depth `near` is nearer than a tile's far depth, taken again
+// first where it is stale.
 bool nearerThanTile(Raster& r, size_t tile, float near) {
     if (near < r.tileFar[tile] && r.tileStale[tile]) refreshTile(r, tile);
     return near < r.tileFar[tile];
-}
-bool nearerThanBlock(Raster& r, size_t block, float near) {
-    if (near < r.blockFar[block] && r.blockStale[block]) refreshBlock(r, block);
-    return near < r.blockFar[block];
 }
 
 // The triangle's depth at the sample nearest to the viewer of a square of
@@ -227,8 +223,8 @@ BlockRows blockRows(const Setup& s, int bi, int bj, int n) {
 }
 
 // The blocks of row y of b (0 for its first) that the triangle may be
-// drawn on, bit x for the x-th: by the blocks' far depths, which may be
-// stale and say too much, and the edges. A few, so taken one by one.
+// drawn on, bit x for the x-th: by the blocks' far depths and the edges. A
+// few, so taken one by one.
 uint64_t blocksNearer(const Raster& r, const Setup& s, const BlockRows& b, int bj, int y) {
     const float* far = &r.blockFar[size_t(bj) * size_t(r.blocks) + size_t(b.bi)];
     const float zRow = b.z + float(y) * b.zy;
@@ -333,7 +329,6 @@ void startRaster(Raster& r, int side) {
     r.tileFar.assign(tiles, nothing);
     r.blockFar.assign(blocks, nothing);
     r.tileStale.assign(tiles, 1);
-    r.blockStale.assign(blocks, 1);
 }
 
 bool drawTriangle(Raster& r, const ScreenTriangle& t, const Shades& shades) {
@@ -349,7 +344,6 @@ bool drawTriangle(Raster& r, const ScreenTriangle& t, const Shades& shades) {
             const int bi = bi0 + std::countr_zero(blocks);
             const Rect inBlock = clip(s.box, bi * block_side, bj * block_side, block_side);
             const size_t block = size_t(bj) * size_t(r.blocks) + size_t(bi);
-            if (!nearerThanBlock(r, block, nearestOver(s, inBlock))) continue;
             if (!colour) {
                 colour = shades.colour[shadeLevel(t.corner[0], t.corner[1], t.corner[2])];
                 makeLanes(s, lanes);
@@ -368,7 +362,7 @@ bool drawTriangle(Raster& r, const ScreenTriangle& t, const Shades& shades) {
                 blockDrawn = blockDrawn || tileDrawn;
             }
             if (blockDrawn) {
-                r.blockStale[block] = 1;
+                refreshBlock(r, block);
                 drew = true;
             }
         }

@@ -30,10 +30,9 @@ struct Raster {
     std::vector<float> depth;      // away from the viewer; +inf where nothing is drawn, -inf in the padding
     std::vector<uint32_t> colour;  // packColour's, 0 where nothing is drawn
     // Per tile (block by block, row by row) and per block (row by row); a
-    // far depth stays true as samples are drawn nearer, and is taken again
-    // where it is stale and a triangle is not behind it:
+    // far depth stays true as samples are drawn nearer:
     std::vector<float> tileFar, blockFar;  // no nearer than the farthest sample within
-    std::vector<unsigned char> tileStale, blockStale;  // drawn in since the far depth was taken
+    std::vector<unsigned char> tileStale;  // drawn in since the far depth was taken
 };
 
 // Readies r for a picture of side x side samples (1 to max_raster_side),
