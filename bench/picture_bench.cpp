@@ -1,16 +1,20 @@
 // Times pictures of the benchmark's generated models (bench_model.h), whose
-// facets span the whole model: 1 group of 1,000,000 points and 40 groups
-// of 25,000 (78 MB each) and 1 group of 12,800 (1 MB). Each is drawn into
-// a 256 x 256 PNG by the run on one thread, best of several runs, against
-// its conversion to OBJ text; then the peak memory of a fresh process that
-// draws against one that converts. Prints figures and the speed targets;
-// asserts nothing about time. For whole processes (farm-bench), --draw
-// draws one model and exits.
+// facets span the whole model, the worst case: 1 group of 1,000,000 points
+// and 40 groups of 25,000 (78 MB each) and 1 group of 12,800 (1 MB); and of
+// a model of small facets as figures have them, 13 spheres of 1,681 points
+// (1 MB). Each is drawn into a 256 x 256 PNG by the run on one thread,
+// best of several runs, against its conversion to OBJ text; then the peak
+// memory of a fresh process that draws against one that converts. Prints
+// figures and the speed targets; asserts nothing about time. For whole
+// processes (farm-bench), --draw draws one model and exits, and --model
+// writes one.
 //
 //   quarlen_picture_bench [--runs N] [--size N]
 //   quarlen_picture_bench --draw IN.rsr OUT.png [SIZE]
 //   quarlen_picture_bench --peak png|obj IN.rsr OUT   (prints peak KB)
+//   quarlen_picture_bench --model OUT.rsr              (the spheres)
 #include <algorithm>
+#include <cmath>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -69,11 +73,45 @@ double peakMB(const char* self, const char* kind, const std::string& in, const s
     return kb / 1024.0;
 }
 
+// Spheres of 40 x 40 quads each, of 1 unit at random places within 10,
+// each a group with a material of its own.
+void writeSpheres(const std::string& path, int spheres) {
+    const int n = 40;
+    uint32_t seed = 7;
+    std::vector<GroupSpec> groups;
+    for (int k = 0; k < spheres; ++k) {
+        GroupSpec& g = groups.emplace_back();
+        g.name = "sphere" + std::to_string(k);
+        g.mats = {"skin" + std::to_string(k)};
+        const float c[3] = {unit(seed) * 10, unit(seed) * 10, unit(seed) * 10};
+        for (int i = 0; i <= n; ++i)
+            for (int j = 0; j <= n; ++j) {
+                const double a = 3.14159265 * i / n, b = 2 * 3.14159265 * j / n;
+                g.xyz.insert(g.xyz.end(), {c[0] + float(std::sin(a) * std::cos(b)), c[1] + float(std::cos(a)),
+                                           c[2] + float(std::sin(a) * std::sin(b))});
+            }
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j) {
+                g.faces.push_back({int32_t(g.pf.size()), 4, 0});
+                g.pf.insert(g.pf.end(), {i * (n + 1) + j, (i + 1) * (n + 1) + j, (i + 1) * (n + 1) + j + 1,
+                                         i * (n + 1) + j + 1});
+            }
+    }
+    const Bytes b = buildRsr(groups);
+    FILE* f = std::fopen(path.c_str(), "wb");
+    std::fwrite(b.data(), 1, b.size(), f);
+    std::fclose(f);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc >= 4 && std::strcmp(argv[1], "--draw") == 0)
         return convertOnce(argv[2], argv[3], argc > 4 ? std::atoi(argv[4]) : 256) == RunOutcome::finished ? 0 : 1;
+    if (argc == 3 && std::strcmp(argv[1], "--model") == 0) {
+        writeSpheres(argv[2], 13);
+        return 0;
+    }
     if (argc == 5 && std::strcmp(argv[1], "--peak") == 0) {
         convertOnce(argv[3], argv[4], std::strcmp(argv[2], "png") == 0 ? 256 : 0);
         struct rusage ru {};
@@ -95,12 +133,15 @@ int main(int argc, char** argv) {
     std::printf("%-12s %8s | %9s %9s %9s | %9s %9s | %s\n", "model", "MB", "picture s", "framing s", "OBJ s",
                 "peak MB", "OBJ peak", "target");
     struct Model {
-        int groups, points;
-        double target;  // seconds
-    } models[] = {{1, 1000000, 0.5}, {40, 25000, 0.5}, {1, 12800, 0.02}};
+        int groups, points;  // groups 0: the spheres
+        double target;       // seconds
+    } models[] = {{1, 1000000, 0.5}, {40, 25000, 0.5}, {1, 12800, 0.02}, {0, 13, 0.02}};
     bool drawn = true;
     for (const Model& m : models) {
-        writeModel(in, m.groups, m.points);
+        if (m.groups)
+            writeModel(in, m.groups, m.points);
+        else
+            writeSpheres(in, m.points);
         double picture = 1e9, framing = 1e9, text = 1e9;
         for (int i = 0; i < runs; ++i) {
             picture = std::min(picture, seconds([&] { drawn = convertOnce(in, png, size) == RunOutcome::finished && drawn; }));
@@ -110,7 +151,7 @@ int main(int argc, char** argv) {
             }));
             text = std::min(text, seconds([&] { convertOnce(in, "/dev/null", 0); }));
         }
-        const std::string name = std::to_string(m.groups) + "x" + std::to_string(m.points);
+        const std::string name = m.groups ? std::to_string(m.groups) + "x" + std::to_string(m.points) : "spheres";
         std::printf("%-12s %8.1f | %9.3f %9.3f %9.3f | %9.1f %9.1f | <= %.2f s: %s\n", name.c_str(), fileMB(in),
                     picture, framing, text, peakMB(argv[0], "png", in, png), peakMB(argv[0], "obj", in, obj),
                     m.target, picture <= m.target ? "met" : "NOT met");
