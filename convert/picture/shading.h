@@ -1,8 +1,9 @@
-// How a triangle is coloured: in its group's colour, as the page's view
-// gives it, lit as the page lights a model from the viewer: ambient light
-// 0.6 and a light from the camera 2.2 on a Lambert surface, in linear
-// light, written as sRGB. A triangle faced straight on is lightest; one
-// seen edge-on keeps the ambient part.
+// How a triangle is coloured: in its group's colour as the page's view
+// shows the GLB (each node in its first primitive's material colour), lit
+// as the page lights a model, from the viewer: ambient light 0.6 and a
+// light from the camera 2.2 on a Lambert surface, in linear light, written
+// as sRGB. A triangle faced straight on is lightest; one seen edge-on
+// keeps the ambient part.
 #pragma once
 
 #include <cstddef>
@@ -15,8 +16,9 @@ namespace quarlen {
 inline uint32_t packColour(unsigned r, unsigned g, unsigned b) { return r | g << 8 | b << 16 | 0xFF000000u; }
 
 // The colour of a group whose first facet drawn is under material number
-// `material` of the run (materialColour's index, obj/mtl.h), or under
-// none (-1: the grey the page draws such a group in), as linear factors.
+// `material` of the run (materialColour's index, obj/mtl.h; the GLB's base
+// colour), or under none (-1: the grey the page draws a model without
+// materials in), as linear factors.
 void groupColour(int64_t material, float linear[3]);
 
 // Linear light from 0 to 1 in shade_steps steps, as 8-bit sRGB.
