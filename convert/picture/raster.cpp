@@ -168,11 +168,14 @@ struct Lanes {
     float zTile[tiles_in_block];
 };
 
-void makeLanes(const Setup& s, Lanes& l) {
+void makeSampleLanes(const Setup& s, Lanes& l) {
     for (int x = 0; x < 8; ++x) {
         for (int k = 0; k < 3; ++k) l.sample[k][x] = int32_t(x * s.dx[k]);
         l.zSample[x] = float(x * s.zx);
     }
+}
+
+void makeTileLanes(const Setup& s, Lanes& l) {
     // In 32 bits, as in edgeAt.
     for (int k = 0; k < 3; ++k) {
         const auto across = int32_t(tile_side * s.dx[k]), down = int32_t(tile_side * s.dy[k]);
@@ -313,6 +316,26 @@ bool drawTile(Raster& r, const Setup& s, const Lanes& l, size_t tile, int i0, in
     return true;
 }
 
+// Draws the triangle on tile k of a block, the samples q of it, when it
+// may be nearer there; colour and lanes are made at the first tile tried.
+bool drawOnTile(Raster& r, const Setup& s, const ScreenTriangle& t, const Shades& shades, size_t block, int k,
+                const Rect& q, uint32_t& colour, Lanes& lanes) {
+    const int i0 = q.i0 / tile_side * tile_side, j0 = q.j0 / tile_side * tile_side;
+    const size_t tile = block * tiles_in_block + size_t(k);
+    if (!nearerThanTile(r, tile, nearestOver(s, q)) || outside(s, q)) return false;
+    if (!colour) {
+        colour = shades.colour[shadeLevel(t.corner[0], t.corner[1], t.corner[2])];
+        makeSampleLanes(s, lanes);
+    }
+    if (!drawTile(r, s, lanes, tile, i0, j0, q, colour)) return false;
+    r.tileStale[tile] = 1;
+    return true;
+}
+
+// The block a sample lies in, and the tile of that block.
+size_t blockOf(const Raster& r, int i, int j) { return size_t(j / block_side) * size_t(r.blocks) + size_t(i / block_side); }
+int tileOf(int i, int j) { return j % block_side / tile_side * block_tiles + i % block_side / tile_side; }
+
 }  // namespace
 
 void startRaster(Raster& r, int side) {
@@ -334,19 +357,33 @@ void startRaster(Raster& r, int side) {
 bool drawTriangle(Raster& r, const ScreenTriangle& t, const Shades& shades) {
     Setup s;
     if (!setUp(r, t, s)) return false;
-    uint32_t colour = 0;  // taken at the first block that may be drawn
-    Lanes lanes;          // made with it
+    uint32_t colour = 0;  // taken at the first tile that may be drawn
+    Lanes lanes;          // its samples' made with it, its tiles' at the first block
     bool drew = false;
+    // A triangle within 2 x 2 tiles, as most of a fine mesh's are, is tried
+    // on those tiles alone.
+    if (s.box.i1 / tile_side - s.box.i0 / tile_side <= 1 && s.box.j1 / tile_side - s.box.j0 / tile_side <= 1) {
+        for (int j0 = s.box.j0 / tile_side * tile_side; j0 <= s.box.j1; j0 += tile_side)
+            for (int i0 = s.box.i0 / tile_side * tile_side; i0 <= s.box.i1; i0 += tile_side) {
+                const size_t block = blockOf(r, i0, j0);
+                if (!drawOnTile(r, s, t, shades, block, tileOf(i0, j0), clip(s.box, i0, j0, tile_side), colour, lanes))
+                    continue;
+                refreshBlock(r, block);
+                drew = true;
+            }
+        return drew;
+    }
     const int bi0 = s.box.i0 / block_side, bi1 = s.box.i1 / block_side, bj0 = s.box.j0 / block_side;
     const BlockRows rows = blockRows(s, bi0, bj0, bi1 - bi0 + 1);
+    bool tileLanes = false;  // lanes holds the tiles'
     for (int bj = bj0; bj <= s.box.j1 / block_side; ++bj) {
         for (uint64_t blocks = blocksNearer(r, s, rows, bj, bj - bj0); blocks; blocks &= blocks - 1) {
             const int bi = bi0 + std::countr_zero(blocks);
             const Rect inBlock = clip(s.box, bi * block_side, bj * block_side, block_side);
             const size_t block = size_t(bj) * size_t(r.blocks) + size_t(bi);
-            if (!colour) {
-                colour = shades.colour[shadeLevel(t.corner[0], t.corner[1], t.corner[2])];
-                makeLanes(s, lanes);
+            if (!tileLanes) {
+                makeTileLanes(s, lanes);
+                tileLanes = true;
             }
             bool blockDrawn = false;
             uint64_t tiles = tilesNearer(r, s, lanes, block, bi * block_side, bj * block_side) & tilesOf(inBlock);
@@ -354,12 +391,8 @@ bool drawTriangle(Raster& r, const ScreenTriangle& t, const Shades& shades) {
                 const int k = std::countr_zero(tiles);
                 const int i0 = bi * block_side + k % block_tiles * tile_side;
                 const int j0 = bj * block_side + k / block_tiles * tile_side;
-                const Rect q = clip(inBlock, i0, j0, tile_side);
-                const size_t tile = block * tiles_in_block + size_t(k);
-                if (!nearerThanTile(r, tile, nearestOver(s, q)) || outside(s, q)) continue;
-                const bool tileDrawn = drawTile(r, s, lanes, tile, i0, j0, q, colour);
-                if (tileDrawn) r.tileStale[tile] = 1;
-                blockDrawn = blockDrawn || tileDrawn;
+                blockDrawn = drawOnTile(r, s, t, shades, block, k, clip(inBlock, i0, j0, tile_side), colour, lanes) ||
+                             blockDrawn;
             }
             if (blockDrawn) {
                 refreshBlock(r, block);
