@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "convert/batch/batch_plan.h"
+#include "convert/batch/batch_texts.h"
 #include "convert/run/run.h"
 #include "convert/batch/paths.h"
 

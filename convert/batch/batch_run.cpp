@@ -13,6 +13,7 @@
 #endif
 
 #include "convert/batch/batch_run.h"
+#include "convert/batch/batch_texts.h"
 #include "convert/run/run.h"
 #include "convert/batch/paths.h"
 
