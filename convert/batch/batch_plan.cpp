@@ -35,7 +35,8 @@ std::string outputKey(const fs::path& out) {
 }
 
 struct Found {
-    fs::path file, relative;  // relative: below the folder operand, or the name alone
+    fs::path file;      // the file's path
+    fs::path relative;  // its path below the folder operand, or its name alone
 };
 
 // The .rsr files of a folder, sorted by path; false when it cannot be read.

@@ -132,7 +132,7 @@ struct Held {
     ~Held() { lock.unlock(); }
     Held(const Held&) = delete;
     Held& operator=(const Held&) = delete;
-    EndLock& lock;
+    EndLock& lock;  // the lock held
 };
 
 bool cancelled(const BatchRun& run) { return run.cancel && run.cancel->load(); }
