@@ -1,6 +1,5 @@
 // quarlen: converts Poser geometry files to OBJ text or binary glTF, one
 // file or a whole library at a time.
-#include <algorithm>
 #include <cassert>
 #include <cerrno>
 #include <cstdio>
@@ -99,6 +98,7 @@ Args& batchArgs(OptionsRead& to) {
     return a;
 }
 
+// Switches field on, for a row that takes no value.
 std::string on(bool& field) {
     field = true;
     return {};
@@ -172,8 +172,8 @@ Args parseArgs(int argc, char** argv) {
             a.operands.push_back(arg);
         else if (std::strcmp(arg, "--") == 0)
             options = false;
-        else
-            i += std::max(readOption(every_table, argc, argv, i, a, a.error), 1) - 1;
+        else if (readOption(every_table, argc, argv, i, a, a.error) == 2)
+            ++i;  // the option's value was the next entry; when none was read, error says why
     }
     return a;
 }
@@ -293,7 +293,8 @@ int main(int argc, char** argv) {
     if (a.operands.empty()) return usageError("");
     const bool oneFile = !a.info && oneFileForm(a.operands);
     const OutputOptions options = oneFile ? withOutputName(a.output, a.operands[1].c_str()) : a.output;
-    if (const char* conflict = outputFlagsConflict(options, a.info, oneFile && a.operands[1] == "-"))
+    if (const std::string conflict = outputFlagsConflict(options, a.info, oneFile && a.operands[1] == "-");
+        !conflict.empty())
         return usageError(conflict);
     if (a.info) return describe(a.operands, a.batch.settings);
     if (oneFile) {

@@ -9,6 +9,8 @@
 namespace quarlen {
 
 std::string optionTableJson() {
+    const OptionRow& glb = *std::find_if(option_table.begin(), option_table.end(),
+                                         [](const OptionRow& r) { return r.flag == &OutputOptions::glb; });
     std::string json = "{\"options\":[";
     bool first = true;
     for (const OptionRow& r : option_table) {
@@ -20,7 +22,7 @@ std::string optionTableJson() {
         json += ",\"field\":";
         putJsonString(json, r.field);
         json += std::string(",\"takesValue\":") + (r.valueName ? "true" : "false");
-        json += std::string(",\"withGlb\":") + (r.withGlb ? "true" : "false");
+        json += std::string(",\"withGlb\":") + (goesWith(r, glb) ? "true" : "false");
         if (r.number == &OutputOptions::scale) {
             // The value the page shows before one is typed, for each format.
             char text[2][32];

@@ -9,16 +9,15 @@ int readOutputOption(int argc, char** argv, int i, OptionsRead& to, std::string&
     return readOption(tables, argc, argv, i, to, error);
 }
 
-const char* outputFlagsConflict(const OutputOptions& o, bool info, bool toStream) {
+std::string outputFlagsConflict(const OutputOptions& o, bool info, bool toStream) {
     if (info && !traditional(o)) return "--info writes nothing, so it takes no output option";
-    if (o.glb) {
-        static const std::string glbText = glbConflictText();
-        for (const OptionRow& r : option_table)
-            if (!r.withGlb && optionSet(r, o)) return glbText.c_str();
-    }
+    for (const OptionRow& with : option_table)
+        if (optionSet(with, o))
+            for (const OptionRow& r : option_table)
+                if (!goesWith(r, with) && optionSet(r, o)) return conflictText(with);
     for (const OptionRow& r : option_table)
         if (toStream && r.notToStream && optionSet(r, o)) return r.notToStream;
-    return nullptr;
+    return "";
 }
 
 std::string outputOptionsHelp() {

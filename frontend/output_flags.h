@@ -13,10 +13,11 @@ namespace quarlen {
 // option, -1 for a missing or bad value (a usage error; error says why).
 int readOutputOption(int argc, char** argv, int i, OptionsRead& to, std::string& error);
 
-// The usage error of options that cannot go together: --mtl with an output
-// to a stream (toStream, the output "-"), or --info with an output option.
-// Null when they can. o are the options of the run (withOutputName's).
-const char* outputFlagsConflict(const OutputOptions& o, bool info, bool toStream);
+// The usage error of options that cannot go together: --info with an
+// output option, a flag with one it does not go with (--glb with --mtl),
+// or --mtl with an output to a stream (toStream, the output "-"). Empty
+// when they can. o are the options of the run (withOutputName's).
+std::string outputFlagsConflict(const OutputOptions& o, bool info, bool toStream);
 
 // The --help lines of the output options.
 std::string outputOptionsHelp();

@@ -138,7 +138,7 @@ TEST(Batch, ChoosesTheFormAndRefusesBadCalls) {
         {"a.rsr out.glb", 0, {"out.glb"}, ""},
         {"--glb --clean --triangulate -q a.rsr lib", 0, {"a.glb", "lib/c.glb"}, ""},
         {"--glb a.rsr out.obj", 2, {}, "", "quarlen: with --glb the output must end in .glb" + usage},
-        {"--z-up a.rsr out.glb", 2, {}, ""},
+        {"--z-up a.rsr out.glb", 2, {}, "", "quarlen: --mtl, --weld, --z-up, --lf and --exact do not apply to --glb" + usage},
         // --help and --version win over any operand; options stand between
         // operands; an empty name is a name, and a wrong one.
         {"--help a.rsr out.obj", 0, {}, "usage: quarlen "},

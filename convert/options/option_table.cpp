@@ -1,5 +1,6 @@
 #include "convert/options/option_table.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cerrno>
 #include <cmath>
@@ -49,19 +50,29 @@ std::string listed(const std::vector<std::string>& names, const char* lastJoin) 
     return list;
 }
 
-std::string namesNotWithGlb(const char* lastJoin) {
+bool goesWith(const OptionRow& r, const OptionRow& with) {
+    return !r.flag || std::find(with.notWith.begin(), with.notWith.end(), r.flag) == with.notWith.end();
+}
+
+namespace {
+
+// The options the flag of row r does not go with, in the table's order,
+// listed with lastJoin.
+std::string namesNotWith(const OptionRow& r, const char* lastJoin) {
     std::vector<std::string> names;
-    for (const OptionRow& r : option_table)
-        if (!r.withGlb) names.push_back(r.name);
+    for (const OptionRow& other : option_table)
+        if (!goesWith(other, r)) names.push_back(other.name);
     return listed(names, lastJoin);
 }
 
+}  // namespace
+
 std::string optionHelp(const OptionRow& r) {
     std::string help = r.help;
-    if (r.flag == &OutputOptions::glb) help += "\nnot with " + namesNotWithGlb(" or ");
+    if (!r.notWith.empty()) help += "\nnot with " + namesNotWith(r, " or ");
     return help;
 }
 
-std::string glbConflictText() { return namesNotWithGlb(" and ") + " do not apply to --glb"; }
+std::string conflictText(const OptionRow& r) { return namesNotWith(r, " and ") + " do not apply to " + r.name; }
 
 }  // namespace quarlen

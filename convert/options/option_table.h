@@ -1,6 +1,6 @@
 // The output options as one table of rows: each row says how an option is
-// typed, how it sets its field, whether it goes with --glb, what it needs,
-// and its --help text. Parsing, help, conflicts, "is this the traditional
+// typed, how it sets its field, what it does not go with, and its --help
+// text. Parsing, help, conflicts, "is this the traditional
 // output" and the web page's controls all come from these rows, so that
 // adding a switch is a field in OutputOptions, a row here, and its
 // documentation. A front end's own options (the console program's batch
@@ -36,9 +36,13 @@ struct OptionRow {
     const char* field = nullptr;                          // the OutputOptions field, by name; null: no output option
     bool OutputOptions::*flag = nullptr;                  // the switch it sets, for a flag
     std::optional<double> OutputOptions::*number = nullptr;  // the number it sets, for --scale
-    bool withGlb = true;                                  // may go with --glb
+    std::span<bool OutputOptions::* const> notWith{};    // for a flag: the switches it does not go with
     const char* notToStream = nullptr;  // the usage error when the output is a stream (-), or null
 };
+
+// The switches that do not apply to a GLB.
+inline constexpr bool OutputOptions::* not_with_glb[] = {&OutputOptions::mtl, &OutputOptions::weld, &OutputOptions::zUp,
+                                                         &OutputOptions::lf, &OutputOptions::exact};
 
 // The setters of the output options' rows.
 std::string setFlag(const OptionRow& row, OptionsRead& to, const char* value);
@@ -56,33 +60,33 @@ inline constexpr OptionRow option_rows[] = {
     {.name = "--mtl",
      .help = "also write NAME.mtl beside NAME.obj, a colour per material,\n"
              "named on the first line (mtllib); not with - as the output",
-     .set = setFlag, .field = "mtl", .flag = &OutputOptions::mtl, .withGlb = false,
+     .set = setFlag, .field = "mtl", .flag = &OutputOptions::mtl,
      .notToStream = "--mtl writes NAME.mtl beside the output, so the output cannot be -"},
     {.name = "--weld",
      .help = "write points with the same coordinates once for the whole\n"
              "file; memory then grows with the distinct points of the\n"
              "file (about 40 to 100 bytes each) rather than with the\n"
              "largest group",
-     .set = setFlag, .field = "weld", .flag = &OutputOptions::weld, .withGlb = false},
+     .set = setFlag, .field = "weld", .flag = &OutputOptions::weld},
     {.name = "--triangulate", .help = "split facets of more than 3 corners into triangles",
      .set = setFlag, .field = "triangulate", .flag = &OutputOptions::triangulate},
     {.name = "--scale", .help = "multiply every coordinate by F, a positive number",
      .set = setNumber, .valueName = "F", .field = "scale", .number = &OutputOptions::scale},
     {.name = "--z-up", .help = "turn the model from Y-up to Z-up: (x, y, z) becomes (x, -z, y)",
-     .set = setFlag, .field = "zUp", .flag = &OutputOptions::zUp, .withGlb = false},
+     .set = setFlag, .field = "zUp", .flag = &OutputOptions::zUp},
     {.name = "--lf", .help = "LF line ends instead of CR LF",
-     .set = setFlag, .field = "lf", .flag = &OutputOptions::lf, .withGlb = false},
+     .set = setFlag, .field = "lf", .flag = &OutputOptions::lf},
     {.name = "--exact",
      .help = "write coordinates with the fewest digits that read back\n"
              "exactly, instead of 6 significant digits",
-     .set = setFlag, .field = "exact", .flag = &OutputOptions::exact, .withGlb = false},
+     .set = setFlag, .field = "exact", .flag = &OutputOptions::exact},
     {.name = "--glb",
      .help = "write a binary glTF 2.0 file, NAME.glb, instead of OBJ text:\n"
              "one node and mesh per group, triangles as --clean\n"
              "--triangulate make them, a colour per material as --mtl\n"
              "gives it, in metres (times 2.62128, one Poser unit, unless\n"
              "--scale F gives F); an output ending in .glb implies it;",
-     .set = setFlag, .field = "glb", .flag = &OutputOptions::glb},
+     .set = setFlag, .field = "glb", .flag = &OutputOptions::glb, .notWith = not_with_glb},
     {.name = "--info",
      .help = "write nothing; describe each INPUT.rsr (several may follow):\n"
              "its groups and every problem --clean would change",
@@ -97,18 +101,17 @@ bool traditional(const OutputOptions& o);
 // True when the output option of row r is set in o.
 bool optionSet(const OptionRow& r, const OutputOptions& o);
 
+// True when the option of row r goes with the flag of row with.
+bool goesWith(const OptionRow& r, const OptionRow& with);
+
 // Names as a list whose last two are joined by lastJoin: "a, b and c".
 std::string listed(const std::vector<std::string>& names, const char* lastJoin);
 
-// The options that do not go with --glb, listed with lastJoin: "--mtl,
-// --weld and --lf".
-std::string namesNotWithGlb(const char* lastJoin);
-
-// Row r's --help text, lines joined by '\n': its own, and for --glb the
-// options it does not go with.
+// Row r's --help text, lines joined by '\n': its own, and the options it
+// does not go with.
 std::string optionHelp(const OptionRow& r);
 
-// The usage error of --glb with an option it does not go with.
-std::string glbConflictText();
+// The usage error of the flag of row r with an option it does not go with.
+std::string conflictText(const OptionRow& r);
 
 }  // namespace quarlen
