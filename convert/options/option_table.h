@@ -1,10 +1,10 @@
 // The output options as one table of rows: each row says how an option is
 // typed, how it sets its field, what it does not go with, and its --help
-// text. Parsing, help, conflicts, "is this the traditional
-// output" and the web page's controls all come from these rows, so that
-// adding a switch is a field in OutputOptions, a row here, and its
-// documentation. A front end's own options (the console program's batch
-// form) are rows of the same type, read in the same pass.
+// text. Parsing, help, conflicts, "is this the traditional output" and the
+// web page's controls all come from these rows, so that adding a switch is
+// a field in OutputOptions, a row here, and its documentation. A front
+// end's own options (the console program's batch form) are rows of the
+// same type, read in the same pass.
 #pragma once
 
 #include <cstddef>

@@ -20,12 +20,12 @@ namespace {
 // Why a run failed; the text is made only when it is shown.
 struct Failure {
     enum Kind {
-        none,
+        none,         // no failure
         bad_length,   // a group name's length out of range
-        end_of_file,
+        end_of_file,  // the input ended before its end marker
         ended_early,  // the end of a file that became shorter while it was read
         no_memory,    // memory ran out for a count
-        bad_value,
+        bad_value,    // a value the format does not allow
         write_failed,      // the output refused a write
         side_file_failed,  // NAME.mtl refused a write
     } kind = none;          // what failed
@@ -38,12 +38,10 @@ struct Run {
     explicit Run(const RunRequest& request)
         : req(request),
           options(withOutputName(request.options ? *request.options : OutputOptions{}, request.output)),
-          kind(kindAsked(options)),
-          texts(*kind.texts) {}
+          kind(kindAsked(options)) {}
     const RunRequest& req;          // what was asked
     const OutputOptions options;    // the options asked for, with the one the output's name asks for
-    const OutputKind& kind;         // the kind of file written
-    const OutputTexts& texts;       // what the run tells of it
+    const OutputKind& kind;         // the kind of file written, and what the run tells of it
     Input in;                       // the input being read
     Output out;                     // the output being written
     FileTarget file{nullptr};       // the output file, when the run makes one
@@ -72,7 +70,7 @@ std::string failureText(const Run& r) {
     case Failure::bad_value:
         return bad_value_text;
     case Failure::write_failed:
-        return std::string(r.texts.writeFailed) + std::strerror(f.error);
+        return std::string(r.kind.texts->writeFailed) + std::strerror(f.error);
     case Failure::side_file_failed:
         return std::string(mtl_write_failed_text) + std::strerror(f.error);
     case Failure::ended_early:
@@ -181,7 +179,7 @@ void showFailure(Run& r) {
         if (r.facets == 0)
             tell(r, short_file_text, input, notice_warning);
         else
-            tell(r, r.texts.junk, input, notice_plain);
+            tell(r, r.kind.texts->junk, input, notice_plain);
     }
 }
 
@@ -250,7 +248,7 @@ RunResult convertRSR(const RunRequest& req) {
     drain(r.out);
     if (writeFailed(r)) finished = false;
     if (finished && !req.report) {
-        tell(r, r.texts.finished, req.output, notice_plain);
+        tell(r, r.kind.texts->finished, req.output, notice_plain);
         // The closing comments reach the file after the notice is dismissed.
         r.writer->closing();
     } else if (!finished) {
