@@ -1,6 +1,5 @@
 // quarlen: converts Poser geometry files to OBJ text or binary glTF, one
 // file or a whole library at a time.
-#include <cassert>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -199,15 +198,15 @@ bool oneFileForm(const std::vector<std::string>& operands) {
 // Empty when they hold.
 std::string outputProblem(const std::string& out, const OutputOptions& o) {
     const OutputKind& kind = kindAsked(o);
+    const char* option = optionName(kind);
+    if (!option) return "";  // no option asks for another kind, so neither does the name
     if (out == "-")
         return kind.binary && isTerminal(stdout)
-                   ? std::string(kind.option) +
+                   ? std::string(option) +
                          " writes binary data: '-' as the output needs standard output to go to a file or a pipe, "
                          "not a terminal"
                    : "";
-    if (kindNamed(out.c_str()) == &kind) return "";
-    assert(kind.option);  // the name asks for a kind with an option, the options for another
-    return std::string("with ") + kind.option + " the output must end in " + kind.extension;
+    return kindNamed(out.c_str()) == &kind ? "" : std::string("with ") + option + " the output must end in " + kind.extension;
 }
 
 int usageError(const std::string& why) {

@@ -6,6 +6,7 @@
 #include "convert/glb/glb_writer.h"
 #include "convert/obj/mtl.h"
 #include "convert/obj/obj_writer.h"
+#include "convert/options/option_table.h"
 #include "convert/run/run.h"
 
 namespace quarlen {
@@ -25,8 +26,8 @@ std::unique_ptr<GroupWriter> glbOutput(Output& out, const RunRequest& req, const
 }
 
 constexpr OutputKind output_kinds[] = {
-    {".obj", nullptr, nullptr, false, &obj_texts, objOutput},
-    {".glb", &OutputOptions::glb, "--glb", true, &glb_texts, glbOutput},
+    {".obj", nullptr, false, &obj_texts, objOutput},
+    {".glb", &OutputOptions::glb, true, &glb_texts, glbOutput},
 };
 
 }  // namespace
@@ -44,6 +45,12 @@ const OutputKind& kindAsked(const OutputOptions& o) {
     for (const OutputKind& k : output_kinds)
         if (k.flag && o.*k.flag) return k;
     return output_kinds[0];
+}
+
+const char* optionName(const OutputKind& k) {
+    for (const OptionRow& r : option_table)
+        if (k.flag && r.flag == k.flag) return r.name;
+    return nullptr;
 }
 
 OutputOptions withOutputName(OutputOptions o, const char* output) {

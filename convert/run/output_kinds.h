@@ -22,7 +22,6 @@ struct InfoCount;
 struct OutputKind {
     const char* extension;      // an output named NAME plus this asks for the kind: ".obj"
     bool OutputOptions::*flag;  // the option that asks for it, or null: the kind written when none does
-    const char* option;         // that option as typed ("--glb"), or null
     bool binary;                // bytes rather than text, which no terminal should be given
     const OutputTexts* texts;   // what a run that writes it tells
     // The writer of a run that writes it to out, given the run's options
@@ -42,6 +41,10 @@ const OutputKind* kindNamed(const char* output);
 // The kind the options ask for: the first whose option is set, else the
 // first of all.
 const OutputKind& kindAsked(const OutputOptions& o);
+
+// The option that asks for kind k, as typed ("--glb"), from the option
+// table; null for the kind no option asks for.
+const char* optionName(const OutputKind& k);
 
 // The options of a run that writes to output: o, with the option of the
 // kind output's name asks for set. Null output: o as it is. The one rule by
