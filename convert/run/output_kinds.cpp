@@ -25,14 +25,13 @@ std::unique_ptr<GroupWriter> glbOutput(Output& out, const RunRequest& req, const
     return glbWriter(out, effectiveScale(o), false, req.threads, req.chunk, count);
 }
 
+// Every kind; the first is written when no option asks for another.
 constexpr OutputKind output_kinds[] = {
     {".obj", nullptr, false, &obj_texts, objOutput},
     {".glb", &OutputOptions::glb, true, &glb_texts, glbOutput},
 };
 
 }  // namespace
-
-std::span<const OutputKind> outputKinds() { return output_kinds; }
 
 const OutputKind* kindNamed(const char* output) {
     assert(output);

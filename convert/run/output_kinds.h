@@ -7,7 +7,6 @@
 #pragma once
 
 #include <memory>
-#include <span>
 
 #include "convert/format/texts.h"
 #include "convert/options/output_options.h"
@@ -30,9 +29,6 @@ struct OutputKind {
     std::unique_ptr<GroupWriter> (*writer)(Output& out, const RunRequest& req, const OutputOptions& o,
                                            InfoCount* count);
 };
-
-// Every kind; the first is written when no option asks for another.
-std::span<const OutputKind> outputKinds();
 
 // The kind whose extension output ends in, letters in any case, or null:
 // no name of an output a run can be asked for.
