@@ -30,7 +30,7 @@ struct InfoReport {
     CleanCounts problems;           // what --clean would change
 };
 
-// The counts of the group being written, as the option writer with clean
+// The counts of the group being written, as the OBJ writer with --clean
 // alone would count them.
 struct InfoCount {
     InfoGroup group;                      // the group as counted so far
