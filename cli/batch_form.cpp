@@ -22,12 +22,16 @@ extern "C" void requestStop(int) { stop_requested.store(true); }
 using Clock = std::chrono::steady_clock;
 
 struct Console {
-    size_t total = 0, ended = 0;
-    int failed = 0;
-    uint64_t bytes = 0;
-    bool quiet = false, verbose = false, progress = false;
-    Clock::time_point start = Clock::now(), shown{};
-    size_t progressWidth = 0;  // characters of the progress line on screen
+    size_t total = 0;                    // files in the batch
+    size_t ended = 0;                    // files that ended so far
+    int failed = 0;                      // of them, those that failed
+    uint64_t bytes = 0;                  // the inputs read so far
+    bool quiet = false;                  // -q: no progress and no summary
+    bool verbose = false;                // -v: a line for every file
+    bool progress = false;               // a progress line on standard error, a terminal
+    Clock::time_point start = Clock::now();  // when the batch started
+    Clock::time_point shown{};           // when the progress line was last drawn
+    size_t progressWidth = 0;            // characters of the progress line on screen
 };
 
 double secondsSince(Clock::time_point t) {

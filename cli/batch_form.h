@@ -10,12 +10,12 @@
 using namespace quarlen;
 
 struct BatchForm {
-    std::vector<std::string> operands;
-    BatchSettings settings;
-    int jobs = 0;  // 0: one per processor
-    bool quiet = false;    // no progress line, no summary
-    bool verbose = false;  // a line for each file that converted or was skipped
-    const OutputOptions* options = nullptr;
+    std::vector<std::string> operands;       // files and folders, as typed
+    BatchSettings settings;                  // what the plan takes
+    int jobs = 0;                            // files at once; 0: one per processor
+    bool quiet = false;                      // no progress line, no summary
+    bool verbose = false;                    // a line for each file that converted or was skipped
+    const OutputOptions* options = nullptr;  // every file's output options
 };
 
 // Converts every file the operands give; returns the exit status: 0 when no

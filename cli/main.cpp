@@ -1,22 +1,24 @@
 // quarlen: converts Poser geometry files to OBJ text or binary glTF, one
 // file or a whole library at a time.
-#include <cassert>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
-#include <string_view>
+#include <span>
 #include <vector>
 
 #include "cli/batch_form.h"
 #include "frontend/notice_console.h"
 #include "frontend/info_print.h"
+#include "frontend/option_words.h"
 #include "frontend/output_flags.h"
 #include "convert/run/run.h"
+#include "convert/run/output_kinds.h"
 #include "convert/format/notice.h"
 #include "convert/options/option_table.h"
+#include "convert/batch/batch_texts.h"
 #include "convert/batch/paths.h"
 
 #ifdef _WIN32
@@ -74,85 +76,103 @@ constexpr const char* usage_tail =
     "failed or a file could not be opened, 2 usage error, 130 interrupted.\n"
     "\n";
 
-struct Args {
-    std::vector<std::string> operands;
-    BatchForm batch;
-    OutputOptions options;
-    bool batchOption = false;  // an option that only the batch form takes
-    bool help = false, version = false, info = false;
-    std::string error;         // set: a usage error
+// What the command line asks for: the output options, and the console
+// program's own settings, which its rows below set.
+struct Args : OptionsRead {
+    std::vector<std::string> operands;  // in the order typed
+    BatchForm batch;                    // the batch form's settings
+    bool batchOption = false;           // an option that only the batch form takes
+    bool help = false;                  // --help
+    bool version = false;               // --version
+    std::string error;                  // set: a usage error
 };
 
-bool parseJobs(const char* text, int& jobs) {
+// The console program reads its rows into an Args alone.
+Args& args(OptionsRead& to) { return static_cast<Args&>(to); }
+
+// Likewise, for a row of the batch form, which marks that one was given.
+Args& batchArgs(OptionsRead& to) {
+    Args& a = args(to);
+    a.batchOption = true;
+    return a;
+}
+
+// Switches field on, for a row that takes no value.
+std::string on(bool& field) {
+    field = true;
+    return {};
+}
+
+std::string setJobs(const OptionRow&, OptionsRead& to, const char* value) {
     char* end = nullptr;
     errno = 0;
-    const long n = std::strtol(text, &end, 10);
-    if (errno || end == text || *end || n < 1 || n > 1024) return false;
-    jobs = int(n);
-    return true;
+    const long n = std::strtol(value, &end, 10);
+    if (errno || end == value || *end || n < 1 || n > 1024) return std::string("bad number of jobs: ") + value;
+    batchArgs(to).batch.jobs = int(n);
+    return {};
 }
 
-// The options of the batch form and of the program, rows of the same kind
-// as the output options: "field" names what each sets in Args.
+std::string setOutputDir(const OptionRow&, OptionsRead& to, const char* value) {
+    if (!*value) return "the output folder is an empty name";
+    batchArgs(to).batch.settings.outputDir = value;
+    return {};
+}
+
+// The options of the batch form, rows of the same type as the output
+// options, read in the same pass.
 constexpr OptionRow batch_rows[] = {
-    {"--recursive", "recursive", OptionKind::batch, nullptr, true, nullptr, nullptr,
-     "also convert the files of all sub-folders\n(symbolic links to folders are not followed)", 'r'},
-    {"--output-dir", "outputDir", OptionKind::batch, nullptr, true, nullptr, "DIR",
-     "write the outputs under DIR: a file operand's\noutput straight into DIR, a folder's files with\n"
-     "their path below that folder; folders are made",
-     'o'},
-    {"--force", "force", OptionKind::batch, nullptr, true, nullptr, nullptr,
-     "replace outputs that exist (else they are skipped)", 'f'},
-    {"--jobs", "jobs", OptionKind::batch, nullptr, true, nullptr, "N",
-     "convert N files at once (default: one per processor)", 'j'},
-    {"--quiet", "quiet", OptionKind::batch, nullptr, true, nullptr, nullptr, "no progress line and no summary line", 'q'},
-    {"--verbose", "verbose", OptionKind::batch, nullptr, true, nullptr, nullptr,
-     "also a line for each file that converted or was\nskipped (a.rsr -> a.obj)", 'v'},
-    {"--help", "help", OptionKind::program, nullptr, true, nullptr, nullptr, "show this text"},
-    {"--version", "version", OptionKind::program, nullptr, true, nullptr, nullptr, "show the version"},
+    {.name = "--recursive",
+     .help = "also convert the files of all sub-folders\n(symbolic links to folders are not followed)",
+     .set = [](const OptionRow&, OptionsRead& to, const char*) { return on(batchArgs(to).batch.settings.recursive); },
+     .letter = 'r'},
+    {.name = "--output-dir",
+     .help = "write the outputs under DIR: a file operand's\noutput straight into DIR, a folder's files with\n"
+             "their path below that folder; folders are made",
+     .set = setOutputDir, .valueName = "DIR", .letter = 'o'},
+    {.name = "--force", .help = "replace outputs that exist (else they are skipped)",
+     .set = [](const OptionRow&, OptionsRead& to, const char*) { return on(batchArgs(to).batch.settings.force); },
+     .letter = 'f'},
+    {.name = "--jobs", .help = "convert N files at once (default: one per processor)", .set = setJobs,
+     .valueName = "N", .letter = 'j'},
+    {.name = "--quiet", .help = "no progress line and no summary line",
+     .set = [](const OptionRow&, OptionsRead& to, const char*) { return on(batchArgs(to).batch.quiet); },
+     .letter = 'q'},
+    {.name = "--verbose",
+     .help = "also a line for each file that converted or was\nskipped (a.rsr -> a.obj)",
+     .set = [](const OptionRow&, OptionsRead& to, const char*) { return on(batchArgs(to).batch.verbose); },
+     .letter = 'v'},
 };
 
-// Sets what a batch or program row w stands for.
-void takeOwnRow(Args& a, const OptionWord& w) {
-    const std::string_view field = w.row->field;
-    if (w.row->kind == OptionKind::batch) a.batchOption = true;
-    if (field == "recursive") a.batch.settings.recursive = true;
-    else if (field == "force") a.batch.settings.force = true;
-    else if (field == "quiet") a.batch.quiet = true;
-    else if (field == "verbose") a.batch.verbose = true;
-    else if (field == "help") a.help = true;
-    else if (field == "version") a.version = true;
-    else if (field == "jobs") {
-        if (!parseJobs(w.value, a.batch.jobs)) a.error = std::string("bad number of jobs: ") + w.value;
-    } else if (field == "outputDir") {
-        if (!*w.value) a.error = "the output folder is an empty name";
-        a.batch.settings.outputDir = w.value;
-    } else {
-        assert(!"a row without its field");
-    }
+// The options about the program rather than a conversion.
+constexpr OptionRow program_rows[] = {
+    {.name = "--help", .help = "show this text",
+     .set = [](const OptionRow&, OptionsRead& to, const char*) { return on(args(to).help); }},
+    {.name = "--version", .help = "show the version",
+     .set = [](const OptionRow&, OptionsRead& to, const char*) { return on(args(to).version); }},
+};
+
+constexpr std::span<const OptionRow> every_table[] = {option_table, batch_rows, program_rows};
+
+// The usage error of a batch option in the one-file form.
+std::string batchOnlyText() {
+    std::vector<std::string> letters;
+    for (const OptionRow& r : batch_rows) letters.push_back(std::string("-") + r.letter);
+    return listed(letters, " and ") + " apply to the batch form only";
 }
 
-// Reads the options wherever they stand; "--" ends them, and "-" alone is an
-// operand (standard output).
+// Reads the options wherever they stand, in one pass; "--" ends them, and
+// "-" alone is an operand (standard output).
 Args parseArgs(int argc, char** argv) {
     Args a;
     bool options = true;
     for (int i = 1; i < argc && a.error.empty(); ++i) {
         const char* arg = argv[i];
-        if (!options || arg[0] != '-' || !arg[1]) {
+        if (!options || arg[0] != '-' || !arg[1])
             a.operands.push_back(arg);
-        } else if (std::strcmp(arg, "--") == 0) {
+        else if (std::strcmp(arg, "--") == 0)
             options = false;
-        } else if (const int taken = parseOutputFlag(argc, argv, i, a.options, a.info, a.error)) {
-            i += taken > 0 ? taken - 1 : 0;
-        } else {
-            const std::span<const OptionRow> tables[] = {batch_rows};
-            std::vector<OptionWord> words;
-            const int own = readOptionWord(tables, argc, argv, i, words, a.error);
-            for (const OptionWord& w : words)
-                if (a.error.empty()) takeOwnRow(a, w);
-            i += own > 0 ? own - 1 : 0;
-        }
+        else if (readOption(every_table, argc, argv, i, a, a.error) == 2)
+            ++i;  // the option's value was the next entry; when none was read, error says why
     }
     return a;
 }
@@ -166,23 +186,27 @@ bool isFolder(const std::string& path) {
     }
 }
 
-// Two operands, the second "-" or an .obj or .glb name, the first not a
-// folder.
+// Two operands, the second "-" or the name of an output (output_kinds.h),
+// the first not a folder.
 bool oneFileForm(const std::vector<std::string>& operands) {
-    return operands.size() == 2 &&
-           (operands[1] == "-" || hasExtension(operands[1].c_str(), ".obj") ||
-            hasExtension(operands[1].c_str(), ".glb")) &&
-           !isFolder(operands[0]);
+    return operands.size() == 2 && (operands[1] == "-" || kindNamed(operands[1].c_str())) && !isFolder(operands[0]);
 }
 
-// The one-file form's rules for a GLB output: it ends in .glb, or is "-"
-// with standard output not a terminal. Null when they hold.
-const char* glbOutputProblem(const std::string& out) {
+// The one-file form's rules for its output out, written with the options
+// o (withOutputName's): binary data goes to standard output only when that
+// is no terminal, and a kind an option asks for to a name of that kind.
+// Empty when they hold.
+std::string outputProblem(const std::string& out, const OutputOptions& o) {
+    const OutputKind& kind = kindAsked(o);
+    const char* option = optionName(kind);
+    if (!option) return "";  // no option asks for another kind, so neither does the name
     if (out == "-")
-        return isTerminal(stdout) ? "--glb writes binary data: '-' as the output needs standard output to go to a "
-                                    "file or a pipe, not a terminal"
-                                  : nullptr;
-    return hasExtension(out.c_str(), ".glb") ? nullptr : "with --glb the output must end in .glb";
+        return kind.binary && isTerminal(stdout)
+                   ? std::string(option) +
+                         " writes binary data: '-' as the output needs standard output to go to a file or a pipe, "
+                         "not a terminal"
+                   : "";
+    return kindNamed(out.c_str()) == &kind ? "" : std::string("with ") + option + " the output must end in " + kind.extension;
 }
 
 int usageError(const std::string& why) {
@@ -193,7 +217,7 @@ int usageError(const std::string& why) {
 
 int convertOne(const std::string& in, const std::string& out, const OutputOptions& options) {
     const bool toStdout = out == "-";
-    if (!hasExtension(in.c_str(), ".rsr") || (!toStdout && !hasExtension(out.c_str(), outputExtension(options)))) {
+    if (!hasExtension(in.c_str(), ".rsr")) {
         printNotice(bad_filename_text, "", notice_warning);
         return status_usage;
     }
@@ -255,7 +279,8 @@ int main(int argc, char** argv) {
     if (!a.error.empty()) return usageError(a.error);
     if (a.help) {
         std::fputs(usage_text, stdout);
-        std::fputs(optionHelpLines(batch_rows, 24).c_str(), stdout);
+        const std::span<const OptionRow> own[] = {batch_rows, program_rows};
+        std::fputs(optionHelpLines(own, 24).c_str(), stdout);
         std::fputs(usage_tail, stdout);
         std::fputs(outputOptionsHelp().c_str(), stdout);
         return status_finished;
@@ -266,19 +291,19 @@ int main(int argc, char** argv) {
     }
     if (a.operands.empty()) return usageError("");
     const bool oneFile = !a.info && oneFileForm(a.operands);
-    if (oneFile) takeOutputName(a.options, a.operands[1].c_str());
-    if (const char* conflict = outputFlagsConflict(a.options, a.info, oneFile && a.operands[1] == "-"))
+    const OutputOptions options = oneFile ? withOutputName(a.output, a.operands[1].c_str()) : a.output;
+    if (const std::string conflict = outputFlagsConflict(options, a.info, oneFile && a.operands[1] == "-");
+        !conflict.empty())
         return usageError(conflict);
     if (a.info) return describe(a.operands, a.batch.settings);
     if (oneFile) {
-        if (a.batchOption) return usageError("-r, -o, -f, -j, -q and -v apply to the batch form only");
-        if (a.options.glb) {
-            if (const char* problem = glbOutputProblem(a.operands[1])) return usageError(problem);
-        }
-        return convertOne(a.operands[0], a.operands[1], a.options);
+        if (a.batchOption) return usageError(batchOnlyText());
+        if (const std::string problem = outputProblem(a.operands[1], options); !problem.empty())
+            return usageError(problem);
+        return convertOne(a.operands[0], a.operands[1], options);
     }
     a.batch.operands = a.operands;
-    a.batch.settings.extension = outputExtension(a.options);
-    a.batch.options = &a.options;
+    a.batch.settings.extension = kindAsked(options).extension;
+    a.batch.options = &options;
     return runBatchForm(a.batch);
 }

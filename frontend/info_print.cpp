@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "convert/options/info.h"
+#include "convert/batch/batch_texts.h"
 #include "convert/format/texts.h"
 #include "frontend/notice_console.h"
 

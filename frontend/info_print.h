@@ -20,7 +20,10 @@ int printInfo(const std::vector<std::string>& inputs, FILE* out, NoticeSink noti
 
 // What one file's report counts.
 struct InfoSums {
-    int64_t groups = 0, points = 0, textureVertices = 0, facets = 0;
+    int64_t groups = 0;           // groups read in full
+    int64_t points = 0;           // their points
+    int64_t textureVertices = 0;  // their texture vertices
+    int64_t facets = 0;           // their facets
 };
 
 // One input's part of the --info report, from inspectRSR's report and

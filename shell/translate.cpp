@@ -3,12 +3,14 @@
 
 #include <cderr.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "convert/run/run.h"
 #include "convert/format/notice.h"
-#include "convert/options/option_table.h"
+#include "convert/run/output_kinds.h"
 #include "shell/notice_msgbox.h"
 
 using namespace quarlen;
@@ -60,15 +62,15 @@ static int GetFileName(HWND wn, char* path, const char* t, const char* f, int wr
     return 0;
 }
 
-// The conversion tells its own outcome, except when it could not start. An
-// output named NAME.glb is a binary glTF file, as in the console program.
-static void Convert(const OutputOptions& options)
+// The conversion tells its own outcome, except when it could not start. The
+// output's name chooses what is written (NAME.glb: a binary glTF file), as in
+// the console program.
+static void Convert(const OutputKind& kind)
 {
     RunRequest req;
     req.input = file;
     req.output = File;
     req.notices = messageBoxNotices();
-    req.options = &options;
     fileopen = 1;
     RunResult r = convertRSR(req);
     fileopen = 0;
@@ -78,8 +80,9 @@ static void Convert(const OutputOptions& options)
         std::snprintf(text, sizeof text, "I can't open the .RSR file: %s", std::strerror(r.error));
         showNotice(text, file, notice_warning);
     } else if (r.outcome == RunOutcome::output_not_created) {
-        std::snprintf(text, sizeof text, "I can't create the %s file: %s", options.glb ? ".GLB" : ".OBJ",
-                      std::strerror(r.error));
+        std::string extension = kind.extension;  // ".OBJ", as the traditional notices name it
+        for (char& c : extension) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        std::snprintf(text, sizeof text, "I can't create the %s file: %s", extension.c_str(), std::strerror(r.error));
         showNotice(text, File, notice_warning);
     }
 }
@@ -98,13 +101,12 @@ static LRESULT Translate(HWND wn, UINT iMessage, WPARAM S, LPARAM L)
     if (!GetFileName(wn, File, "file to write mesh to?", filterOBJ, 1))
         return DefWindowProcA(wn, iMessage, S, L);
 
-    OutputOptions options;
-    takeOutputName(options, File);
-    if (!hasExtension(file, ".rsr") || !hasExtension(File, outputExtension(options))) {
+    const OutputKind* kind = kindNamed(File);
+    if (!hasExtension(file, ".rsr") || !kind) {
         showNotice(bad_filename_text, "", notice_warning);
         return 0;
     }
-    Convert(options);
+    Convert(*kind);
     return 0;
 }
 

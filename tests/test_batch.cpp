@@ -81,6 +81,7 @@ TEST(Batch, ChoosesTheFormAndRefusesBadCalls) {
     const std::string failure = "d.rsr: warning: I can't get enough memory\n"
                                 "d.rsr: warning: I ran out of store reading hip: nt=-1=0xffffffff\n";
     const std::string usage = "\nusage: quarlen ", positive = "quarlen: --scale needs a positive finite number, not ";
+    const std::string batchOnly = "quarlen: -r, -o, -f, -j, -q and -v apply to the batch form only" + usage;
     const std::string aObj = [&] {
         const fs::path d = freshDir();
         put(d / "a.rsr", a);
@@ -104,7 +105,9 @@ TEST(Batch, ChoosesTheFormAndRefusesBadCalls) {
         {"a.rsr notes.txt", 1, {"a.obj"}, ""},          // not .obj: the batch form
         {"a.rsr missing.rsr", 1, {"a.obj"}, ""},
         {"-- -q", 1, {}, ""},                          // an operand named -q
-        {"-r a.rsr out.obj", 2, {}, ""},               // a batch option in the one-file form
+        {"-r a.rsr out.obj", 2, {}, "", batchOnly},    // a batch option in the one-file form
+        {"-o x a.rsr out.obj", 2, {}, "", batchOnly}, {"-f a.rsr out.obj", 2, {}, "", batchOnly},
+        {"-j2 a.rsr out.obj", 2, {}, "", batchOnly},  {"-v a.rsr out.obj", 2, {}, "", batchOnly},
         {"", 2, {}, ""},
         {"--bogus a.rsr", 2, {}, ""},
         {"-x a.rsr", 2, {}, ""},
@@ -134,8 +137,8 @@ TEST(Batch, ChoosesTheFormAndRefusesBadCalls) {
         // GLB: implied by the output's name; NAME.glb in the batch form.
         {"a.rsr out.glb", 0, {"out.glb"}, ""},
         {"--glb --clean --triangulate -q a.rsr lib", 0, {"a.glb", "lib/c.glb"}, ""},
-        {"--glb a.rsr out.obj", 2, {}, ""},
-        {"--z-up a.rsr out.glb", 2, {}, ""},
+        {"--glb a.rsr out.obj", 2, {}, "", "quarlen: with --glb the output must end in .glb" + usage},
+        {"--z-up a.rsr out.glb", 2, {}, "", "quarlen: --mtl, --weld, --z-up, --lf and --exact do not apply to --glb" + usage},
         // --help and --version win over any operand; options stand between
         // operands; an empty name is a name, and a wrong one.
         {"--help a.rsr out.obj", 0, {}, "usage: quarlen "},

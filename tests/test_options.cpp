@@ -8,6 +8,7 @@
 #include "frontend/info_print.h"
 #include "convert/options/info.h"
 #include "convert/obj/mtl.h"
+#include "convert/options/material_colours.h"
 #include "convert/format/texts.h"
 #include "tests/model_gen.h"
 #include "tests/reader_check.h"

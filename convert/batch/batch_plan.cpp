@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "convert/batch/batch_plan.h"
+#include "convert/batch/batch_texts.h"
 #include "convert/run/run.h"
 #include "convert/batch/paths.h"
 
@@ -34,7 +35,8 @@ std::string outputKey(const fs::path& out) {
 }
 
 struct Found {
-    fs::path file, relative;  // relative: below the folder operand, or the name alone
+    fs::path file;      // the file's path
+    fs::path relative;  // its path below the folder operand, or its name alone
 };
 
 // The .rsr files of a folder, sorted by path; false when it cannot be read.

@@ -13,6 +13,7 @@
 #endif
 
 #include "convert/batch/batch_run.h"
+#include "convert/batch/batch_texts.h"
 #include "convert/run/run.h"
 #include "convert/batch/paths.h"
 
@@ -131,7 +132,7 @@ struct Held {
     ~Held() { lock.unlock(); }
     Held(const Held&) = delete;
     Held& operator=(const Held&) = delete;
-    EndLock& lock;
+    EndLock& lock;  // the lock held
 };
 
 bool cancelled(const BatchRun& run) { return run.cancel && run.cancel->load(); }

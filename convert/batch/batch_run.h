@@ -17,34 +17,37 @@ struct OutputOptions;
 // What came of one file. The notices are those the one-file form would show,
 // in order.
 struct NoticeLine {
-    std::string text, caption;
-    unsigned style;
+    std::string text;     // the notice's text
+    std::string caption;  // what it names: the input's or the output's path
+    unsigned style;       // notice_plain or notice_warning
 };
 
 enum class FileOutcome { converted, failed, skipped };
 
 struct FileReport {
-    FileOutcome outcome;
-    std::vector<NoticeLine> notices;
-    uint64_t bytesRead;  // the input's size
+    FileOutcome outcome;              // what came of it
+    std::vector<NoticeLine> notices;  // in the order shown
+    uint64_t bytesRead;               // the input's size
 };
 
 struct BatchTotals {
-    int converted = 0, failed = 0, skipped = 0;
-    uint64_t bytesRead = 0;
-    bool interrupted = false;
+    int converted = 0;         // files whose run finished
+    int failed = 0;            // files that failed, or could not start
+    int skipped = 0;           // files whose output exists
+    uint64_t bytesRead = 0;    // the sizes of the inputs read
+    bool interrupted = false;  // stopped on request before every file ended
 };
 
 struct BatchRun {
-    int jobs = 1;  // files converted at once
-    const OutputOptions* options = nullptr;
+    int jobs = 1;                            // files converted at once
+    const OutputOptions* options = nullptr;  // every file's, as RunRequest::options
     // Set by the front end to stop: no file starts afterwards, the files in
     // flight stop before their next group and leave no temporary file.
     const std::atomic<bool>* cancel = nullptr;
     // Called once per file that ran or was skipped, one call at a time, in
     // the order the files end.
     void (*done)(void* ctx, const BatchItem& item, const FileReport& report) = nullptr;
-    void* ctx = nullptr;
+    void* ctx = nullptr;  // handed to done
 };
 
 BatchTotals runBatch(const std::vector<BatchItem>& items, const BatchRun& run);

@@ -1,6 +1,6 @@
-// What a run hands each group to once it has been read in full. One kind
-// of writer serves a run: the traditional OBJ writer, the writer of the
-// output options, the GLB writer, or the report that describes instead of
+// What a run hands each group to once it has been read in full. One
+// writer serves a run: the OBJ writer (whose defaults are the traditional
+// output), the GLB writer, or the report that describes instead of
 // writing.
 #pragma once
 

@@ -29,21 +29,23 @@ namespace quarlen {
 // the run fails as for a file that ended early.
 struct Input {
     FILE* f = nullptr;                // null for bytes in memory
-    const unsigned char* buf = nullptr;
+    const unsigned char* buf = nullptr;  // the bytes being read: the block, or the caller's bytes
     unsigned char* block = nullptr;   // the block buffer buf points into, for a file
-    size_t pos = 0, len = 0;
-    bool eof = false;
+    size_t pos = 0;                   // the next byte of buf to read
+    size_t len = 0;                   // bytes in buf
+    bool eof = false;                 // a read met the end (sticky, as stdio's indicator)
     int64_t size = -1;  // the input's size (a file's when opened), or -1 when it cannot be known (a pipe)
     int64_t base = 0;   // offset of buf[0] in the input
-    unsigned char* hold = nullptr;
-    size_t held = 0, holdCap = 0;
+    unsigned char* hold = nullptr;    // held memory: the arrays of the group that were read, not mapped
+    size_t held = 0;                  // bytes of it in use
+    size_t holdCap = 0;               // bytes it holds
     std::atomic<bool>* cut = nullptr;  // the run's flag for mapped arrays; null: none are mapped
     struct Mapping {
-        void* at;
-        size_t len;
+        void* at;    // where it lies
+        size_t len;  // its length
         int guard;  // its slot in mapping_guard
     } maps[8] = {};  // the current group's mapped arrays
-    int mapped = 0;
+    int mapped = 0;  // maps in use
 };
 
 // Opens path. Large arrays are mapped when cut, the flag that tells that
@@ -76,8 +78,8 @@ void readBytes(Input& in, void* dst, size_t n);
 // or the caller's bytes), or at an offset in held memory, which may move
 // until the group is read.
 struct Piece {
-    const unsigned char* inPlace = nullptr;
-    size_t at = 0;
+    const unsigned char* inPlace = nullptr;  // the array where it lies, or null: in held memory
+    size_t at = 0;                           // else its offset there
 };
 
 // Takes the next n bytes of the input as one array, valid until

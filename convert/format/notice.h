@@ -18,8 +18,8 @@ enum : unsigned {
 
 // Where one run's notices go. show must be set.
 struct NoticeSink {
-    void (*show)(void* ctx, const char* text, const char* caption, unsigned style) = nullptr;
-    void* ctx = nullptr;
+    void (*show)(void* ctx, const char* text, const char* caption, unsigned style) = nullptr;  // shows one notice
+    void* ctx = nullptr;  // handed to show
 };
 
 inline void tellSink(const NoticeSink& sink, const char* text, const char* caption, unsigned style) {

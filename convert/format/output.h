@@ -18,16 +18,16 @@ inline constexpr size_t output_block = size_t(1) << 20;
 // can, when it fails (a file that cannot be made, a full disk, a lost
 // share). write must be set; open and close may be left out.
 struct ByteSink {
-    bool (*write)(void* ctx, const char* p, size_t n) = nullptr;
-    void* ctx = nullptr;
-    bool (*open)(void* ctx) = nullptr;
-    bool (*close)(void* ctx) = nullptr;
+    bool (*write)(void* ctx, const char* p, size_t n) = nullptr;  // takes the next n bytes
+    void* ctx = nullptr;                    // handed to each call
+    bool (*open)(void* ctx) = nullptr;      // before the first write, or null
+    bool (*close)(void* ctx) = nullptr;     // after the last, or null
 };
 
 // A file made at path when the sink opens; fileSink(target) writes it.
 struct FileTarget {
-    const char* path;
-    FILE* f = nullptr;
+    const char* path;   // the file to make
+    FILE* f = nullptr;  // it, once made
 };
 ByteSink fileSink(FileTarget& target);
 
@@ -38,9 +38,9 @@ ByteSink streamSink(FILE* stream);
 // drains before every notice, so that the file on disk then holds exactly
 // what was written up to that moment.
 struct Output {
-    ByteSink sink;
-    char* buf = nullptr;
-    size_t len = 0;
+    ByteSink sink;          // where the blocks go
+    char* buf = nullptr;    // the block being filled
+    size_t len = 0;         // bytes of it filled
     size_t block = output_block;  // bytes buf holds; no less than the most room a writer asks for
     int error = 0;  // errno of the first failed write
     // Once set, nothing more reaches the sink: what was made after it was

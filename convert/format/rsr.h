@@ -25,6 +25,13 @@ inline int32_t wrapAdd(int32_t a, int32_t b) {
     return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
 }
 
+// The one range rule of the format's lists (the index lists, the points,
+// the texture vertices): positions first to first + count - 1 all lie in
+// a list of n entries. No positions always do.
+constexpr bool inList(int64_t first, int64_t count, int32_t n) {
+    return count <= 0 || (first >= 0 && first + count <= n);
+}
+
 // Reverses the byte order of a 32-bit value.
 constexpr uint32_t endianrev(uint32_t x) {
     return (x >> 24) | ((x >> 8) & 0xFF00u) | ((x << 8) & 0xFF0000u) | (x << 24);
@@ -66,7 +73,13 @@ inline float floatAt(const unsigned char* a, size_t i) { return Float(be32(a + 4
 // One group's fields as stored in the file, big-endian. The arrays lie in
 // the input (held or the caller's bytes); an empty one is never read.
 struct Group {
-    int32_t np = 0, nq = 0, nf = 0, nt = 0, nq2 = 0, nf2 = 0, nm = 0;
+    int32_t np = 0;   // points
+    int32_t nq = 0;   // entries of the vertex index list
+    int32_t nf = 0;   // facets
+    int32_t nt = 0;   // texture vertices (0 without texture data)
+    int32_t nq2 = 0;  // entries of the texture index list
+    int32_t nf2 = 0;  // texture facets, which go with facets 0 to nf2 - 1
+    int32_t nm = 0;   // material names
     const unsigned char* xyz = nullptr;   // x, y, z of each point in turn
     const unsigned char* pf = nullptr;    // vertex index list
     const unsigned char* fac = nullptr;   // nf facet records
@@ -89,11 +102,13 @@ inline int32_t textureEntry(const Group& g, int32_t k) { return intAt(g.pt, size
 // same number gives its texture corners; past the last one, both fields
 // are -1.
 struct Face {
-    int32_t c1, nc;
-    int16_t mat;
+    int32_t c1;   // the vertex index list position of its first corner
+    int32_t nc;   // its corners
+    int16_t mat;  // its material name's slot
 };
 struct TexFace {
-    int32_t c1 = -1, nc = -1;
+    int32_t c1 = -1;  // the texture index list position of its first texture corner
+    int32_t nc = -1;  // its texture corners
 };
 
 inline Face faceAt(const Group& g, int32_t j) {
@@ -117,8 +132,8 @@ inline int32_t materialAfter(const Group& g, int32_t cm, int32_t mat) { return m
 // Where a walk over facets ended: the first facet it did not take, and the
 // material in force after the last one it took.
 struct FacetsWalked {
-    int32_t end;
-    int32_t cm;
+    int32_t end;  // the first facet not taken
+    int32_t cm;   // the material in force after the last one taken
 };
 
 // Walks facets begin to end - 1 in order, each with the material in force
@@ -141,7 +156,7 @@ FacetsWalked walkFacets(const Group& g, int32_t begin, int32_t end, int32_t cm, 
 // Material slot i as a C string: a name ends at its first NUL or after the
 // slot's 39th byte.
 struct MaterialName {
-    char s[material_size];
+    char s[material_size];  // the name, NUL-terminated
 };
 inline MaterialName materialName(const Group& g, int32_t i) {
     MaterialName m;
@@ -155,8 +170,10 @@ inline MaterialName materialName(const Group& g, int32_t i) {
 // texture position k from the texture facet's c1 alongside it, giving a
 // texture corner while k < its c1 + nc.
 struct CornerWalk {
-    int32_t c1, c12, end2;
-    uint32_t corners;
+    int32_t c1;        // the first corner's vertex index list position
+    int32_t c12;       // the first corner's texture index list position; below 0: no texture corners
+    int32_t end2;      // c12 + the texture facet's nc, wrapped: where texture corners end
+    uint32_t corners;  // positions from c1 to below c1 + nc, that bound wrapped (none when it is not above c1)
 };
 
 inline uint32_t walkLength(int32_t c1, int32_t nc) {
@@ -173,18 +190,19 @@ inline CornerWalk cornerWalk(const Face& f, const TexFace& t) {
 // where the walk fails ("bad value"); `textured` then tells whether the
 // vertex side was in range and only the texture side was not.
 struct Corner {
-    int32_t v = 0, t = 0;
-    bool textured = false;
+    int32_t v = 0;          // the vertex index list entry: a point of the group, if in range
+    int32_t t = 0;          // the texture index list entry, when textured
+    bool textured = false;  // the corner has a texture corner
 };
 inline bool cornerAt(const Group& g, const CornerWalk& w, uint32_t i, Corner& c) {
     const auto s = static_cast<int32_t>(static_cast<uint32_t>(w.c1) + i);
     c.textured = false;
-    if (s < 0 || s >= g.nq) return false;
+    if (!inList(s, 1, g.nq)) return false;
     c.v = vertexEntry(g, s);
     const auto k = static_cast<int32_t>(static_cast<uint32_t>(w.c12) + i);
     if (w.c12 < 0 || k >= w.end2) return true;
     c.textured = true;
-    if (k < 0 || k >= g.nq2) return false;
+    if (!inList(k, 1, g.nq2)) return false;
     c.t = textureEntry(g, k);
     return true;
 }
@@ -231,7 +249,7 @@ GroupStart readGroupStart(Input& in, int32_t& length, char (&name)[max_name_leng
 
 // Why reading a group's counts and arrays failed.
 struct ReadFailure {
-    enum Kind { none, end_of_file, no_memory } kind = none;
+    enum Kind { none, end_of_file, no_memory } kind = none;  // none: the group was read
     const char* count = "";  // for no_memory: the count's name ("np", "nq", ...)
     int32_t value = 0;       // and its value
     int asks = 0;            // blocks asked of the heap for it, each refused

@@ -1,6 +1,6 @@
-// Every text a run or a front end tells the user, in one place: the
-// traditional notices word for word, and the few that the batch and the
-// console program add. Tests compare against these same constants.
+// Every text a run tells the user, in one place: the traditional notices
+// word for word. The batch's own are in batch/batch_texts.h. Tests compare
+// against these same constants.
 #pragma once
 
 #include <cstdint>
@@ -10,8 +10,8 @@ namespace quarlen {
 
 // The texts that name the kind of file a run writes.
 struct OutputTexts {
-    const char* finished;
-    const char* junk;
+    const char* finished;     // the run wrote the whole file
+    const char* junk;         // after a bad name length, in a file with facets
     const char* writeFailed;  // followed by the system's reason
 };
 
@@ -44,9 +44,9 @@ inline constexpr const char* short_file_text =
 // Memory that ran out: the text under its caption, for each time it was
 // asked for, then which count of which group.
 struct NoMemoryTexts {
-    const char* text;
-    const char* caption;
-    const char* countFormat;
+    const char* text;         // once for each time memory was asked for
+    const char* caption;      // the caption of text
+    const char* countFormat;  // the group's name, the count's name, its value twice
 };
 inline constexpr NoMemoryTexts memory_texts = {
     "I can't get enough memory",
@@ -58,22 +58,13 @@ inline constexpr NoMemoryTexts memory_texts = {
 inline constexpr const char* end_of_file_text = "end of file";
 inline constexpr const char* ended_early_text = "end of file: the file became shorter while it was read";
 
-// Values the format does not allow, names the program does not take, and
-// the material file it could not write.
+// Values the format does not allow, the names of a one-file conversion
+// that the front ends do not take, and the material file the run could not
+// write.
 inline constexpr const char* bad_value_text = "bad value";
 inline constexpr const char* bad_length_format = "# of chars in group name out of range: %d";
 inline constexpr const char* bad_filename_text = "bad filename";
 inline constexpr const char* mtl_write_failed_text = "I can't write the .MTL file: ";
-
-// What the batch and the console program say of a file no run could take.
-inline constexpr const char* input_not_opened_text = "cannot open the input: ";
-inline constexpr const char* output_not_created_text = "cannot create the output: ";
-inline constexpr const char* rename_failed_text = "cannot rename the finished output into place: ";
-
-// The batch's failure of the second of two inputs with the same output.
-inline std::string sameOutputText(const std::string& out, const std::string& earlierInput) {
-    return "has the same output " + out + " as " + earlierInput;
-}
 
 // "1 facet", "2 facets": the count and the word that goes with it.
 inline std::string counted(int64_t n, const char* one, const char* many) {

@@ -23,11 +23,11 @@ void sortFacets(const Group& g, const Numbering& n, const BodyChunk& chunk, Sort
         // is the one stored.
         if (corners == uint32_t(f.nc)) {
             FacetSpan* last = out.spans.empty() ? nullptr : &out.spans.back();
-            if (last && last->held == plain_span && last->kind == kind && last->first + int32_t(last->facets) == j) {
+            if (last && last->cornersAt == stored_corners && last->kind == kind && last->first + int32_t(last->facets) == j) {
                 ++last->facets;
                 last->corners += corners;
             } else {
-                out.spans.push_back({j, 1, corners, kind, plain_span});
+                out.spans.push_back({j, 1, corners, kind, stored_corners});
             }
             return true;
         }

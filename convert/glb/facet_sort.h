@@ -31,26 +31,29 @@ struct FacetSpan {
     uint32_t facets;   // how many
     uint32_t corners;  // of all of them
     int32_t kind;      // their primitiveKind
-    uint32_t held;     // plain_span, or where the altered facet's corners begin in the run's corners
+    uint32_t cornersAt;  // stored_corners, or where the altered facet's corners begin in the run's corners
 };
-inline constexpr uint32_t plain_span = UINT32_MAX;
+// A span whose facets' corners are read from the group as stored.
+inline constexpr uint32_t stored_corners = UINT32_MAX;
 
 struct SortedFacets {
     std::vector<FacetSpan> spans;   // the kept facets in turn
     std::vector<uint64_t> corners;  // the altered facets' corners in turn, as cornerKey
     CleanCounts counts;             // what cleaning changed in the run
-    Corners scratch;
+    Corners scratch;                // a facet's corners while it is cleaned
 };
 
 // Spans first to end - 1 of run number `run`, all of one primitive.
 struct FacetPiece {
-    uint32_t run, first, end;
+    uint32_t run;    // the run
+    uint32_t first;  // its first span of the piece
+    uint32_t end;    // and the one after the last
 };
 
 // Hands the corner count of each facet of span s, in turn, to take(count).
 template <class Take>
 void spanFacetSizes(const Group& g, const FacetSpan& s, Take&& take) {
-    if (s.held != plain_span) return take(s.corners);
+    if (s.cornersAt != stored_corners) return take(s.corners);
     for (uint32_t k = 0; k < s.facets; ++k) take(uint32_t(faceAt(g, s.first + int32_t(k)).nc));
 }
 

@@ -31,9 +31,10 @@ namespace quarlen {
 namespace {
 
 // A group's body goes through the pool twice: its facets in runs, sorted on
-// any thread and handed to primitives in order; then its primitives, laid
-// out on any thread and spilled in order.
-class GlbWriter final : public GroupWriter, private ChunkedBody {
+// any thread and handed to primitives in order (FacetRuns); then its
+// primitives, laid out on any thread and spilled in order
+// (PrimitiveLayouts).
+class GlbWriter final : public GroupWriter {
 public:
     // Counting for --info keeps to one thread: facets are counted in order.
     GlbWriter(Output& out, double scale, bool spillInMemory, unsigned threads, uint32_t chunk, InfoCount* count)
@@ -47,11 +48,10 @@ public:
         WriterPool* pool = pool_.forGroup(g);
         if (slots_.size() < poolSlots(pool)) slots_.resize(poolSlots(pool));
         while (spaces_.size() < slots_.size()) spaces_.push_back(std::make_unique<SharedSpace>());
-        sorting_ = true;
-        writeChunks(pool, *this);
-        sorting_ = false;
-        next_ = 0;
-        writeChunks(pool, *this);  // a spill tells its failure at the end
+        FacetRuns runs(*this);
+        writeChunks(pool, runs);
+        PrimitiveLayouts layouts(*this);
+        writeChunks(pool, layouts);  // a spill tells its failure at the end
         scene_.nodes.back().count = used_;
         return GroupWritten::done;
     }
@@ -126,9 +126,25 @@ private:
         settle(cursor_, g);
     }
 
-    bool cut(size_t slot) override { return sorting_ ? cutRun(slot) : cutPrimitive(slot); }
-    void format(size_t slot) override { sorting_ ? sortRun(slot) : layOut(slot); }
-    bool write(size_t slot) override { return sorting_ ? takeRun(slot) : spill(slot); }
+    // The first pass: the group's facets cut into runs, each sorted on any
+    // thread and handed to its primitives in order.
+    struct FacetRuns final : ChunkedBody {
+        explicit FacetRuns(GlbWriter& writer) : w(writer) {}
+        bool cut(size_t slot) override { return w.cutRun(slot); }
+        void format(size_t slot) override { w.sortRun(slot); }
+        bool write(size_t slot) override { return w.takeRun(slot); }
+        GlbWriter& w;
+    };
+
+    // The second pass: each primitive laid out on any thread and spilled in
+    // order.
+    struct PrimitiveLayouts final : ChunkedBody {
+        explicit PrimitiveLayouts(GlbWriter& writer) : w(writer) { w.next_ = 0; }
+        bool cut(size_t slot) override { return w.cutPrimitive(slot); }
+        void format(size_t slot) override { w.layOut(slot); }
+        bool write(size_t slot) override { return w.spill(slot); }
+        GlbWriter& w;
+    };
 
     bool cutRun(size_t slot) {
         if (cursor_.part == BodyPart::done) return false;
@@ -222,11 +238,10 @@ private:
     std::vector<std::unique_ptr<SharedSpace>> spaces_;  // as many, claimed by each layout
     const Group* group_ = nullptr;     // the group being written
     Numbering numbering_;              // its corners as the group's own numbers
-    bool sorting_ = false;             // the pool sorts facets, else lays out primitives
     ChunkCursor cursor_;               // the facets not yet cut into runs
     std::vector<std::unique_ptr<SortedFacets>> runs_;  // the group's facets sorted, runsCut_ in use
     size_t runsCut_ = 0;
-    size_t next_ = 0;                  // builds_ not yet cut
+    size_t next_ = 0;                  // the first of builds_ not yet cut for its layout
 };
 
 }  // namespace

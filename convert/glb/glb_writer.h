@@ -15,7 +15,6 @@
 
 #include "convert/format/group_writer.h"
 #include "convert/format/output.h"
-#include "convert/options/option_table.h"
 
 namespace quarlen {
 

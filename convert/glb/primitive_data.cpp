@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "convert/glb/fetch_ahead.h"
-#include "convert/obj/float_text.h"
+#include "convert/format/bit_cast.h"
 #include "convert/options/facet_corners.h"
 #include "convert/options/clean.h"
 
@@ -63,18 +63,18 @@ unsigned char* putTexcoords(const Group& g, const std::vector<uint64_t>& vertice
 // Indices as the binary chunk holds them: 32-bit, or 16-bit in pairs, an
 // odd count ending with a 0 of padding.
 struct IndexList {
-    unsigned char* to;
-    bool wide;
-    uint32_t held = 0;  // a 16-bit index waiting for its pair
-    bool holding = false;
+    unsigned char* to;         // where the next index goes
+    bool wide;                 // 32-bit indices
+    uint32_t waiting = 0;      // a 16-bit index waiting for its pair
+    bool isWaiting = false;    // one is
 
     void put(uint32_t v) {
         if (wide) to = putLE32(to, v);
-        else if (holding) to = putLE32(to, held | v << 16);
-        else held = v;
-        holding = !wide && !holding;
+        else if (isWaiting) to = putLE32(to, waiting | v << 16);
+        else waiting = v;
+        isWaiting = !wide && !isWaiting;
     }
-    unsigned char* end() { return holding ? putLE32(to, held) : to; }
+    unsigned char* end() { return isWaiting ? putLE32(to, waiting) : to; }
 };
 
 // Each facet's fan of triangles.
@@ -120,9 +120,9 @@ void numberCorners(const Group& g, const PrimitiveBuild& b, const std::vector<st
         assert(piece.first < piece.end && piece.end <= r.spans.size());
         for (uint32_t k = piece.first; k < piece.end; ++k) {
             const FacetSpan& span = r.spans[k];
-            if (span.held != plain_span) {
+            if (span.cornersAt != stored_corners) {
                 flush();
-                s.table.number(r.corners.data() + span.held, span.corners, s.vertexOf, s.vertices);
+                s.table.number(r.corners.data() + span.cornersAt, span.corners, s.vertexOf, s.vertices);
                 continue;
             }
             for (uint32_t i = 0; i < span.facets; ++i) {

@@ -41,7 +41,7 @@ struct PrimitiveData {
 // than those in hand, and reused from primitive to primitive, since memory
 // touched for the first time costs more than the work done in it.
 struct NumberingSpace {
-    VertexTable table;
+    VertexTable table;               // the (point, texture vertex) pairs numbered so far
     std::vector<uint32_t> vertexOf;  // the vertex of each corner
     std::vector<uint64_t> vertices;  // the pair of each vertex
     std::vector<uint64_t> keys;      // corners read from the group, on their way to the table

@@ -18,7 +18,8 @@ inline bool wideIndices(uint32_t vertices) { return vertices > 65535; }
 struct GlbPrimitive {
     int32_t material = -1;  // index into the materials, -1: none (glTF's default material)
     bool textured = false;  // has TEXCOORD_0
-    uint32_t vertices = 0, indices = 0;
+    uint32_t vertices = 0;  // its vertices
+    uint32_t indices = 0;   // its triangles' corners
     uint64_t at = 0;        // offset of its data in the binary chunk, a multiple of 4
     float min[3] = {}, max[3] = {};  // bounds of its positions
 };
@@ -57,9 +58,9 @@ struct GlbMaterial {
 };
 
 struct GlbScene {
-    std::vector<GlbNode> nodes;
+    std::vector<GlbNode> nodes;            // one for each group, in order
     std::vector<GlbPrimitive> primitives;  // each node's in turn, their data in the same order
-    std::vector<GlbMaterial> materials;
+    std::vector<GlbMaterial> materials;    // in order of first use
     uint64_t binarySize = 0;  // bytes of the binary chunk (0: none)
 };
 

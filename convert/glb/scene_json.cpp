@@ -3,7 +3,7 @@
 #include <cassert>
 
 #include "convert/glb/json_text.h"
-#include "convert/obj/mtl.h"
+#include "convert/options/material_colours.h"
 
 namespace quarlen {
 

@@ -58,12 +58,13 @@ public:
     bool copyTo(Output& out);
 
 private:
-    const bool inMemory_;
-    FILE* f_ = nullptr;
-    bool triedFile_ = false;
+    const bool inMemory_;      // asked to keep the data in memory
+    FILE* f_ = nullptr;        // the temporary file, once made
+    bool triedFile_ = false;   // a temporary file was asked for (made or not)
     std::vector<GlbBlock> held_;   // in memory, after the file's bytes
     std::vector<GlbBlock> spare_;  // emptied, for append to give back
-    uint64_t size_ = 0, inFile_ = 0;
+    uint64_t size_ = 0;    // bytes appended
+    uint64_t inFile_ = 0;  // of which in the file
     int error_ = 0;  // errno of the first failed write
 };
 

@@ -39,9 +39,9 @@ public:
 private:
     // Slots as the upper bits of the pair's hash above its vertex number
     // plus 1; 0: empty. One of the two is in use, the other keeps its memory.
-    std::vector<uint32_t> narrow_;
-    std::vector<uint64_t> wide_;
-    bool useWide_ = false;
+    std::vector<uint32_t> narrow_;  // slots of 32 bits, for up to 2^16 vertices or so
+    std::vector<uint64_t> wide_;    // slots of 64 bits, for more
+    bool useWide_ = false;          // which is in use
 };
 
 }  // namespace quarlen

@@ -1,26 +1,18 @@
-// Bit casts and float text for C++ libraries that lack std::bit_cast or
-// floating-point std::to_chars (Emscripten's libc++ 14 has neither). The
-// web build defines QUARLEN_NO_FLOAT_TO_CHARS; the fallbacks then write the
-// same bytes as std::to_chars through snprintf, whose rounding is exact.
+// Float text for C++ libraries that lack floating-point std::to_chars
+// (Emscripten's libc++ 14). The web build defines QUARLEN_NO_FLOAT_TO_CHARS;
+// the fallbacks then write the same bytes as std::to_chars through
+// snprintf, whose rounding is exact.
 #pragma once
 
-#include <bit>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-namespace quarlen {
+#include "convert/format/bit_cast.h"
 
-template <class To, class From>
-constexpr To bitCast(const From& from) noexcept {
-#ifdef __cpp_lib_bit_cast
-    return std::bit_cast<To>(from);
-#else
-    return __builtin_bit_cast(To, from);
-#endif
-}
+namespace quarlen {
 
 namespace float_text_detail {
 

@@ -39,7 +39,7 @@ void writeFacetChunk(Output& out, const OutputOptions& o, const Group& g, Materi
     } else {
         putBytes(out, text, c.firstAt);
         if (c.first != m.written) {
-            writeNameLine(out, o, "usemtl ", 7, materialName(g, c.first).s, o.clean || o.mtl, true);
+            writeNameLine(out, o, NameLine::material, materialName(g, c.first).s);
             materialWritten(m.run, g, c.first);
         }
         putBytes(out, text + c.firstAt, len - c.firstAt);

@@ -5,40 +5,43 @@
 #include <new>
 #include <vector>
 
-#include "convert/obj/body_text.h"
+#include "convert/obj/facet_text.h"
+#include "convert/obj/point_text.h"
 
 namespace quarlen {
 
-struct BodySlots {
-    std::vector<BodySlot> slots;
-};
-
-void BodySlotsFree::operator()(BodySlots* s) const { delete s; }
-BodyMemory newBodyMemory() { return BodyMemory(new BodySlots); }
-
 namespace {
 
-// Settles what a chunk of facets wrote: its lines, corners and counts.
-void settleFacets(const BodyGroup& b, const BodySlot& s) {
-    b.counts += s.counts;
-    b.totals.Nf = wrapAdd(b.totals.Nf, s.lines);
-    b.totals.Nq = std::max(b.totals.Nq, s.nq);
+// A chunk's facet lines into a sink of type Sink, for one choice of
+// options: the loop that fits them, chosen once per group.
+template <class Sink>
+using PutFacets = bool (*)(const BodyGroup&, BodySlot&, Sink&, const BodyChunk&);
+
+template <class Sink>
+PutFacets<Sink> facetLoop(const OutputOptions& o) {
+    if (plainFacets(o)) return o.lf ? putFacets<true, true, Sink> : putFacets<true, false, Sink>;
+    return o.lf ? putFacets<false, true, Sink> : putFacets<false, false, Sink>;
 }
 
-class ChunkedWriter final : public ChunkedBody {
+// The one driver of a body: cuts it into chunks, formats each into its
+// slot's text (or, without a pool, straight into the output) and writes
+// them in order, settling what each wrote.
+class BodyWriter final : public ChunkedBody {
 public:
-    ChunkedWriter(const BodyGroup& b, uint32_t chunk, std::vector<BodySlot>& slots)
-        : b_(b), chunk_(chunk), slots_(slots) {}
+    BodyWriter(const BodyGroup& b, uint32_t chunk, std::vector<BodySlot>& slots, bool straight)
+        : b_(b), chunk_(chunk), slots_(slots), straight_(straight) {}
 
     bool cut(size_t slot) override {
         if (cursor_.part == BodyPart::done) return false;
         const BodyGroup& b = b_;
         BodyChunk& c = slots_[slot].c;
-        if (cursor_.part == BodyPart::facets) {
+        if (straight_) {
+            c = cutRest(cursor_, b.g);
+        } else if (cursor_.part == BodyPart::facets) {
             c = cutFacetLines(cursor_, b.g, chunk_, plainFacets(b.o), b.o.triangulate ? 3 : 1);
-            return true;
+        } else {
+            c = cutLines(cursor_, b.g, chunk_);
         }
-        c = cutLines(cursor_, b.g, chunk_);
         if (c.part == BodyPart::texture_vertices)
             prepareTextureVertices(b.points, b.o, b.g, c.begin, c.end, b.prepared);
         if (c.part == BodyPart::points && !preparePoints(b.points, b.o, b.g, c.begin, c.end, b.nextPoint, b.prepared)) {
@@ -56,15 +59,18 @@ public:
         s.text.len = 0;
         s.ok = true;
         s.noMemory = false;
-        s.materials.reset();
+        // Straight into the output, the material line last written is known.
+        s.materials.reset(straight_ ? b_.materials.written : no_material_line);
         s.counts = CleanCounts{};
         s.lines = 0;
         s.nq = INT32_MIN;  // for a chunk of lines
         try {
-            if (s.c.part == BodyPart::facets)
-                putFacets(b_, s, s.text, s.c);
-            else
-                putFloats(b_, s, s.text, s.c);
+            if (straight_) {
+                OutputSink out{b_.out};
+                formatInto(s, out, straightFacets_);
+            } else {
+                formatInto(s, s.text, chunkFacets_);
+            }
         } catch (const std::bad_alloc&) {
             s.noMemory = true;
         }
@@ -77,55 +83,51 @@ public:
             return false;
         }
         const BodyGroup& b = b_;
+        // Text formatted straight into the output is there already.
+        const size_t len = straight_ ? 0 : s.text.len;
         try {
             if (s.c.part != BodyPart::facets) {
-                putBytes(b.out, s.text.data, s.text.len);
+                if (len) putBytes(b.out, s.text.data, len);
                 return s.ok;
             }
-            writeFacetChunk(b.out, b.o, b.g, b.materials, s.materials, s.text.data, s.text.len);
+            writeFacetChunk(b.out, b.o, b.g, b.materials, s.materials, s.text.data, len);
         } catch (const std::bad_alloc&) {
             noMemory_ = true;
             return false;
         }
-        settleFacets(b, s);
+        b.counts += s.counts;
+        b.totals.Nf = wrapAdd(b.totals.Nf, s.lines);
+        b.totals.Nq = std::max(b.totals.Nq, s.nq);
         return s.ok;
     }
 
     bool noMemory() const { return noMemory_; }
 
 private:
+    template <class Sink>
+    void formatInto(BodySlot& s, Sink& out, PutFacets<Sink> putFacetsOf) {
+        if (s.c.part == BodyPart::facets)
+            putFacetsOf(b_, s, out, s.c);
+        else
+            putFloats(b_, s, out, s.c);
+    }
+
     const BodyGroup& b_;
-    const uint32_t chunk_;
-    std::vector<BodySlot>& slots_;
+    const uint32_t chunk_;               // units a chunk holds, about
+    std::vector<BodySlot>& slots_;       // one for each chunk in hand
+    const bool straight_;                // no pool: each part one chunk, straight into the output
     ChunkCursor cursor_ = startBody(b_.g);
+    PutFacets<OutputSink> straightFacets_ = facetLoop<OutputSink>(b_.o);
+    PutFacets<ChunkText> chunkFacets_ = facetLoop<ChunkText>(b_.o);
     bool noMemory_ = false;
 };
 
-// The traditional body on the run's thread: straight into the output,
-// which never refuses room.
-GroupWritten writeStraight(const BodyGroup& b, BodySlot& s) {
-    OutputSink out{b.out};
-    const Group& g = b.g;
-    putFloatLines(out, g.xyz, 0, g.np, true, b.o.lf);
-    putFloatLines(out, g.uv, 0, g.nt, false, b.o.lf);
-    s.materials.reset(b.materials.written);
-    s.counts = CleanCounts{};
-    BodyChunk all;
-    all.part = BodyPart::facets;
-    all.end = g.nf;
-    const bool ok = putFacets(b, s, out, all);
-    writeFacetChunk(b.out, b.o, g, b.materials, s.materials, nullptr, 0);
-    settleFacets(b, s);
-    return ok ? GroupWritten::done : GroupWritten::bad_value;
-}
-
 }  // namespace
 
-GroupWritten writeBody(WriterPool* pool, uint32_t chunk, BodySlots& memory, const BodyGroup& group) {
+GroupWritten writeBody(WriterPool* pool, uint32_t chunk, std::vector<BodySlot>& slots, const BodyGroup& group) {
     assert(chunk > 0);
-    memory.slots.resize(std::max<size_t>(memory.slots.size(), poolSlots(pool)));
-    if (!pool && plainFacets(group.o) && plainFloats(group.o)) return writeStraight(group, memory.slots[0]);
-    ChunkedWriter body(group, chunk, memory.slots);
+    slots.resize(std::max<size_t>(slots.size(), poolSlots(pool)));
+    BodyWriter body(group, chunk, slots, !pool);
     const bool ok = writeChunks(pool, body);
     if (body.noMemory()) return GroupWritten::no_memory;
     return ok ? GroupWritten::done : GroupWritten::bad_value;

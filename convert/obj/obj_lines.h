@@ -1,11 +1,10 @@
 // The OBJ line vocabulary: text, line ends, names, the closing comments,
-// point and texture-vertex lines and a facet's corners, written through a
-// sink that gives room for the next piece: the run's Output, or a chunk's
-// own text on a formatting thread. The same calls make the same bytes
-// either way.
+// and point and texture-vertex lines as stored, written through a sink
+// that gives room for the next piece: the run's Output, or a chunk's own
+// text on a formatting thread (chunk_text.h). The same calls make the same
+// bytes either way. Facet lines are facet_text.h's.
 #pragma once
 
-#include <algorithm>
 #include <cassert>
 #include <cstdint>
 #include <cstring>
@@ -13,15 +12,15 @@
 #include "convert/obj/number_text.h"
 #include "convert/format/output.h"
 #include "convert/format/rsr.h"
-#include "convert/options/facet_corners.h"
 
 namespace quarlen {
 
-// The run totals: numbers given to the next group's first point and texture
-// vertex, facet lines written in completed groups, most corners of any
-// facet written.
+// The run totals, as the closing comments give them.
 struct Totals {
-    int32_t dv = 1, dt = 1, Nf = 0, Nq = 0;
+    int32_t dv = 1;  // the number the next group's first point gets
+    int32_t dt = 1;  // the same for texture vertices
+    int32_t Nf = 0;  // facet lines written in completed groups
+    int32_t Nq = 0;  // most corners counted in a facet line written
 };
 
 // The most bytes one unit of a body takes, stores past its text included: a
@@ -36,6 +35,9 @@ inline constexpr size_t closing_text_max = 160;
 // (an LF becomes the line end), and the line end.
 constexpr size_t nameLineMax(size_t headLen, size_t nameLen) { return headLen + 2 * nameLen + 16; }
 
+// Room for a material line, with the longest name.
+inline constexpr size_t material_line_max = nameLineMax(7, material_size);
+
 // Facet lines up to this many corners are written in one go when every
 // corner is in range.
 inline constexpr uint32_t quick_corners = 32;
@@ -44,7 +46,7 @@ inline constexpr uint32_t quick_corners = 32;
 // quick_corners corners of two numbers with the line end. No other line
 // asks for more (a group line of 256 LFs: 530), so an output block must
 // hold at least this.
-inline constexpr size_t facet_room = nameLineMax(7, material_size) + 1 + quick_corners * (2 * int_text_max + 2) + 2;
+inline constexpr size_t facet_room = material_line_max + 1 + quick_corners * (2 * int_text_max + 2) + 2;
 
 inline char* putText(char* p, const char* s, size_t n) {
     std::memcpy(p, s, n);
@@ -77,7 +79,7 @@ char* putClosing(char* p, const Totals& t, bool lf);
 
 // The run's Output as a sink: room for a piece at a time, never refused.
 struct OutputSink {
-    Output& out;
+    Output& out;  // the run's output
     bool reserve(size_t) { return true; }
     size_t written() const { return 0; }  // no material line waits in it
     char* room(size_t n) { return quarlen::room(out, n); }
@@ -111,51 +113,6 @@ void putFloatLines(Sink& out, const unsigned char* a, int32_t begin, int32_t end
         lf ? putFloatLinesAs<true, true>(out, a, begin, end) : putFloatLinesAs<false, true>(out, a, begin, end);
     else
         lf ? putFloatLinesAs<true, false>(out, a, begin, end) : putFloatLinesAs<false, false>(out, a, begin, end);
-}
-
-// The usual facet: every corner of from to stop - 1 in both lists, so no
-// checks per corner; written at p, the facet_room of its line, with the
-// line end after them when `end`. Null, writing nothing, when a corner
-// needs checking or points are welded (numbered one by one).
-template <bool Lf>
-[[gnu::always_inline]] inline char* putCornersQuick(char* p, const Group& g, const Numbering& n, const CornerWalk& w,
-                                                    uint32_t from, uint32_t stop, bool end) {
-    if (n.map || stop <= from || stop - from > quick_corners) return nullptr;
-    const int64_t s0 = int64_t(w.c1) + from, k0 = int64_t(w.c12) + from;
-    const int64_t count = stop - from;
-    // Texture positions must not wrap.
-    const int64_t textured = w.c12 < 0 ? 0 : std::clamp<int64_t>(int64_t(w.end2) - k0, 0, count);
-    if (s0 < 0 || s0 + count > g.nq || (textured > 0 && k0 + textured > g.nq2) || k0 + count > INT32_MAX)
-        return nullptr;
-    for (int64_t i = 0; i < textured; ++i) {
-        *p++ = ' ';
-        p = formatInt(p, wrapAdd(vertexEntry(g, int32_t(s0 + i)), n.vbase));
-        *p++ = '/';
-        p = formatInt(p, wrapAdd(textureEntry(g, int32_t(k0 + i)), n.tbase));
-    }
-    for (int64_t i = textured; i < count; ++i) {
-        *p++ = ' ';
-        p = formatInt(p, wrapAdd(vertexEntry(g, int32_t(s0 + i)), n.vbase));
-    }
-    return end ? putEnd(p, Lf) : p;
-}
-
-// The corners from to stop - 1 one at a time, each checked. False at a
-// corner outside the vertex or texture index list, after writing the
-// corners walkCorners hands out before stopping.
-template <class Sink>
-bool putCornersChecked(Sink& out, const Group& g, const Numbering& n, const CornerWalk& w, uint32_t from,
-                       uint32_t stop) {
-    return walkCorners(g, w, from, stop, [&](const Corner& c) {
-        char* p = out.room(unit_text_max);
-        *p++ = ' ';
-        p = formatInt(p, pointNumber(g, n, c.v));
-        if (c.textured) {
-            *p++ = '/';
-            p = formatInt(p, wrapAdd(c.t, n.tbase));
-        }
-        out.done(p);
-    });
 }
 
 }  // namespace quarlen

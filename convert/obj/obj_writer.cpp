@@ -5,6 +5,7 @@
 #include "convert/obj/obj_writer.h"
 
 #include <string>
+#include <vector>
 
 #include "convert/obj/obj_body.h"
 #include "convert/obj/mtl.h"
@@ -21,7 +22,7 @@ public:
     ObjWriter(Output& out, const OutputOptions& o, MaterialFile mtl, unsigned threads, uint32_t chunk,
               InfoCount* count)
         : out_(out), o_(o), mtl_(std::move(mtl)), pool_(threads, chunk), count_(count) {
-        if (!mtl_.name.empty()) writeNameLine(out_, o_, "mtllib ", 7, baseName(mtl_.name.c_str()), false, false);
+        if (!mtl_.name.empty()) writeNameLine(out_, o_, NameLine::mtllib, baseName(mtl_.name.c_str()));
     }
 
     GroupWritten group(const char* name, const Group& g) override {
@@ -39,7 +40,7 @@ public:
         const BodyGroup body{out_, o_, g, n, points_, t_.dv, prepared, materials_, t_, counts_, count_};
         // Counts are taken in the order of the facets, on one thread.
         WriterPool* pool = count_ ? nullptr : pool_.forGroup(g);
-        const GroupWritten written = writeBody(pool, pool_.chunk(), *memory_, body);
+        const GroupWritten written = writeBody(pool, pool_.chunk(), slots_, body);
         counts_ += prepared;
         return written;
     }
@@ -66,19 +67,19 @@ public:
 private:
     void groupLine(const char* name) {
         if (o_.clean && !safeName(name, false)) ++counts_.names;
-        writeNameLine(out_, o_, "g ", 2, name, o_.clean, false);
+        writeNameLine(out_, o_, NameLine::group, name);
     }
 
-    Output& out_;
-    const OutputOptions o_;
-    MaterialFile mtl_;
-    GroupPool pool_;
+    Output& out_;           // the run's output
+    const OutputOptions o_;  // the options
+    MaterialFile mtl_;      // where NAME.mtl goes, if anywhere
+    GroupPool pool_;        // the threads for large groups
     InfoCount* const count_;  // --info's, or null
     Totals t_;  // next point and texture numbers, facet lines and most corners written
-    PointPrep points_;
-    MaterialLines materials_;
-    CleanCounts counts_;
-    BodyMemory memory_ = newBodyMemory();
+    PointPrep points_;           // the group's points as the options prepare them
+    MaterialLines materials_;    // the material lines written, across chunks
+    CleanCounts counts_;         // what --clean changed, for the last notice
+    std::vector<BodySlot> slots_;  // the chunks' memory, kept from group to group
 };
 
 }  // namespace

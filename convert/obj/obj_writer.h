@@ -23,8 +23,8 @@ struct InfoCount;
 // NAME.obj, which the "mtllib" line names; the file is written at that path
 // or, given a sink, into it. An empty name: no material file.
 struct MaterialFile {
-    std::string name;
-    ByteSink sink;
+    std::string name;  // NAME.mtl, or empty: none
+    ByteSink sink;     // where it goes, or unset: to the file `name`
 };
 
 // The writer of an OBJ run. Writes the "mtllib" line at once when there is

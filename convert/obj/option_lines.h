@@ -1,6 +1,7 @@
-// The lines of the option writer: the traditional line forms with scale,
-// axis, line ends and float text as the options ask, written into a sink
-// that gives room (a chunk's text, or the run's Output).
+// The OBJ writer's lines as the output options make them: the traditional
+// line forms with scale, axis, line ends, float text and safe names as the
+// options ask, written into a sink that gives room (a chunk's text, or the
+// run's Output).
 #pragma once
 
 #include <cmath>
@@ -26,19 +27,28 @@ inline char* putCoordinate(const OutputOptions& o, char* p, float f) {
     return formatFloat(p, f);
 }
 
-// A group or material line; with `safe`, the name made safe.
-inline char* putNameLine(const OutputOptions& o, char* p, const char* head, size_t headLen, const char* name,
-                         bool safe, bool material) {
-    p = putText(p, head, headLen);
+// The lines that carry a name.
+enum class NameLine {
+    group,     // "g NAME"
+    material,  // "usemtl NAME"
+    mtllib,    // "mtllib NAME.mtl", naming the material file
+};
+
+// A name line. --clean makes group and material names safe, and --mtl
+// material names too, so that the .mtl file's names match; the material
+// file's name is written as it is.
+inline char* putNameLine(const OutputOptions& o, char* p, NameLine kind, const char* name) {
+    const bool material = kind == NameLine::material;
+    p = kind == NameLine::group ? putText(p, "g ", 2) : putText(p, material ? "usemtl " : "mtllib ", 7);
+    const bool safe = kind != NameLine::mtllib && (o.clean || (material && o.mtl));
     p = safe ? putSafeName(p, name, material) : putName(p, name, SIZE_MAX, o.lf);
     return putEnd(p, o.lf);
 }
 
 // The same line written to the run's output.
-inline void writeNameLine(Output& out, const OutputOptions& o, const char* head, size_t headLen, const char* name,
-                          bool safe, bool material) {
-    char* p = room(out, nameLineMax(headLen, std::strlen(name)));
-    done(out, putNameLine(o, p, head, headLen, name, safe, material));
+inline void writeNameLine(Output& out, const OutputOptions& o, NameLine kind, const char* name) {
+    char* p = room(out, nameLineMax(7, std::strlen(name)));
+    done(out, putNameLine(o, p, kind, name));
 }
 
 inline char* putFloatLine(const OutputOptions& o, char* p, const char* head, size_t headLen, const float* c, int n) {

@@ -4,7 +4,7 @@
 #include <cassert>
 #include <cmath>
 
-#include "convert/obj/float_text.h"
+#include "convert/format/bit_cast.h"
 
 namespace quarlen {
 

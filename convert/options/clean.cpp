@@ -107,10 +107,10 @@ namespace {
 // group or not finite. Null when it is not.
 int64_t CleanCounts::*leftOut(const Group& g, const Face& f, const Numbering& n) {
     if (f.nc < 3) return &CleanCounts::fewCorners;
-    if (f.c1 < 0 || int64_t(f.c1) + f.nc > g.nq) return &CleanCounts::outsideList;
+    if (!inList(f.c1, f.nc, g.nq)) return &CleanCounts::outsideList;
     for (int32_t i = 0; i < f.nc; ++i) {
         const int32_t p = vertexEntry(g, f.c1 + i);
-        if (p < 0 || p >= g.np) return &CleanCounts::outsidePoints;
+        if (!inList(p, 1, g.np)) return &CleanCounts::outsidePoints;
     }
     for (int32_t i = 0; n.badPoint && i < f.nc; ++i)
         if (n.badPoint[vertexEntry(g, f.c1 + i)]) return &CleanCounts::nonFinite;
@@ -121,10 +121,10 @@ int64_t CleanCounts::*leftOut(const Group& g, const Face& f, const Numbering& n)
 // texture vertex; `had` tells whether the traditional output writes any.
 bool wholeTexture(const Group& g, const Face& f, const TexFace& t, const Numbering& n, bool& had) {
     had = t.c1 >= 0 && wrapAdd(t.c1, t.nc) > t.c1;
-    if (!had || t.nc < f.nc || int64_t(t.c1) + f.nc > g.nq2) return false;
+    if (!had || t.nc < f.nc || !inList(t.c1, f.nc, g.nq2)) return false;
     for (int32_t i = 0; i < f.nc; ++i) {
         const int32_t k = textureEntry(g, t.c1 + i);
-        if (k < 0 || k >= g.nt || (n.badTex && n.badTex[k])) return false;
+        if (!inList(k, 1, g.nt) || (n.badTex && n.badTex[k])) return false;
     }
     return true;
 }

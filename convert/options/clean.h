@@ -1,7 +1,7 @@
 // What --clean changes so that strict OBJ readers accept the output: facets
 // readers refuse, repeated corners, partial texture corners, non-finite
-// coordinates and unsafe names. Shared by the option writer and --info, so
-// that both count the same things.
+// coordinates and unsafe names. Shared by the OBJ and GLB writers and
+// --info, so that all count the same things.
 #pragma once
 
 #include <cmath>

@@ -1,5 +1,5 @@
-// A facet's corners as the option writer, --info and the GLB writer take
-// them: point and texture numbers as the output numbers them, and the fan
+// A facet's corners as the OBJ writer's options, --info and the GLB writer
+// take them: point and texture numbers as the output numbers them, and the fan
 // that --triangulate and the GLB make of a facet.
 #pragma once
 
@@ -21,13 +21,14 @@ struct Numbering {
 };
 
 inline int32_t pointNumber(const Group& g, const Numbering& n, int32_t p) {
-    return n.map && p >= 0 && p < g.np ? n.map[p] : wrapAdd(n.vbase, p);
+    return n.map && inList(p, 1, g.np) ? n.map[p] : wrapAdd(n.vbase, p);
 }
 
 // One facet's corners as they are written: v[i] is a point number and, for
 // i < t.size(), t[i] the texture number that goes with it.
 struct Corners {
-    std::vector<int32_t> v, t;
+    std::vector<int32_t> v;  // point numbers
+    std::vector<int32_t> t;  // texture numbers of the first t.size() corners
 };
 
 // A facet of n > 3 corners as triangles fanned from its first corner:

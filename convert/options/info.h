@@ -19,7 +19,8 @@ namespace quarlen {
 
 struct InfoGroup {
     std::string name;  // as stored
-    int32_t points = 0, textureVertices = 0;
+    int32_t points = 0;           // np
+    int32_t textureVertices = 0;  // nt
     std::map<int32_t, int64_t> facets;   // how many facets have each stored corner count
     std::vector<std::string> materials;  // the group's material names, as stored
 };
@@ -29,15 +30,16 @@ struct InfoReport {
     CleanCounts problems;           // what --clean would change
 };
 
-// The counts of the group being written, as the option writer with clean
+// The counts of the group being written, as the OBJ writer with --clean
 // alone would count them.
 struct InfoCount {
-    InfoGroup group;
-    CleanCounts problems;
-    std::vector<unsigned char> badPoint, badTex;
-    Numbering n;
-    Corners corners;
-    MaterialsWritten named;
+    InfoGroup group;                      // the group as counted so far
+    CleanCounts problems;                 // what --clean would change in it
+    std::vector<unsigned char> badPoint;  // its points with a non-finite coordinate
+    std::vector<unsigned char> badTex;    // its texture vertices likewise
+    Numbering n;                          // its corners as --clean alone numbers them
+    Corners corners;                      // a facet's corners while it is counted
+    MaterialsWritten named;               // the material names clean would write
 };
 
 // Starts the counts of group g, before its facets are walked.

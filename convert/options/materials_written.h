@@ -18,15 +18,15 @@ namespace quarlen {
 
 // Names as --mtl writes them (made safe), each once, in order of first use.
 struct MaterialList {
-    std::vector<std::string> names;
-    std::unordered_map<std::string, size_t> index;
+    std::vector<std::string> names;                  // in order of first use
+    std::unordered_map<std::string, size_t> index;   // each name's place in names
 };
 
 // Adds name unless the list has it already; returns its index.
 size_t useMaterial(MaterialList& list, const std::string& name);
 
 // Adds the name --mtl writes for a stored material name; returns its index,
-// which materialColour (obj/mtl.h) turns into its colour.
+// which materialColour (material_colours.h) turns into its colour.
 size_t useMaterialName(MaterialList& list, const char* stored);
 
 struct MaterialsWritten {

@@ -1,74 +1,96 @@
-// The options as tables of one kind of row: each row says how an option is
-// typed, what it sets, whether it goes with --glb, what it needs, and its
-// --help text. Parsing, help, conflicts, "is this the traditional output"
-// and the web page's controls all come from these rows, so that adding a
-// switch is a field in OutputOptions, a row here, and its documentation.
-// The console program's batch form keeps its own rows of the same kind.
+// The output options as one table of rows: each row says how an option is
+// typed, how it sets its field, what it does not go with, and its --help
+// text. Parsing, help, conflicts, "is this the traditional output" and the
+// web page's controls all come from these rows, so that adding a switch is
+// a field in OutputOptions, a row here, and its documentation. A front
+// end's own options (the console program's batch form) are rows of the
+// same type, read in the same pass.
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "convert/options/output_options.h"
 
 namespace quarlen {
 
-enum class OptionKind {
-    flag,     // a switch: sets `flag`
-    scale,    // takes a positive finite number: sets scale
-    report,   // --info: not an output option; describes instead of writing
-    program,  // --help, --version: about the program, not a conversion
-    batch,    // an option of the batch form, which sets `field` of its own settings
+// What the options typed ask for. A front end whose own rows set more reads
+// them into a type derived from this one.
+struct OptionsRead {
+    OutputOptions output;  // the output options
+    bool info = false;     // --info: describe the inputs instead of converting them
 };
 
 struct OptionRow {
-    const char* name;               // as typed: "--clean"
-    const char* field;              // the field it sets, by name
-    OptionKind kind;
-    bool OutputOptions::*flag;      // for a flag: the switch it sets
-    bool withGlb;                   // may go with --glb
-    const char* notToStream;        // the usage error when the output is a stream (-), or null
-    const char* valueName;          // what --help calls its value ("F"), or null: takes none
-    const char* help;               // its --help text, lines joined by '\n'
-    char letter = 0;                // its one-letter form ('r' for -r), or 0 for none
+    const char* name;  // as typed: "--clean"
+    const char* help;  // its --help text, lines joined by '\n'
+    // Sets what the option stands for in `to`, from its value (null for a
+    // row that takes none); returns the usage error, or empty.
+    std::string (*set)(const OptionRow& row, OptionsRead& to, const char* value);
+    const char* valueName = nullptr;  // what --help calls its value ("F"), or null: it takes none
+    char letter = 0;                  // its one-letter form ('r' for -r), or 0: none
+    // An output option's own; other rows leave them.
+    const char* field = nullptr;                          // the OutputOptions field, by name; null: no output option
+    bool OutputOptions::*flag = nullptr;                  // the switch it sets, for a flag
+    std::optional<double> OutputOptions::*number = nullptr;  // the number it sets, for --scale
+    std::span<bool OutputOptions::* const> notWith{};    // for a flag: the switches it does not go with
+    const char* notToStream = nullptr;  // the usage error when the output is a stream (-), or null
 };
 
+// The switches that do not apply to a GLB.
+inline constexpr bool OutputOptions::* not_with_glb[] = {&OutputOptions::mtl, &OutputOptions::weld, &OutputOptions::zUp,
+                                                         &OutputOptions::lf, &OutputOptions::exact};
+
+// The setters of the output options' rows.
+std::string setFlag(const OptionRow& row, OptionsRead& to, const char* value);
+std::string setNumber(const OptionRow& row, OptionsRead& to, const char* value);
+std::string setInfo(const OptionRow& row, OptionsRead& to, const char* value);
+
 inline constexpr OptionRow option_rows[] = {
-    {"--clean", "clean", OptionKind::flag, &OutputOptions::clean, true, nullptr, nullptr,
-     "output that strict readers accept: leaves out facets of fewer\n"
-     "than 3 corners or with corners outside their lists, merges\n"
-     "repeated corners, drops partial texture corners, writes 0 for\n"
-     "non-finite coordinates, and '_' for spaces and control bytes\n"
-     "in names; one line on standard error says what it changed"},
-    {"--mtl", "mtl", OptionKind::flag, &OutputOptions::mtl, false,
-     "--mtl writes NAME.mtl beside the output, so the output cannot be -", nullptr,
-     "also write NAME.mtl beside NAME.obj, a colour per material,\n"
-     "named on the first line (mtllib); not with - as the output"},
-    {"--weld", "weld", OptionKind::flag, &OutputOptions::weld, false, nullptr, nullptr,
-     "write points with the same coordinates once for the whole\n"
-     "file; memory then grows with the distinct points of the\n"
-     "file (about 40 to 100 bytes each) rather than with the\n"
-     "largest group"},
-    {"--triangulate", "triangulate", OptionKind::flag, &OutputOptions::triangulate, true, nullptr, nullptr,
-     "split facets of more than 3 corners into triangles"},
-    {"--scale", "scale", OptionKind::scale, nullptr, true, nullptr, "F",
-     "multiply every coordinate by F, a positive number"},
-    {"--z-up", "zUp", OptionKind::flag, &OutputOptions::zUp, false, nullptr, nullptr,
-     "turn the model from Y-up to Z-up: (x, y, z) becomes (x, -z, y)"},
-    {"--lf", "lf", OptionKind::flag, &OutputOptions::lf, false, nullptr, nullptr, "LF line ends instead of CR LF"},
-    {"--exact", "exact", OptionKind::flag, &OutputOptions::exact, false, nullptr, nullptr,
-     "write coordinates with the fewest digits that read back\n"
-     "exactly, instead of 6 significant digits"},
-    {"--glb", "glb", OptionKind::flag, &OutputOptions::glb, true, nullptr, nullptr,
-     "write a binary glTF 2.0 file, NAME.glb, instead of OBJ text:\n"
-     "one node and mesh per group, triangles as --clean\n"
-     "--triangulate make them, a colour per material as --mtl\n"
-     "gives it, in metres (times 2.62128, one Poser unit, unless\n"
-     "--scale F gives F); an output ending in .glb implies it;"},
-    {"--info", "", OptionKind::report, nullptr, false, nullptr, nullptr,
-     "write nothing; describe each INPUT.rsr (several may follow):\n"
-     "its groups and every problem --clean would change"},
+    {.name = "--clean",
+     .help = "output that strict readers accept: leaves out facets of fewer\n"
+             "than 3 corners or with corners outside their lists, merges\n"
+             "repeated corners, drops partial texture corners, writes 0 for\n"
+             "non-finite coordinates, and '_' for spaces and control bytes\n"
+             "in names; one line on standard error says what it changed",
+     .set = setFlag, .field = "clean", .flag = &OutputOptions::clean},
+    {.name = "--mtl",
+     .help = "also write NAME.mtl beside NAME.obj, a colour per material,\n"
+             "named on the first line (mtllib); not with - as the output",
+     .set = setFlag, .field = "mtl", .flag = &OutputOptions::mtl,
+     .notToStream = "--mtl writes NAME.mtl beside the output, so the output cannot be -"},
+    {.name = "--weld",
+     .help = "write points with the same coordinates once for the whole\n"
+             "file; memory then grows with the distinct points of the\n"
+             "file (about 40 to 100 bytes each) rather than with the\n"
+             "largest group",
+     .set = setFlag, .field = "weld", .flag = &OutputOptions::weld},
+    {.name = "--triangulate", .help = "split facets of more than 3 corners into triangles",
+     .set = setFlag, .field = "triangulate", .flag = &OutputOptions::triangulate},
+    {.name = "--scale", .help = "multiply every coordinate by F, a positive number",
+     .set = setNumber, .valueName = "F", .field = "scale", .number = &OutputOptions::scale},
+    {.name = "--z-up", .help = "turn the model from Y-up to Z-up: (x, y, z) becomes (x, -z, y)",
+     .set = setFlag, .field = "zUp", .flag = &OutputOptions::zUp},
+    {.name = "--lf", .help = "LF line ends instead of CR LF",
+     .set = setFlag, .field = "lf", .flag = &OutputOptions::lf},
+    {.name = "--exact",
+     .help = "write coordinates with the fewest digits that read back\n"
+             "exactly, instead of 6 significant digits",
+     .set = setFlag, .field = "exact", .flag = &OutputOptions::exact},
+    {.name = "--glb",
+     .help = "write a binary glTF 2.0 file, NAME.glb, instead of OBJ text:\n"
+             "one node and mesh per group, triangles as --clean\n"
+             "--triangulate make them, a colour per material as --mtl\n"
+             "gives it, in metres (times 2.62128, one Poser unit, unless\n"
+             "--scale F gives F); an output ending in .glb implies it;",
+     .set = setFlag, .field = "glb", .flag = &OutputOptions::glb, .notWith = not_with_glb},
+    {.name = "--info",
+     .help = "write nothing; describe each INPUT.rsr (several may follow):\n"
+             "its groups and every problem --clean would change",
+     .set = setInfo},
 };
 inline constexpr std::span<const OptionRow> option_table{option_rows};
 
@@ -76,26 +98,20 @@ inline constexpr std::span<const OptionRow> option_table{option_rows};
 // for byte.
 bool traditional(const OutputOptions& o);
 
-// True when the option of row r is set in o.
+// True when the output option of row r is set in o.
 bool optionSet(const OptionRow& r, const OutputOptions& o);
 
-// The extension of the output's name, ".glb" or ".obj".
-inline const char* outputExtension(const OutputOptions& o) { return o.glb ? ".glb" : ".obj"; }
+// True when the option of row r goes with the flag of row with.
+bool goesWith(const OptionRow& r, const OptionRow& with);
 
-// An output named NAME.glb is a GLB whatever else was asked: sets o.glb
-// when output ends in .glb (in any case). The one rule by which every
-// front end that is given an output's name chooses its format.
-void takeOutputName(OutputOptions& o, const char* output);
+// Names as a list whose last two are joined by lastJoin: "a, b and c".
+std::string listed(const std::vector<std::string>& names, const char* lastJoin);
 
-// The options that do not go with --glb, named as a list whose last two
-// are joined by lastJoin: "--mtl, --weld and --lf".
-std::string namesNotWithGlb(const char* lastJoin);
-
-// Row r's --help text, lines joined by '\n': its own, and for --glb the
-// options it does not go with.
+// Row r's --help text, lines joined by '\n': its own, and the options it
+// does not go with.
 std::string optionHelp(const OptionRow& r);
 
-// The usage error of --glb with an option it does not go with.
-std::string glbConflictText();
+// The usage error of the flag of row r with an option it does not go with.
+std::string conflictText(const OptionRow& r);
 
 }  // namespace quarlen

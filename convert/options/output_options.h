@@ -1,6 +1,6 @@
 // Opt-in changes to the OBJ output for today's readers, or a binary glTF
-// file or a picture instead: what the writers read. With every field at its default the
-// output is the traditional one, byte for byte.
+// file or a picture instead: what the writers read. With every field at its
+// default the output is the traditional one, byte for byte.
 #pragma once
 
 #include <optional>

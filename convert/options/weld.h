@@ -8,14 +8,14 @@
 namespace quarlen {
 
 struct WeldEntry {
-    uint32_t x, y, z;
+    uint32_t x, y, z;  // the point's coordinate bits, as written
     int32_t number;  // the point's output number; 0 marks an empty slot
 };
 
 struct WeldTable {
-    WeldEntry* slots = nullptr;
+    WeldEntry* slots = nullptr;  // open addressing, capacity slots
     size_t capacity = 0;  // a power of two, or 0
-    size_t count = 0;
+    size_t count = 0;     // slots in use
 };
 
 // The output number of the point with these coordinate bits. A point not

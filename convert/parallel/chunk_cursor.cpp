@@ -25,6 +25,18 @@ ChunkCursor startBody(const Group& g) {
     return c;
 }
 
+BodyChunk cutRest(ChunkCursor& c, const Group& g) {
+    assert(c.part != BodyPart::done && c.corner == 0);
+    BodyChunk chunk;
+    chunk.part = c.part;
+    chunk.begin = c.next;
+    chunk.end = partSize(g, c.part);
+    chunk.cm = c.cm;
+    c.next = chunk.end;
+    settle(c, g);
+    return chunk;
+}
+
 BodyChunk cutLines(ChunkCursor& c, const Group& g, uint32_t budget) {
     assert(c.part == BodyPart::points || c.part == BodyPart::texture_vertices);
     assert(budget > 0);

@@ -15,15 +15,16 @@ enum class BodyPart { points, texture_vertices, facets, done };
 // `to` bound the corners of the first and last facet, so that a chunk can
 // hold one piece of a long facet line.
 struct BodyChunk {
-    BodyPart part = BodyPart::points;
-    int32_t begin = 0, end = 0;
-    uint32_t from = 0, to = UINT32_MAX;
-    int32_t cm = -1;  // the material in force before the chunk
+    BodyPart part = BodyPart::points;  // the part it is of
+    int32_t begin = 0, end = 0;        // its lines or facets, begin to end - 1
+    uint32_t from = 0;                 // the first facet's first corner in it
+    uint32_t to = UINT32_MAX;          // the last facet's corners end before this one
+    int32_t cm = -1;                   // the material in force before the chunk
 };
 
 // Where the cutting of a body has got to.
 struct ChunkCursor {
-    BodyPart part = BodyPart::points;
+    BodyPart part = BodyPart::points;  // the part being cut
     int32_t next = 0;     // the first line or facet not yet in a chunk
     uint32_t corner = 0;  // corners of facet `next` already in pieces
     int32_t cm = -1;      // the material in force before facet `next`
@@ -35,12 +36,16 @@ ChunkCursor startBody(const Group& g);
 // Moves past a part that has no more lines or facets.
 void settle(ChunkCursor& c, const Group& g);
 
+// The rest of the part the cursor is at, whole, as one chunk: a body
+// written on one thread. The cursor must have no facet in pieces.
+BodyChunk cutRest(ChunkCursor& c, const Group& g);
+
 // The next chunk of at most `budget` point or texture-vertex lines. The
 // cursor must be at one of those parts.
 BodyChunk cutLines(ChunkCursor& c, const Group& g, uint32_t budget);
 
 // The next chunk of whole facets: the first, then each next one while the
-// units that take(j, face) gives them add up to no more than budget. The
+// units that units(j, face) gives them add up to no more than budget. The
 // cursor must be at the facets, with no facet in pieces.
 template <class Units>
 BodyChunk cutFacets(ChunkCursor& c, const Group& g, uint64_t budget, Units&& units) {

@@ -60,10 +60,10 @@ public:
     uint32_t chunk() const { return chunk_; }
 
 private:
-    const unsigned threads_;
-    const uint32_t chunk_;
-    WriterPool* pool_ = nullptr;
-    bool failed_ = false;
+    const unsigned threads_;      // the threads a run gets, the caller's included
+    const uint32_t chunk_;        // units a chunk holds, about
+    WriterPool* pool_ = nullptr;  // started with the first large group
+    bool failed_ = false;         // it could not be started: write on one thread
 };
 
 // A body as a writer gives it to the pool. Each call works on one slot;

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "convert/obj/mtl.h"
+#include "convert/options/material_colours.h"
 
 namespace quarlen {
 

@@ -16,9 +16,10 @@ namespace quarlen {
 inline uint32_t packColour(unsigned r, unsigned g, unsigned b) { return r | g << 8 | b << 16 | 0xFF000000u; }
 
 // The colour of a group whose first facet drawn is under material number
-// `material` of the run (materialColour's index, obj/mtl.h; the GLB's base
-// colour), or under none (-1: the grey the page draws a model without
-// materials in), as linear factors.
+// `material` of the run (materialColour's index in
+// options/material_colours.h: the GLB's base colour), or under none (-1:
+// the grey the page draws a model without materials in), as linear
+// factors.
 void groupColour(int64_t material, float linear[3]);
 
 // Linear light from 0 to 1 in shade_steps steps, as 8-bit sRGB.

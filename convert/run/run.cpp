@@ -8,12 +8,8 @@
 #include <utility>
 
 #include "convert/run/run.h"
-#include "convert/glb/glb_writer.h"
+#include "convert/run/output_kinds.h"
 #include "convert/options/info.h"
-#include "convert/obj/mtl.h"
-#include "convert/options/option_table.h"
-#include "convert/obj/obj_writer.h"
-#include "convert/picture/picture_writer.h"
 #include "convert/format/rsr.h"
 #include "convert/format/texts.h"
 
@@ -24,37 +20,37 @@ namespace {
 // Why a run failed; the text is made only when it is shown.
 struct Failure {
     enum Kind {
-        none,
-        bad_length,   // value: the name length
-        end_of_file,
+        none,         // no failure
+        bad_length,   // a group name's length out of range
+        end_of_file,  // the input ended before its end marker
         ended_early,  // the end of a file that became shorter while it was read
-        no_memory,    // count and value: the count whose memory ran out
-        bad_value,
-        write_failed,      // error: errno of the refused write
-        side_file_failed,  // likewise, for NAME.mtl
-    } kind = none;
-    const char* count = "";
-    int32_t value = 0;
-    int error = 0;
+        no_memory,    // memory ran out for a count
+        bad_value,    // a value the format does not allow
+        write_failed,      // the output refused a write
+        side_file_failed,  // NAME.mtl refused a write
+    } kind = none;          // what failed
+    const char* count = "";  // for no_memory: the name of the count
+    int32_t value = 0;       // for no_memory and bad_length: the value read
+    int error = 0;           // for the write failures: errno
 };
 
 struct Run {
     explicit Run(const RunRequest& request)
-        : req(request), glb(request.options && request.options->glb), png(request.options && request.options->png),
-          texts(png ? png_texts : glb ? glb_texts : obj_texts) {}
-    const RunRequest& req;
-    const bool glb;  // a GLB file instead of OBJ text
-    const bool png;  // a picture instead of either
-    const OutputTexts& texts;
-    Input in;
-    Output out;
-    FileTarget file{nullptr};  // the output file, when the run makes one
-    std::unique_ptr<GroupWriter> writer;
+        : req(request),
+          options(withOutputName(request.options ? *request.options : OutputOptions{}, request.output)),
+          kind(kindAsked(options)) {}
+    const RunRequest& req;          // what was asked
+    const OutputOptions options;    // the options asked for, with the one the output's name asks for
+    const OutputKind& kind;         // the kind of file written, and what the run tells of it
+    Input in;                       // the input being read
+    Output out;                     // the output being written
+    FileTarget file{nullptr};       // the output file, when the run makes one
+    std::unique_ptr<GroupWriter> writer;  // the one writer of the output or the report
     InfoReport* report = req.report ? req.report : req.alsoReport;  // null: none
-    InfoCount count;  // of the group being written, for the report
+    InfoCount count;                // of the group being written, for the report
     char name[max_name_length + 1] = "";  // the current group's name
     int32_t facets = 0;  // facets in completed groups: none means the file may be a short one
-    Failure failure;
+    Failure failure;     // why the run stopped, when it failed
     std::atomic<bool> cut{false};  // the file was cut short under a mapped array
 };
 
@@ -74,7 +70,7 @@ std::string failureText(const Run& r) {
     case Failure::bad_value:
         return bad_value_text;
     case Failure::write_failed:
-        return std::string(r.texts.writeFailed) + std::strerror(f.error);
+        return std::string(r.kind.texts->writeFailed) + std::strerror(f.error);
     case Failure::side_file_failed:
         return std::string(mtl_write_failed_text) + std::strerror(f.error);
     case Failure::ended_early:
@@ -183,7 +179,7 @@ void showFailure(Run& r) {
         if (r.facets == 0)
             tell(r, short_file_text, input, notice_warning);
         else
-            tell(r, r.texts.junk, input, notice_plain);
+            tell(r, r.kind.texts->junk, input, notice_plain);
     }
 }
 
@@ -207,21 +203,8 @@ bool openRunOutput(Run& r) {
 // The one writer of the output or the report; a writer that writes counts
 // for the report as it goes.
 std::unique_ptr<GroupWriter> makeWriter(Run& r) {
-    const RunRequest& req = r.req;
-    if (req.report) return reportWriter(r.count);
-    InfoCount* const count = r.report ? &r.count : nullptr;
-    if (r.png) {
-        const auto bytes = req.inputBytes.value_or(std::span<const unsigned char>{});
-        return pictureWriter(r.out, req.input, req.inputBytes ? bytes.data() : nullptr, bytes.size(),
-                             req.options->pictureSize);
-    }
-    if (r.glb) return glbWriter(r.out, effectiveScale(*req.options), false, req.threads, req.chunk, count);
-    const OutputOptions o = req.options ? *req.options : OutputOptions{};
-    MaterialFile mtl;
-    // NAME.mtl goes beside the output under its final name, or to the
-    // caller's sink; an output to a stream has no name to put it beside.
-    if (o.mtl && (req.mtlSink.write || !req.stream)) mtl = {mtlPathFor(req.output), req.mtlSink};
-    return objWriter(r.out, o, mtl, req.threads, req.chunk, count);
+    if (r.req.report) return reportWriter(r.count);
+    return r.kind.writer(r.out, r.req, r.options, r.report ? &r.count : nullptr);
 }
 
 }  // namespace
@@ -265,7 +248,7 @@ RunResult convertRSR(const RunRequest& req) {
     drain(r.out);
     if (writeFailed(r)) finished = false;
     if (finished && !req.report) {
-        tell(r, r.texts.finished, req.output, notice_plain);
+        tell(r, r.kind.texts->finished, req.output, notice_plain);
         // The closing comments reach the file after the notice is dismissed.
         r.writer->closing();
     } else if (!finished) {

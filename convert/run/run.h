@@ -1,6 +1,8 @@
 // Converting one Poser .RSR geometry file: a run reads its groups and hands
-// each to one writer (traditional OBJ, OBJ with output options, GLB, or the
-// --info report), then tells the outcome through the caller's notice sink.
+// each to one writer (the OBJ writer, whose defaults are the traditional
+// output, the GLB writer, or the --info report), then tells the outcome
+// through the caller's notice sink. What it writes is the kind the options
+// and the output's name ask for (output_kinds.h).
 #pragma once
 
 #include <atomic>
@@ -29,8 +31,8 @@ enum class RunOutcome {
 };
 
 struct RunResult {
-    RunOutcome outcome;
-    int error;  // errno of the failed open for the two "not opened" outcomes, else 0
+    RunOutcome outcome;  // how the run ended
+    int error;           // errno of the failed open for the two "not opened" outcomes, else 0
 };
 
 // One conversion and everything it may use. The run keeps all of its state in
@@ -38,20 +40,21 @@ struct RunResult {
 struct RunRequest {
     // The input: the .RSR file at this path, which captions name, or the
     // bytes given here (the path then only names them).
-    const char* input = nullptr;
-    std::optional<std::span<const unsigned char>> inputBytes;
+    const char* input = nullptr;                               // the input's path
+    std::optional<std::span<const unsigned char>> inputBytes;  // set: the input's bytes
 
-    // The output as the user knows it, which captions name: the .OBJ file
-    // at this path, unless the bytes go to writeTo (such as a temporary
-    // name), to an open stream (standard output; left open) or to a sink.
-    const char* output = nullptr;
-    const char* writeTo = nullptr;
-    FILE* stream = nullptr;
-    ByteSink sink;
+    // The output as the user knows it, which captions name: the file at
+    // this path, unless the bytes go to writeTo (such as a temporary name),
+    // to an open stream (standard output; left open) or to a sink. Its name
+    // chooses what is written as an option would (NAME.glb: a GLB).
+    const char* output = nullptr;   // the output's path, or null for a report
+    const char* writeTo = nullptr;  // set: the bytes go to this path instead
+    FILE* stream = nullptr;         // set: the bytes go to this stream instead
+    ByteSink sink;                  // set: the bytes go here instead
     ByteSink mtlSink;  // with --mtl, NAME.mtl goes here rather than beside the output
 
     NoticeSink notices;                         // where the notices go
-    const OutputOptions* options = nullptr;     // null: the traditional output
+    const OutputOptions* options = nullptr;     // null: every option at its default
     InfoReport* report = nullptr;               // describe the input into this; write nothing
     InfoReport* alsoReport = nullptr;           // while writing, describe each group written into this
     const std::atomic<bool>* cancel = nullptr;  // when set, stop before the next group
@@ -60,14 +63,15 @@ struct RunRequest {
     // (0: one per core, at most two), in chunks of this many lines, a facet
     // line counting one per corner (0: the default). Small groups stay on
     // the caller's thread.
-    unsigned threads = 0;
-    uint32_t chunk = 0;
+    unsigned threads = 0;  // threads for a large group
+    uint32_t chunk = 0;    // lines a chunk of a large group
 };
 
 RunResult convertRSR(const RunRequest& request);
 
-// Converts the .RSR file at input into the .OBJ file at output, the
-// traditional output, telling every success and failure to notices.
+// Converts the .RSR file at input into the file at output, the traditional
+// output (or a GLB for an output named NAME.glb), telling every success and
+// failure to notices.
 RunResult convertRSR(const char* input, const char* output, NoticeSink notices);
 
 }  // namespace quarlen

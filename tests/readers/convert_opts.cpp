@@ -14,12 +14,11 @@
 using namespace quarlen;
 
 int main(int argc, char** argv) {
-    OutputOptions o;
-    bool info = false;
+    OptionsRead read;
     std::vector<const char*> paths;
     for (int i = 1; i < argc;) {
         std::string error;
-        const int n = parseOutputFlag(argc, argv, i, o, info, error);
+        const int n = readOutputOption(argc, argv, i, read, error);
         if (n < 0) {
             std::fprintf(stderr, "convert_opts: %s\n", error.c_str());
             return 2;
@@ -27,7 +26,7 @@ int main(int argc, char** argv) {
         if (n == 0) paths.push_back(argv[i++]);
         i += n;
     }
-    if (info || paths.empty() || paths.size() % 2 != 0) {
+    if (read.info || paths.empty() || paths.size() % 2 != 0) {
         std::fputs("usage: convert_opts [OUTPUT OPTIONS] IN.rsr OUT.obj [IN.rsr OUT.obj ...]\n", stderr);
         return 2;
     }
@@ -36,7 +35,7 @@ int main(int argc, char** argv) {
         RunRequest req;
         req.input = paths[k];
         req.output = paths[k + 1];
-        req.options = &o;
+        req.options = &read.output;
         req.notices = consoleNotices();
         if (convertRSR(req).outcome != RunOutcome::finished) status = 1;
     }

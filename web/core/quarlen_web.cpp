@@ -18,12 +18,14 @@
 
 #include "frontend/notice_console.h"
 #include "frontend/info_print.h"
+#include "frontend/options_json.h"
 #include "frontend/output_flags.h"
+#include "convert/batch/batch_texts.h"
 #include "convert/format/crc32.h"
 #include "convert/run/run.h"
+#include "convert/run/output_kinds.h"
 #include "convert/options/info.h"
 #include "convert/format/notice.h"
-#include "convert/options/option_table.h"
 
 using namespace quarlen;
 
@@ -37,10 +39,10 @@ namespace {
 EM_JS(int, store_write, (int slot, const char* at, size_t size), { return Module.storeWrite(slot, at >>> 0, size >>> 0) ? 1 : 0; });
 
 struct Streamed {
-    int slot = 0;  // 0: NAME.obj or NAME.glb, 1: NAME.mtl, as the worker knows them
-    bool made = false;
-    double size = 0;  // bytes written (a double: the page reads it as a number)
-    uint32_t crc = 0;
+    int slot = 0;      // 0: NAME.obj or NAME.glb, 1: NAME.mtl, as the worker knows them
+    bool made = false;  // the run opened it
+    double size = 0;    // bytes written (a double: the page reads it as a number)
+    uint32_t crc = 0;   // the CRC-32 of the bytes written
 };
 
 bool streamOut(void* ctx, const char* p, size_t n) {
@@ -59,14 +61,14 @@ bool streamOut(void* ctx, const char* p, size_t n) {
 // One file's outcome. Outputs: [0] NAME.obj or NAME.glb, [1] NAME.mtl; an
 // output with an empty path was not made.
 struct WebResult {
-    bool converted = false;  // the run finished
-    std::string paths[2];
-    Streamed outputs[2] = {{0}, {1}};
-    std::string notices;  // the one-file run's notices, one console line each
-    std::string info;     // --info's lines for what the run read
-    bool counted = false;
-    InfoSums counts;        // what the run read in full, as --info counts it
-    double seconds = 0;     // time in the run, for the benchmark
+    bool converted = false;            // the run finished
+    std::string paths[2];              // each output's path, empty when it was not made
+    Streamed outputs[2] = {{0}, {1}};  // what went to each output's slot
+    std::string notices;               // the one-file run's notices, one console line each
+    std::string info;                  // --info's lines for what the run read
+    bool counted = false;              // counts holds what the run read
+    InfoSums counts;                   // what the run read in full, as --info counts it
+    double seconds = 0;                // time in the run, for the benchmark
 };
 
 void collect(void* ctx, const char* text, const char* caption, unsigned style) {
@@ -82,20 +84,21 @@ bool parseOptions(const char* args, OutputOptions& o, std::string& error) {
     }
     std::vector<char*> argv;
     for (std::string& w : words) argv.push_back(w.data());
-    bool info = false;
+    OptionsRead read;  // --info asks for nothing more: the page describes every file it converts
     for (int i = 0; i < int(argv.size());) {
-        const int taken = parseOutputFlag(int(argv.size()), argv.data(), i, o, info, error);
+        const int taken = readOutputOption(int(argv.size()), argv.data(), i, read, error);
         if (taken <= 0) {
             if (taken == 0) error = "unknown option: " + words[size_t(i)];
             return false;
         }
         i += taken;
     }
+    o = read.output;
     return true;
 }
 
 // NAME.rsr becomes NAME.obj, or NAME.glb, beside it, as in the batch form.
-std::string outputPath(const std::string& in, const OutputOptions& o) { return withExtension(in, outputExtension(o)); }
+std::string outputPath(const std::string& in, const OutputOptions& o) { return withExtension(in, kindAsked(o).extension); }
 
 // The report as `quarlen --info` shows it, for what the run read.
 std::string infoText(const std::string& in, const InfoReport& report, RunOutcome outcome, InfoSums& sums) {

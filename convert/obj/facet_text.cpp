@@ -1,4 +1,4 @@
-#include "convert/obj/body_text.h"
+#include "convert/obj/facet_text.h"
 
 namespace quarlen {
 
