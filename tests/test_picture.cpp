@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <map>
 
+#include "convert/picture/image.h"
 #include "convert/picture/placeholder.h"
 #include "convert/picture/view.h"
 #include "tests/recording_notice.h"
@@ -13,6 +14,9 @@
 namespace {
 
 constexpr int side = 64;  // pixels
+
+bool append(void* to, const char* p, size_t n) { return static_cast<std::string*>(to)->append(p, n), true; }
+void ignore(void*, const char*, const char*, unsigned) {}
 
 // The run and its PNG file decoded (empty unless side x side).
 std::pair<Converted, std::vector<unsigned char>> draw(const Bytes& rsr, bool inMemory = true) {
@@ -78,6 +82,14 @@ TEST(Picture, TheCubeAsThePageViewsItAndFailuresAsTheGlbTellsThem) {
         EXPECT_TRUE(!picture.empty() && rgba == picture) << rsr.size();
         EXPECT_EQ(runSummary(run, false),
                   failed ? runSummary(convertInMemory(rsr, {.glb = true}), false) : "0\n<out>|0|Finished.\n");
+    }
+    // Drawn beside an OBJ output, which reads as far (no bad value): the same picture, the output as without it.
+    for (const Bytes& rsr : {cut, full}) {
+        Image beside;
+        std::string obj;
+        convertRSR({.input = "in.rsr", .inputBytes = rsr, .output = "out.obj", .sink = {append, &obj},
+                    .notices = {ignore, nullptr}, .alsoPicture = &beside, .alsoPictureSize = side});
+        EXPECT_TRUE(beside.rgba == whole && obj == convertInMemory(rsr, 0, 0).obj) << rsr.size();
     }
 }
 

@@ -76,7 +76,7 @@ void drawGroup(Picture& p, const Group& g) {
         if (j + fetch_distance < g.nf) fetchAhead(p, g, j + fetch_distance);
         const uint32_t corners = walkLength(f.c1, f.nc);
         // A corner outside the vertex index list leaves the facet out.
-        if (corners < 3 || f.c1 < 0 || int64_t(f.c1) + corners > g.nq) return true;
+        if (corners < 3 || !inList(f.c1, corners, g.nq)) return true;
         const float* first = cornerPoint(p, g, vertexEntry(g, f.c1));
         const float* previous = cornerPoint(p, g, vertexEntry(g, f.c1 + 1));
         for (uint32_t k = 2; k < corners; ++k) {

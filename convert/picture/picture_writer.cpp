@@ -5,6 +5,7 @@
 #include <string>
 
 #include "convert/picture/picture.h"
+#include "convert/picture/placeholder.h"
 #include "convert/picture/png_file.h"
 #include "convert/picture/view_bounds.h"
 
@@ -44,7 +45,47 @@ private:
     Picture picture_;
 };
 
+class Drawer final : public PictureDrawer {
+public:
+    Drawer(bool framed, const ViewBounds& b, int pixels) : framed_(framed), pixels_(pixels) {
+        try {
+            startPicture(picture_, b, pixels);
+        } catch (const std::bad_alloc&) {
+            framed_ = false;
+        }
+    }
+
+    void group(const Group& g) override {
+        if (!framed_) return;
+        try {
+            drawGroup(picture_, g);
+        } catch (const std::bad_alloc&) {
+            framed_ = false;
+            picture_ = Picture{};  // its memory goes back; the placeholder stands
+        }
+    }
+
+    Image finish() override {
+        try {
+            if (framed_) return finishPicture(picture_);
+        } catch (const std::bad_alloc&) {
+        }
+        return placeholderImage(pixels_);
+    }
+
+private:
+    bool framed_;  // the points' extent was read and memory held: groups are drawn
+    const int pixels_;
+    Picture picture_;
+};
+
 }  // namespace
+
+std::unique_ptr<PictureDrawer> pictureDrawer(const char* path, const unsigned char* bytes, size_t n, int pixels) {
+    ViewBounds b;
+    const bool framed = readViewBounds(path, bytes, n, pageView(), b);
+    return std::make_unique<Drawer>(framed, b, pixels);
+}
 
 std::unique_ptr<GroupWriter> pictureWriter(Output& out, const char* path, const unsigned char* bytes, size_t n,
                                            int pixels) {

@@ -11,6 +11,7 @@
 
 #include "convert/format/group_writer.h"
 #include "convert/format/output.h"
+#include "convert/picture/image.h"
 
 namespace quarlen {
 
@@ -19,5 +20,19 @@ namespace quarlen {
 // An input that cannot be read a second time (a pipe) gives the placeholder.
 std::unique_ptr<GroupWriter> pictureWriter(Output& out, const char* path, const unsigned char* bytes, size_t n,
                                            int pixels);
+
+// A picture drawn beside another writer, from the groups the run hands
+// that one (the page's rows, a library's pictures beside its GLBs, the
+// Windows program's window): framed as the writer's, drawn group by group,
+// finished into an image once the run ends. Memory that runs out leaves
+// the placeholder: the run it goes beside does not fail for it.
+class PictureDrawer {
+public:
+    virtual ~PictureDrawer() = default;
+    virtual void group(const Group& g) = 0;
+    // What was drawn, or the placeholder when nothing was.
+    virtual Image finish() = 0;
+};
+std::unique_ptr<PictureDrawer> pictureDrawer(const char* path, const unsigned char* bytes, size_t n, int pixels);
 
 }  // namespace quarlen
