@@ -50,10 +50,24 @@ export const outputOptions = (core) => JSON.parse(text(core, core._web_options()
 export const outputPath = (core, path, args) =>
   withTexts(core, [path, args.join('\n')], (p, a) => text(core, core._web_output_path(p, a))) ?? '';
 
+// The largest input the core takes: its memory, one address space of 32
+// bits (at most 4 GiB), holds the input whole and the conversion's own
+// tables beside it.
+export const maxInput = 2 ** 31;
+
+export const megabytes = (n) => `${(n / 1e6).toFixed(1)} MB`;
+
+// Why an input of size bytes (a number, exact up to 2^53) cannot be
+// converted here, or ''.
+export const sizeProblem = (size) =>
+  (size > maxInput ? `too large: ${megabytes(size)} (${size} bytes), and this page converts files of up to ${megabytes(maxInput)}` : '');
+
 // Room in the core's memory for an input of size bytes, which the caller
 // fills (core.HEAPU8 from the returned address) and hands to convertPlaced,
-// or gives back with core._free; 0 when the tab has not the memory.
-export const placeInput = (core, size) => core._malloc(Math.max(size, 1)) >>> 0;
+// or gives back with core._free; 0 when the tab has not the memory, or
+// size is past maxInput (_malloc would keep its low 32 bits alone).
+export const placeInput = (core, size) =>
+  (Number.isSafeInteger(size) && size >= 0 && size <= maxInput ? core._malloc(Math.max(size, 1)) >>> 0 : 0);
 
 // Converts the size bytes placed at inputAt (placeInput; freed here), known
 // to the user as path (ending in .rsr), with the console program's output
@@ -66,6 +80,7 @@ export const placeInput = (core, size) => core._malloc(Math.max(size, 1)) >>> 0;
 // size, crc }], notices, info, counts, seconds }. Throws when the instance
 // dies (memory it could not get); it is then of no further use.
 export function convertPlaced(core, path, inputAt, size, args, earlier, write) {
+  console.assert(size <= maxInput, 'an input past maxInput is never placed');
   core.storeWrite = (slot, at, n) => write(slot, core.HEAPU8.subarray(at, at + n));
   const at = withTexts(core, [path, args.join('\n'), earlier],
     (p, a, e) => core._web_convert(p, inputAt, size, a, e) >>> 0);  // frees the input

@@ -48,9 +48,9 @@ export async function outputBody(output) {
   return output.method === 8 ? new Response(file.stream().pipeThrough(new DecompressionStream('deflate-raw'))).blob() : file;
 }
 
-// Removes the pack at path from the store; one that is gone already is no
-// error.
-export async function removePack(path) {
+// Removes the file at path (a pack, or a stored inner zip) from the store;
+// one that is gone already is no error.
+export async function removeStored(path) {
   const { folder, name } = await packPlace(path);
   await folder.removeEntry(name).catch(() => {});
 }
