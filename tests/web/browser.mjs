@@ -155,9 +155,10 @@ export const tableRows = (page, path = null) => page.evaluate(async (path) => {
   const frames = () => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r)));
   const rows = new Map();
   pane.scrollTop = 0;
-  for (let before = -1; pane.scrollTop !== before && !rows.has(path);) {
+  const has = (p) => [...rows.values()].some((r) => r.path === p);
+  for (let before = -1; pane.scrollTop !== before && !has(path);) {
     await frames();
-    for (const tr of document.querySelectorAll('tr[data-path]')) rows.set(tr.dataset.path, {
+    for (const tr of document.querySelectorAll('tr[data-path]')) rows.set(tr.getAttribute('aria-rowindex'), {
       path: tr.dataset.path, status: tr.dataset.status, notices: tr.title, count: Number(tr.dataset.notices),
       shown: tr.querySelector('pre')?.textContent ?? null });
     before = pane.scrollTop;

@@ -62,12 +62,13 @@ export const megabytes = (n) => `${(n / 1e6).toFixed(1)} MB`;
 export const sizeProblem = (size) =>
   (size > maxInput ? `too large: ${megabytes(size)} (${size} bytes), and this page converts files of up to ${megabytes(maxInput)}` : '');
 
-// Room in the core's memory for an input of size bytes, which the caller
-// fills (core.HEAPU8 from the returned address) and hands to convertPlaced,
-// or gives back with core._free; 0 when the tab has not the memory, or
-// size is past maxInput (_malloc would keep its low 32 bits alone).
+// Room in the core's memory for an input of size bytes and one spare byte,
+// which the caller fills (core.HEAPU8 from the returned address) and hands
+// to convertPlaced, or gives back with core._free; 0 when the tab has not
+// the memory, or size is past maxInput (_malloc would keep its low 32 bits
+// alone).
 export const placeInput = (core, size) =>
-  (Number.isSafeInteger(size) && size >= 0 && size <= maxInput ? core._malloc(Math.max(size, 1)) >>> 0 : 0);
+  (Number.isSafeInteger(size) && size >= 0 && size <= maxInput ? core._malloc(size + 1) >>> 0 : 0);
 
 // Converts the size bytes placed at inputAt (placeInput; freed here), known
 // to the user as path (ending in .rsr), with the console program's output

@@ -12,7 +12,7 @@ import { makeInput } from './inputs.js';
 import { saveToFolder } from './save.js';
 import { pacer } from './pace.js';
 import { release, seal, stored } from './packs.js';
-import { outputBody, removeStored, storedFile } from './store.js';
+import { heldFolder, outputBody, removeStored, storedFile } from './store.js';
 import { createTable, megabytes } from './table.js';
 import { createViewer, noWebGL } from './viewer.js';
 import { zipParts } from './zip.js';
@@ -23,15 +23,25 @@ const $ = (id) => document.getElementById(id);
 
 // A worker whose jobs answer as promises. A worker that dies (its memory
 // taken back by the browser) fails what it held; the next job starts another.
-function jobWorker(script) {
+// One whose answer says retire is ended and started again once it holds no
+// job: the browser then takes back all its memory at once. name(): the
+// name of each worker started, if they are named.
+function jobWorker(script, name = null) {
   let worker;
   let nextId = 0;
   const waiting = new Map();
+  let retiring = false;
   function start() {
-    worker = new Worker(script);
+    worker = new Worker(script, name ? { name: name() } : {});
     worker.onmessage = ({ data }) => {
       const w = waiting.get(data.id);
       waiting.delete(data.id);
+      retiring ||= !!data.retire;
+      if (retiring && !waiting.size) {
+        worker.terminate();
+        retiring = false;
+        start();
+      }
       if (data.error) w.reject(new Error(data.error));
       else w.resolve(data);
     };
@@ -53,7 +63,7 @@ function jobWorker(script) {
 
 // A converter a processor, each holding one model at a time.
 const converters = Array.from({ length: Math.min(16, Math.max(1, navigator.hardwareConcurrency || 1)) },
-  () => jobWorker('worker.js'));
+  () => jobWorker('worker.js', heldFolder));
 let turn = 0;
 const anyConverter = () => converters[turn++ % converters.length];  // for the jobs besides conversions
 const viewJob = jobWorker('view-worker.js');
@@ -81,6 +91,7 @@ const spills = new Set();  // inner zips stored for the items (archives.js), rem
 // Inputs of this many bytes at most are read at once (one at a time when
 // larger): each converter holds its input whole, and the browser all of them.
 const flightBound = 2 ** 30;
+const detailsKept = 64e6;  // the input's bytes from which a converted row keeps its details
 let queue = [];
 let running = false;
 let batch = { total: 0, ended: 0, failed: 0, skipped: 0, bytes: 0, start: 0 };
@@ -245,10 +256,12 @@ function finish(item, result, ticket = item.ticket) {
     return;
   }
   // Of a converted file only counts are kept (its notices are read again
-  // when it is selected); a failed file keeps its notices, on its row.
+  // when it is selected), but for a large one, which costs more to read
+  // again than its texts to keep; a failed file keeps its notices, on its row.
   const notices = item.told + result.notices;
   const noticeCount = notices.split('\n').length - 1;
-  item.result = result.converted ? { converted: true, outputs: result.outputs, counts: result.counts, noticeCount }
+  const details = item.size >= detailsKept ? notices + result.info : null;
+  item.result = result.converted ? { converted: true, outputs: result.outputs, counts: result.counts, noticeCount, details }
     : { ...result, notices, noticeCount };
   for (const o of result.outputs ?? []) if (o.blob) held += o.stored;
   batch.ended += 1;
@@ -424,8 +437,8 @@ let shown = 0;  // the latest request to the view; older answers are dropped
 // The details pane: the selected file's notices and --info report.
 async function showDetails(item) {
   const { result } = item;
-  $('info').textContent = result && !result.converted ? result.notices + result.info : '';
-  if (!result?.converted) return;
+  $('info').textContent = result && !result.converted ? result.notices + result.info : result?.details ?? '';
+  if (!result?.converted || result.details) return;
   const { path, source, args } = item;
   try {
     const { notices, info } = await anyConverter()('details', { path, source, args, earlier: '' });

@@ -157,6 +157,12 @@ export async function storedEntry(file, entry) {
   return file.slice(from, from + entry.packed);
 }
 
+// The entry's stored bytes (deflated, or as they are), read whole.
+export async function packedBytes(file, entry) {
+  const from = await dataStart(file, entry);
+  return new Uint8Array(await file.slice(from, from + entry.packed).arrayBuffer());
+}
+
 // The entry's bytes as a stream, inflated when they are deflated.
 export async function entryStream(file, entry) {
   const from = await dataStart(file, entry);

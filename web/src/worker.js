@@ -7,11 +7,11 @@
 // one, into a Blob held in memory. Outputs are stored as they are (zip
 // method 0) or, for a smaller zip, deflated on the way. Jobs run one after
 // another, in the order they come.
-import { Deflate } from 'fflate';
+import { Deflate, inflateSync } from 'fflate';
 import { archiveInputs } from './archives.js';
 import { convertPlaced, crcPlaced, failure, outputOptions, outputPath, placeInput, startCore } from './core.js';
 import { removeStored, storeFolder } from './store.js';
-import { entryStream, ZipProblem } from './unzip.js';
+import { entryStream, packedBytes, ZipProblem } from './unzip.js';
 
 importScripts('quarlen-core.js');  // Emscripten's glue: defines createQuarlen
 
@@ -22,9 +22,11 @@ const level = 2;
 const compiled = WebAssembly.compileStreaming(fetch('quarlen-core.wasm'))
   .catch(() => fetch('quarlen-core.wasm').then((r) => r.arrayBuffer()).then((b) => WebAssembly.compile(b)));
 let core = null;  // an instance dies with the memory it could not get; the next file starts another
-// An instance's memory only grows: one that grew past this for a large
-// input is dropped once the input is done, so that the browser takes its
-// memory back, and the next input starts another.
+// An instance's memory only grows, and the memory of one dropped waits for
+// a garbage collection that an idle worker may never run: a converter whose
+// instance grew past this for a large input asks the page to end it once
+// the input is done (jobWorker in main.js), which gives the browser all of
+// its memory back at once.
 const keepBytes = 512 * 2 ** 20;
 let onDisk = null;  // the store: files of the origin private file system, else Blobs in memory; null until known
 let serial = 0;
@@ -43,8 +45,11 @@ async function instance() {
   return core;
 }
 
-function giveBack(c) {
-  if (core === c && c.HEAPU8.length > keepBytes) core = null;
+// True when c holds more memory than a converter keeps; it is dropped.
+function tooBig(c) {
+  if (c.HEAPU8.length <= keepBytes) return false;
+  if (core === c) core = null;
+  return true;
 }
 
 // True when this browser gives workers files of the origin private file
@@ -228,9 +233,8 @@ async function* readStream(stream, size) {
   if (n !== size) throw new ZipProblem('damaged in its archive: it is cut short');
 }
 
-// Reads the size bytes of stream into the core's block of size bytes at at.
+// Reads the size bytes of stream into the core's block at at.
 async function readInto(c, stream, at, size) {
-  console.assert(at + size <= c.HEAPU8.length, 'the block lies in the core\'s memory');
   let n = 0;
   for await (const bytes of readStream(stream, size)) {
     c.HEAPU8.set(bytes, at + n);
@@ -238,18 +242,35 @@ async function readInto(c, stream, at, size) {
   }
 }
 
+// Inflates the deflated bytes packed into the core's block at at, which
+// must hold size bytes. fflate writes into a view of the block and its
+// one spare byte, and a typed array takes no write past its end: a stream
+// that holds more fills the spare byte, and writes nothing further. Unlike
+// a DecompressionStream, it leaves no garbage of the inflated size for the
+// browser to take back later.
+function inflateInto(c, packed, at, size) {
+  let n;
+  try {
+    n = packed.length ? inflateSync(packed, { out: c.HEAPU8.subarray(at, at + size + 1) }).length : 0;
+  } catch (e) {
+    if (e instanceof RangeError) n = size + 1;  // a stored block past the end, which set() refuses
+    else throw e;
+  }
+  if (n > size) throw new ZipProblem('damaged in its archive: it holds more than its archive says');
+  if (n < size) throw new ZipProblem('damaged in its archive: it is cut short');
+}
+
 // The input's bytes to the core's memory: its address, or a failure.
 async function place(c, path, source) {
   const size = source.entry ? source.entry.size : source.size;
   const at = placeInput(c, size);
   if (!at) return { fail: failure(path, `not enough memory in this tab for the file (${(size / 1e6).toFixed(1)} MB)`) };
+  console.assert(at + size + 1 <= c.HEAPU8.length, 'the block lies in the core\'s memory');
   try {
-    if (source.entry) {
-      await readInto(c, await entryStream(source.archive, source.entry), at, size);
-      if (crcPlaced(c, 0, at, size) !== source.entry.crc) throw new ZipProblem('damaged in its archive: its bytes do not match their check sum');
-    } else {
-      await readInto(c, source.stream(), at, size);
-    }
+    const { archive, entry } = source;
+    if (entry?.method === 8) inflateInto(c, await packedBytes(archive, entry), at, size);
+    else await readInto(c, entry ? await entryStream(archive, entry) : source.stream(), at, size);
+    if (entry && crcPlaced(c, 0, at, size) !== entry.crc) throw new ZipProblem('damaged in its archive: its bytes do not match their check sum');
     return { at, size };
   } catch (e) {
     c._free(at);
@@ -271,8 +292,8 @@ const jobs = {
     const input = await place(c, path, source);
     if (input.fail) {
       outputs.drop();
-      giveBack(c);
-      return { result: input.fail, read: 0 };
+      const retire = tooBig(c);
+      return { result: input.fail, read: 0, sealed: retire ? await seal() : null, retire };
     }
     let result;
     try {
@@ -281,17 +302,16 @@ const jobs = {
       core = null;
       result = failure(path, `stopped: this tab could not get the memory the file needs (${e.message})`);
     }
-    giveBack(c);
+    const retire = tooBig(c);
     const bodies = outputs.finish(result.outputs.map((o) => o.slot));
     if (!bodies || !bodies.length) outputs.drop();  // nothing half-written is kept
-    if (!bodies) return { result: failure(path, 'not converted: the store for results is full'), full: onDisk ? 'quota' : 'bound', read: input.size };
+    const sealed = retire || pack?.end >= packBytes ? await seal() : null;
+    if (!bodies) {
+      return { result: failure(path, 'not converted: the store for results is full'), full: onDisk ? 'quota' : 'bound', read: input.size, sealed, retire };
+    }
     const { converted, notices, info, counts, seconds } = result;
     const made = result.outputs.map((o, k) => ({ path: o.path, size: o.size, crc: o.crc, ...bodies[k] }));
-    return {
-      result: { converted, notices, info, counts, seconds, outputs: made },
-      read: input.size,
-      sealed: pack?.end >= packBytes ? await seal() : null,
-    };
+    return { result: { converted, notices, info, counts, seconds, outputs: made }, read: input.size, sealed, retire };
   },
   // A file's notices and --info report, read again (its outputs made and
   // dropped): of a converted file the page keeps only counts.
@@ -306,7 +326,7 @@ const jobs = {
       core = null;
       throw e;
     }
-    giveBack(c);
+    tooBig(c);
     return { notices: result.notices, info: result.info };
   },
   async outputs({ paths, args }) {
