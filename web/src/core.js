@@ -2,6 +2,7 @@
 // in; its outputs, notices, --info report and counts out. Every rule of the
 // conversion (names of outputs, options, clashes) is the core's: this file
 // only carries bytes and texts across.
+import { inflateSync } from 'fflate';
 
 const encoder = new TextEncoder();
 const decoder = new TextDecoder();
@@ -69,6 +70,22 @@ export const sizeProblem = (size) =>
 // alone).
 export const placeInput = (core, size) =>
   (Number.isSafeInteger(size) && size >= 0 && size <= maxInput ? core._malloc(size + 1) >>> 0 : 0);
+
+// Inflates the deflate stream packed into the block at at (placeInput's,
+// of size bytes and the spare byte); returns the bytes it holds, up to
+// size + 1: one more than size tells a stream that holds more. fflate
+// writes into a view of the block, and a typed array takes no write past
+// its end (set() throws for one, which is told as a stream that holds
+// more). Unlike a DecompressionStream's, its output leaves no garbage of
+// the inflated size behind.
+export function inflatePlaced(core, packed, at, size) {
+  try {
+    return packed.length ? inflateSync(packed, { out: core.HEAPU8.subarray(at, at + size + 1) }).length : 0;
+  } catch (e) {
+    if (e instanceof RangeError) return size + 1;
+    throw e;
+  }
+}
 
 // Converts the size bytes placed at inputAt (placeInput; freed here), known
 // to the user as path (ending in .rsr), with the console program's output

@@ -7,9 +7,9 @@
 // one, into a Blob held in memory. Outputs are stored as they are (zip
 // method 0) or, for a smaller zip, deflated on the way. Jobs run one after
 // another, in the order they come.
-import { Deflate, inflateSync } from 'fflate';
+import { Deflate } from 'fflate';
 import { archiveInputs } from './archives.js';
-import { convertPlaced, crcPlaced, failure, outputOptions, outputPath, placeInput, startCore } from './core.js';
+import { convertPlaced, crcPlaced, failure, inflatePlaced, outputOptions, outputPath, placeInput, startCore } from './core.js';
 import { removeStored, storeFolder } from './store.js';
 import { entryStream, packedBytes, ZipProblem } from './unzip.js';
 
@@ -214,6 +214,9 @@ function jobOutputs(raw, deflate) {
   };
 }
 
+const holdsMore = 'damaged in its archive: it holds more than its archive says';
+const cutShort = 'damaged in its archive: it is cut short';
+
 // The blocks of stream, which must hold size bytes: one that holds more
 // is stopped before the block that passes size, and throws a ZipProblem,
 // as one cut short does.
@@ -225,12 +228,12 @@ async function* readStream(stream, size) {
     if (done) break;
     if (n + value.length > size) {
       reader.cancel();
-      throw new ZipProblem('damaged in its archive: it holds more than its archive says');
+      throw new ZipProblem(holdsMore);
     }
     yield value;
     n += value.length;
   }
-  if (n !== size) throw new ZipProblem('damaged in its archive: it is cut short');
+  if (n !== size) throw new ZipProblem(cutShort);
 }
 
 // Reads the size bytes of stream into the core's block at at.
@@ -242,24 +245,6 @@ async function readInto(c, stream, at, size) {
   }
 }
 
-// Inflates the deflated bytes packed into the core's block at at, which
-// must hold size bytes. fflate writes into a view of the block and its
-// one spare byte, and a typed array takes no write past its end: a stream
-// that holds more fills the spare byte, and writes nothing further. Unlike
-// a DecompressionStream, it leaves no garbage of the inflated size for the
-// browser to take back later.
-function inflateInto(c, packed, at, size) {
-  let n;
-  try {
-    n = packed.length ? inflateSync(packed, { out: c.HEAPU8.subarray(at, at + size + 1) }).length : 0;
-  } catch (e) {
-    if (e instanceof RangeError) n = size + 1;  // a stored block past the end, which set() refuses
-    else throw e;
-  }
-  if (n > size) throw new ZipProblem('damaged in its archive: it holds more than its archive says');
-  if (n < size) throw new ZipProblem('damaged in its archive: it is cut short');
-}
-
 // The input's bytes to the core's memory: its address, or a failure.
 async function place(c, path, source) {
   const size = source.entry ? source.entry.size : source.size;
@@ -268,8 +253,12 @@ async function place(c, path, source) {
   console.assert(at + size + 1 <= c.HEAPU8.length, 'the block lies in the core\'s memory');
   try {
     const { archive, entry } = source;
-    if (entry?.method === 8) inflateInto(c, await packedBytes(archive, entry), at, size);
-    else await readInto(c, entry ? await entryStream(archive, entry) : source.stream(), at, size);
+    if (entry?.method === 8) {
+      const n = inflatePlaced(c, await packedBytes(archive, entry), at, size);
+      if (n !== size) throw new ZipProblem(n > size ? holdsMore : cutShort);
+    } else {
+      await readInto(c, entry ? await entryStream(archive, entry) : source.stream(), at, size);
+    }
     if (entry && crcPlaced(c, 0, at, size) !== entry.crc) throw new ZipProblem('damaged in its archive: its bytes do not match their check sum');
     return { at, size };
   } catch (e) {
