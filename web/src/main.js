@@ -6,7 +6,8 @@
 // details; and downloads one output or all of them as a zip streamed from
 // disk, or saves them into a folder.
 import { createOptions, presets } from './options.js';
-import { comparePaths, isRsr, isZip, outputKey } from './paths.js';
+import { before, createClashes } from './clashes.js';
+import { comparePaths, isRsr, isZip } from './paths.js';
 import { failure } from './core.js';
 import { makeInput } from './inputs.js';
 import { saveToFolder } from './save.js';
@@ -85,8 +86,7 @@ let held = 0;  // bytes of results held in memory
 // are two items, the later failing as a clash.
 const items = new Set();
 let serials = 0;
-const twins = new Map();  // output key (outputKey) -> the items with that output
-const below = new Map();  // a folder's key -> the items with an output below it
+const clashes = createClashes();
 const spills = new Set();  // inner zips stored for the items (archives.js), removed with them
 // Inputs of this many bytes at most are read at once (one at a time when
 // larger): each converter holds its input whole, and the browser all of them.
@@ -115,35 +115,6 @@ function forget(list) {
     if (!pinned.has(o)) release(o);
   }
 }
-
-// The keys of the folders an output lies in ('a', 'a/b' for a/b/c.obj).
-const folderKeys = (out) => outputKey(out).split('/').slice(0, -1).map((_, k, names) => names.slice(0, k + 1).join('/'));
-
-const listed = (map, key) => map.get(key) ?? map.set(key, new Set()).get(key);
-
-function setOutput(item, out) {
-  if (item.out) {
-    twins.get(outputKey(item.out)).delete(item);
-    for (const key of folderKeys(item.out)) below.get(key).delete(item);
-  }
-  item.out = out;
-  if (!out) return;
-  listed(twins, outputKey(out)).add(item);
-  for (const key of folderKeys(out)) listed(below, key).add(item);
-}
-
-// The items whose output is item's, or a file where item's needs a
-// folder, or a folder where item's is a file.
-function rivals(item) {
-  const key = outputKey(item.out);
-  const found = new Set([...(twins.get(key) ?? []), ...(below.get(key) ?? [])]);
-  for (const folder of folderKeys(item.out)) for (const other of twins.get(folder) ?? []) found.add(other);
-  found.delete(item);
-  return found;
-}
-
-// Path order, then the order given.
-const before = (a, b) => comparePaths(a.path, b.path) < 0 || (a.path === b.path && a.serial < b.serial);
 
 function showCommand() {
   $('command').textContent = ['quarlen', ...options.args(), '-r', 'FOLDER'].join(' ');
@@ -178,14 +149,14 @@ async function enqueue(list) {
   const args = options.args();
   const readable = list.filter((i) => !i.problem);
   const { outputs } = await anyConverter()('outputs', { paths: readable.map((i) => i.path), args });
-  readable.forEach((item, k) => setOutput(item, outputs[k]));
+  readable.forEach((item, k) => clashes.set(item, outputs[k]));
   for (const item of list) item.args = args;
   // An input given now that comes before one given earlier with the same
   // output takes that output: the earlier one converts again, and fails.
   const given = new Set(list);
   const later = new Set();
   for (const item of readable)
-    for (const twin of rivals(item))
+    for (const twin of clashes.rivals(item))
       if (!given.has(twin) && before(item, twin)) later.add(twin);
   for (const twin of later) {
     forget([twin]);
@@ -201,22 +172,9 @@ async function enqueue(list) {
   else pump();
 }
 
-// Of two inputs whose outputs clash, the one later in path order (or,
-// of one path, given later) fails: { earlier: the path of the first
-// before it with the same output, for the core to tell as the console
-// program's batch does }, or { problem } for a file where a folder goes,
-// or null when item has no rival before it.
-function clash(item) {
-  let first = null;
-  for (const other of rivals(item)) if (before(other, item) && (!first || before(other, first))) first = other;
-  if (!first) return null;
-  if (outputKey(first.out) === outputKey(item.out)) return { earlier: first.path };
-  return { problem: `its output ${item.out} and ${first.out}, the output of ${first.path}, would be a file and a folder of one name` };
-}
-
 async function convertOne(converter, item) {
   const { path, source, args, problem } = item;
-  const rival = problem ? null : clash(item);
+  const rival = problem ? null : clashes.of(item);
   if (problem || rival?.problem) return { result: failure(path, problem || rival.problem), read: 0 };
   try {
     return await converter('convert', {
@@ -556,8 +514,7 @@ function clearAll() {
   spills.clear();
   queue = [];
   items.clear();
-  twins.clear();
-  below.clear();
+  clashes.clear();
   selected = null;
   table.clear();
   $('info').textContent = '';
