@@ -210,3 +210,31 @@ export const downloaded = async (folder, name, timeout = 600) => !!await poll(()
 // True once any file starts to arrive in folder; false after timeout seconds.
 export const downloadStarts = async (folder, timeout) =>
   !!await poll(() => readdirSync(folder).some((f) => statSync(join(folder, f)).isFile()), timeout, 50);
+
+// The files below the folder under of the page's store: { path: bytes },
+// or with sizes, { path: size }.
+export const storedFiles = (page, under, sizes = false) => page.evaluate(async (under, sizes) => {
+  const found = {};
+  const walk = async (folder, at) => {
+    for await (const [name, h] of folder.entries()) {
+      if (h.kind === 'directory') await walk(h, `${at}${name}/`);
+      else found[at + name] = sizes ? (await h.getFile()).size : [...new Uint8Array(await (await h.getFile()).arrayBuffer())];
+    }
+  };
+  const root = await navigator.storage.getDirectory();
+  await walk(under ? await root.getDirectoryHandle(under) : root, '');
+  return found;
+}, under, sizes);
+
+// Clicks Save to folder with the folder "picked" of the page's store in
+// place of one the user picks; gives the status the save ends with
+// (emptied first, to wait for it).
+export async function saveToPicked(page) {
+  await page.evaluate(async () => {
+    const folder = await (await navigator.storage.getDirectory()).getDirectoryHandle('picked', { create: true });
+    window.showDirectoryPicker = async () => folder;
+    document.getElementById('status').textContent = '';
+    document.getElementById('save-folder').click();
+  });
+  return until(page, 600, () => document.getElementById('status').textContent.match(/^Saved.*/)?.[0]);
+}

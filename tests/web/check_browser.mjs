@@ -6,7 +6,8 @@
 import { cpSync, mkdirSync, readdirSync, readFileSync, rmSync, statSync, writeFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { join } from 'node:path';
-import { clickRow, downloaded, downloadStarts, launch, openPage, openWebKit, poll, root, serve, settled, tableRows, until, watchPss } from './browser.mjs';
+import { clickRow, downloaded, downloadStarts, launch, openPage, openWebKit, poll, root, saveToPicked, serve, settled, storedFiles, tableRows,
+  until, watchPss } from './browser.mjs';
 import { compare, modelPaths, nativeInfo, nativeResults } from './native.mjs';
 
 const { unzipSync, zipSync } = createRequire(join(root, 'web/package.json'))('fflate');
@@ -102,21 +103,6 @@ async function checkDetails(page, label, { theirs, work }, path = [...theirs].fi
     `${label}: the details pane of ${path} holds its notices and --info report`);
 }
 
-// The files below the folder under of the page's store: { path: bytes },
-// or with sizes, { path: size }.
-const stored = (page, under, sizes = false) => page.evaluate(async (under, sizes) => {
-  const found = {};
-  const walk = async (folder, at) => {
-    for await (const [name, h] of folder.entries()) {
-      if (h.kind === 'directory') await walk(h, `${at}${name}/`);
-      else found[at + name] = sizes ? (await h.getFile()).size : [...new Uint8Array(await (await h.getFile()).arrayBuffer())];
-    }
-  };
-  const root = await navigator.storage.getDirectory();
-  await walk(under ? await root.getDirectoryHandle(under) : root, '');
-  return found;
-}, under, sizes);
-
 // The rows' outcomes and notices: { path: [status, notices] }.
 const rows = async (page) => Object.fromEntries((await tableRows(page)).map((r) => [r.path, [r.status, r.notices]]));
 
@@ -126,25 +112,15 @@ try {
   await (await page.$('#files')).uploadFile(join(dir, 'lib'));
   const { theirs } = await round(page, 'traditional', []);
 
-  // Save to folder, into a folder of the origin's own in place of a picked
-  // one: the console program's files; saved again, each is kept as it is.
-  // Gives the status the save ends with (emptied first, to wait for it).
-  const saveTo = async () => {
-    await page.evaluate(async () => {
-      const folder = await (await navigator.storage.getDirectory()).getDirectoryHandle('picked', { create: true });
-      window.showDirectoryPicker = async () => folder;
-      document.getElementById('status').textContent = '';
-      document.getElementById('save-folder').click();
-    });
-    return until(page, 600, () => document.getElementById('status').textContent.match(/^Saved.*/)?.[0]);
-  };
-  await saveTo();
-  const saved = await stored(page, 'picked');
+  // Save to folder: the console program's files; saved again, each is kept
+  // as it is.
+  await saveToPicked(page);
+  const saved = await storedFiles(page, 'picked');
   const wanted = [...theirs.values()].flatMap((r) => r.outputs);
   const same = wanted.filter((o) => saved[o.path] && Buffer.from(saved[o.path]).equals(o.bytes));
   check(same.length === wanted.length && Object.keys(saved).length === wanted.length,
     `Save to folder wrote the console program's ${wanted.length} files (${same.length} alike, ${Object.keys(saved).length} written)`);
-  const again = await saveTo();
+  const again = await saveToPicked(page);
   check(new RegExp(`^Saved 0 files.*; ${wanted.length} kept`).test(again),
     `saved again, the ${wanted.length} files are kept as they were (${again})`);
   check((await shows(page, 'lib/odd/odd-0.rsr')).drawn, 'the view draws a model with non-finite points');
@@ -252,8 +228,8 @@ try {
   const cdp = await page.createCDPSession();
   const { usage } = await page.evaluate(() => navigator.storage.estimate());
   await cdp.send('Storage.overrideQuotaForOrigin', { origin, quotaSize: usage + 100e6 });
-  const before = await stored(page, '', true);  // kept for the downloads before
-  const storedNow = async () => Object.entries(await stored(page, '', true)).filter(([name]) => !(name in before));
+  const before = await storedFiles(page, '', true);  // kept for the downloads before
+  const storedNow = async () => Object.entries(await storedFiles(page, '', true)).filter(([name]) => !(name in before));
   await (await page.$('#files')).uploadFile(join(dir, 'big'));
   await settled(page, big.length);
   const outcomes = Object.values(await rows(page));
