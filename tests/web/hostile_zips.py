@@ -10,9 +10,7 @@ os.makedirs(sys.argv[3], exist_ok=True)
 os.chdir(sys.argv[3])
 
 
-def deflate(data):
-    c = zlib.compressobj(9, zlib.DEFLATED, -15)
-    return c.compress(data) + c.flush()
+deflate = lambda data: (lambda c: c.compress(data) + c.flush())(zlib.compressobj(9, zlib.DEFLATED, -15))
 
 
 def put(path, data):
