@@ -38,9 +38,14 @@ async function directoryEnd(file) {
   let directoryStop = file.size - tail + k;  // the directory's end: the end record, or the zip64 one
   if (k >= 20 && end.getUint32(k - 20, true) === 0x07064b50) {
     // As common readers do, the zip64 end record is taken just before its
-    // locator, which holds its offset without the bytes before the archive.
+    // locator, which holds its offset without the bytes before the archive;
+    // else (a record with more fields) where the locator says.
     directoryStop -= 20 + 56;
-    const far = await bytesAt(file, directoryStop, 56);
+    let far = await bytesAt(file, directoryStop, 56);
+    if (far.getUint32(0, true) !== 0x06064b50) {
+      directoryStop = Number(end.getBigUint64(k - 12, true));
+      far = await bytesAt(file, directoryStop, 56);
+    }
     if (far.getUint32(0, true) !== 0x06064b50) throw new ZipProblem('damaged zip archive: its zip64 end record is missing');
     count = Number(far.getBigUint64(32, true));
     size = Number(far.getBigUint64(40, true));

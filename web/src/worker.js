@@ -1,12 +1,14 @@
-// One of the page's converters (it runs one a processor): reads one input
-// at a time into the WebAssembly core (a file, or an entry of a .zip
-// archive sliced from it and inflated by the browser as it is read) and
-// writes each output block by block as the core makes it: into a pack, a
-// file of the origin private file system (store.js) that takes outputs one
-// after another, through a sync access handle, or, in a browser without
-// one, into a Blob held in memory. Outputs are stored as they are (zip
-// method 0) or, for a smaller zip, deflated on the way. Jobs run one after
-// another, in the order they come.
+// One of the page's converters (it runs one a processor): lists the
+// inputs of .zip archives (archives.js), storing the deflated zips inside
+// them, and reads one input at a time into the WebAssembly core (a file,
+// or an entry of an archive, sliced from it and, when deflated, inflated
+// straight into the core's memory), then writes each output block by block
+// as the core makes it: into a pack, a file of the origin private file
+// system (store.js) that takes outputs one after another, through a sync
+// access handle, or, in a browser without one, into a Blob held in memory.
+// Outputs are stored as they are (zip method 0) or, for a smaller zip,
+// deflated on the way. Jobs run one after another, in the order they come;
+// after an input that grew its memory large, it asks the page to end it.
 import { Deflate } from 'fflate';
 import { archiveInputs } from './archives.js';
 import { convertPlaced, crcPlaced, failure, inflatePlaced, outputOptions, outputPath, placeInput, startCore } from './core.js';
@@ -279,14 +281,9 @@ const jobs = {
     // else to give back.
     const outputs = jobOutputs(onDisk ? await diskOutputs() : memoryOutputs(room), deflate);
     const input = await place(c, path, source);
-    if (input.fail) {
-      outputs.drop();
-      const retire = tooBig(c);
-      return { result: input.fail, read: 0, sealed: retire ? await seal() : null, retire };
-    }
-    let result;
+    let result = input.fail;
     try {
-      result = convertPlaced(c, path, input.at, input.size, args, earlier, (slot, bytes) => outputs.put(slot, bytes));
+      result ??= convertPlaced(c, path, input.at, input.size, args, earlier, (slot, bytes) => outputs.put(slot, bytes));
     } catch (e) {
       core = null;
       result = failure(path, `stopped: this tab could not get the memory the file needs (${e.message})`);
@@ -295,12 +292,11 @@ const jobs = {
     const bodies = outputs.finish(result.outputs.map((o) => o.slot));
     if (!bodies || !bodies.length) outputs.drop();  // nothing half-written is kept
     const sealed = retire || pack?.end >= packBytes ? await seal() : null;
-    if (!bodies) {
-      return { result: failure(path, 'not converted: the store for results is full'), full: onDisk ? 'quota' : 'bound', read: input.size, sealed, retire };
-    }
+    const read = input.fail ? 0 : input.size;
+    if (!bodies) return { result: failure(path, 'not converted: the store for results is full'), full: onDisk ? 'quota' : 'bound', read, sealed, retire };
     const { converted, notices, info, counts, seconds } = result;
     const made = result.outputs.map((o, k) => ({ path: o.path, size: o.size, crc: o.crc, ...bodies[k] }));
-    return { result: { converted, notices, info, counts, seconds, outputs: made }, read: input.size, sealed, retire };
+    return { result: { converted, notices, info, counts, seconds, outputs: made }, read, sealed, retire };
   },
   // A file's notices and --info report, read again (its outputs made and
   // dropped): of a converted file the page keeps only counts.
