@@ -16,6 +16,13 @@ const puppeteer = createRequire(join(root, 'web/package.json'))('puppeteer-core'
 const miniBrowser = '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser';
 const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
 
+// Prints a check's outcome; checks.failed counts those that failed.
+export const checks = { failed: 0 };
+export function check(ok, what) {
+  console.log(`${ok ? 'ok' : 'FAILED'}: ${what}`);
+  checks.failed += ok ? 0 : 1;
+}
+
 // Calls test() every ms until it gives a true value, and returns that;
 // null after seconds.
 export async function poll(test, seconds, ms = 250) {
@@ -155,8 +162,7 @@ export const tableRows = (page, path = null) => page.evaluate(async (path) => {
   const frames = () => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r)));
   const rows = new Map();
   pane.scrollTop = 0;
-  const has = (p) => [...rows.values()].some((r) => r.path === p);
-  for (let before = -1; pane.scrollTop !== before && !has(path);) {
+  for (let before = -1; pane.scrollTop !== before && ![...rows.values()].some((r) => r.path === path);) {
     await frames();
     for (const tr of document.querySelectorAll('tr[data-path]')) rows.set(tr.getAttribute('aria-rowindex'), {
       path: tr.dataset.path, status: tr.dataset.status, notices: tr.title, count: Number(tr.dataset.notices),

@@ -1,38 +1,29 @@
-// The page given hostile and unusual archives (hostile_zips.py) in
-// headless Chromium, each case alone, then all beside good files: its rows
-// (one per input), their texts and the summary, and the names (none unsafe)
-// and bytes of the zip downloaded and of the folder saved; the bundle and
-// the self-extracting archive in Firefox and WebKit; and the browser's
-// memory once a bomb is converted.
+// The page given hostile archives (hostile_zips.py) in headless Chromium, each alone, then all beside good files: rows, texts,
+// summary, and the zip's and saved folder's names (none unsafe) and bytes; two in Firefox and WebKit; the memory after a bomb.
 //   node check_archives.mjs QUARLEN DIR   (DIR/lib: the models; web/dist built)
 import { execFileSync } from 'node:child_process';
 import { copyFileSync, mkdirSync, readdirSync, readFileSync, rmSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { join } from 'node:path';
-import { browserPssMB, downloaded, launch, openPage, openWebKit, root, saveToPicked, serve, settled, storedFiles, tableRows } from './browser.mjs';
+import { browserPssMB, check, checks, downloaded, launch, openPage, openWebKit, root, saveToPicked, serve, settled, storedFiles, tableRows } from './browser.mjs';
 
 const { unzipSync } = createRequire(join(root, 'web/package.json'))('fflate');
 const [quarlen, dir] = process.argv.slice(2);
 const at = (name) => join(dir, 'hostile', name);
 const models = { S: join(dir, 'lib/sample.rsr'), M: join(dir, 'lib/models/mixed.rsr') };
 execFileSync('/usr/bin/python3', [join(root, 'tests/web/hostile_zips.py'), models.S, models.M, at('')]);
-const objs = {};
-for (const [k, p] of Object.entries(models)) objs[k] = (execFileSync(quarlen, [p, at(`${k}.obj`)], { stdio: 'ignore' }), readFileSync(at(`${k}.obj`)));
+const objs = Object.fromEntries(Object.entries(models).map(([k, p]) => [k, execFileSync(quarlen, [p, '-'], { stdio: ['ignore', 'pipe', 'ignore'] })]));
 
-// Each case: what is picked (under hostile/; a folder ends in /) and its
-// rows: [path, the model its output holds (+: renamed, which its row
-// tells), or the end of its failure's text].
-const same = (out, path) => new RegExp(`has the same output ${out} as ${path}$`);
+// Each case: what is picked (under hostile/; a folder ends in /) and its rows: [path, the model its output holds (+: renamed,
+// which its row tells), or the end of its failure's text].
 const cases = [
   ['slip.zip', [['slip/slip1.rsr', 'S+'], ['slip/abs/slip2.rsr', 'M'], ['slip/slip3.rsr', 'S+'], ['slip/C_slip4.rsr', 'M+'], ['slip/a/slip5.rsr', 'S+'], ['slip/a/slip6.rsr', 'M+']]],
   ['...zip .zip ..zip', [['dots1.rsr', 'S+'], ['dots2.rsr', 'M'], ['s/dots3.rsr', 'S+']]],
   ['devices.zip', [['devices/CON_.rsr', 'S+'], ['devices/aux_/nul_.rsr', 'M+'], ['devices/lpt1_.tar.rsr', 'S+'], ['devices/q_.rsr', 'M+'],
     ['devices/dir/x.rsr', 'S+'], [`devices/${'L'.repeat(251)}.rsr`, 'M+']]],
   ['names.zip', [['names/nul\ufffdhidden.rsr', /character \(U\+0000\)/], ['names/crlf\ufffd\ufffd.rsr', /\(U\+000D\)/], ['names/tab\ufffd.rsr', /\(U\+0009\)/]]],
-  ['twice.zip', [['twice/twice.rsr', 'S'], ['twice/twice.rsr', same('twice/twice.obj', 'twice/twice.rsr')]]],
-  ['twin1/same.zip twin2/same.zip', [['same/same.rsr', 'S'], ['same/same.rsr', same('same/same.obj', 'same/same.rsr')]]],
-  ['p.zip p.ZIP', [['p/p.rsr', 'S'], ['p/p.rsr', same('p/p.obj', 'p/p.rsr')]]],
-  ['qdir/', [['qdir/q/a.rsr', 'M'], ['qdir/q/a.rsr', same('qdir/q/a.obj', 'qdir/q/a.rsr')]]],
+  ['twice.zip', [['twice/twice.rsr', 'S'], ['twice/twice.rsr', /has the same output twice\/twice.obj as twice\/twice.rsr$/]]],
+  ['p.zip p.ZIP', [['p/p.rsr', 'S'], ['p/p.rsr', /has the same output p\/p.obj as p\/p.rsr$/]]],
   ['fb/', [['fb/q.obj/x.rsr', 'M'], ['fb/q.rsr', /output fb\/q.obj and fb\/q.obj\/x.obj, the output of fb\/q.obj\/x.rsr, would be a file and a folder of one name$/]]],
   ['cp437.zip', [['cp437/café.rsr', 'S'], ['cp437/cafè.rsr', 'M'], ['cp437/Café-utf8.rsr', 'S'], ['cp437/bad\ufffd.rsr', /not UTF-8/]]],
   ['lies.zip', [['lies/fine.rsr', 'S'], ['lies/crc.rsr', /check sum$/], ['lies/more.rsr', /holds more than its archive says$/], ['lies/less.rsr', /cut short$/],
@@ -40,22 +31,14 @@ const cases = [
     ['lies/bzip.rsr', /method 12/], ['lies/huge.rsr', /too large: 4295.0 MB \(4294967312 bytes\)/]]],
   ['overlap.zip', Array.from({ length: 12 }, (_, k) => [`overlap/o${String(k).padStart(2, '0')}.rsr`, /overlapping entries/])],
   ['bound.zip', [0, 1].map((k) => [`bound/b${k}.rsr`, /could not be read|cut short/]).concat([['bound/b2.rsr', /bound.zip would inflate to more than 4295.0 MB/]])],
-  ['cutdir.zip', [['cutdir.zip', /directory is cut short$/]]],
-  ['streamed.zip', [['streamed/streamed1.rsr', 'S'], ['streamed/streamed2.rsr', 'M']]],
+  ['cutdir.zip notes.zip', [['cutdir.zip', /directory is cut short$/], ['notes.zip', /^notes.zip: not a zip archive, or one whose end is missing$/]]],
   ['sfx.zip', [['sfx/sfx1.rsr', 'S'], ['sfx/sfx2.rsr', 'M']]],
   ['bundle.zip', [['bundle/one/b1.rsr', 'S'], ['bundle/one/deeper/b2.rsr', 'M'], ['bundle/two/b3.rsr', 'M'], ['bundle/broken.zip', /not a zip archive/],
     ...[1, 2, 3, 4, 5, 6, 7].map((k) => [`bundle/${'d1/d2/d3/d4/d5/d6/d7/'.slice(0, 3 * k)}level.rsr`, k % 2 ? 'M' : 'S']),
     ['bundle/d1/d2/d3/d4/d5/d6/d7/d8.zip', /a zip inside zips 8 deep/]]],
 ];
 
-let failures = 0;
-const check = (ok, what) => {
-  console.log(`${ok ? 'ok' : 'FAILED'}: ${what}`);
-  if (!ok) failures += 1;
-};
-
-// A name that some system refuses, rewrites or places outside its folder;
-// names that clash, letter case aside, or as a file and a folder.
+// A name that some system refuses, rewrites or places outside its folder; names that clash (case aside, or file and folder).
 const unsafe = (path) => path.split('/').some((n) => ['', '.', '..'].includes(n) || /[\u0000-\u001f<>:"|?*\\]|[. ]$/.test(n) ||
   /^(con|prn|aux|nul|com[0-9¹²³]|lpt[0-9¹²³])$/i.test(n.split('.')[0].trimEnd()) || Buffer.byteLength(n) > 255);
 const clashing = (keys) => keys.some((k, i) => keys.indexOf(k) !== i || keys.some((o) => o.startsWith(`${k}/`)));
@@ -63,7 +46,7 @@ const clashing = (keys) => keys.some((k, i) => keys.indexOf(k) !== i || keys.som
 // The page's rows against the wanted ones; the outputs wanted, { path: bytes }.
 function compare(label, rows, want) {
   const order = (list) => list.sort((a, b) => (a[0] < b[0] ? -1 : a[0] > b[0] ? 1 : a[1] - b[1]));
-  const got = order(rows.map((r) => [r.path, r.status === 'converted' ? 0 : 1, r.status === 'converted' ? r.count : r.notices.trimEnd()]));
+  const got = order(rows.map((r) => (r.status === 'converted' ? [r.path, 0, r.count] : [r.path, 1, r.notices.trimEnd()])));
   const bad = order(want.map(([p, w]) => [p, typeof w === 'string' ? 0 : 1, w])).filter(([p, failed, w], i) => got[i]?.[0] !== p ||
     got[i][1] !== failed || (failed ? !got[i][2].startsWith(`${p}: `) || !w.test(got[i][2]) : got[i][2] !== (w.endsWith('+') ? 2 : 1)));
   check(!bad.length && got.length === want.length, `${label}: ${want.length} rows as wanted, with their texts (${bad.slice(0, 2).join('; ')})`);
@@ -78,11 +61,9 @@ function checkFiles(label, files, outputs) {
   check(!names.some(unsafe) && !clashing(names.map((n) => n.toLowerCase())), `${label}: no unsafe name (${names.filter(unsafe).slice(0, 3)})`);
 }
 
-const { origin, stop } = await serve();
-const downloads = join(dir, 'archive-downloads');
+const [{ origin, stop }, downloads] = [await serve(), join(dir, 'archive-downloads')];
 mkdirSync(downloads);
-let browser = null;
-let page = null;
+let [browser, page] = [null, null];
 
 // Picks names (files, or one folder), and checks the rows and the zip.
 async function run(label, names, want) {
@@ -111,17 +92,11 @@ try {
   await saveToPicked(page);
   checkFiles('saved to a folder', await storedFiles(page, 'picked'), outputs);
 
-  // A bomb of 640 MiB of zeros (650 kB): the browser returns to near its
-  // idle memory (a converter that kept it would hold 640 MiB more).
-  execFileSync('/usr/bin/python3', ['-c', `import zipfile
-with zipfile.ZipFile("${at('zeros.zip')}", "w", zipfile.ZIP_DEFLATED) as z, z.open("zeros.rsr", "w") as w:
-    for _ in range(640): w.write(bytes(1 << 20))`]);
+  // A bomb of 640 MiB of zeros: the browser returns to near its idle memory (a converter that kept it would hold 640 MiB more).
   await page.click('#clear');
-  await new Promise((r) => setTimeout(r, 2000));
-  const idle = browserPssMB(browser);
+  const idle = await new Promise((r) => setTimeout(() => r(browserPssMB(browser)), 2000));
   await (await page.$('#pick-files')).uploadFile(at('zeros.zip'));
-  await settled(page, 1);
-  const after = browserPssMB(browser);
+  const after = (await settled(page, 1)) && browserPssMB(browser);
   check(after - idle < 300, `after a bomb of 640 MiB the browser holds ${after.toFixed(0)} MB PSS, idle ${idle.toFixed(0)} MB`);
 
   // The bundle and the self-extracting archive in Firefox and WebKit.
@@ -138,4 +113,4 @@ with zipfile.ZipFile("${at('zeros.zip')}", "w", zipfile.ZIP_DEFLATED) as z, z.op
   await browser?.close();
   stop();
 }
-process.exit(failures ? 1 : 0);
+process.exit(checks.failed ? 1 : 0);

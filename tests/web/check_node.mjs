@@ -57,10 +57,9 @@ const told = convertFile(core, pair[1], readFileSync(join(dir, pair[1])), [], pa
 const same = outputPath(core, pair[0], []) === outputPath(core, pair[1], []);
 console.log(`clash: ${JSON.stringify(told.notices)} ${same && !told.converted && batch.includes(told.notices) ? 'as' : 'NOT as'} the batch's`);
 if (!same || told.converted || !batch.includes(told.notices)) failures += 1;
-// Sizes past maxInput, and at 2^32 and beyond (which _malloc would cut to
-// their low 32 bits), are refused before the memory grows; a deflate stream
-// inflated into a block of 1,000 bytes gives its size, or 1,001 when it holds
-// more (coded or stored), and writes nothing past the block's spare byte.
+// Sizes past maxInput, and at 2^32 and beyond (which _malloc would cut to their low 32 bits), are refused before the memory
+// grows; a deflate stream inflated into a block of 1,000 bytes gives its size, or 1,001 when it holds more (coded or stored),
+// and writes nothing past the block's spare byte.
 const heap = core.HEAPU8.length;
 const placed = [maxInput + 1, 2 ** 32 - 1, 2 ** 32, 2 ** 32 + 16, 2 ** 53 + 2].filter((n) => placeInput(core, n) || !/^too large/.test(sizeProblem(n)));
 const block = placeInput(core, 1000);
