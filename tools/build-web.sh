@@ -7,11 +7,13 @@
 #                                       view's reader, bundled by esbuild
 #                                       with three.js and fflate
 #   index.html, style.css, sw.js        the page, its look, its offline store
-# The npm packages come from web/package-lock.json (npm ci). Needs em++ and
-# npm (tools/install-deps.sh --all installs them).
+#   manifest.webmanifest, icon-192.png, the page as an installable app, its
+#   icon-512.png                        icon made from res/icon.txt
+# The npm packages come from web/package-lock.json (npm ci). Needs em++,
+# npm and python3 (tools/install-deps.sh --all installs them).
 set -eu
 cd "$(dirname "$0")/.."
-for tool in em++ npm; do
+for tool in em++ npm python3; do
     command -v "$tool" >/dev/null || { echo "build-web: $tool is missing: run tools/install-deps.sh --all" >&2; exit 1; }
 done
 
@@ -42,5 +44,8 @@ esbuild=web/node_modules/.bin/esbuild
 for worker in worker view-worker; do
     "$esbuild" "web/src/$worker.js" --bundle --format=iife --minify --log-level=warning --outfile="$out/$worker.js"
 done
-cp web/src/index.html web/src/style.css web/src/sw.js "$out/"
+cp web/src/index.html web/src/style.css web/src/sw.js web/src/manifest.webmanifest "$out/"
+for size in 192 512; do
+    python3 tools/make_icon.py res/icon.txt "$out/icon-$size.png" "$size"
+done
 ls -l "$out"

@@ -1,13 +1,18 @@
 #!/usr/bin/env python3
-"""Write a Windows .ico file from the text pixel art in res/icon.txt.
+"""Write a Windows .ico file from the text pixel art in res/icon.txt, or a
+PNG file of it for the web page's app manifest.
 
 The icon holds one image: 32 by 32 pixels, 4 bits per pixel (16 colours),
-with an AND mask for transparency; 744 bytes of image data.
+with an AND mask for transparency; 744 bytes of image data. The PNG is the
+art enlarged to SIZE pixels (a multiple of 32), each of its pixels a square,
+on white: a launcher may show it on any background.
 
-Usage: make_icon.py ICON_TXT OUTPUT_ICO
+Usage: make_icon.py ICON_TXT OUTPUT_ICO | make_icon.py ICON_TXT OUTPUT_PNG SIZE
 """
+import binascii
 import struct
 import sys
+import zlib
 
 SIZE = 32
 
@@ -64,7 +69,28 @@ def image(rows):
     return header + palette + bytes(colours) + bytes(mask)
 
 
+def png(rows, size):
+    """The PNG file of the art enlarged to size pixels: 8-bit RGB."""
+    scale = size // SIZE
+    white = (0xFF, 0xFF, 0xFF)
+    lines = []
+    for row in rows:
+        line = b"".join(bytes(white if p is TRANSPARENT else PALETTE[p]) * scale for p in row)
+        lines += [b"\0" + line] * scale  # each line unfiltered
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", binascii.crc32(kind + data))
+    header = struct.pack(">IIBBBBB", size, size, 8, 2, 0, 0, 0)
+    return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(b"".join(lines), 9)) + chunk(b"IEND", b"")
+
+
 def main():
+    if len(sys.argv) == 4 and sys.argv[2].endswith(".png"):
+        size = int(sys.argv[3])
+        if size % SIZE:
+            sys.exit(f"make_icon: {size} is not a multiple of {SIZE}")
+        with open(sys.argv[2], "wb") as f:
+            f.write(png(read_art(sys.argv[1]), size))
+        return
     if len(sys.argv) != 3:
         sys.exit(__doc__.strip().splitlines()[-1])
     data = image(read_art(sys.argv[1]))

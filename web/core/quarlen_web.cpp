@@ -2,8 +2,10 @@
 // console program's batch form does (`quarlen -r FOLDER` writes FOLDER/A.obj
 // for FOLDER/A.rsr), counting what it converts as `quarlen --info` counts
 // it, in one run. The run reads the bytes where they lie and hands the
-// outputs block by block to the worker's store as it writes them. The page reads
-// a result only through the web_result_* getters.
+// outputs block by block to the worker's store as it writes them, and, when
+// asked, a picture of the model drawn in the same run, as a PNG file beside
+// them. The page reads a result only through the web_result_* getters.
+#include <cassert>
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
@@ -26,6 +28,10 @@
 #include "convert/run/output_kinds.h"
 #include "convert/options/info.h"
 #include "convert/format/notice.h"
+#include "convert/picture/image.h"
+#include "convert/picture/picture.h"
+#include "convert/picture/placeholder.h"
+#include "convert/picture/png_file.h"
 
 using namespace quarlen;
 
@@ -39,7 +45,7 @@ namespace {
 EM_JS(int, store_write, (int slot, const char* at, size_t size), { return Module.storeWrite(slot, at >>> 0, size >>> 0) ? 1 : 0; });
 
 struct Streamed {
-    int slot = 0;      // 0: NAME.obj or NAME.glb, 1: NAME.mtl, as the worker knows them
+    int slot = 0;      // 0: NAME.obj or NAME.glb, 1: NAME.mtl, 2: NAME.png, as the worker knows them
     bool made = false;  // the run opened it
     double size = 0;    // bytes written (a double: the page reads it as a number)
     uint32_t crc = 0;   // the CRC-32 of the bytes written
@@ -58,17 +64,17 @@ bool streamOut(void* ctx, const char* p, size_t n) {
     return true;
 }
 
-// One file's outcome. Outputs: [0] NAME.obj or NAME.glb, [1] NAME.mtl; an
-// output with an empty path was not made.
+// One file's outcome. Outputs: [0] NAME.obj or NAME.glb, [1] NAME.mtl, [2]
+// NAME.png, the picture; an output with an empty path was not made.
 struct WebResult {
-    bool converted = false;            // the run finished
-    std::string paths[2];              // each output's path, empty when it was not made
-    Streamed outputs[2] = {{0}, {1}};  // what went to each output's slot
-    std::string notices;               // the one-file run's notices, one console line each
-    std::string info;                  // --info's lines for what the run read
-    bool counted = false;              // counts holds what the run read
-    InfoSums counts;                   // what the run read in full, as --info counts it
-    double seconds = 0;                // time in the run, for the benchmark
+    bool converted = false;                 // the run finished
+    std::string paths[3];                   // each output's path, empty when it was not made
+    Streamed outputs[3] = {{0}, {1}, {2}};  // what went to each output's slot
+    std::string notices;                    // the one-file run's notices, one console line each
+    std::string info;                       // --info's lines for what the run read
+    bool counted = false;                   // counts holds what the run read
+    InfoSums counts;                        // what the run read in full, as --info counts it
+    double seconds = 0;                     // time in the run, for the benchmark
 };
 
 void collect(void* ctx, const char* text, const char* caption, unsigned style) {
@@ -114,7 +120,24 @@ std::string infoText(const std::string& in, const InfoReport& report, RunOutcome
     return info;
 }
 
-void convertInto(WebResult& r, const std::string& in, std::span<const unsigned char> bytes, const OutputOptions& options) {
+// The picture, as the console program's --png names it beside the input.
+std::string picturePath(const std::string& in) {
+    OutputOptions png;
+    png.png = true;
+    return outputPath(in, png);
+}
+
+// The picture goes to slot 2 as a PNG file: that of a converted file always
+// (the placeholder when it had nothing to draw), that of a failed one only
+// when it shows what was read before the failure.
+void storePicture(WebResult& r, const std::string& in, const Image& picture) {
+    if (!r.converted && picture.rgba == placeholderImage(picture.width).rgba) return;
+    const std::string png = pngFile(picture);
+    if (!png.empty() && streamOut(&r.outputs[2], png.data(), png.size())) r.paths[2] = picturePath(in);
+}
+
+void convertInto(WebResult& r, const std::string& in, std::span<const unsigned char> bytes, const OutputOptions& options,
+                 int pictureSize) {
     r.paths[0] = outputPath(in, options);
     InfoReport report;
     RunRequest req;
@@ -126,10 +149,14 @@ void convertInto(WebResult& r, const std::string& in, std::span<const unsigned c
     req.notices = {collect, &r.notices};
     req.alsoReport = &report;
     req.options = &options;
+    Image picture;
+    req.alsoPicture = pictureSize > 0 ? &picture : nullptr;
+    req.alsoPictureSize = pictureSize;
     const double started = emscripten_get_now();
     const RunResult run = convertRSR(req);
-    r.seconds = (emscripten_get_now() - started) / 1000;
     r.converted = run.outcome == RunOutcome::finished;
+    if (!picture.rgba.empty()) storePicture(r, in, picture);
+    r.seconds = (emscripten_get_now() - started) / 1000;
     // A run that wrote nothing still made its output, empty.
     if (run.outcome != RunOutcome::finished && run.outcome != RunOutcome::failed) r.paths[0].clear();
     if (r.outputs[1].made) r.paths[1] = mtlPathFor(r.paths[0].c_str());
@@ -148,7 +175,8 @@ extern "C" {
 // one's, nothing is converted: the result fails as the batch fails a
 // clash. Returns null only when memory runs out before anything ran.
 EMSCRIPTEN_KEEPALIVE WebResult* web_convert(const char* path, unsigned char* input, uint32_t size, const char* args,
-                                            const char* earlier) {
+                                            const char* earlier, int picture) {
+    assert(picture >= 0 && picture <= max_picture_size);
     WebResult* r = new (std::nothrow) WebResult;
     if (!r) {
         std::free(input);
@@ -162,7 +190,7 @@ EMSCRIPTEN_KEEPALIVE WebResult* web_convert(const char* path, unsigned char* inp
     else if (*earlier)
         r->notices = noticeLine(sameOutputText(outputPath(in, options), earlier).c_str(), path, notice_plain);
     else
-        convertInto(*r, in, std::span<const unsigned char>(input, size), options);
+        convertInto(*r, in, std::span<const unsigned char>(input, size), options, picture);
     std::free(input);
     return r;
 }
@@ -192,8 +220,8 @@ EMSCRIPTEN_KEEPALIVE const char* web_result_notices(const WebResult* r) { return
 EMSCRIPTEN_KEEPALIVE const char* web_result_info(const WebResult* r) { return r->info.c_str(); }
 EMSCRIPTEN_KEEPALIVE double web_result_seconds(const WebResult* r) { return r->seconds; }
 
-// Output i (0: NAME.obj or NAME.glb, 1: NAME.mtl): its path, empty when it
-// was not made, the bytes written to its slot and their CRC-32.
+// Output i (0: NAME.obj or NAME.glb, 1: NAME.mtl, 2: NAME.png): its path,
+// empty when it was not made, the bytes written to its slot and their CRC-32.
 EMSCRIPTEN_KEEPALIVE const char* web_result_path(const WebResult* r, int i) { return r->paths[i].c_str(); }
 EMSCRIPTEN_KEEPALIVE double web_result_size(const WebResult* r, int i) { return r->outputs[i].size; }
 EMSCRIPTEN_KEEPALIVE uint32_t web_result_crc(const WebResult* r, int i) { return r->outputs[i].crc; }

@@ -87,21 +87,27 @@ export function inflatePlaced(core, packed, at, size) {
   }
 }
 
+// The side of the pictures the page shows, in pixels.
+export const pictureSize = 64;
+
 // Converts the size bytes placed at inputAt (placeInput; freed here), known
 // to the user as path (ending in .rsr), with the console program's output
 // options (args, such as ['--clean', '--scale', '0.01']). earlier: the path
-// of an earlier input with the same output, or ''. Each block of output
-// goes to write(slot, bytes) as it is made (slot 0: NAME.obj or NAME.glb,
-// 1: NAME.mtl; bytes a view into the core's memory, valid during the call);
-// write returns false when it could not take the block, and the file then
-// fails as on a full disk. Returns { converted, outputs: [{ path, slot,
-// size, crc }], notices, info, counts, seconds }. Throws when the instance
-// dies (memory it could not get); it is then of no further use.
-export function convertPlaced(core, path, inputAt, size, args, earlier, write) {
+// of an earlier input with the same output, or ''. picture: the side in
+// pixels of the model's picture drawn in the same run (0: none). Each block
+// of output goes to write(slot, bytes) as it is made (slot 0: NAME.obj or
+// NAME.glb, 1: NAME.mtl, 2: the picture, NAME.png, once the run ends; bytes
+// a view into the core's memory, valid during the call); write returns
+// false when it could not take the block, and the file then fails as on a
+// full disk. Returns { converted, outputs: [{ path, slot, size, crc }],
+// picture (as an output, or null: not asked for, or a failed file with
+// nothing drawn), notices, info, counts, seconds }. Throws when the
+// instance dies (memory it could not get); it is then of no further use.
+export function convertPlaced(core, path, inputAt, size, args, earlier, write, picture = 0) {
   console.assert(size <= maxInput, 'an input past maxInput is never placed');
   core.storeWrite = (slot, at, n) => write(slot, core.HEAPU8.subarray(at, at + n));
   const at = withTexts(core, [path, args.join('\n'), earlier],
-    (p, a, e) => core._web_convert(p, inputAt, size, a, e) >>> 0);  // frees the input
+    (p, a, e) => core._web_convert(p, inputAt, size, a, e, picture) >>> 0);  // frees the input
   if (at === null) core._free(inputAt);
   if (!at) return failure(path, 'not enough memory in this tab to convert the file');
   const count = (i) => core._web_result_count(at, i);
@@ -113,10 +119,12 @@ export function convertPlaced(core, path, inputAt, size, args, earlier, write) {
     counts: count(0) < 0 ? null : { groups: count(0), points: count(1), textureVertices: count(2), facets: count(3) },
     seconds: core._web_result_seconds(at),
   };
-  for (const slot of [0, 1]) {
+  const made = [0, 1, 2].map((slot) => {
     const outPath = text(core, core._web_result_path(at, slot));
-    if (outPath) result.outputs.push({ path: outPath, slot, size: core._web_result_size(at, slot), crc: core._web_result_crc(at, slot) >>> 0 });
-  }
+    return outPath ? { path: outPath, slot, size: core._web_result_size(at, slot), crc: core._web_result_crc(at, slot) >>> 0 } : null;
+  });
+  result.outputs = made.slice(0, 2).filter(Boolean);
+  result.picture = made[2];
   core._web_free(at);
   return result;
 }
@@ -136,17 +144,17 @@ function joined(parts) {
 }
 
 // As convertPlaced, for bytes in hand, with the outputs' bytes gathered.
-export function convertFile(core, path, bytes, args, earlier = '') {
+export function convertFile(core, path, bytes, args, earlier = '', picture = 0) {
   const at = placeInput(core, bytes.length);
   if (!at) return failure(path, 'not enough memory in this tab for the file');
   core.HEAPU8.set(bytes, at);
-  const chunks = [[], []];
-  const result = convertPlaced(core, path, at, bytes.length, args, earlier, (slot, b) => chunks[slot].push(b.slice()));
-  for (const o of result.outputs) o.bytes = joined(chunks[o.slot]);
+  const chunks = [[], [], []];
+  const result = convertPlaced(core, path, at, bytes.length, args, earlier, (slot, b) => chunks[slot].push(b.slice()), picture);
+  for (const o of [...result.outputs, result.picture].filter(Boolean)) o.bytes = joined(chunks[o.slot]);
   return result;
 }
 
 // A file that failed before the core could run, told as a notice line.
 export function failure(path, why) {
-  return { converted: false, outputs: [], notices: `${path}: ${why}\n`, info: '', counts: null };
+  return { converted: false, outputs: [], picture: null, notices: `${path}: ${why}\n`, info: '', counts: null };
 }

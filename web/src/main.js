@@ -1,17 +1,21 @@
 // The page: takes .rsr files, folders and .zip archives (read where they
 // lie, an entry at a time), converts them in path order in converter
 // workers (worker.js, one a processor), which store each output on disk as
-// it is made; lists each result; shows the selected one in 3D
+// it is made, with the model's picture drawn in the same run; lists each
+// result, as a table or as a grid of pictures; shows the selected one in 3D
 // (view-worker.js reads and draws it off the page's thread) beside its
-// details; and downloads one output or all of them as a zip streamed from
-// disk, or saves them into a folder.
+// details; and downloads one output or all of them (and their pictures) as
+// a zip streamed from disk, or saves them into a folder. Opened as an
+// installed app with files, it converts them as it converts a pick.
 import { createOptions, presets } from './options.js';
 import { before, createClashes } from './clashes.js';
 import { comparePaths, isRsr, isZip } from './paths.js';
-import { failure } from './core.js';
+import { failure, pictureSize } from './core.js';
+import { createGrid } from './grid.js';
 import { makeInput } from './inputs.js';
 import { saveToFolder } from './save.js';
 import { pacer } from './pace.js';
+import { forgetPictures, keepFresh, retryPictures } from './pictures.js';
 import { release, seal, stored } from './packs.js';
 import { heldFolder, outputBody, removeStored, storedFile } from './store.js';
 import { createTable, megabytes } from './table.js';
@@ -71,6 +75,7 @@ const viewJob = jobWorker('view-worker.js');
 let options;
 let viewer = { available: false, clear() {}, fit() {}, setWireframe() {} };  // until the view is made
 let table;
+let grid;
 
 // Where results wait: on disk (the origin private file system) where the
 // browser gives workers one, else in memory up to this bound.
@@ -109,8 +114,11 @@ const ready = new Promise((resolve) => { readyNow = resolve; });
 
 const note = (text) => { $('store-note').textContent = text; };
 
+// What a result keeps in the store: its outputs and its picture.
+const kept = (result) => [...(result?.outputs ?? []), ...(result?.picture ? [result.picture] : [])];
+
 function forget(list) {
-  for (const o of list.flatMap((i) => i.result?.outputs ?? [])) {
+  for (const o of list.flatMap((i) => kept(i.result))) {
     if (o.blob) held -= o.stored;
     if (!pinned.has(o)) release(o);
   }
@@ -131,6 +139,7 @@ function addInputs(list, skipped) {
     for (const spill of item.source?.spills ?? []) spills.add(spill);
   }
   table.sort(items);
+  grid.changed();
   if (list.length) enqueue(fresh);
   else showProgress();
 }
@@ -161,7 +170,7 @@ async function enqueue(list) {
   for (const twin of later) {
     forget([twin]);
     twin.result = null;
-    table.show(twin);
+    showItem(twin);
   }
   const waiting = new Set(queue);
   const added = [...list, ...later].filter((i) => !waiting.has(i));
@@ -179,7 +188,7 @@ async function convertOne(converter, item) {
   try {
     return await converter('convert', {
       path, source, args, earlier: rival?.earlier ?? '', deflate: $('smaller').checked,
-      room: { bytes: memoryBound - held },
+      room: { bytes: memoryBound - held }, picture: $('pictures').checked ? pictureSize : 0,
     });
   } catch (e) {
     return { result: failure(path, `stopped: ${e.message}`), read: 0 };
@@ -219,12 +228,17 @@ function finish(item, result, ticket = item.ticket) {
   const notices = item.told + result.notices;
   const noticeCount = notices.split('\n').length - 1;
   const details = item.size >= detailsKept ? notices + result.info : null;
-  item.result = result.converted ? { converted: true, outputs: result.outputs, counts: result.counts, noticeCount, details }
-    : { ...result, notices, noticeCount };
-  for (const o of result.outputs ?? []) if (o.blob) held += o.stored;
+  // The picture's bytes are shown while they are fresh, and read from the
+  // store after.
+  const { bytes, ...picture } = result.picture ?? {};
+  if (bytes) keepFresh(item, bytes);
+  const { outputs, counts, converted } = result;
+  item.result = { ...(converted ? { converted, outputs, counts, details } : { ...result, notices }), noticeCount,
+    picture: bytes ? picture : null };
+  for (const o of kept(item.result)) if (o.blob) held += o.stored;
   batch.ended += 1;
   if (!result.converted) batch.failed += 1;
-  table.show(item);
+  showItem(item);
   showProgress();
   // Of a run of many files, the view draws the one shown when the run
   // ends: reading and drawing a large model would take a processor from
@@ -295,11 +309,12 @@ async function pump() {
         const { ticket } = item;
         flying += weight(item);
         table.show(item, true);
+        grid.show(item);
         convertOne(converter, item).then((reply) => {
           free.push(converter);
           flying -= weight(item);
           batch.bytes += reply.read;
-          stored(reply.result.outputs ?? [], converter, reply.sealed);
+          stored(kept(reply.result), converter, reply.sealed);
           if (reply.full) stopFull(reply.full);
           finish(item, reply.result, ticket);
           kick();
@@ -309,7 +324,8 @@ async function pump() {
     };
     kick();
   });
-  await seal();  // the run's packs, for downloads to read
+  await seal();  // the run's packs, for downloads and pictures to read
+  retryPictures();
   setBusy(false);
   paced.flush();
   showProgress();
@@ -408,10 +424,16 @@ async function showDetails(item) {
 
 let drawLater = false;  // the shown row's model waits for the run's end
 
+// Shows item's state in the table and the grid.
+function showItem(item) {
+  table.show(item);
+  grid.show(item);
+}
+
 async function select(item, drawNow = true) {
-  if (selected) table.mark(selected, false);
+  if (selected) for (const view of [table, grid]) view.mark(selected, false);
   selected = item;
-  table.mark(item, true);
+  for (const view of [table, grid]) view.mark(item, true);
   $('view-name').textContent = item.path;
   showDetails(item);
   if (!viewer.available) return;
@@ -454,15 +476,19 @@ async function downloadOne(output) {
   }
 }
 
-// The outputs of the converted rows, in path order.
-const doneOutputs = () => [...items].filter((i) => i.result?.outputs.length)
-  .sort((a, b) => comparePaths(a.path, b.path)).flatMap((i) => i.result.outputs);
+// The rows with outputs, in path order.
+const doneRows = () => [...items].filter((i) => i.result?.outputs.length).sort((a, b) => comparePaths(a.path, b.path));
+
+// Their outputs, each row's followed by its picture (NAME.png) when "with
+// pictures" is ticked.
+const doneOutputs = (rows = doneRows()) => rows.flatMap((i) => ($('with-pictures').checked ? kept(i.result) : i.result.outputs));
 
 // The zip's headers are made here; its bodies are the stored files, which
 // the browser reads from disk as the download goes. They are kept on disk
 // until the tab closes, however the list changes meanwhile.
 async function downloadAll() {
-  const outputs = doneOutputs();
+  const rows = doneRows();
+  const outputs = doneOutputs(rows);
   if (!outputs.length) return;
   const button = $('download-all');
   button.disabled = true;
@@ -473,7 +499,7 @@ async function downloadAll() {
     const files = new Map();  // of the packs
     const entries = [];
     for (const o of outputs) entries.push({ ...o, body: await storedFile(o, files) });
-    const kind = outputs[0].path.split('.').pop().toLowerCase();
+    const kind = rows[0].result.outputs[0].path.split('.').pop().toLowerCase();
     save(new Blob(zipParts(entries), { type: 'application/zip' }), `quarlen-${kind}.zip`);
   } catch (e) {
     $('status').textContent = `The zip could not be made: ${e.message}`;
@@ -517,10 +543,32 @@ function clearAll() {
   clashes.clear();
   selected = null;
   table.clear();
+  grid.clear();
+  forgetPictures();
   $('info').textContent = '';
   $('view-name').textContent = '';
   setBusy(false);
   viewer.clear();
+}
+
+// A box whose state the page keeps in this browser from one visit to the
+// next (its default is the page's).
+function remembered(id) {
+  const box = $(id);
+  const key = `quarlen-${id}`;
+  try {
+    if (localStorage.getItem(key)) box.checked = localStorage.getItem(key) === 'on';
+    box.addEventListener('change', () => localStorage.setItem(key, box.checked ? 'on' : 'off'));
+  } catch { /* no storage here: the default each time */ }
+}
+
+// The table or the grid of pictures, as the toggle says; rows show pictures
+// while the page draws them.
+function showLayout() {
+  $('results').classList.toggle('pictures', $('pictures').checked);
+  const asGrid = $('layout-pictures').checked;
+  table.hide(asGrid);
+  grid.hide(!asGrid);
 }
 
 function setupPage() {
@@ -530,7 +578,14 @@ function setupPage() {
     onDownload: downloadOne,
     pace: paced,
   });
-  $('failures-only').addEventListener('change', (e) => table.failuresOnly(e.target.checked));
+  grid = createGrid($('pictures-grid'), { list: table.list, onSelect: select, pace: paced });
+  remembered('pictures');
+  showLayout();
+  for (const id of ['pictures', 'layout-table', 'layout-pictures']) $(id).addEventListener('change', showLayout);
+  $('failures-only').addEventListener('change', (e) => {
+    table.failuresOnly(e.target.checked);
+    grid.changed();
+  });
   $('files').addEventListener('change', (e) => takeInput(e.target));
   $('pick-files').addEventListener('change', (e) => takeInput(e.target));
   $('download-all').addEventListener('click', downloadAll);
@@ -543,7 +598,7 @@ function setupPage() {
     forget(all);
     for (const item of all) {
       item.result = null;
-      table.show(item);
+      showItem(item);
     }
     enqueue(all);
   });
@@ -551,8 +606,17 @@ function setupPage() {
   $('wireframe').addEventListener('change', (e) => viewer.setWireframe(e.target.checked));
 }
 
+// Files the page is opened with, as an installed app ("Open with quarlen"):
+// converted as a pick of them is.
+function takeLaunched({ files }) {
+  Promise.all(files.filter((h) => h.kind === 'file').map(async (h) => ({ file: await h.getFile(), path: h.name })))
+    .then((picked) => picked.length && fromFiles(picked))
+    .catch((e) => { $('status').textContent = `The files this app was opened with could not be read: ${e.message}`; });
+}
+
 async function start() {
   setupPage();
+  window.launchQueue?.setConsumer(takeLaunched);
   if ('serviceWorker' in navigator) navigator.serviceWorker.register('sw.js').catch(() => {});
   createViewer($('view'), $('groups'), viewJob).then((made) => {
     viewer = made;

@@ -7,6 +7,10 @@
 // The presets: the traditional output, and what today's readers want.
 export const presets = { traditional: [], today: ['--clean', '--mtl', '--triangulate'] };
 
+// The options that write a picture in place of the output: the page draws
+// its pictures beside the outputs (its "draw pictures" box).
+const ownPictures = ['png', 'pictureSize'];
+
 export function createOptions(box, described, onChange) {
   const glb = described.find((o) => o.field === 'glb');
   const format = document.createElement('select');
@@ -18,7 +22,7 @@ export function createOptions(box, described, onChange) {
   const flags = document.createElement('div');
   flags.className = 'flags';
   for (const option of described) {
-    if (option === glb) continue;
+    if (option === glb || ownPictures.includes(option.field)) continue;
     const input = document.createElement('input');
     input.id = `opt-${option.field}`;
     const label = document.createElement('label');

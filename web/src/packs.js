@@ -34,6 +34,13 @@ export function release(output) {
   if (!pack.held && !pack.writer) ended(output.pack);
 }
 
+// Whether output can be read from its pack: the pack is sealed (and not
+// removed).
+export function readable(output) {
+  const pack = packs.get(output.pack);
+  return !!pack && !pack.writer;
+}
+
 // Seals the packs of outputs (all of them when none are given) that
 // converters still write; resolves once they can be read.
 export async function seal(outputs = null) {

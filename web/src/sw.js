@@ -3,7 +3,8 @@
 // network cannot give them. The network comes first, so a new build shows
 // at once.
 const store = 'quarlen-web';
-const files = ['./', 'index.html', 'style.css', 'main.js', 'worker.js', 'view-worker.js', 'quarlen-core.js', 'quarlen-core.wasm'];
+const files = ['./', 'index.html', 'style.css', 'main.js', 'worker.js', 'view-worker.js', 'quarlen-core.js', 'quarlen-core.wasm',
+  'manifest.webmanifest', 'icon-192.png', 'icon-512.png'];
 
 self.addEventListener('install', (e) => {
   self.skipWaiting();

@@ -4,12 +4,14 @@
 // between two spacers as tall as the rows left out; every row is one line
 // high. A converted row shows no notices, only their number in its tooltip
 // (the details pane reads them again); a failed row shows them on its line,
-// in full in its tooltip.
+// in full in its tooltip. A row shows its file's picture, while the page
+// draws them (pictures.js).
 // The table is one tab stop: the current row takes the focus (and Tab
 // goes on to its downloads), and the arrow keys, Home, End, Page Up and
 // Page Down move the selection.
 import { megabytes } from './core.js';
 import { comparePaths } from './paths.js';
+import { releasePicture, showPicture } from './pictures.js';
 
 const size = (n) => (n < 1e6 ? `${(n / 1e3).toFixed(1)} kB` : megabytes(n));
 const number = (n) => n.toLocaleString('en');
@@ -27,6 +29,7 @@ export function createTable(table, { onSelect, onDownload, pace }) {
   let current = null;  // the selected item, or the one the focus is on
   let rowHeight = 0;
   let quiet = false;  // the focus is moved by render, not by the user
+  let hidden = false;  // the Pictures view shows the files instead
   const rows = new Map();  // item -> its row, for the rows in the page
   const busy = new Set();
   const stale = new Set();  // rows in the page whose item changed
@@ -61,6 +64,7 @@ export function createTable(table, { onSelect, onDownload, pace }) {
   }
 
   function fill(row, item) {
+    showPicture(row.cells[0].firstChild, item);
     for (let i = 1; i < columns.length; ++i) row.cells[i].replaceChildren();
     row.removeAttribute('title');
     const { result } = item;
@@ -94,7 +98,10 @@ export function createTable(table, { onSelect, onDownload, pace }) {
     const row = document.createElement('tr');
     row.dataset.path = item.path;
     for (let i = 0; i < columns.length; ++i) row.insertCell();
-    row.cells[0].textContent = item.path;
+    const picture = document.createElement('img');
+    picture.className = 'picture';
+    picture.alt = '';
+    row.cells[0].append(picture, item.path);
     row.cells[0].title = item.path;
     row.addEventListener('click', (e) => {
       if (e.target.closest('a')) return;
@@ -113,9 +120,16 @@ export function createTable(table, { onSelect, onDownload, pace }) {
     for (const a of row.querySelectorAll('a')) a.tabIndex = on ? 0 : -1;
   }
 
+  function drop(row) {
+    releasePicture(row.cells[0].firstChild);
+    row.remove();
+  }
+
   // Puts in the page the rows in sight and a margin, now.
   function render() {
     const items = list();
+    table.setAttribute('aria-rowcount', String(items.length + 1));
+    if (hidden) return;
     const head = table.tHead.offsetHeight;
     const height = rowHeight || 28;
     const first = Math.max(0, Math.floor((pane.scrollTop - head) / height) - margin);
@@ -146,8 +160,7 @@ export function createTable(table, { onSelect, onDownload, pace }) {
     }
     if (at.nextSibling !== below) at.after(below);
     const lost = leaving.some(([, row]) => row.contains(document.activeElement));
-    for (const [, row] of leaving) row.remove();
-    table.setAttribute('aria-rowcount', String(items.length + 1));
+    for (const [, row] of leaving) drop(row);
     if (made.length) rowHeight = made[0].getBoundingClientRect().height || rowHeight;
     // With the current row out of the page the table itself is the tab
     // stop, and keeps the focus of a row scrolled away.
@@ -201,6 +214,19 @@ export function createTable(table, { onSelect, onDownload, pace }) {
   });
 
   return {
+    // The items in view of the filter, in path order.
+    list,
+    // Hides the table (it then holds no row), or shows it again; its rows
+    // draw anew, as tall as they are now.
+    hide(on) {
+      hidden = on;
+      pane.hidden = on;
+      for (const row of rows.values()) drop(row);
+      rows.clear();
+      rowHeight = 0;
+      render();
+      render();  // at the rows' height, measured by the first
+    },
     // Shows item's state: waiting, converting (busy), or its result.
     show(item, isBusy = false) {
       if (isBusy) busy.add(item);
@@ -227,6 +253,7 @@ export function createTable(table, { onSelect, onDownload, pace }) {
       order = [];
       shown = null;
       current = null;
+      for (const row of rows.values()) drop(row);
       rows.clear();
       busy.clear();
       body.replaceChildren();

@@ -3,11 +3,12 @@
 // them, and reads one input at a time into the WebAssembly core (a file,
 // or an entry of an archive, sliced from it and, when deflated, inflated
 // straight into the core's memory), then writes each output block by block
-// as the core makes it: into a pack, a file of the origin private file
+// as the core makes it, and the model's picture (a PNG file the core draws
+// in the same run) beside them: into a pack, a file of the origin private file
 // system (store.js) that takes outputs one after another, through a sync
 // access handle, or, in a browser without one, into a Blob held in memory.
 // Outputs are stored as they are (zip method 0) or, for a smaller zip,
-// deflated on the way. Jobs run one after another, in the order they come;
+// deflated on the way; pictures are stored as they are. Jobs run one after another, in the order they come;
 // after an input that grew its memory large, it asks the page to end it.
 import { Deflate } from 'fflate';
 import { archiveInputs } from './archives.js';
@@ -134,11 +135,11 @@ async function seal() {
   return null;
 }
 
-// Where one job's two outputs (slot 0, and 1: NAME.mtl, which the core
-// ends after slot 0 may still grow) go, raw: write[slot](bytes) stores a
-// block or throws when the store refuses it; bodies(made) ends the outputs
-// of the slots made and gives each slot's body ({ pack: its path in the
-// store, at }, or { blob }); drop() takes back all that the job stored.
+// Where one job's outputs (slot 0; 1: NAME.mtl, which the core ends while
+// slot 0 may still grow; 2: NAME.png, the picture) go, raw: write[slot](bytes)
+// stores a block or throws when the store refuses it; bodies(made) ends the
+// outputs of the slots made and gives each slot's body ({ pack: its path in
+// the store, at }, or { blob }); drop() takes back all that the job stored.
 async function diskOutputs() {
   pack ??= await openPack();
   const target = pack;
@@ -147,21 +148,26 @@ async function diskOutputs() {
     if (target.access.write(bytes, { at }) !== bytes.length) throw new Error('the store took part of a block');
   };
   let first = 0;
-  const second = [];  // held until slot 0 ends: NAME.mtl is small
+  const held = [null, [], []];  // slots 1 and 2, small, held until slot 0 ends
   return {
     write: [
       (bytes) => {
         put(bytes, start + first);
         first += bytes.length;
       },
-      (bytes) => second.push(bytes.slice()),
+      (bytes) => held[1].push(bytes.slice()),
+      (bytes) => held[2].push(bytes.slice()),
     ],
     bodies(made) {
+      const at = [start];
       let end = start + first;
-      if (made.includes(1)) for (const bytes of second) { put(bytes, end); end += bytes.length; }
+      for (const slot of [1, 2]) {
+        at[slot] = end;
+        if (made.includes(slot)) for (const bytes of held[slot]) { put(bytes, end); end += bytes.length; }
+      }
       target.access.flush();
       target.end = end;
-      return [{ pack: target.path, at: start }, { pack: target.path, at: start + first }];
+      return at.map((a) => ({ pack: target.path, at: a }));
     },
     drop() {
       target.access.truncate(start);
@@ -173,29 +179,30 @@ async function diskOutputs() {
 
 // The same in memory, up to room.bytes in all.
 function memoryOutputs(room) {
-  const parts = [[], []];
+  const parts = [[], [], []];
   let stored = 0;
   const keep = (slot) => (bytes) => {
     if (stored + bytes.length > room.bytes) throw new Error('the bound is reached');
     parts[slot].push(bytes.slice());
     stored += bytes.length;
   };
-  return { write: [keep(0), keep(1)], bodies: () => parts.map((p) => ({ blob: new Blob(p) })), drop() {} };
+  return { write: [keep(0), keep(1), keep(2)], bodies: () => parts.map((p) => ({ blob: new Blob(p) })), drop() {} };
 }
 
-// One job's outputs, stored as they are or deflated: put(slot, bytes)
+// One job's outputs, stored as they are or deflated (not the picture, a
+// PNG file, whose bytes are deflated already): put(slot, bytes)
 // stores a block, false when the store refused it (its quota or bound
 // reached); finish(made) ends the outputs of the slots made and gives what
 // the page needs of each stored body ({ stored, method, and where it lies }),
 // or null when the store refused a block; drop() takes back all of them.
 function jobOutputs(raw, deflate) {
   let full = false;
-  const stored = [0, 0];
+  const stored = [0, 0, 0];
   const plain = raw.write.map((write, slot) => (bytes) => {
     write(bytes);
     stored[slot] += bytes.length;
   });
-  const deflaters = plain.map((write) => (deflate ? new Deflate({ level }, write) : null));
+  const deflaters = plain.map((write, slot) => (deflate && slot < 2 ? new Deflate({ level }, write) : null));
   const guarded = (fn) => {
     try {
       if (!full) fn();
@@ -210,7 +217,7 @@ function jobOutputs(raw, deflate) {
       let bodies = null;
       for (const slot of made) if (deflaters[slot]) guarded(() => deflaters[slot].push(new Uint8Array(0), true));
       if (made.length) guarded(() => { bodies = raw.bodies(made); });
-      return full ? null : made.map((slot) => ({ ...bodies[slot], stored: stored[slot], method: deflate ? 8 : 0 }));
+      return full ? null : made.map((slot) => ({ ...bodies[slot], stored: stored[slot], method: deflaters[slot] ? 8 : 0 }));
     },
     drop: () => raw.drop(),
   };
@@ -273,8 +280,10 @@ async function place(c, path, source) {
 }
 
 const jobs = {
-  // room: { bytes } that the memory store may still take (unused on disk).
-  async convert({ path, source, args, earlier, deflate, room }) {
+  // room: { bytes } that the memory store may still take (unused on disk);
+  // picture: the picture's side in pixels, or 0 for none. The reply holds
+  // the picture's bytes too, for the page to show at once.
+  async convert({ path, source, args, earlier, deflate, room, picture }) {
     const c = await instance();
     onDisk ??= await diskStore();  // a converter started again after one died
     // The store first: one that cannot be had fails the job with nothing
@@ -282,21 +291,28 @@ const jobs = {
     const outputs = jobOutputs(onDisk ? await diskOutputs() : memoryOutputs(room), deflate);
     const input = await place(c, path, source);
     let result = input.fail;
+    let png = null;
+    const put = (slot, bytes) => {
+      if (slot === 2) png = bytes.slice();
+      return outputs.put(slot, bytes);
+    };
     try {
-      result ??= convertPlaced(c, path, input.at, input.size, args, earlier, (slot, bytes) => outputs.put(slot, bytes));
+      result ??= convertPlaced(c, path, input.at, input.size, args, earlier, put, picture);
     } catch (e) {
       core = null;
       result = failure(path, `stopped: this tab could not get the memory the file needs (${e.message})`);
     }
     const retire = tooBig(c);
-    const bodies = outputs.finish(result.outputs.map((o) => o.slot));
+    const made = [...result.outputs, result.picture].filter(Boolean);
+    const bodies = outputs.finish(made.map((o) => o.slot));
     if (!bodies || !bodies.length) outputs.drop();  // nothing half-written is kept
     const sealed = retire || pack?.end >= packBytes ? await seal() : null;
     const read = input.fail ? 0 : input.size;
     if (!bodies) return { result: failure(path, 'not converted: the store for results is full'), full: onDisk ? 'quota' : 'bound', read, sealed, retire };
     const { converted, notices, info, counts, seconds } = result;
-    const made = result.outputs.map((o, k) => ({ path: o.path, size: o.size, crc: o.crc, ...bodies[k] }));
-    return { result: { converted, notices, info, counts, seconds, outputs: made }, read, sealed, retire };
+    const stored = made.map((o, k) => ({ path: o.path, size: o.size, crc: o.crc, ...bodies[k] }));
+    const shown = result.picture ? { ...stored.pop(), bytes: png } : null;
+    return { result: { converted, notices, info, counts, seconds, outputs: stored, picture: shown }, read, sealed, retire };
   },
   // A file's notices and --info report, read again (its outputs made and
   // dropped): of a converted file the page keeps only counts.
