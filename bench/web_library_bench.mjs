@@ -2,8 +2,9 @@
 // program on the same tree in the same run. A library of COUNT copies of a
 // 15 MB generated model (a folder with one sub-folder) is converted:
 //   - as a folder, the zip stored (the default) and deflated (smaller zip),
-//     and stored in a browser without WebGL (whose page is composited
-//     without SwiftShader, the software GL the others draw with);
+//     without the models' pictures (the page draws them by default), and
+//     stored in a browser without WebGL (whose page is composited without
+//     SwiftShader, the software GL the others draw with);
 //   - as one .zip archive of the folder, deflated (as downloads are) and
 //     stored, and as a bundle: a zip of ten deflated zips, each of a tenth
 //     of the library (deflated once more, as zip tools do);
@@ -14,7 +15,10 @@
 // bytes. `quarlen -r -j2 -o` converts the same tree for comparison. Then
 // the memory the page keeps for many small files: PSS, its garbage
 // collected, once 400 and once 4,000 copies of the sample are converted
-// (the median of three rounds).
+// (the median of three rounds). Then the pictures' cost: the folder, and
+// one of as many copies of a 1 MB model of small facets as figures have
+// them (13 spheres, quarlen_picture_bench --model), each converted with
+// pictures and without, in turn, three times: the medians' difference.
 // Last, fflate's deflate levels 1 to 6 on the model's OBJ under Node (the
 // smaller zip's deflate).
 //   node bench/web_library_bench.mjs BUILD [COUNT]   (default 100; web/dist
@@ -97,7 +101,8 @@ with zipfile.ZipFile(os.path.join("${work}", "bundle.zip"), "w", zipfile.ZIP_DEF
   console.log(`lib.zip: ${mb('lib.zip')} MB (deflated, level 1); stored.zip: ${mb('stored.zip')} MB (stored); ` +
     `bundle.zip: ${mb('bundle.zip')} MB (ten zips of a tenth each, deflated, level 1)`);
   console.log('input                  convert s   MB/s   download s   zip MB   zip sound   peak PSS MB (idle before)');
-  for (const [label, input, smaller, webgl] of [['folder', lib, false, true], ['folder, no WebGL', lib, false, false],
+  for (const [label, input, smaller, webgl, pictures = true] of [['folder', lib, false, true],
+    ['folder, no pictures', lib, false, true, false], ['folder, no WebGL', lib, false, false],
     ['folder, smaller zip', lib, true, true], ['lib.zip', join(work, 'lib.zip'), false, true],
     ['stored.zip', join(work, 'stored.zip'), false, true], ['bundle.zip, ten zips', join(work, 'bundle.zip'), false, true]]) {
     // The outputs and archives written before, gigabytes, reach the disk
@@ -109,6 +114,7 @@ with zipfile.ZipFile(os.path.join("${work}", "bundle.zip"), "w", zipfile.ZIP_DEF
     try {
       const page = await openPage(browser, origin, downloads);
       if (smaller) await page.click('#smaller');
+      if (!pictures) await page.click('#pictures');
       const idle = browserPssMB(browser);
       const peak = watchPss(browser);
       await (await page.$(input === lib ? '#files' : '#pick-files')).uploadFile(input);
@@ -166,6 +172,32 @@ with zipfile.ZipFile(os.path.join("${work}", "bundle.zip"), "w", zipfile.ZIP_DEF
       `${kept[1].toFixed(0)} MB: ${perThousand.at(-1).toFixed(1)} MB per 1,000 files above 400`);
   }
   console.log(`small files: median ${perThousand.sort((x, y) => x - y)[1].toFixed(1)} MB per 1,000 files above 400`);
+
+  // The pictures' cost, on the worst case for drawing (facets that span
+  // the model) and on small facets.
+  const spheres = join(work, 'spheres');
+  mkdirSync(spheres);
+  execFileSync(resolve(build, 'bench/quarlen_picture_bench'), ['--model', join(work, 'spheres.rsr')]);
+  for (let i = 0; i < count; ++i) linkSync(join(work, 'spheres.rsr'), join(spheres, `s${i}.rsr`));
+  const convertSeconds = async (folder, pictures) => {
+    const browser = await launch();
+    try {
+      const page = await openPage(browser, origin, join(work, 'none'));
+      if (!pictures) await page.click('#pictures');
+      await (await page.$('#files')).uploadFile(folder);
+      return Number(/in ([\d.]+) s/.exec(await settled(page, count))[1]);
+    } finally {
+      await browser.close();
+    }
+  };
+  const median = (list) => list.sort((x, y) => x - y)[1];
+  for (const [name, folder] of [['the folder above', lib], [`${count} copies of the spheres (1 MB)`, spheres]]) {
+    const seconds = { true: [], false: [] };
+    for (let round = 0; round < 3; ++round) for (const pictures of [true, false]) seconds[pictures].push(await convertSeconds(folder, pictures));
+    const [on, off] = [median(seconds.true), median(seconds.false)];
+    console.log(`pictures, ${name}: converted in ${on.toFixed(2)} s with them, ${off.toFixed(2)} s without ` +
+      `(medians of 3 in turn): ${(100 * (on / off - 1)).toFixed(1)}% slower`);
+  }
 
   // The smaller zip's deflate: the level's cost.
   const { Deflate } = createRequire(join(root, 'web/package.json'))('fflate');
