@@ -71,10 +71,10 @@ export function launch(webgl = true, firefoxDownloads = null) {
 
 // Opens the page, its downloads going to folder (Chromium's are set here,
 // Firefox's at launch); resolves once it is idle (or, unless idle, as soon
-// as it has loaded). watch(page) is called before the page loads.
+// as it has loaded). watch(page) is called (and awaited) before the page loads.
 export async function openPage(browser, origin, downloads, idle = true, watch = () => {}) {
   const page = await browser.newPage();
-  watch(page);
+  await watch(page);
   await page.goto(`${origin}/`);
   if (browser.process()?.spawnfile?.includes('chromium')) {
     const cdp = await page.createCDPSession();
@@ -175,6 +175,14 @@ export const tableRows = (page, path = null) => page.evaluate(async (path) => {
   await frames();
   return [...rows.values()];
 }, path);
+
+// Waits until each converted row or cell in the page (of the table: 'tr',
+// of the Pictures view: '.cell') shows its picture, 64 pixels a side;
+// gives how many there are, or null after 60 s.
+export const picturesShown = (page, selector) => until(page, 60, (s) => {
+  const shown = [...document.querySelectorAll(`${s}[data-status="converted"] img`)];
+  return shown.every((img) => img.complete && img.naturalWidth === 64 && img.naturalHeight === 64) && shown.length;
+}, selector);
 
 // Scrolls the table to the row of path, and clicks it.
 export async function clickRow(page, path) {

@@ -1,12 +1,13 @@
 // The page against the console program in headless Chromium (with and
 // without WebGL), then in Firefox ESR and WebKit (which has no origin
 // private file system: the page keeps its results in memory there); each
-// section below says what it checks.
+// section below says what it checks. Converted rows show their pictures in
+// every round.
 //   node check_browser.mjs QUARLEN DIR   (DIR/lib, DIR/big, DIR/many: the models; web/dist built)
 import { cpSync, mkdirSync, readdirSync, readFileSync, rmSync, statSync, writeFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { join } from 'node:path';
-import { check, checks, clickRow, downloaded, downloadStarts, launch, openPage, openWebKit, poll, root, saveToPicked, serve, settled, storedFiles, tableRows, until, watchPss } from './browser.mjs';
+import { check, checks, clickRow, downloaded, downloadStarts, launch, openPage, openWebKit, picturesShown, poll, root, saveToPicked, serve, settled, storedFiles, tableRows, until, watchPss } from './browser.mjs';
 import { compare, modelPaths, nativeInfo, nativeResults } from './native.mjs';
 
 const { unzipSync, zipSync } = createRequire(join(root, 'web/package.json'))('fflate');
@@ -33,7 +34,19 @@ async function start(kind, idle = true) {
     return;
   }
   browser = await launch(kind === 'Chromium', kind === 'Firefox' ? downloads : null);
-  page = await openPage(browser, origin, downloads, idle, (p) => p.on('request', (r) => requests.push(r.url())));
+  page = await openPage(browser, origin, downloads, idle, (p) => {
+    p.on('request', (r) => requests.push(r.url()));
+    // The object URLs the page holds, in Chromium.
+    return kind.startsWith('Chromium') && p.evaluateOnNewDocument(() => {
+      const [live, { createObjectURL, revokeObjectURL }] = [(window.liveURLs = new Set()), URL];
+      URL.createObjectURL = (o) => {
+        const url = createObjectURL(o);
+        live.add(url);
+        return url;
+      };
+      URL.revokeObjectURL = (url) => live.delete(url) && revokeObjectURL(url);
+    });
+  });
   page.on('pageerror', (e) => check(false, `no error on the page in ${kind} (${e.message})`));
 }
 
@@ -59,8 +72,7 @@ async function round(page, label, args, list = paths, where = null, under = '') 
   const work = where ?? join(dir, `browser-${label}`);
   if (!where) cpSync(join(dir, 'lib'), join(work, under, 'lib'), { recursive: true });
   const theirs = nativeResults(quarlen, work, list, args);
-  for (const f of readdirSync(downloads).filter((f) => statSync(join(downloads, f)).isFile()))
-    rmSync(join(downloads, f));  // WebKit's home: its folders stay
+  emptyDownloads();
   const zipName = `quarlen-${args.includes('--glb') ? 'glb' : 'obj'}.zip`;
   const asked = performance.now();
   await page.click('#download-all');
@@ -69,6 +81,8 @@ async function round(page, label, args, list = paths, where = null, under = '') 
   check(await downloaded(downloads, zipName), `${label}: ${zipName} downloaded`);
   const zip = unzipSync(readFileSync(join(downloads, zipName)));
   const listed = await tableRows(page);
+  const pictured = await picturesShown(page, 'tr');
+  check(pictured > 0, `${label}: the converted rows in sight show their pictures (${pictured})`);
   const loud = listed.filter((r) => r.shown !== (r.status === 'failed' ? r.notices : null));
   check(!loud.length, `${label}: failed rows show their notices, converted rows none (${loud.map((r) => r.path).slice(0, 3)})`);
   // A converted row keeps the number of its notices, a failed one their text.
@@ -87,6 +101,24 @@ async function round(page, label, args, list = paths, where = null, under = '') 
     `${label}: the summary counts every file (${summary})`);
   return { answer, theirs, work };
 }
+
+function emptyDownloads() {
+  for (const f of readdirSync(downloads).filter((f) => statSync(join(downloads, f)).isFile()))
+    rmSync(join(downloads, f));  // WebKit's home: its folders stay
+}
+
+// The Pictures view, then the table again: how many cells in sight show
+// their pictures.
+async function gridPictures(page) {
+  await page.click('#layout-pictures');
+  const shown = await picturesShown(page, '.cell');
+  await page.click('#layout-table');
+  return shown;
+}
+
+// Whether bytes are a PNG file of 64 x 64 pixels.
+const square = (bytes) => Buffer.from(bytes.subarray(0, 8)).toString('latin1') === '\x89PNG\r\n\x1a\n' &&
+  Buffer.from(bytes).readUInt32BE(16) === 64 && Buffer.from(bytes).readUInt32BE(20) === 64;
 
 // The details pane of a converted file of a round (by default the first
 // with notices) holds its notices and --info report.
@@ -118,6 +150,18 @@ try {
   check(new RegExp(`^Saved 0 files.*; ${wanted.length} kept`).test(again),
     `saved again, the ${wanted.length} files are kept as they were (${again})`);
   check((await shows(page, 'lib/odd/odd-0.rsr')).drawn, 'the view draws a model with non-finite points');
+
+  // The Pictures view: its cells show their pictures; a click draws a
+  // model, Enter the one the right arrow moves the focus to.
+  await page.click('#layout-pictures');
+  const cells = await picturesShown(page, '.cell');
+  const [first, second] = await page.$$eval('.cell[aria-posinset="1"], .cell[aria-posinset="2"]', (c) => c.map((e) => e.dataset.path));
+  const drawnIn = (path) => until(page, 60, (p) => document.getElementById('view').dataset.shown === p && document.activeElement.dataset.path === p, path);
+  await page.click('.cell[aria-posinset="1"]');
+  const clicked = await drawnIn(first);
+  for (const key of ['ArrowRight', 'Enter']) await page.keyboard.press(key);
+  check(cells > 0 && clicked && await drawnIn(second), `the Pictures view: ${cells} cells show their pictures; a click draws ${first}, the right arrow and Enter ${second}`);
+  await page.click('#layout-table');
 
   await page.click('#preset-today');
   await page.click('#convert-again');
@@ -161,6 +205,23 @@ try {
   await (await page.$('#pick-files')).uploadFile(join(dir, 'models.zip'));
   const fromZip = await round(page, 'zip', ['--clean', '--mtl', '--triangulate'], zipped.map((p) => `models/${p}`), null, 'models');
   await checkDetails(page, 'zip', fromZip);
+  // The zip's pictures in the grid; with pictures, Download all and Save to
+  // folder put NAME.png, 64 x 64, beside each output.
+  const zipCells = await gridPictures(page);
+  await page.click('#with-pictures');
+  emptyDownloads();
+  await page.click('#download-all');
+  const zipWith = await downloaded(downloads, 'quarlen-obj.zip') ? unzipSync(readFileSync(join(downloads, 'quarlen-obj.zip'))) : {};
+  await saveToPicked(page);
+  const besides = (files) => {
+    const names = Object.keys(files).filter((n) => n.startsWith('models/'));
+    const objs = names.filter((n) => n.endsWith('.obj'));
+    return objs.length && objs.length === names.filter((n) => n.endsWith('.png')).length &&
+      objs.every((o) => files[o.replace(/obj$/, 'png')] && square(Uint8Array.from(files[o.replace(/obj$/, 'png')])));
+  };
+  check(zipCells > 0 && besides(zipWith) && besides(await storedFiles(page, 'picked')),
+    `zip: ${zipCells} cells show pictures; with pictures, the zip and the folder saved hold NAME.png beside each NAME.obj`);
+  await page.click('#with-pictures');
 
   // An input that comes before one given earlier with the same output
   // takes it: the earlier one converts again and fails.
@@ -174,6 +235,34 @@ try {
   const clash = await rows(page);
   check(clash['x.RSR']?.[0] === 'converted' && clash['x.rsr']?.[1] === 'x.rsr: has the same output x.obj as x.RSR\n',
     `a clash across two picks fails the later path (${JSON.stringify(clash)})`);
+
+  // The page as an installed app: its manifest parses without errors, is
+  // installable and names the files it opens; the files it is opened with
+  // (handles of the origin private file system, handed to its launch
+  // consumer, a stand-in here) convert as a pick of them does.
+  const app = await openPage(browser, origin, downloads, true, (p) => p.evaluateOnNewDocument(() =>
+    Object.defineProperty(window, 'launchQueue', { value: { setConsumer: (take) => { window.launched = take; } } })));
+  const appCdp = await app.createCDPSession();
+  const { errors, data } = await appCdp.send('Page.getAppManifest');
+  const { installabilityErrors } = await appCdp.send('Page.getInstallabilityErrors');
+  const opens = JSON.parse(data).file_handlers?.flatMap((h) => Object.entries(h.accept)).join(';');
+  check(!errors.length && !installabilityErrors.length && opens === 'model/x-poser-rsr,.rsr;application/zip,.zip',
+    `the app's manifest parses, is installable and opens ${opens} (${JSON.stringify([...errors, ...installabilityErrors])})`);
+  const launched = join(dir, 'launched');
+  cpSync(join(dir, 'lib'), join(launched, 'models/lib'), { recursive: true });
+  cpSync(join(dir, 'lib/sample.rsr'), join(launched, 'sample.rsr'));
+  await app.evaluate(async (files) => {
+    const root = await navigator.storage.getDirectory();
+    window.launched({ files: await Promise.all(files.map(async ([name, bytes]) => {
+      const handle = await root.getFileHandle(name, { create: true });
+      const writable = await handle.createWritable();
+      await writable.write(new Uint8Array(bytes));
+      await writable.close();
+      return handle;
+    })) });
+  }, [[join(dir, 'lib/sample.rsr'), 'sample.rsr'], [join(dir, 'models.zip'), 'models.zip']].map(([from, name]) => [name, [...readFileSync(from)]]));
+  await round(app, 'launched', [], [...zipped.map((p) => `models/${p}`), 'sample.rsr'], launched);
+  await app.close();
 
   // A library of 510 MB, traditional; a large model in the view while
   // #download-all is clicked.
@@ -259,6 +348,21 @@ try {
   await until(page, 30, (n) => document.getElementById('results').getAttribute('aria-rowcount') === String(n + 1), fails);
   const failedRows = (await tableRows(page)).filter((r) => r.status === 'failed').length;
   check(failedRows === fails, `failures only lists the ${fails} failed files (${failedRows})`);
+  // The Pictures view, failures only and then all: the cells, pictures and
+  // object URLs in the page are those in sight and a margin, at the top and
+  // after End.
+  await page.click('#layout-pictures');
+  const failedCells = await page.$$eval('.cell', (all) => all.filter((c) => c.dataset.status === 'failed').length);
+  await page.click('#failures-only');
+  const inSight = async () => (await picturesShown(page, '.cell')) &&
+    page.evaluate(() => [document.querySelectorAll('.cell').length, document.querySelectorAll('img[src]').length, window.liveURLs.size]);
+  const atTop = await inSight();
+  await page.click('.cell[aria-posinset="1"]');
+  await page.keyboard.press('End');
+  const atEnd = await inSight();
+  const last = await page.evaluate(() => document.activeElement.dataset.path);
+  check(failedCells === fails && last === many.at(-1) && [...atTop, ...atEnd].every((n) => n > 0 && n < 200),
+    `the Pictures view lists ${failedCells} failures, then holds ${atTop} and after End (${last}) ${atEnd} cells, pictures and object URLs of ${many.length}`);
 
   // Firefox ESR and WebKit: a pick of files converts and downloads as in
   // Chromium.

@@ -1,8 +1,9 @@
 // The WebAssembly core under Node against the console program: every model
 // below DIR converts to the same bytes, notices and outcome, with and
-// without output options, and each file that converts comes with the
-// --info report of the console program (the conversion counts what it
-// reads; a failed one stops where --info may read on).
+// without output options, with its picture drawn in the same run, and each
+// file that converts comes with the --info report of the console program
+// (the conversion counts what it reads; a failed one stops where --info may
+// read on).
 //   node check_node.mjs QUARLEN WEB_DIST DIR
 import { spawnSync } from 'node:child_process';
 import { copyFileSync, cpSync, existsSync, mkdirSync, readFileSync } from 'node:fs';
@@ -28,14 +29,16 @@ const paths = modelPaths(dir);
 
 let failures = 0;
 const infos = {};  // path -> the console program's --info report
+const drawn = [];  // the traditional conversion's results, with their pictures
 for (const [k, args] of optionSets.entries()) {
   const work = join(dir, `native-${k}`);
   cpSync(join(dir, 'lib'), join(work, 'lib'), { recursive: true });
-  const ours = new Map(paths.map((p) => [p, convertFile(core, p, readFileSync(join(dir, p)), args)]));
+  const ours = new Map(paths.map((p) => [p, convertFile(core, p, readFileSync(join(dir, p)), args, '', 64)]));
+  if (!k) drawn.push(...ours);
   const theirs = nativeResults(quarlen, work, paths, args);
   const label = `wasm ${args.join(' ') || '(traditional)'}`;
   // The CRC-32 and size the core counts as it writes, for the zip's headers.
-  const miscounted = [...ours.values()].flatMap((r) => r.outputs).filter((o) => o.crc !== crc32(o.bytes) || o.size !== o.bytes.length);
+  const miscounted = [...ours.values()].flatMap((r) => [...r.outputs, r.picture ?? []].flat()).filter((o) => o.crc !== crc32(o.bytes) || o.size !== o.bytes.length);
   if (miscounted.length) console.log(`${label}: CRC-32 or size miscounted for ${miscounted.map((o) => o.path).slice(0, 3)}`);
   const differences = compare(label, ours, theirs) + miscounted.length;
   console.log(`${label}: ${paths.length} files (${[...theirs.values()].filter((r) => r.converted).length} converted by the console program), ${differences} differ`);
@@ -46,6 +49,21 @@ for (const [k, args] of optionSets.entries()) {
   for (const p of reports.slice(0, 3)) console.log(`  ${p}:\n${ours.get(p).info}--- vs ---\n${infos[p]}`);
   failures += reports.length;
 }
+
+// Pictures: every converted file has one, a PNG of 64 x 64 pixels named as
+// `quarlen --png` names it; the placeholder (that of a converted file without
+// facets) is that of no model with facets (but the seeds, whose points lie
+// up to 10^12 apart: their facets are too thin to cover a pixel) and of no
+// failed file, which has a picture only when something was drawn.
+const placeholder = drawn.find(([, r]) => r.converted && r.counts.facets === 0)?.[1].picture.bytes;
+const unlike = drawn.filter(([path, r]) => {
+  const png = r.picture && Buffer.from(r.picture.bytes);
+  const square = png?.subarray(0, 8).equals(Buffer.from('\x89PNG\r\n\x1a\n', 'latin1')) && png.readUInt32BE(16) === 64 && png.readUInt32BE(20) === 64;
+  const wantPlaceholder = r.converted && (r.counts.facets === 0 || path.includes('/seeds/'));
+  return png ? !square || r.picture.path !== path.replace(/rsr$/i, 'png') || (!wantPlaceholder && png.equals(placeholder)) : r.converted;
+});
+console.log(`pictures: ${drawn.filter(([, r]) => r.picture).length} of ${paths.length} files, ${unlike.length} not as wanted (${unlike.slice(0, 3).map(([p]) => p)})`);
+failures += !placeholder + unlike.length;
 
 // Two inputs with one output: the core names the output and tells the
 // later input's failure as the console program's batch does.
