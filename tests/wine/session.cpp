@@ -1,6 +1,7 @@
 #include "session.h"
 
 #include <cstdio>
+#include <functional>
 
 #include "check.h"
 #include "texts.h"
@@ -52,35 +53,61 @@ static Pixels clientOnScreen(HWND wn, int w, int h)
     return px;
 }
 
+// The help text as the program should draw it into the main window: in
+// the system's message font (plain: the device context's own).
+static Pixels helpAsDrawn(const Program& p, bool plain, std::string* face = nullptr)
+{
+    RECT r{};
+    GetClientRect(p.main, &r);
+    NONCLIENTMETRICSW m{};
+    m.cbSize = sizeof m;
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof m, &m, 0);
+    if (face)
+        *face = utf8(m.lfMessageFont.lfFaceName);
+    HFONT font = plain ? NULL : CreateFontIndirectW(&m.lfMessageFont);
+    Pixels px = drawHelp(font, r.right, r.bottom);
+    if (font)
+        DeleteObject(font);
+    return px;
+}
+
+std::string clientShows(const Program& p, const std::function<std::string(const Pixels&, int)>& says)
+{
+    RECT r{};
+    GetClientRect(p.main, &r);
+    std::string why;
+    const DWORD start = GetTickCount();
+    while (!(why = says(clientOnScreen(p.main, r.right, r.bottom), r.right)).empty() &&
+           GetTickCount() - start < 3000)
+        Sleep(50);
+    return why;
+}
+
+std::string helpDiffers(const Program& p)
+{
+    const Pixels want = helpAsDrawn(p, false);
+    return clientShows(p, [&](const Pixels& shown, int) {
+        size_t differ = 0;
+        for (size_t i = 0; i < shown.size() && i < want.size(); ++i)
+            differ += shown[i] != want[i];
+        return shown == want && !want.empty()
+                   ? ""
+                   : std::to_string(differ) + " of " + std::to_string(shown.size()) + " pixels differ";
+    });
+}
+
 // The client area shows the help text in the system's message font, pixel
 // for pixel as this process draws it, and not as the default font draws it.
 static void checkHelpText(const Program& p)
 {
-    RECT r{};
-    GetClientRect(p.main, &r);
-    int w = r.right, h = r.bottom;
-    NONCLIENTMETRICSW m{};
-    m.cbSize = sizeof m;
-    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof m, &m, 0);
-    HFONT font = CreateFontIndirectW(&m.lfMessageFont);
-    Pixels want = drawHelp(font, w, h);
-    Pixels plain = drawHelp(NULL, w, h);
-    DeleteObject(font);
-
+    std::string face;
+    const bool fontsDiffer = helpAsDrawn(p, false, &face) != helpAsDrawn(p, true);
     InvalidateRect(p.main, NULL, TRUE);
     roundTrip(p.main);
-    Pixels shown;
-    DWORD start = GetTickCount();
-    while ((shown = clientOnScreen(p.main, w, h)) != want && GetTickCount() - start < 3000)
-        Sleep(50);
-    size_t differ = 0;
-    for (size_t i = 0; i < shown.size() && i < want.size(); ++i)
-        differ += shown[i] != want[i];
-    check(w > 0 && h > 0 && shown == want && want != plain,
-          "help text drawn in the message font \"" + utf8(m.lfMessageFont.lfFaceName) +
-              "\", broken between words at the window's width",
-          std::to_string(differ) + " of " + std::to_string(shown.size()) + " pixels differ" +
-              (want == plain ? "; the two fonts draw alike" : ""));
+    const std::string differ = helpDiffers(p);
+    check(differ.empty() && fontsDiffer,
+          "help text drawn in the message font \"" + face + "\", broken between words at the window's width",
+          differ + (fontsDiffer ? "" : "; the two fonts draw alike"));
 }
 
 void checkMainWindow(const Program& p)
