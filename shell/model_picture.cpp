@@ -22,9 +22,9 @@ namespace {
 constexpr int min_picture_side = 64;
 
 struct KeptPicture {
-    int side = 0;              // pixels on each side; 0: none kept
+    int side = 0;               // pixels on each side; 0: none kept
     std::vector<DWORD> pixels;  // 0x00RRGGBB, rows from the top, as a DIB takes them
-    std::string name;          // the model's file name, without its folder
+    std::string name;           // the model's file name, without its folder
 };
 
 KeptPicture kept;
@@ -104,6 +104,7 @@ bool PaintPicture(HDC dc, const RECT& client)
                   kept.pixels.data(), &bi, DIB_RGB_COLORS, SRCCOPY);
 
     RECT line{client.left, client.top + top + side, client.right, client.top + top + side + band};
-    DrawTextA(dc, kept.name.c_str(), -1, &line, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+    DrawTextA(dc, kept.name.c_str(), -1, &line,
+              DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
     return true;
 }

@@ -33,8 +33,7 @@ std::vector<Case> cases()
 {
     const NoticeSpec finished{finished_text, Caption::output, plain};
     const NoticeSpec bad{"bad filename", Caption::empty, warn};
-    // A failure notice, an input that cannot be opened and a bad filename
-    // each follow a finished run, whose picture they must take away.
+    // A failure notice, an input not opened and a bad filename each follow a finished run.
     return {
         {"square.rsr: one facet in its material's colour", "square.rsr", "square.obj", {finished},
          "square.obj"},
@@ -100,16 +99,15 @@ std::string pictureShown(const Program& p, bool colour, std::string& seen)
     return clientShows(p, [&](const Pixels& px, int w) {
         size_t drawn = 0, coloured = 0, dark = 0, top = px.size(), bottom = 0, nameTop = px.size();
         for (size_t i = 0; i < px.size(); ++i) {
-            const DWORD r = px[i] >> 16 & 255, g = px[i] >> 8 & 255, b = px[i] & 255;
-            const DWORD most = std::max({r, g, b});
+            const DWORD r = px[i] >> 16 & 255, g = px[i] >> 8 & 255, b = px[i] & 255, most = std::max({r, g, b});
             coloured += most - std::min({r, g, b}) > 64;
             if (most < 0x60)
                 ++dark, nameTop = std::min(nameTop, i / size_t(w));
             else if ((px[i] & 0xFFFFFF) != 0xFFFFFF)
                 ++drawn, top = std::min(top, i / size_t(w)), bottom = i / size_t(w);
         }
-        seen = std::to_string(drawn) + " pixels drawn, " + std::to_string(coloured) + " coloured, rows " +
-               std::to_string(top) + " to " + std::to_string(bottom) + ", " + std::to_string(dark) +
+        seen = std::to_string(drawn) + " pixels drawn in rows " + std::to_string(top) + " to " +
+               std::to_string(bottom) + ", " + std::to_string(coloured) + " coloured, " + std::to_string(dark) +
                " dark from row " + std::to_string(nameTop);
         const bool named = dark > 20 && nameTop > (top + bottom) / 2;
         return drawn > px.size() / 50 && (coloured > px.size() / 50) == colour && named ? "" : seen;

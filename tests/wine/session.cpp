@@ -1,7 +1,6 @@
 #include "session.h"
 
 #include <cstdio>
-#include <functional>
 
 #include "check.h"
 #include "texts.h"
@@ -14,23 +13,30 @@ static std::string title(HWND wn)
     return windowTitle(wn);
 }
 
-// The help text drawn here into a white w by h area, as the program should
-// draw it: in font (none: the device context's own), broken between words.
-static Pixels drawHelp(HFONT font, int w, int h)
+// The help text drawn here as the program should draw it into the main
+// window: in the system's message font (plain: the device context's own),
+// broken between words at the client area's width.
+static Pixels helpAsDrawn(const Program& p, bool plain)
 {
+    RECT all{};
+    GetClientRect(p.main, &all);
+    NONCLIENTMETRICSW m{};
+    m.cbSize = sizeof m;
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof m, &m, 0);
+    HFONT font = plain ? NULL : CreateFontIndirectW(&m.lfMessageFont);
     HDC screen = GetDC(NULL);
     HDC mem = CreateCompatibleDC(screen);
-    HBITMAP bmp = CreateCompatibleBitmap(screen, w, h);
+    HBITMAP bmp = CreateCompatibleBitmap(screen, all.right, all.bottom);
     HGDIOBJ oldBmp = SelectObject(mem, bmp);
-    RECT all{0, 0, w, h};
     FillRect(mem, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     HGDIOBJ oldFont = font ? SelectObject(mem, font) : NULL;
     DrawTextA(mem, help_text, -1, &all, DT_WORDBREAK);
     if (oldFont)
         SelectObject(mem, oldFont);
     SelectObject(mem, oldBmp);
-    Pixels px = pixelsOf(mem, bmp, w, h);
+    Pixels px = pixelsOf(mem, bmp, all.right, all.bottom);
     DeleteObject(bmp);
+    DeleteObject(font);
     DeleteDC(mem);
     ReleaseDC(NULL, screen);
     return px;
@@ -53,32 +59,13 @@ static Pixels clientOnScreen(HWND wn, int w, int h)
     return px;
 }
 
-// The help text as the program should draw it into the main window: in
-// the system's message font (plain: the device context's own).
-static Pixels helpAsDrawn(const Program& p, bool plain, std::string* face = nullptr)
-{
-    RECT r{};
-    GetClientRect(p.main, &r);
-    NONCLIENTMETRICSW m{};
-    m.cbSize = sizeof m;
-    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof m, &m, 0);
-    if (face)
-        *face = utf8(m.lfMessageFont.lfFaceName);
-    HFONT font = plain ? NULL : CreateFontIndirectW(&m.lfMessageFont);
-    Pixels px = drawHelp(font, r.right, r.bottom);
-    if (font)
-        DeleteObject(font);
-    return px;
-}
-
 std::string clientShows(const Program& p, const std::function<std::string(const Pixels&, int)>& says)
 {
     RECT r{};
     GetClientRect(p.main, &r);
     std::string why;
-    const DWORD start = GetTickCount();
-    while (!(why = says(clientOnScreen(p.main, r.right, r.bottom), r.right)).empty() &&
-           GetTickCount() - start < 3000)
+    for (DWORD start = GetTickCount(); !(why = says(clientOnScreen(p.main, r.right, r.bottom), r.right)).empty() &&
+                                       GetTickCount() - start < 3000;)
         Sleep(50);
     return why;
 }
@@ -91,8 +78,7 @@ std::string helpDiffers(const Program& p)
         for (size_t i = 0; i < shown.size() && i < want.size(); ++i)
             differ += shown[i] != want[i];
         return shown == want && !want.empty()
-                   ? ""
-                   : std::to_string(differ) + " of " + std::to_string(shown.size()) + " pixels differ";
+                   ? "" : std::to_string(differ) + " of " + std::to_string(shown.size()) + " pixels differ";
     });
 }
 
@@ -100,13 +86,12 @@ std::string helpDiffers(const Program& p)
 // for pixel as this process draws it, and not as the default font draws it.
 static void checkHelpText(const Program& p)
 {
-    std::string face;
-    const bool fontsDiffer = helpAsDrawn(p, false, &face) != helpAsDrawn(p, true);
+    const bool fontsDiffer = helpAsDrawn(p, false) != helpAsDrawn(p, true);
     InvalidateRect(p.main, NULL, TRUE);
     roundTrip(p.main);
     const std::string differ = helpDiffers(p);
     check(differ.empty() && fontsDiffer,
-          "help text drawn in the message font \"" + face + "\", broken between words at the window's width",
+          "help text drawn in the message font, broken between words at the window's width",
           differ + (fontsDiffer ? "" : "; the two fonts draw alike"));
 }
 
