@@ -61,9 +61,9 @@ bool moveIntoPlace(const std::string& from, const std::string& to, std::error_co
 // Moves the finished file at temp to its final name out; false, told in
 // report, when it cannot.
 bool placed(const std::string& temp, const std::string& out, FileReport& report) {
-    std::error_code ec;
+    std::error_code ec, ignored;
     if (moveIntoPlace(temp, out, ec)) return true;
-    fs::remove(toPath(temp), ec);
+    fs::remove(toPath(temp), ignored);
     report.notices.push_back({rename_failed_text + ec.message(), out, notice_plain});
     return false;
 }
