@@ -60,7 +60,8 @@ for _ in $(seq 100); do
     sleep 0.1
 done
 [ -s "$tmp/display" ] || { echo "$0: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=:$(cat "$tmp/display")
+DISPLAY=:$(cat "$tmp/display")
+export DISPLAY
 
 setsid dbus-run-session -- pcmanfm "$models" >"$tmp/pcmanfm.log" 2>&1 &
 fm_pid=$!

@@ -96,7 +96,7 @@ if $sudo dpkg -i "$deb" >"$tmp/dpkg.log" 2>&1; then
     mkdir "$tmp/models dir"
     for name in x.rsr X.RSR; do
         cp "$root/examples/sample.rsr" "$tmp/models dir/$name"
-        same "xdg-mime query filetype $name" "$(XDG_CURRENT_DESKTOP= xdg-mime query filetype "$tmp/models dir/$name")" \
+        same "xdg-mime query filetype $name" "$(XDG_CURRENT_DESKTOP='' xdg-mime query filetype "$tmp/models dir/$name")" \
             "$rsr_type"
     done
     thumbnail() {  # thumbnail NAME [--uri]: the thumbnailer run on x.rsr, 128 pixels, into a file named for NAME
