@@ -14,11 +14,12 @@ int hexDigit(char c) {
     return -1;
 }
 
-bool sameLetters(const std::string& s, size_t at, const char* word) {
+// True when s starts with word (in lower case), its letters in any case.
+bool startsWithLetters(const std::string& s, const char* word) {
     const size_t n = std::strlen(word);
-    if (s.size() - at < n) return false;
+    if (s.size() < n) return false;
     for (size_t k = 0; k < n; ++k) {
-        const char c = s[at + k];
+        const char c = s[k];
         if ((c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c) != word[k]) return false;
     }
     return true;
@@ -26,7 +27,7 @@ bool sameLetters(const std::string& s, size_t at, const char* word) {
 
 }  // namespace
 
-bool isFileUri(const std::string& operand) { return sameLetters(operand, 0, "file:/"); }
+bool isFileUri(const std::string& operand) { return startsWithLetters(operand, "file:/"); }
 
 bool fileUriPath(const std::string& uri, std::string& path, std::string& why) {
     assert(isFileUri(uri));
@@ -35,7 +36,7 @@ bool fileUriPath(const std::string& uri, std::string& path, std::string& why) {
         // The host: none or localhost, this computer.
         const size_t slash = uri.find('/', at + 2);
         const std::string host = uri.substr(at + 2, slash == std::string::npos ? std::string::npos : slash - at - 2);
-        if (slash == std::string::npos || !(host.empty() || (host.size() == 9 && sameLetters(host, 0, "localhost")))) {
+        if (slash == std::string::npos || !(host.empty() || (host.size() == 9 && startsWithLetters(host, "localhost")))) {
             why = "names no file of this computer";
             return false;
         }
