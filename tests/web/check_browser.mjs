@@ -263,6 +263,7 @@ try {
   }, [[join(dir, 'lib/sample.rsr'), 'sample.rsr'], [join(dir, 'models.zip'), 'models.zip']].map(([from, name]) => [name, [...readFileSync(from)]]));
   await round(app, 'launched', [], [...zipped.map((p) => `models/${p}`), 'sample.rsr'], launched);
   await app.close();
+  await page.bringToFront();  // a tab behind another draws no frames, and its table waits for them
 
   // A library of 510 MB, traditional; a large model in the view while
   // #download-all is clicked.
