@@ -263,7 +263,10 @@ try {
   }, [[join(dir, 'lib/sample.rsr'), 'sample.rsr'], [join(dir, 'models.zip'), 'models.zip']].map(([from, name]) => [name, [...readFileSync(from)]]));
   await round(app, 'launched', [], [...zipped.map((p) => `models/${p}`), 'sample.rsr'], launched);
   await app.close();
-  await page.bringToFront();  // a tab behind another draws no frames, and its table waits for them
+  // The page again: in front (a tab behind draws no frames, and its table
+  // waits for them), its downloads set anew (the app's session took them).
+  await page.bringToFront();
+  await (await page.createCDPSession()).send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
 
   // A library of 510 MB, traditional; a large model in the view while
   // #download-all is clicked.
