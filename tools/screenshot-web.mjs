@@ -3,7 +3,7 @@
 // make), in its Pictures view, with the house in the 3D view.
 //   node tools/screenshot-web.mjs BUILD [OUT.png]   (BUILD: the native build; web/dist built, Chromium installed)
 import { execFileSync, spawn } from 'node:child_process';
-import { copyFileSync, mkdtempSync, rmSync } from 'node:fs';
+import { copyFileSync, mkdirSync, mkdtempSync, rmSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
@@ -13,6 +13,7 @@ const root = join(dirname(fileURLToPath(import.meta.url)), '..');
 const puppeteer = createRequire(join(root, 'web/package.json'))('puppeteer-core');
 const [build, out = join(root, 'docs/web.png')] = process.argv.slice(2);
 const library = join(mkdtempSync(join(tmpdir(), 'quarlen-shot-')), 'library');
+mkdirSync(library);
 execFileSync(resolve(build, 'tests/quarlen_model_writer'), ['odd', '1', '14', library]);
 execFileSync('sh', ['-c', `rm "${library}"/*.expected`]);
 for (const kind of ['mixed', 'plain']) execFileSync(resolve(build, 'tests/quarlen_model_writer'), [kind, join(library, `${kind}.rsr`), '/dev/null']);
