@@ -99,10 +99,11 @@ export function createGrid(box, { list, onSelect, pace }) {
   pane.addEventListener('scroll', render, { passive: true });
   new ResizeObserver(later).observe(pane);
 
-  // Scrolls item's cell into sight, and focuses it.
+  // Scrolls item's cell into sight, and focuses it; an item the list does
+  // not show (failures only) leaves the grid where it is.
   function reveal(item) {
     const at = list().indexOf(item);
-    if (at < 0) return;
+    if (at < 0) return render();
     focused = item;
     const top = Math.floor(at / columns()) * cellHeight;
     if (top < pane.scrollTop) pane.scrollTop = top;
