@@ -159,7 +159,12 @@ function summarised(n) {
 // path, it stops there, with that row in sight.
 export const tableRows = (page, path = null) => page.evaluate(async (path) => {
   const pane = document.getElementById('results-pane');
-  const frames = () => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r)));
+  // Two frames, or half a second: headless Chromium without a GPU at times
+  // draws no frame for a page that changes nothing on screen.
+  const frames = () => new Promise((r) => {
+    requestAnimationFrame(() => requestAnimationFrame(r));
+    setTimeout(r, 500);
+  });
   const rows = new Map();
   pane.scrollTop = 0;
   for (let before = -1; pane.scrollTop !== before && ![...rows.values()].some((r) => r.path === path);) {
