@@ -14,6 +14,7 @@
 
 #include "convert/format/rsr.h"
 #include "convert/options/materials_written.h"
+#include "convert/options/output_options.h"
 #include "convert/picture/image.h"
 #include "convert/picture/raster.h"
 #include "convert/picture/shading.h"
@@ -21,9 +22,8 @@
 
 namespace quarlen {
 
-inline constexpr int default_picture_size = 256;  // pixels on each side
-inline constexpr int samples_per_pixel = 2;       // on each side of a pixel
-inline constexpr int max_picture_size = max_raster_side / samples_per_pixel;
+inline constexpr int samples_per_pixel = 2;  // on each side of a pixel
+static_assert(max_picture_size * samples_per_pixel <= max_raster_side);
 
 struct Picture {
     int pixels = 0;    // on each side of the picture
