@@ -27,6 +27,7 @@
 #include "bench/bench_model.h"
 #include "convert/options/output_options.h"
 #include "convert/picture/view_bounds.h"
+#include "bench/bench_timing.h"
 #include "convert/run/run.h"
 
 using namespace quarlen;
@@ -34,19 +35,6 @@ using namespace quarlen;
 namespace {
 
 void ignore(void*, const char*, const char*, unsigned) {}
-
-double fileMB(const std::string& path) {
-    struct stat st {};
-    stat(path.c_str(), &st);
-    return static_cast<double>(st.st_size) / 1e6;
-}
-
-template <class F>
-double seconds(F f) {
-    const auto t0 = std::chrono::steady_clock::now();
-    f();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
 
 // One conversion on one thread: a picture of `size` pixels when size > 0,
 // else OBJ text.
