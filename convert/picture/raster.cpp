@@ -6,9 +6,7 @@
 #include <cmath>
 #include <limits>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "convert/picture/four_lanes.h"
 
 namespace quarlen {
 
@@ -116,29 +114,24 @@ float nearestOver(const Setup& s, const Rect& q) {
     return std::max(s.nearest, float(z));
 }
 
-// A tile's far depth taken again, from its samples, when a triangle is not
-// behind a stale one; a block's, from its tiles', each time it is drawn in
-// (a block's test needs no second look then).
+// A tile's far depth, taken again from its samples each time it is drawn
+// in, and a block's, from its tiles'.
 void refreshTile(Raster& r, size_t tile) {
     const float* d = &r.depth[tile * tile_samples];
-    float far = d[0];
-    for (int k = 1; k < tile_samples; ++k) far = std::max(far, d[k]);
-    r.tileFar[tile] = far;
-    r.tileStale[tile] = 0;
+    Floats4 far = load4(d);
+    for (int k = 4; k < tile_samples; k += 4) far = maxOf(far, load4(d + k));
+    float lanes[4];
+    store4(lanes, far);
+    r.tileFar[tile] = std::max(std::max(lanes[0], lanes[1]), std::max(lanes[2], lanes[3]));
 }
 
 void refreshBlock(Raster& r, size_t block) {
     const float* tiles = &r.tileFar[block * tiles_in_block];
-    float far = tiles[0];
-    for (int k = 1; k < tiles_in_block; ++k) far = std::max(far, tiles[k]);
-    r.blockFar[block] = far;
-}
-
-// Whether depth `near` is nearer than a tile's far depth, taken again
-// first where it is stale.
-bool nearerThanTile(Raster& r, size_t tile, float near) {
-    if (near < r.tileFar[tile] && r.tileStale[tile]) refreshTile(r, tile);
-    return near < r.tileFar[tile];
+    Floats4 far = load4(tiles);
+    for (int k = 4; k < tiles_in_block; k += 4) far = maxOf(far, load4(tiles + k));
+    float lanes[4];
+    store4(lanes, far);
+    r.blockFar[block] = std::max(std::max(lanes[0], lanes[1]), std::max(lanes[2], lanes[3]));
 }
 
 // The triangle's depth at the sample nearest to the viewer of a square of
@@ -159,44 +152,34 @@ int32_t edgeAt(const Setup& s, int k, int i, int j, int64_t more = 0) {
     return int32_t(std::clamp<int64_t>(e, -(int64_t(1) << 30), int64_t(1) << 30));
 }
 
-// What each lane adds to the triangle's values at the first: sample x of a
-// row of 8, and tile t (8 y + x) of a block.
+// What each of 8 lanes adds to the triangle's values at the first of a
+// row: sample x of a tile's row, or tile x of a block's row of tiles. A
+// row's own share is added to all 8 alike, so that 8 lanes serve 64.
 struct Lanes {
-    int32_t sample[3][8];  // to each edge function
-    float zSample[8];      // to the depth
-    int32_t tile[3][tiles_in_block];
-    float zTile[tiles_in_block];
+    int32_t sample[3][8];  // to each edge function: x dx
+    float zSample[8];      // to the depth: x zx
+    int32_t tile[3][8];    // x 8 dx
+    int32_t tileDown[3];   // from a row of tiles to the next: 8 dy
+    float zTile[8];        // x (8 zx), each factor a float
+    float zTileDown;       // 8 zy, a float
 };
 
-void makeSampleLanes(const Setup& s, Lanes& l) {
-    for (int x = 0; x < 8; ++x) {
-        for (int k = 0; k < 3; ++k) l.sample[k][x] = int32_t(x * s.dx[k]);
-        l.zSample[x] = float(x * s.zx);
-    }
-}
-
-void makeTileLanes(const Setup& s, Lanes& l) {
+void makeLanes(const Setup& s, Lanes& l) {
     // In 32 bits, as in edgeAt.
     for (int k = 0; k < 3; ++k) {
-        const auto across = int32_t(tile_side * s.dx[k]), down = int32_t(tile_side * s.dy[k]);
-        for (int t = 0; t < tiles_in_block; ++t) l.tile[k][t] = t % block_tiles * across + t / block_tiles * down;
+        const auto across = int32_t(tile_side * s.dx[k]);
+        for (int x = 0; x < 8; ++x) {
+            l.sample[k][x] = int32_t(x * s.dx[k]);
+            l.tile[k][x] = x * across;
+        }
+        l.tileDown[k] = int32_t(tile_side * s.dy[k]);
     }
-    const auto across = float(tile_side * s.zx), down = float(tile_side * s.zy);
-    for (int t = 0; t < tiles_in_block; ++t) l.zTile[t] = float(t % block_tiles) * across + float(t / block_tiles) * down;
-}
-
-// Bit t set for each of 64 lanes whose sign bit is set.
-uint64_t signBits(const int32_t lanes[tiles_in_block]) {
-    uint64_t bits = 0;
-#if defined(__SSE2__)
-    for (int t = 0; t < tiles_in_block; t += 4) {
-        const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lanes + t));
-        bits |= uint64_t(unsigned(_mm_movemask_ps(_mm_castsi128_ps(four)))) << t;
+    const auto across = float(tile_side * s.zx);
+    for (int x = 0; x < 8; ++x) {
+        l.zSample[x] = float(x * s.zx);
+        l.zTile[x] = float(x) * across;
     }
-#else
-    for (int t = 0; t < tiles_in_block; ++t) bits |= uint64_t(uint32_t(lanes[t]) >> 31) << t;
-#endif
-    return bits;
+    l.zTileDown = float(tile_side * s.zy);
 }
 
 // The triangle against the blocks of its bounds, a row at a time: its
@@ -242,93 +225,108 @@ uint64_t blocksNearer(const Raster& r, const Setup& s, const BlockRows& b, int b
     return nearer;
 }
 
-// The tiles of the block whose top left sample is (i0, j0) that the
-// triangle may be drawn on, bit t for tile t: by the tiles' far depths,
-// which may be stale and say too much, against its depth at each tile's
-// sample nearest to the viewer, and by its edge functions at each tile's
-// sample most inside. One loop over the 64 tiles, which compilers make
-// vector instructions of.
-uint64_t tilesNearer(const Raster& r, const Setup& s, const Lanes& l, size_t block, int i0, int j0) {
+// The tiles of a block (bit 8 y + x for tile (x, y)) that the samples q
+// within it lie in: a mask of a row's, repeated in q's rows by a multiply
+// of one bit a byte.
+uint64_t tilesOf(const Rect& q) {
+    const int x0 = q.i0 % block_side / tile_side, x1 = q.i1 % block_side / tile_side;
+    const int y0 = q.j0 % block_side / tile_side, y1 = q.j1 % block_side / tile_side;
+    const uint64_t row = ((uint64_t(1) << (x1 - x0 + 1)) - 1) << x0;
+    const uint64_t rows = uint64_t(0x0101010101010101) >> (block_tiles * (block_tiles - 1 - (y1 - y0))) << (block_tiles * y0);
+    return rows * row;
+}
+
+// The tiles of the block whose top left sample is (i0, j0), among the
+// samples q, that the triangle may be drawn on, bit t for tile t: by the
+// tiles' far depths, against its depth at each tile's sample nearest to
+// the viewer, and by its edge functions at each tile's sample most
+// inside. The rows of tiles of q, 8 tiles at once.
+uint64_t tilesNearer(const Raster& r, const Setup& s, const Lanes& l, size_t block, int i0, int j0, const Rect& q) {
     const float* far = &r.tileFar[block * tiles_in_block];
     const auto z0 = float(s.z + i0 * s.zx + j0 * s.zy + nearestCorner(s, tile_side));
     const int32_t e0 = edgeAt(s, 0, i0, j0, mostInside(s, 0, tile_side));
     const int32_t e1 = edgeAt(s, 1, i0, j0, mostInside(s, 1, tile_side));
     const int32_t e2 = edgeAt(s, 2, i0, j0, mostInside(s, 2, tile_side));
-    int32_t pass[tiles_in_block];
-    for (int t = 0; t < tiles_in_block; ++t) {
-        float z = z0 + l.zTile[t];
-        z = z > s.nearest ? z : s.nearest;
-        const int32_t beyond = (e0 + l.tile[0][t]) | (e1 + l.tile[1][t]) | (e2 + l.tile[2][t]);
-        pass[t] = -int32_t(z < far[t]) & ~beyond;
+    const Floats4 zAt = splat4(z0), nearest = splat4(s.nearest);
+    uint64_t pass = 0;
+    for (int y = (q.j0 - j0) / tile_side; y <= (q.j1 - j0) / tile_side; ++y) {
+        const Floats4 zDown = splat4(float(y) * l.zTileDown);  // the row's share of z, then each tile's
+        const Ints4 d0 = splat4(int32_t(uint32_t(e0) + uint32_t(y * l.tileDown[0])));
+        const Ints4 d1 = splat4(int32_t(uint32_t(e1) + uint32_t(y * l.tileDown[1])));
+        const Ints4 d2 = splat4(int32_t(uint32_t(e2) + uint32_t(y * l.tileDown[2])));
+        unsigned row = 0;
+        for (int x = 0; x < 8; x += 4) {
+            const Floats4 z = maxOf(zAt + (load4(l.zTile + x) + zDown), nearest);
+            const Ints4 beyond = (d0 + load4(l.tile[0] + x)) | (d1 + load4(l.tile[1] + x)) | (d2 + load4(l.tile[2] + x));
+            row |= lessAndNotSignBits(z, load4(far + 8 * y + x), beyond) << x;
+        }
+        pass |= uint64_t(row) << (block_tiles * y);
     }
-    return signBits(pass);
+    return pass & tilesOf(q);
 }
 
-// The tiles of a block (bit 8 y + x for tile (x, y)) that the samples q
-// within it lie in.
-uint64_t tilesOf(const Rect& q) {
-    const int x0 = q.i0 % block_side / tile_side, x1 = q.i1 % block_side / tile_side;
-    const int y0 = q.j0 % block_side / tile_side, y1 = q.j1 % block_side / tile_side;
-    const uint64_t row = ((uint64_t(1) << (x1 - x0 + 1)) - 1) << x0;
-    uint64_t tiles = 0;
-    for (int y = y0; y <= y1; ++y) tiles |= row << (block_tiles * y);
-    return tiles;
+// The triangle's colour, taken at its first sample drawn.
+struct Paint {
+    const ScreenTriangle& t;
+    const Shades& shades;
+    uint32_t colour = 0;  // 0 until taken
+};
+
+uint32_t colourOf(Paint& p) {
+    if (!p.colour) p.colour = p.shades.colour[shadeLevel(p.t.corner[0], p.t.corner[1], p.t.corner[2])];
+    return p.colour;
+}
+
+// The triangle's depth at 8 samples of a row of a tile, from zRow at the
+// first, kept within the corners' own: as drawTile tests and draws it.
+void rowDepths(const Setup& s, const Lanes& l, float zRow, Floats4 z[2]) {
+    for (int h = 0; h < 2; ++h)
+        z[h] = minOf(maxOf(splat4(zRow) + load4(l.zSample + 4 * h), splat4(s.nearest)), splat4(s.farthest));
 }
 
 // Draws the triangle on the samples q of one tile, whose top left sample
-// is (i0, j0): first which samples of q's rows it takes, then, only if it
-// takes any, their depth and colour, since most tiles tried take none.
-// Each row is one loop of integer masks over the tile's 8 samples, which
-// compilers make vector instructions of (unrolled, they would not).
-bool drawTile(Raster& r, const Setup& s, const Lanes& l, size_t tile, int i0, int j0, const Rect& q,
-              uint32_t colour) {
-    float* __restrict depth = &r.depth[tile * tile_samples];
-    int32_t columns[8];  // -1 for the columns of q
-    for (int x = 0; x < 8; ++x) columns[x] = -int32_t(i0 + x >= q.i0 && i0 + x <= q.i1);
-    const int first = tile_side * (q.j0 - j0), end = tile_side * (q.j1 - j0 + 1);  // q's rows
-    float z[tile_samples];
-    int32_t take[tile_samples];  // -1 for a sample taken
-    int32_t any = 0;
+// is (i0, j0): first which samples of q's rows it takes, 8 at a time,
+// then, only if it takes any, their depth and colour, since most tiles
+// tried take none. Returns whether it took any.
+bool drawTile(Raster& r, const Setup& s, const Lanes& l, size_t tile, int i0, int j0, const Rect& q, Paint& paint) {
+    float* depth = &r.depth[tile * tile_samples];
+    const unsigned columns = ((1u << (q.i1 - q.i0 + 1)) - 1) << (q.i0 - i0);
     // Within a tile the edge functions change by less than 2^28, as in edgeAt.
     int32_t e0 = edgeAt(s, 0, i0, q.j0), e1 = edgeAt(s, 1, i0, q.j0), e2 = edgeAt(s, 2, i0, q.j0);
-    auto zRow = float(s.z + i0 * s.zx + q.j0 * s.zy);  // near the tile, where floats are exact enough
-    for (int row = first; row < end; row += tile_side) {
-#pragma GCC unroll 1
-        for (int x = 0; x < 8; ++x) {
-            float here = zRow + l.zSample[x];
-            here = here > s.nearest ? here : s.nearest;
-            here = here < s.farthest ? here : s.farthest;
-            const int32_t beyond = (e0 + l.sample[0][x]) | (e1 + l.sample[1][x]) | (e2 + l.sample[2][x]);
-            const int32_t taken = (-int32_t(here < depth[row + x]) & columns[x] & ~beyond) >> 31;
-            z[row + x] = here;
-            take[row + x] = taken;
-            any |= taken;
+    const auto zFirst = float(s.z + i0 * s.zx + q.j0 * s.zy);  // near the tile, where floats are exact enough
+    const auto zDown = float(s.zy);
+    float zRow = zFirst;
+    uint64_t taken = 0;  // bit 8 y + x for sample (x, y) of the tile
+    for (int y = q.j0 - j0; y <= q.j1 - j0; ++y) {
+        Floats4 z[2];
+        rowDepths(s, l, zRow, z);
+        unsigned row = 0;
+        for (int h = 0; h < 2; ++h) {
+            const int x = 4 * h;
+            const Ints4 beyond = (splat4(e0) + load4(l.sample[0] + x)) | (splat4(e1) + load4(l.sample[1] + x)) |
+                                 (splat4(e2) + load4(l.sample[2] + x));
+            row |= lessAndNotSignBits(z[h], load4(depth + tile_side * y + x), beyond) << x;
         }
+        taken |= uint64_t(row & columns) << (tile_side * y);
         e0 += int32_t(s.dy[0]), e1 += int32_t(s.dy[1]), e2 += int32_t(s.dy[2]);
-        zRow += float(s.zy);
+        zRow += zDown;
     }
-    if (!any) return false;
-    uint32_t* __restrict out = &r.colour[tile * tile_samples];
-    for (int k = first; k < end; ++k) {
-        depth[k] = take[k] ? z[k] : depth[k];
-        out[k] = uint32_t((int32_t(colour) & take[k]) | (int32_t(out[k]) & ~take[k]));
+    if (!taken) return false;
+    const uint32_t colour = colourOf(paint);
+    uint32_t* out = &r.colour[tile * tile_samples];
+    zRow = zFirst;
+    for (int y = q.j0 - j0; y <= q.j1 - j0; ++y, zRow += zDown) {
+        const unsigned row = unsigned(taken >> (tile_side * y)) & 0xFF;
+        if (!row) continue;
+        Floats4 z[2];
+        rowDepths(s, l, zRow, z);
+        for (int h = 0; h < 2; ++h) {
+            const unsigned four = row >> (4 * h) & 15;
+            storeWhere(depth + tile_side * y + 4 * h, four, z[h]);
+            storeWhere(out + tile_side * y + 4 * h, four, colour);
+        }
     }
-    return true;
-}
-
-// Draws the triangle on tile k of a block, the samples q of it, when it
-// may be nearer there; colour and lanes are made at the first tile tried.
-bool drawOnTile(Raster& r, const Setup& s, const ScreenTriangle& t, const Shades& shades, size_t block, int k,
-                const Rect& q, uint32_t& colour, Lanes& lanes) {
-    const int i0 = q.i0 / tile_side * tile_side, j0 = q.j0 / tile_side * tile_side;
-    const size_t tile = block * tiles_in_block + size_t(k);
-    if (!nearerThanTile(r, tile, nearestOver(s, q)) || outside(s, q)) return false;
-    if (!colour) {
-        colour = shades.colour[shadeLevel(t.corner[0], t.corner[1], t.corner[2])];
-        makeSampleLanes(s, lanes);
-    }
-    if (!drawTile(r, s, lanes, tile, i0, j0, q, colour)) return false;
-    r.tileStale[tile] = 1;
+    refreshTile(r, tile);
     return true;
 }
 
@@ -351,23 +349,25 @@ void startRaster(Raster& r, int side) {
         for (int x = y < side ? side : 0; x < padded; ++x) r.depth[sampleIndex(r, x, y)] = -nothing;
     r.tileFar.assign(tiles, nothing);
     r.blockFar.assign(blocks, nothing);
-    r.tileStale.assign(tiles, 1);
 }
 
 bool drawTriangle(Raster& r, const ScreenTriangle& t, const Shades& shades) {
     Setup s;
     if (!setUp(r, t, s)) return false;
-    uint32_t colour = 0;  // taken at the first tile that may be drawn
-    Lanes lanes;          // its samples' made with it, its tiles' at the first block
+    Paint paint{t, shades};
+    Lanes lanes;         // made at the first tile or block tried
+    bool laned = false;  // lanes is made
     bool drew = false;
     // A triangle within 2 x 2 tiles, as most of a fine mesh's are, is tried
     // on those tiles alone.
     if (s.box.i1 / tile_side - s.box.i0 / tile_side <= 1 && s.box.j1 / tile_side - s.box.j0 / tile_side <= 1) {
         for (int j0 = s.box.j0 / tile_side * tile_side; j0 <= s.box.j1; j0 += tile_side)
             for (int i0 = s.box.i0 / tile_side * tile_side; i0 <= s.box.i1; i0 += tile_side) {
-                const size_t block = blockOf(r, i0, j0);
-                if (!drawOnTile(r, s, t, shades, block, tileOf(i0, j0), clip(s.box, i0, j0, tile_side), colour, lanes))
-                    continue;
+                const size_t block = blockOf(r, i0, j0), tile = block * tiles_in_block + size_t(tileOf(i0, j0));
+                const Rect q = clip(s.box, i0, j0, tile_side);
+                if (!(nearestOver(s, q) < r.tileFar[tile]) || outside(s, q)) continue;
+                if (!laned) makeLanes(s, lanes), laned = true;
+                if (!drawTile(r, s, lanes, tile, i0, j0, q, paint)) continue;
                 refreshBlock(r, block);
                 drew = true;
             }
@@ -375,24 +375,20 @@ bool drawTriangle(Raster& r, const ScreenTriangle& t, const Shades& shades) {
     }
     const int bi0 = s.box.i0 / block_side, bi1 = s.box.i1 / block_side, bj0 = s.box.j0 / block_side;
     const BlockRows rows = blockRows(s, bi0, bj0, bi1 - bi0 + 1);
-    bool tileLanes = false;  // lanes holds the tiles'
     for (int bj = bj0; bj <= s.box.j1 / block_side; ++bj) {
         for (uint64_t blocks = blocksNearer(r, s, rows, bj, bj - bj0); blocks; blocks &= blocks - 1) {
             const int bi = bi0 + std::countr_zero(blocks);
             const Rect inBlock = clip(s.box, bi * block_side, bj * block_side, block_side);
             const size_t block = size_t(bj) * size_t(r.blocks) + size_t(bi);
-            if (!tileLanes) {
-                makeTileLanes(s, lanes);
-                tileLanes = true;
-            }
+            if (!laned) makeLanes(s, lanes), laned = true;
             bool blockDrawn = false;
-            uint64_t tiles = tilesNearer(r, s, lanes, block, bi * block_side, bj * block_side) & tilesOf(inBlock);
-            for (; tiles; tiles &= tiles - 1) {
+            for (uint64_t tiles = tilesNearer(r, s, lanes, block, bi * block_side, bj * block_side, inBlock); tiles;
+                 tiles &= tiles - 1) {
                 const int k = std::countr_zero(tiles);
                 const int i0 = bi * block_side + k % block_tiles * tile_side;
                 const int j0 = bj * block_side + k / block_tiles * tile_side;
-                blockDrawn = drawOnTile(r, s, t, shades, block, k, clip(inBlock, i0, j0, tile_side), colour, lanes) ||
-                             blockDrawn;
+                const size_t tile = block * tiles_in_block + size_t(k);
+                blockDrawn = drawTile(r, s, lanes, tile, i0, j0, clip(inBlock, i0, j0, tile_side), paint) || blockDrawn;
             }
             if (blockDrawn) {
                 refreshBlock(r, block);
