@@ -35,9 +35,9 @@ inline Floats4 minOf(Floats4 a, Floats4 b) { return {_mm_min_ps(a.v, b.v)}; }
 inline Ints4 operator+(Ints4 a, Ints4 b) { return {_mm_add_epi32(a.v, b.v)}; }
 inline Ints4 operator|(Ints4 a, Ints4 b) { return {_mm_or_si128(a.v, b.v)}; }
 
-// Bit k of the result for lane k: a < b; the lane's sign bit; both.
+// Bit k of the result for lane k: a < b; the lane's sign bit clear; both.
 inline unsigned lessBits(Floats4 a, Floats4 b) { return unsigned(_mm_movemask_ps(_mm_cmplt_ps(a.v, b.v))); }
-inline unsigned signBits(Ints4 a) { return unsigned(_mm_movemask_ps(_mm_castsi128_ps(a.v))); }
+inline unsigned notSignBits(Ints4 a) { return ~unsigned(_mm_movemask_ps(_mm_castsi128_ps(a.v))) & 15u; }
 inline unsigned lessAndNotSignBits(Floats4 a, Floats4 b, Ints4 c) {
     return unsigned(_mm_movemask_ps(_mm_andnot_ps(_mm_castsi128_ps(c.v), _mm_cmplt_ps(a.v, b.v))));
 }
@@ -98,12 +98,12 @@ inline unsigned lessBits(Floats4 a, Floats4 b) {
     for (int k = 0; k < 4; ++k) bits |= unsigned(a.v[k] < b.v[k]) << k;
     return bits;
 }
-inline unsigned signBits(Ints4 a) {
+inline unsigned notSignBits(Ints4 a) {
     unsigned bits = 0;
-    for (int k = 0; k < 4; ++k) bits |= (uint32_t(a.v[k]) >> 31) << k;
+    for (int k = 0; k < 4; ++k) bits |= (uint32_t(~a.v[k]) >> 31) << k;
     return bits;
 }
-inline unsigned lessAndNotSignBits(Floats4 a, Floats4 b, Ints4 c) { return lessBits(a, b) & ~signBits(c) & 15u; }
+inline unsigned lessAndNotSignBits(Floats4 a, Floats4 b, Ints4 c) { return lessBits(a, b) & notSignBits(c); }
 
 inline void storeWhere(float* p, unsigned lanes, Floats4 a) {
     for (int k = 0; k < 4; ++k)

@@ -184,12 +184,11 @@ void makeLanes(const Setup& s, Lanes& l) {
 
 // The triangle against the blocks of its bounds, a row at a time: its
 // depth at each block's sample nearest to the viewer and its edge
-// functions (exact in doubles) at each block's sample most inside, from
-// block (bi, bj) on.
+// functions at each block's sample most inside, from block (bi, bj) on.
 struct BlockRows {
-    int bi, n;           // the first block of each row, and how many
-    float z, zx, zy;     // depth at the first block's, and from block to block
-    double e[3], ex[3], ey[3];  // likewise
+    int bi, n;                    // the first block of each row, and how many
+    float z, zx, zy;              // depth at the first block's, and from block to block
+    int64_t e[3], ex[3], ey[3];  // likewise
 };
 
 BlockRows blockRows(const Setup& s, int bi, int bj, int n) {
@@ -201,26 +200,29 @@ BlockRows blockRows(const Setup& s, int bi, int bj, int n) {
     b.zx = float(block_side * s.zx);
     b.zy = float(block_side * s.zy);
     for (int k = 0; k < 3; ++k) {
-        b.e[k] = double(s.at[k] + i0 * s.dx[k] + j0 * s.dy[k] + mostInside(s, k, block_side));
-        b.ex[k] = double(block_side * s.dx[k]);
-        b.ey[k] = double(block_side * s.dy[k]);
+        b.e[k] = s.at[k] + i0 * s.dx[k] + j0 * s.dy[k] + mostInside(s, k, block_side);
+        b.ex[k] = block_side * s.dx[k];
+        b.ey[k] = block_side * s.dy[k];
     }
     return b;
 }
 
 // The blocks of row y of b (0 for its first) that the triangle may be
-// drawn on, bit x for the x-th: by the blocks' far depths and the edges. A
-// few, so taken one by one.
+// drawn on, bit x for the x-th: by the blocks' far depths, then, for those
+// that pass, by the edges.
 uint64_t blocksNearer(const Raster& r, const Setup& s, const BlockRows& b, int bj, int y) {
     const float* far = &r.blockFar[size_t(bj) * size_t(r.blocks) + size_t(b.bi)];
     const float zRow = b.z + float(y) * b.zy;
-    const double e0 = b.e[0] + y * b.ey[0], e1 = b.e[1] + y * b.ey[1], e2 = b.e[2] + y * b.ey[2];
     uint64_t nearer = 0;
     for (int x = 0; x < b.n; ++x) {
         float z = zRow + float(x) * b.zx;
         z = z > s.nearest ? z : s.nearest;
-        const bool in = (e0 + x * b.ex[0] >= 0) & (e1 + x * b.ex[1] >= 0) & (e2 + x * b.ex[2] >= 0);
-        nearer |= uint64_t((z < far[x]) & in) << x;
+        nearer |= uint64_t(z < far[x]) << x;
+    }
+    for (uint64_t left = nearer; left; left &= left - 1) {
+        const int x = std::countr_zero(left);
+        for (int k = 0; k < 3; ++k)
+            if (b.e[k] + x * b.ex[k] + y * b.ey[k] < 0) nearer &= ~(uint64_t(1) << x);
     }
     return nearer;
 }
@@ -239,30 +241,36 @@ uint64_t tilesOf(const Rect& q) {
 // The tiles of the block whose top left sample is (i0, j0), among the
 // samples q, that the triangle may be drawn on, bit t for tile t: by the
 // tiles' far depths, against its depth at each tile's sample nearest to
-// the viewer, and by its edge functions at each tile's sample most
-// inside. The rows of tiles of q, 8 tiles at once.
+// the viewer, and then, in the rows where some tile passes, by its edge
+// functions at each tile's sample most inside. 8 tiles at once.
 uint64_t tilesNearer(const Raster& r, const Setup& s, const Lanes& l, size_t block, int i0, int j0, const Rect& q) {
     const float* far = &r.tileFar[block * tiles_in_block];
-    const auto z0 = float(s.z + i0 * s.zx + j0 * s.zy + nearestCorner(s, tile_side));
-    const int32_t e0 = edgeAt(s, 0, i0, j0, mostInside(s, 0, tile_side));
-    const int32_t e1 = edgeAt(s, 1, i0, j0, mostInside(s, 1, tile_side));
-    const int32_t e2 = edgeAt(s, 2, i0, j0, mostInside(s, 2, tile_side));
-    const Floats4 zAt = splat4(z0), nearest = splat4(s.nearest);
-    uint64_t pass = 0;
-    for (int y = (q.j0 - j0) / tile_side; y <= (q.j1 - j0) / tile_side; ++y) {
+    const Floats4 zAt = splat4(float(s.z + i0 * s.zx + j0 * s.zy + nearestCorner(s, tile_side)));
+    const Floats4 nearest = splat4(s.nearest);
+    const int y0 = (q.j0 - j0) / tile_side, y1 = (q.j1 - j0) / tile_side;
+    uint64_t nearer = 0;
+    for (int y = y0; y <= y1; ++y) {
         const Floats4 zDown = splat4(float(y) * l.zTileDown);  // the row's share of z, then each tile's
-        const Ints4 d0 = splat4(int32_t(uint32_t(e0) + uint32_t(y * l.tileDown[0])));
-        const Ints4 d1 = splat4(int32_t(uint32_t(e1) + uint32_t(y * l.tileDown[1])));
-        const Ints4 d2 = splat4(int32_t(uint32_t(e2) + uint32_t(y * l.tileDown[2])));
-        unsigned row = 0;
-        for (int x = 0; x < 8; x += 4) {
-            const Floats4 z = maxOf(zAt + (load4(l.zTile + x) + zDown), nearest);
-            const Ints4 beyond = (d0 + load4(l.tile[0] + x)) | (d1 + load4(l.tile[1] + x)) | (d2 + load4(l.tile[2] + x));
-            row |= lessAndNotSignBits(z, load4(far + 8 * y + x), beyond) << x;
-        }
-        pass |= uint64_t(row) << (block_tiles * y);
+        const unsigned row = lessBits(maxOf(zAt + (load4(l.zTile) + zDown), nearest), load4(far + 8 * y)) |
+                             lessBits(maxOf(zAt + (load4(l.zTile + 4) + zDown), nearest), load4(far + 8 * y + 4)) << 4;
+        nearer |= uint64_t(row) << (block_tiles * y);
     }
-    return pass & tilesOf(q);
+    nearer &= tilesOf(q);
+    if (!nearer) return 0;
+    int32_t e[3];
+    for (int k = 0; k < 3; ++k) e[k] = edgeAt(s, k, i0, j0, mostInside(s, k, tile_side));
+    uint64_t pass = 0;
+    for (int y = y0; y <= y1; ++y) {
+        const unsigned row = unsigned(nearer >> (block_tiles * y)) & 0xFF;
+        if (!row) continue;
+        Ints4 d[3];  // the row's share of each edge function
+        for (int k = 0; k < 3; ++k) d[k] = splat4(int32_t(uint32_t(e[k]) + uint32_t(y * l.tileDown[k])));
+        unsigned inside = 0;
+        for (int x = 0; x < 8; x += 4)
+            inside |= notSignBits((d[0] + load4(l.tile[0] + x)) | (d[1] + load4(l.tile[1] + x)) | (d[2] + load4(l.tile[2] + x))) << x;
+        pass |= uint64_t(row & inside) << (block_tiles * y);
+    }
+    return pass;
 }
 
 // The triangle's colour, taken at its first sample drawn.
