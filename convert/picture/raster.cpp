@@ -31,6 +31,14 @@ struct Setup {
     double z, zx, zy;
     float nearest, farthest;  // of the corners
     Rect box;                 // the samples whose middles the corners' bounds hold, within the picture
+    double corner[3];         // the corners' depths, corner k across from edge k
+    double area;              // edge function k at corner k
+    // For a triangle of more than a few tiles (shareDepth): inside, the
+    // depth is the nearest corner's plus, for each corner k, edge function
+    // k times share[k]; and drawTile's depths fall short of it by less
+    // than the slack, by rounding.
+    double share[3];
+    double nearestLessSlack;
 };
 
 // A coordinate within the reach of setUp in sixteenths of a sample, the
@@ -91,7 +99,18 @@ bool setUp(const Raster& r, const ScreenTriangle& t, Setup& s) {
     s.z = z[0] + s.zx * (0.5 - x0) + s.zy * (0.5 - y0);
     s.nearest = float(std::min({z[0], z[1], z[2]}));
     s.farthest = float(std::max({z[0], z[1], z[2]}));
+    for (int k = 0; k < 3; ++k) s.corner[k] = z[k];
+    s.area = double(std::abs(area));
     return true;
+}
+
+void shareDepth(Setup& s) {
+    const double nearest = std::min({s.corner[0], s.corner[1], s.corner[2]});
+    for (int k = 0; k < 3; ++k) s.share[k] = (s.corner[k] - nearest) / s.area;
+    // drawTile's floats round a dozen times, at most to a value of the
+    // corners' depths and 16 steps from sample to sample.
+    const double slack = 0x1p-20 * (2 * (std::fabs(s.nearest) + std::fabs(s.farthest)) + 32 * (std::fabs(s.zx) + std::fabs(s.zy)));
+    s.nearestLessSlack = nearest - slack;
 }
 
 Rect clip(const Rect& a, int i0, int j0, int side) {
@@ -112,6 +131,20 @@ bool outside(const Setup& s, const Rect& q) {
 float nearestOver(const Setup& s, const Rect& q) {
     const double z = s.z + std::min(q.i0 * s.zx, q.i1 * s.zx) + std::min(q.j0 * s.zy, q.j1 * s.zy);
     return std::max(s.nearest, float(z));
+}
+
+// Whether the triangle may be nearer than depth `far` on a sample of the
+// rectangle that it takes. Where it reaches the rectangle only near an
+// edge, the plane is often nearest outside it: each corner's share of the
+// depth inside, at least that at the rectangle's sample least inside,
+// says more than the plane's nearest over the rectangle.
+bool nearerInside(const Setup& s, const Rect& q, float far) {
+    double z = s.nearestLessSlack;
+    for (int k = 0; k < 3; ++k) {
+        const int64_t least = s.at[k] + (s.dx[k] > 0 ? q.i0 : q.i1) * s.dx[k] + (s.dy[k] > 0 ? q.j0 : q.j1) * s.dy[k];
+        z += double(std::max<int64_t>(least, 0)) * s.share[k];
+    }
+    return z < far;
 }
 
 // A tile's far depth, taken again from its samples each time it is drawn
@@ -373,7 +406,7 @@ bool drawTriangle(Raster& r, const ScreenTriangle& t, const Shades& shades) {
             for (int i0 = s.box.i0 / tile_side * tile_side; i0 <= s.box.i1; i0 += tile_side) {
                 const size_t block = blockOf(r, i0, j0), tile = block * tiles_in_block + size_t(tileOf(i0, j0));
                 const Rect q = clip(s.box, i0, j0, tile_side);
-                if (!(nearestOver(s, q) < r.tileFar[tile]) || outside(s, q)) continue;
+                if (outside(s, q) || !(nearestOver(s, q) < r.tileFar[tile])) continue;
                 if (!laned) makeLanes(s, lanes), laned = true;
                 if (!drawTile(r, s, lanes, tile, i0, j0, q, paint)) continue;
                 refreshBlock(r, block);
@@ -381,6 +414,7 @@ bool drawTriangle(Raster& r, const ScreenTriangle& t, const Shades& shades) {
             }
         return drew;
     }
+    shareDepth(s);
     const int bi0 = s.box.i0 / block_side, bi1 = s.box.i1 / block_side, bj0 = s.box.j0 / block_side;
     const BlockRows rows = blockRows(s, bi0, bj0, bi1 - bi0 + 1);
     for (int bj = bj0; bj <= s.box.j1 / block_side; ++bj) {
@@ -396,7 +430,8 @@ bool drawTriangle(Raster& r, const ScreenTriangle& t, const Shades& shades) {
                 const int i0 = bi * block_side + k % block_tiles * tile_side;
                 const int j0 = bj * block_side + k / block_tiles * tile_side;
                 const size_t tile = block * tiles_in_block + size_t(k);
-                blockDrawn = drawTile(r, s, lanes, tile, i0, j0, clip(inBlock, i0, j0, tile_side), paint) || blockDrawn;
+                const Rect q = clip(inBlock, i0, j0, tile_side);
+                if (nearerInside(s, q, r.tileFar[tile])) blockDrawn = drawTile(r, s, lanes, tile, i0, j0, q, paint) || blockDrawn;
             }
             if (blockDrawn) {
                 refreshBlock(r, block);
