@@ -160,10 +160,14 @@ void refreshTile(Raster& r, size_t tile) {
 
 void refreshBlock(Raster& r, size_t block) {
     const float* tiles = &r.tileFar[block * tiles_in_block];
-    Floats4 far = load4(tiles);
-    for (int k = 4; k < tiles_in_block; k += 4) far = maxOf(far, load4(tiles + k));
+    float* rows = &r.rowFar[block * block_tiles];
+    for (int y = 0; y < block_tiles; ++y) {
+        float lanes[4];
+        store4(lanes, maxOf(load4(tiles + 8 * y), load4(tiles + 8 * y + 4)));
+        rows[y] = std::max(std::max(lanes[0], lanes[1]), std::max(lanes[2], lanes[3]));
+    }
     float lanes[4];
-    store4(lanes, far);
+    store4(lanes, maxOf(load4(rows), load4(rows + 4)));
     r.blockFar[block] = std::max(std::max(lanes[0], lanes[1]), std::max(lanes[2], lanes[3]));
 }
 
@@ -195,6 +199,7 @@ struct Lanes {
     int32_t tileDown[3];   // from a row of tiles to the next: 8 dy
     float zTile[8];        // x (8 zx), each factor a float
     float zTileDown;       // 8 zy, a float
+    float zTileRow[8];     // y zTileDown, for row of tiles y
 };
 
 void makeLanes(const Setup& s, Lanes& l) {
@@ -213,6 +218,7 @@ void makeLanes(const Setup& s, Lanes& l) {
         l.zTile[x] = float(x) * across;
     }
     l.zTileDown = float(tile_side * s.zy);
+    for (int y = 0; y < 8; ++y) l.zTileRow[y] = float(y) * l.zTileDown;
 }
 
 // The triangle against the blocks of its bounds, a row at a time: its
@@ -274,16 +280,24 @@ uint64_t tilesOf(const Rect& q) {
 // The tiles of the block whose top left sample is (i0, j0), among the
 // samples q, that the triangle may be drawn on, bit t for tile t: by the
 // tiles' far depths, against its depth at each tile's sample nearest to
-// the viewer, and then, in the rows where some tile passes, by its edge
-// functions at each tile's sample most inside. 8 tiles at once.
+// the viewer, and then by its edge functions at each tile's sample most
+// inside. First each row of tiles by its far depth, against the nearest of
+// its tiles' (tile 0's or 7's: floats keep the order), then the tiles of
+// those that pass, 8 at once.
 uint64_t tilesNearer(const Raster& r, const Setup& s, const Lanes& l, size_t block, int i0, int j0, const Rect& q) {
-    const float* far = &r.tileFar[block * tiles_in_block];
     const Floats4 zAt = splat4(float(s.z + i0 * s.zx + j0 * s.zy + nearestCorner(s, tile_side)));
     const Floats4 nearest = splat4(s.nearest);
+    const float* rowFar = &r.rowFar[block * block_tiles];
+    const Floats4 zRowFirst = splat4(std::min(0.0f, l.zTile[7]));
+    unsigned rows = lessBits(maxOf(zAt + (zRowFirst + load4(l.zTileRow)), nearest), load4(rowFar)) |
+                    lessBits(maxOf(zAt + (zRowFirst + load4(l.zTileRow + 4)), nearest), load4(rowFar + 4)) << 4;
     const int y0 = (q.j0 - j0) / tile_side, y1 = (q.j1 - j0) / tile_side;
+    rows &= (2u << y1) - (1u << y0);
+    const float* far = &r.tileFar[block * tiles_in_block];
     uint64_t nearer = 0;
-    for (int y = y0; y <= y1; ++y) {
-        const Floats4 zDown = splat4(float(y) * l.zTileDown);  // the row's share of z, then each tile's
+    for (; rows; rows &= rows - 1) {
+        const int y = std::countr_zero(rows);
+        const Floats4 zDown = splat4(l.zTileRow[y]);  // the row's share of z, then each tile's
         const unsigned row = lessBits(maxOf(zAt + (load4(l.zTile) + zDown), nearest), load4(far + 8 * y)) |
                              lessBits(maxOf(zAt + (load4(l.zTile + 4) + zDown), nearest), load4(far + 8 * y + 4)) << 4;
         nearer |= uint64_t(row) << (block_tiles * y);
@@ -389,6 +403,7 @@ void startRaster(Raster& r, int side) {
     for (int y = 0; y < padded; ++y)
         for (int x = y < side ? side : 0; x < padded; ++x) r.depth[sampleIndex(r, x, y)] = -nothing;
     r.tileFar.assign(tiles, nothing);
+    r.rowFar.assign(block_tiles * blocks, nothing);
     r.blockFar.assign(blocks, nothing);
 }
 
