@@ -49,33 +49,36 @@ int64_t snapped(double v) {
     return int64_t(v * sub + 0.5 + shift) - int64_t(shift);
 }
 
-int64_t floorDiv(int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
-
+// Few branches below, and none whose way is a coin's toss: a triangle
+// facing either way, or an edge either way, costs a misguessed branch
+// more than the rest of the work.
 bool setUp(const Raster& r, const ScreenTriangle& t, Setup& s) {
-    int64_t x[3], y[3];
-    double z[3];
+    int64_t snap[2][3];
     // A corner far past the picture is brought nearer it: what shows of
     // the triangle then moves, but framing places no corner there.
     const double lo = -r.side, hi = 2.0 * r.side;
+    for (int k = 0; k < 3; ++k)
+        for (int c = 0; c < 2; ++c) snap[c][k] = snapped(std::min(std::max(t.corner[k][c], lo), hi));
+    const int64_t turn = (snap[0][1] - snap[0][0]) * (snap[1][2] - snap[1][0]) -
+                         (snap[1][1] - snap[1][0]) * (snap[0][2] - snap[0][0]);
+    if (turn == 0) return false;
+    // Corners 1 and 2 swapped where they turn clockwise.
+    const int c1 = turn < 0 ? 2 : 1, order[3] = {0, c1, 3 - c1};
+    int64_t x[3], y[3];
+    double z[3];
     for (int k = 0; k < 3; ++k) {
-        x[k] = snapped(std::clamp(t.corner[k][0], lo, hi));
-        y[k] = snapped(std::clamp(t.corner[k][1], lo, hi));
-        z[k] = t.corner[k][2];
+        x[k] = snap[0][order[k]];
+        y[k] = snap[1][order[k]];
+        z[k] = t.corner[order[k]][2];
     }
-    const int64_t area = (x[1] - x[0]) * (y[2] - y[0]) - (y[1] - y[0]) * (x[2] - x[0]);
-    if (area == 0) return false;
-    if (area < 0) {
-        std::swap(x[1], x[2]);
-        std::swap(y[1], y[2]);
-        std::swap(z[1], z[2]);
-    }
-    const int64_t minX = std::min({x[0], x[1], x[2]}), maxX = std::max({x[0], x[1], x[2]});
-    const int64_t minY = std::min({y[0], y[1], y[2]}), maxY = std::max({y[0], y[1], y[2]});
-    // Sample i's middle is at 16 i + 8.
-    s.box.i0 = int(std::max<int64_t>(0, floorDiv(minX - sub / 2 + sub - 1, sub)));
-    s.box.i1 = int(std::min<int64_t>(r.side - 1, floorDiv(maxX - sub / 2, sub)));
-    s.box.j0 = int(std::max<int64_t>(0, floorDiv(minY - sub / 2 + sub - 1, sub)));
-    s.box.j1 = int(std::min<int64_t>(r.side - 1, floorDiv(maxY - sub / 2, sub)));
+    const int64_t area = turn < 0 ? -turn : turn;
+    const int64_t minX = std::min(std::min(x[0], x[1]), x[2]), maxX = std::max(std::max(x[0], x[1]), x[2]);
+    const int64_t minY = std::min(std::min(y[0], y[1]), y[2]), maxY = std::max(std::max(y[0], y[1]), y[2]);
+    // Sample i's middle is at 16 i + 8; >> 4 divides by 16 rounding down.
+    s.box.i0 = int(std::max<int64_t>(0, (minX - sub / 2 + sub - 1) >> 4));
+    s.box.i1 = int(std::min<int64_t>(r.side - 1, (maxX - sub / 2) >> 4));
+    s.box.j0 = int(std::max<int64_t>(0, (minY - sub / 2 + sub - 1) >> 4));
+    s.box.j1 = int(std::min<int64_t>(r.side - 1, (maxY - sub / 2) >> 4));
     if (s.box.i0 > s.box.i1 || s.box.j0 > s.box.j1) return false;
     for (int k = 0; k < 3; ++k) {
         // The edge from corner a to corner b: (b - a) x (p - a).
@@ -83,8 +86,8 @@ bool setUp(const Raster& r, const ScreenTriangle& t, Setup& s) {
         const int64_t ex = -(y[b] - y[a]), ey = x[b] - x[a];
         // Of an edge two triangles share, one has it with ex > 0 (or
         // ex = 0 and ey > 0) and takes the middles on it; the other not.
-        const bool takesEdge = ex > 0 || (ex == 0 && ey > 0);
-        const int64_t c = -(ex * x[a] + ey * y[a]) - (takesEdge ? 0 : 1);
+        const bool takesEdge = (ex > 0) | ((ex == 0) & (ey > 0));
+        const int64_t c = -(ex * x[a] + ey * y[a]) - int64_t(!takesEdge);
         s.at[k] = ex * (sub / 2) + ey * (sub / 2) + c;
         s.dx[k] = ex * sub;
         s.dy[k] = ey * sub;
@@ -97,16 +100,17 @@ bool setUp(const Raster& r, const ScreenTriangle& t, Setup& s) {
     s.zy = ((z[2] - z[0]) * ax - (z[1] - z[0]) * bx) / det;
     const double x0 = double(x[0]) / sub, y0 = double(y[0]) / sub;
     s.z = z[0] + s.zx * (0.5 - x0) + s.zy * (0.5 - y0);
-    s.nearest = float(std::min({z[0], z[1], z[2]}));
-    s.farthest = float(std::max({z[0], z[1], z[2]}));
+    s.nearest = float(std::min(std::min(z[0], z[1]), z[2]));
+    s.farthest = float(std::max(std::max(z[0], z[1]), z[2]));
     for (int k = 0; k < 3; ++k) s.corner[k] = z[k];
-    s.area = double(std::abs(area));
+    s.area = double(area);
     return true;
 }
 
 void shareDepth(Setup& s) {
-    const double nearest = std::min({s.corner[0], s.corner[1], s.corner[2]});
-    for (int k = 0; k < 3; ++k) s.share[k] = (s.corner[k] - nearest) / s.area;
+    const double nearest = std::min(std::min(s.corner[0], s.corner[1]), s.corner[2]);
+    const double perArea = 1 / s.area;  // rounds within the slack
+    for (int k = 0; k < 3; ++k) s.share[k] = (s.corner[k] - nearest) * perArea;
     // drawTile's floats round a dozen times, at most to a value of the
     // corners' depths and 16 steps from sample to sample.
     const double slack = 0x1p-20 * (2 * (std::fabs(s.nearest) + std::fabs(s.farthest)) + 32 * (std::fabs(s.zx) + std::fabs(s.zy)));
@@ -247,21 +251,17 @@ BlockRows blockRows(const Setup& s, int bi, int bj, int n) {
 }
 
 // The blocks of row y of b (0 for its first) that the triangle may be
-// drawn on, bit x for the x-th: by the blocks' far depths, then, for those
-// that pass, by the edges.
+// drawn on, bit x for the x-th: by the blocks' far depths and the edges,
+// with no branch.
 uint64_t blocksNearer(const Raster& r, const Setup& s, const BlockRows& b, int bj, int y) {
     const float* far = &r.blockFar[size_t(bj) * size_t(r.blocks) + size_t(b.bi)];
     const float zRow = b.z + float(y) * b.zy;
+    int64_t e0 = b.e[0] + y * b.ey[0], e1 = b.e[1] + y * b.ey[1], e2 = b.e[2] + y * b.ey[2];
     uint64_t nearer = 0;
-    for (int x = 0; x < b.n; ++x) {
+    for (int x = 0; x < b.n; ++x, e0 += b.ex[0], e1 += b.ex[1], e2 += b.ex[2]) {
         float z = zRow + float(x) * b.zx;
         z = z > s.nearest ? z : s.nearest;
-        nearer |= uint64_t(z < far[x]) << x;
-    }
-    for (uint64_t left = nearer; left; left &= left - 1) {
-        const int x = std::countr_zero(left);
-        for (int k = 0; k < 3; ++k)
-            if (b.e[k] + x * b.ex[k] + y * b.ey[k] < 0) nearer &= ~(uint64_t(1) << x);
+        nearer |= uint64_t((z < far[x]) & ((e0 | e1 | e2) >= 0)) << x;
     }
     return nearer;
 }
