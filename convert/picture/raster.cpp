@@ -179,7 +179,8 @@ void refreshBlock(Raster& r, size_t block) {
 // `side` samples, from that at its top left sample; and edge function k at
 // the sample most inside.
 double nearestCorner(const Setup& s, int side) {
-    return std::min(0.0, (side - 1) * s.zx) + std::min(0.0, (side - 1) * s.zy);
+    const double across = (side - 1) * s.zx, down = (side - 1) * s.zy;
+    return (across < 0 ? across : 0.0) + (down < 0 ? down : 0.0);  // no branch, unlike std::min's
 }
 int64_t mostInside(const Setup& s, int k, int side) {
     return (side - 1) * (std::max<int64_t>(s.dx[k], 0) + std::max<int64_t>(s.dy[k], 0));
@@ -287,37 +288,23 @@ uint64_t tilesOf(const Rect& q) {
 uint64_t tilesNearer(const Raster& r, const Setup& s, const Lanes& l, size_t block, int i0, int j0, const Rect& q) {
     const Floats4 zAt = splat4(float(s.z + i0 * s.zx + j0 * s.zy + nearestCorner(s, tile_side)));
     const Floats4 nearest = splat4(s.nearest);
-    const float* rowFar = &r.rowFar[block * block_tiles];
-    const Floats4 zRowFirst = splat4(std::min(0.0f, l.zTile[7]));
-    unsigned rows = lessBits(maxOf(zAt + (zRowFirst + load4(l.zTileRow)), nearest), load4(rowFar)) |
-                    lessBits(maxOf(zAt + (zRowFirst + load4(l.zTileRow + 4)), nearest), load4(rowFar + 4)) << 4;
-    const int y0 = (q.j0 - j0) / tile_side, y1 = (q.j1 - j0) / tile_side;
-    rows &= (2u << y1) - (1u << y0);
     const float* far = &r.tileFar[block * tiles_in_block];
-    uint64_t nearer = 0;
-    for (; rows; rows &= rows - 1) {
-        const int y = std::countr_zero(rows);
-        const Floats4 zDown = splat4(l.zTileRow[y]);  // the row's share of z, then each tile's
-        const unsigned row = lessBits(maxOf(zAt + (load4(l.zTile) + zDown), nearest), load4(far + 8 * y)) |
-                             lessBits(maxOf(zAt + (load4(l.zTile + 4) + zDown), nearest), load4(far + 8 * y + 4)) << 4;
-        nearer |= uint64_t(row) << (block_tiles * y);
-    }
-    nearer &= tilesOf(q);
-    if (!nearer) return 0;
     int32_t e[3];
     for (int k = 0; k < 3; ++k) e[k] = edgeAt(s, k, i0, j0, mostInside(s, k, tile_side));
     uint64_t pass = 0;
-    for (int y = y0; y <= y1; ++y) {
-        const unsigned row = unsigned(nearer >> (block_tiles * y)) & 0xFF;
-        if (!row) continue;
-        Ints4 d[3];  // the row's share of each edge function
+    for (int y = (q.j0 - j0) / tile_side; y <= (q.j1 - j0) / tile_side; ++y) {
+        const Floats4 zDown = splat4(l.zTileRow[y]);  // the row's share of z, then each tile's
+        Ints4 d[3];                                   // and of each edge function
         for (int k = 0; k < 3; ++k) d[k] = splat4(int32_t(uint32_t(e[k]) + uint32_t(y * l.tileDown[k])));
-        unsigned inside = 0;
-        for (int x = 0; x < 8; x += 4)
-            inside |= notSignBits((d[0] + load4(l.tile[0] + x)) | (d[1] + load4(l.tile[1] + x)) | (d[2] + load4(l.tile[2] + x))) << x;
-        pass |= uint64_t(row & inside) << (block_tiles * y);
+        unsigned row = 0;
+        for (int x = 0; x < 8; x += 4) {
+            const Floats4 z = maxOf(zAt + (load4(l.zTile + x) + zDown), nearest);
+            const Ints4 beyond = (d[0] + load4(l.tile[0] + x)) | (d[1] + load4(l.tile[1] + x)) | (d[2] + load4(l.tile[2] + x));
+            row |= lessAndNotSignBits(z, load4(far + 8 * y + x), beyond) << x;
+        }
+        pass |= uint64_t(row) << (block_tiles * y);
     }
-    return pass;
+    return pass & tilesOf(q);
 }
 
 // The triangle's colour, taken at its first sample drawn.
