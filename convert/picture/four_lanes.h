@@ -12,6 +12,17 @@
 
 namespace quarlen {
 
+// std::min(a, b) and std::max(a, b) of doubles (b < a ? b : a, a < b ?
+// b : a) without a branch, which compilers make of them, and which a
+// coin's toss of an order misguesses half the time.
+#if defined(__SSE2__)
+inline double lesser(double a, double b) { return _mm_cvtsd_f64(_mm_min_sd(_mm_set_sd(b), _mm_set_sd(a))); }
+inline double greater(double a, double b) { return _mm_cvtsd_f64(_mm_max_sd(_mm_set_sd(b), _mm_set_sd(a))); }
+#else
+inline double lesser(double a, double b) { return b < a ? b : a; }
+inline double greater(double a, double b) { return a < b ? b : a; }
+#endif
+
 #if defined(__SSE2__)
 
 struct Floats4 {

@@ -8,6 +8,11 @@
 
 #include "convert/picture/four_lanes.h"
 
+// Most triangles of a large model are hidden, and are turned away by a
+// test of a block or a tile that goes either way as often as not: the
+// tests are written without branches, for a misguessed branch costs more
+// than the work it would save.
+
 namespace quarlen {
 
 namespace {
@@ -33,12 +38,18 @@ struct Setup {
     Rect box;                 // the samples whose middles the corners' bounds hold, within the picture
     double corner[3];         // the corners' depths, corner k across from edge k
     double area;              // edge function k at corner k
-    // For a triangle of more than a few tiles (shareDepth): inside, the
-    // depth is the nearest corner's plus, for each corner k, edge function
-    // k times share[k]; and drawTile's depths fall short of it by less
-    // than the slack, by rounding.
+};
+
+// What a triangle of more than a few tiles needs besides, to be tried on
+// blocks and tiles.
+struct Large {
+    // Inside, the depth is the nearest corner's plus, for each corner k,
+    // edge function k times share[k]; the depths drawTile draws fall short
+    // of that by less than the slack, by rounding.
     double share[3];
     double nearestLessSlack;
+    double tileNearest;     // the depth at a tile's sample nearest to the viewer, less that at its first
+    int64_t tileInside[3];  // each edge function at a tile's sample most inside, less that at its first
 };
 
 // A coordinate within the reach of setUp in sixteenths of a sample, the
@@ -49,20 +60,18 @@ int64_t snapped(double v) {
     return int64_t(v * sub + 0.5 + shift) - int64_t(shift);
 }
 
-// Few branches below, and none whose way is a coin's toss: a triangle
-// facing either way, or an edge either way, costs a misguessed branch
-// more than the rest of the work.
 bool setUp(const Raster& r, const ScreenTriangle& t, Setup& s) {
     int64_t snap[2][3];
     // A corner far past the picture is brought nearer it: what shows of
     // the triangle then moves, but framing places no corner there.
     const double lo = -r.side, hi = 2.0 * r.side;
     for (int k = 0; k < 3; ++k)
-        for (int c = 0; c < 2; ++c) snap[c][k] = snapped(std::min(std::max(t.corner[k][c], lo), hi));
+        for (int c = 0; c < 2; ++c) snap[c][k] = snapped(lesser(greater(t.corner[k][c], lo), hi));
     const int64_t turn = (snap[0][1] - snap[0][0]) * (snap[1][2] - snap[1][0]) -
                          (snap[1][1] - snap[1][0]) * (snap[0][2] - snap[0][0]);
     if (turn == 0) return false;
-    // Corners 1 and 2 swapped where they turn clockwise.
+    // Corners 1 and 2 swapped where they turn clockwise, by index: a
+    // triangle faces either way.
     const int c1 = turn < 0 ? 2 : 1, order[3] = {0, c1, 3 - c1};
     int64_t x[3], y[3];
     double z[3];
@@ -71,7 +80,6 @@ bool setUp(const Raster& r, const ScreenTriangle& t, Setup& s) {
         y[k] = snap[1][order[k]];
         z[k] = t.corner[order[k]][2];
     }
-    const int64_t area = turn < 0 ? -turn : turn;
     const int64_t minX = std::min(std::min(x[0], x[1]), x[2]), maxX = std::max(std::max(x[0], x[1]), x[2]);
     const int64_t minY = std::min(std::min(y[0], y[1]), y[2]), maxY = std::max(std::max(y[0], y[1]), y[2]);
     // Sample i's middle is at 16 i + 8; >> 4 divides by 16 rounding down.
@@ -100,21 +108,35 @@ bool setUp(const Raster& r, const ScreenTriangle& t, Setup& s) {
     s.zy = ((z[2] - z[0]) * ax - (z[1] - z[0]) * bx) / det;
     const double x0 = double(x[0]) / sub, y0 = double(y[0]) / sub;
     s.z = z[0] + s.zx * (0.5 - x0) + s.zy * (0.5 - y0);
-    s.nearest = float(std::min(std::min(z[0], z[1]), z[2]));
-    s.farthest = float(std::max(std::max(z[0], z[1]), z[2]));
+    s.nearest = float(lesser(lesser(z[0], z[1]), z[2]));
+    s.farthest = float(greater(greater(z[0], z[1]), z[2]));
     for (int k = 0; k < 3; ++k) s.corner[k] = z[k];
-    s.area = double(area);
+    s.area = double(turn < 0 ? -turn : turn);
     return true;
 }
 
-void shareDepth(Setup& s) {
-    const double nearest = std::min(std::min(s.corner[0], s.corner[1]), s.corner[2]);
-    const double perArea = 1 / s.area;  // rounds within the slack
-    for (int k = 0; k < 3; ++k) s.share[k] = (s.corner[k] - nearest) * perArea;
+// The triangle's depth at the sample nearest to the viewer of a square of
+// `side` samples, from that at its top left sample; and edge function k at
+// the sample most inside.
+double nearestCorner(const Setup& s, int side) {
+    return lesser(0.0, (side - 1) * s.zx) + lesser(0.0, (side - 1) * s.zy);
+}
+int64_t mostInside(const Setup& s, int k, int side) {
+    return (side - 1) * (std::max<int64_t>(s.dx[k], 0) + std::max<int64_t>(s.dy[k], 0));
+}
+
+Large setUpLarge(const Setup& s) {
+    Large l;
+    const double nearest = lesser(lesser(s.corner[0], s.corner[1]), s.corner[2]);
+    const double perArea = 1 / s.area;  // rounds well within the slack
+    for (int k = 0; k < 3; ++k) l.share[k] = (s.corner[k] - nearest) * perArea;
     // drawTile's floats round a dozen times, at most to a value of the
     // corners' depths and 16 steps from sample to sample.
     const double slack = 0x1p-20 * (2 * (std::fabs(s.nearest) + std::fabs(s.farthest)) + 32 * (std::fabs(s.zx) + std::fabs(s.zy)));
-    s.nearestLessSlack = nearest - slack;
+    l.nearestLessSlack = nearest - slack;
+    l.tileNearest = nearestCorner(s, tile_side);
+    for (int k = 0; k < 3; ++k) l.tileInside[k] = mostInside(s, k, tile_side);
+    return l;
 }
 
 Rect clip(const Rect& a, int i0, int j0, int side) {
@@ -133,7 +155,7 @@ bool outside(const Setup& s, const Rect& q) {
 
 // The triangle's nearest depth over the rectangle.
 float nearestOver(const Setup& s, const Rect& q) {
-    const double z = s.z + std::min(q.i0 * s.zx, q.i1 * s.zx) + std::min(q.j0 * s.zy, q.j1 * s.zy);
+    const double z = s.z + lesser(q.i0 * s.zx, q.i1 * s.zx) + lesser(q.j0 * s.zy, q.j1 * s.zy);
     return std::max(s.nearest, float(z));
 }
 
@@ -142,13 +164,20 @@ float nearestOver(const Setup& s, const Rect& q) {
 // edge, the plane is often nearest outside it: each corner's share of the
 // depth inside, at least that at the rectangle's sample least inside,
 // says more than the plane's nearest over the rectangle.
-bool nearerInside(const Setup& s, const Rect& q, float far) {
-    double z = s.nearestLessSlack;
+bool nearerInside(const Setup& s, const Large& l, const Rect& q, float far) {
+    double z = l.nearestLessSlack;
     for (int k = 0; k < 3; ++k) {
         const int64_t least = s.at[k] + (s.dx[k] > 0 ? q.i0 : q.i1) * s.dx[k] + (s.dy[k] > 0 ? q.j0 : q.j1) * s.dy[k];
-        z += double(std::max<int64_t>(least, 0)) * s.share[k];
+        z += double(std::max<int64_t>(least, 0)) * l.share[k];
     }
     return z < far;
+}
+
+// The largest of four lanes.
+float largest(Floats4 a) {
+    float lanes[4];
+    store4(lanes, a);
+    return std::max(std::max(lanes[0], lanes[1]), std::max(lanes[2], lanes[3]));
 }
 
 // A tile's far depth, taken again from its samples each time it is drawn
@@ -157,33 +186,14 @@ void refreshTile(Raster& r, size_t tile) {
     const float* d = &r.depth[tile * tile_samples];
     Floats4 far = load4(d);
     for (int k = 4; k < tile_samples; k += 4) far = maxOf(far, load4(d + k));
-    float lanes[4];
-    store4(lanes, far);
-    r.tileFar[tile] = std::max(std::max(lanes[0], lanes[1]), std::max(lanes[2], lanes[3]));
+    r.tileFar[tile] = largest(far);
 }
 
 void refreshBlock(Raster& r, size_t block) {
     const float* tiles = &r.tileFar[block * tiles_in_block];
-    float* rows = &r.rowFar[block * block_tiles];
-    for (int y = 0; y < block_tiles; ++y) {
-        float lanes[4];
-        store4(lanes, maxOf(load4(tiles + 8 * y), load4(tiles + 8 * y + 4)));
-        rows[y] = std::max(std::max(lanes[0], lanes[1]), std::max(lanes[2], lanes[3]));
-    }
-    float lanes[4];
-    store4(lanes, maxOf(load4(rows), load4(rows + 4)));
-    r.blockFar[block] = std::max(std::max(lanes[0], lanes[1]), std::max(lanes[2], lanes[3]));
-}
-
-// The triangle's depth at the sample nearest to the viewer of a square of
-// `side` samples, from that at its top left sample; and edge function k at
-// the sample most inside.
-double nearestCorner(const Setup& s, int side) {
-    const double across = (side - 1) * s.zx, down = (side - 1) * s.zy;
-    return (across < 0 ? across : 0.0) + (down < 0 ? down : 0.0);  // no branch, unlike std::min's
-}
-int64_t mostInside(const Setup& s, int k, int side) {
-    return (side - 1) * (std::max<int64_t>(s.dx[k], 0) + std::max<int64_t>(s.dy[k], 0));
+    Floats4 far = load4(tiles);
+    for (int k = 4; k < tiles_in_block; k += 4) far = maxOf(far, load4(tiles + k));
+    r.blockFar[block] = largest(far);
 }
 
 // Edge function k at sample (i, j), plus `more`, in 32 bits: across a
@@ -195,35 +205,39 @@ int32_t edgeAt(const Setup& s, int k, int i, int j, int64_t more = 0) {
 }
 
 // What each of 8 lanes adds to the triangle's values at the first of a
-// row: sample x of a tile's row, or tile x of a block's row of tiles. A
+// row: tile x of a block's row of tiles, or sample x of a tile's row. A
 // row's own share is added to all 8 alike, so that 8 lanes serve 64.
 struct Lanes {
-    int32_t sample[3][8];  // to each edge function: x dx
-    float zSample[8];      // to the depth: x zx
-    int32_t tile[3][8];    // x 8 dx
+    int32_t tile[3][8];    // to each edge function: x 8 dx
     int32_t tileDown[3];   // from a row of tiles to the next: 8 dy
-    float zTile[8];        // x (8 zx), each factor a float
-    float zTileDown;       // 8 zy, a float
-    float zTileRow[8];     // y zTileDown, for row of tiles y
+    float zTile[8];        // to the depth: x (8 zx), each factor a float
+    float zTileRow[8];     // for row of tiles y: y (8 zy), likewise
+    bool samplesMade;      // the samples' below are made (at the first tile drawn on)
+    int32_t sample[3][8];  // x dx
+    float zSample[8];      // x zx
 };
 
-void makeLanes(const Setup& s, Lanes& l) {
+void makeTileLanes(const Setup& s, Lanes& l) {
     // In 32 bits, as in edgeAt.
     for (int k = 0; k < 3; ++k) {
         const auto across = int32_t(tile_side * s.dx[k]);
-        for (int x = 0; x < 8; ++x) {
-            l.sample[k][x] = int32_t(x * s.dx[k]);
-            l.tile[k][x] = x * across;
-        }
+        for (int x = 0; x < 8; ++x) l.tile[k][x] = x * across;
         l.tileDown[k] = int32_t(tile_side * s.dy[k]);
     }
-    const auto across = float(tile_side * s.zx);
+    const auto across = float(tile_side * s.zx), down = float(tile_side * s.zy);
     for (int x = 0; x < 8; ++x) {
-        l.zSample[x] = float(x * s.zx);
         l.zTile[x] = float(x) * across;
+        l.zTileRow[x] = float(x) * down;
     }
-    l.zTileDown = float(tile_side * s.zy);
-    for (int y = 0; y < 8; ++y) l.zTileRow[y] = float(y) * l.zTileDown;
+    l.samplesMade = false;
+}
+
+void makeSampleLanes(const Setup& s, Lanes& l) {
+    for (int x = 0; x < 8; ++x) {
+        for (int k = 0; k < 3; ++k) l.sample[k][x] = int32_t(x * s.dx[k]);
+        l.zSample[x] = float(x * s.zx);
+    }
+    l.samplesMade = true;
 }
 
 // The triangle against the blocks of its bounds, a row at a time: its
@@ -252,8 +266,7 @@ BlockRows blockRows(const Setup& s, int bi, int bj, int n) {
 }
 
 // The blocks of row y of b (0 for its first) that the triangle may be
-// drawn on, bit x for the x-th: by the blocks' far depths and the edges,
-// with no branch.
+// drawn on, bit x for the x-th: by the blocks' far depths and the edges.
 uint64_t blocksNearer(const Raster& r, const Setup& s, const BlockRows& b, int bj, int y) {
     const float* far = &r.blockFar[size_t(bj) * size_t(r.blocks) + size_t(b.bi)];
     const float zRow = b.z + float(y) * b.zy;
@@ -281,19 +294,18 @@ uint64_t tilesOf(const Rect& q) {
 // The tiles of the block whose top left sample is (i0, j0), among the
 // samples q, that the triangle may be drawn on, bit t for tile t: by the
 // tiles' far depths, against its depth at each tile's sample nearest to
-// the viewer, and then by its edge functions at each tile's sample most
-// inside. First each row of tiles by its far depth, against the nearest of
-// its tiles' (tile 0's or 7's: floats keep the order), then the tiles of
-// those that pass, 8 at once.
-uint64_t tilesNearer(const Raster& r, const Setup& s, const Lanes& l, size_t block, int i0, int j0, const Rect& q) {
-    const Floats4 zAt = splat4(float(s.z + i0 * s.zx + j0 * s.zy + nearestCorner(s, tile_side)));
+// the viewer, and by its edge functions at each tile's sample most inside.
+// The rows of tiles of q, 8 tiles at once.
+uint64_t tilesNearer(const Raster& r, const Setup& s, const Large& large, const Lanes& l, size_t block, int i0,
+                     int j0, const Rect& q) {
+    const Floats4 zAt = splat4(float(s.z + i0 * s.zx + j0 * s.zy + large.tileNearest));
     const Floats4 nearest = splat4(s.nearest);
     const float* far = &r.tileFar[block * tiles_in_block];
     int32_t e[3];
-    for (int k = 0; k < 3; ++k) e[k] = edgeAt(s, k, i0, j0, mostInside(s, k, tile_side));
+    for (int k = 0; k < 3; ++k) e[k] = edgeAt(s, k, i0, j0, large.tileInside[k]);
     uint64_t pass = 0;
     for (int y = (q.j0 - j0) / tile_side; y <= (q.j1 - j0) / tile_side; ++y) {
-        const Floats4 zDown = splat4(l.zTileRow[y]);  // the row's share of z, then each tile's
+        const Floats4 zDown = splat4(l.zTileRow[y]);  // the row's share of the depth, then each tile's
         Ints4 d[3];                                   // and of each edge function
         for (int k = 0; k < 3; ++k) d[k] = splat4(int32_t(uint32_t(e[k]) + uint32_t(y * l.tileDown[k])));
         unsigned row = 0;
@@ -330,28 +342,32 @@ void rowDepths(const Setup& s, const Lanes& l, float zRow, Floats4 z[2]) {
 // is (i0, j0): first which samples of q's rows it takes, 8 at a time,
 // then, only if it takes any, their depth and colour, since most tiles
 // tried take none. Returns whether it took any.
-bool drawTile(Raster& r, const Setup& s, const Lanes& l, size_t tile, int i0, int j0, const Rect& q, Paint& paint) {
+bool drawTile(Raster& r, const Setup& s, Lanes& l, size_t tile, int i0, int j0, const Rect& q, Paint& paint) {
+    if (!l.samplesMade) makeSampleLanes(s, l);
     float* depth = &r.depth[tile * tile_samples];
     const unsigned columns = ((1u << (q.i1 - q.i0 + 1)) - 1) << (q.i0 - i0);
-    // Within a tile the edge functions change by less than 2^28, as in edgeAt.
-    int32_t e0 = edgeAt(s, 0, i0, q.j0), e1 = edgeAt(s, 1, i0, q.j0), e2 = edgeAt(s, 2, i0, q.j0);
+    // The edge functions at the row's samples, 4 at a time; within a tile
+    // they change by less than 2^28, as in edgeAt.
+    Ints4 e[3][2], down[3];
+    for (int k = 0; k < 3; ++k) {
+        const Ints4 first = splat4(edgeAt(s, k, i0, q.j0));
+        e[k][0] = first + load4(l.sample[k]);
+        e[k][1] = first + load4(l.sample[k] + 4);
+        down[k] = splat4(int32_t(s.dy[k]));
+    }
     const auto zFirst = float(s.z + i0 * s.zx + q.j0 * s.zy);  // near the tile, where floats are exact enough
     const auto zDown = float(s.zy);
     float zRow = zFirst;
     uint64_t taken = 0;  // bit 8 y + x for sample (x, y) of the tile
-    for (int y = q.j0 - j0; y <= q.j1 - j0; ++y) {
+    for (int y = q.j0 - j0; y <= q.j1 - j0; ++y, zRow += zDown) {
         Floats4 z[2];
         rowDepths(s, l, zRow, z);
         unsigned row = 0;
         for (int h = 0; h < 2; ++h) {
-            const int x = 4 * h;
-            const Ints4 beyond = (splat4(e0) + load4(l.sample[0] + x)) | (splat4(e1) + load4(l.sample[1] + x)) |
-                                 (splat4(e2) + load4(l.sample[2] + x));
-            row |= lessAndNotSignBits(z[h], load4(depth + tile_side * y + x), beyond) << x;
+            row |= lessAndNotSignBits(z[h], load4(depth + tile_side * y + 4 * h), e[0][h] | e[1][h] | e[2][h]) << (4 * h);
+            for (int k = 0; k < 3; ++k) e[k][h] = e[k][h] + down[k];
         }
         taken |= uint64_t(row & columns) << (tile_side * y);
-        e0 += int32_t(s.dy[0]), e1 += int32_t(s.dy[1]), e2 += int32_t(s.dy[2]);
-        zRow += zDown;
     }
     if (!taken) return false;
     const uint32_t colour = colourOf(paint);
@@ -376,6 +392,58 @@ bool drawTile(Raster& r, const Setup& s, const Lanes& l, size_t tile, int i0, in
 size_t blockOf(const Raster& r, int i, int j) { return size_t(j / block_side) * size_t(r.blocks) + size_t(i / block_side); }
 int tileOf(int i, int j) { return j % block_side / tile_side * block_tiles + i % block_side / tile_side; }
 
+// A triangle within 2 x 2 tiles, as most of a fine mesh's are, tried on
+// those tiles alone.
+bool drawSmall(Raster& r, const Setup& s, Paint& paint) {
+    Lanes lanes;
+    lanes.samplesMade = false;
+    bool drew = false;
+    for (int j0 = s.box.j0 / tile_side * tile_side; j0 <= s.box.j1; j0 += tile_side)
+        for (int i0 = s.box.i0 / tile_side * tile_side; i0 <= s.box.i1; i0 += tile_side) {
+            const size_t block = blockOf(r, i0, j0), tile = block * tiles_in_block + size_t(tileOf(i0, j0));
+            const Rect q = clip(s.box, i0, j0, tile_side);
+            if (outside(s, q) || !(nearestOver(s, q) < r.tileFar[tile])) continue;
+            if (!drawTile(r, s, lanes, tile, i0, j0, q, paint)) continue;
+            refreshBlock(r, block);
+            drew = true;
+        }
+    return drew;
+}
+
+// A larger triangle, tried on the blocks of its bounds, then on the tiles
+// of those it may be drawn on.
+bool drawLarge(Raster& r, const Setup& s, Paint& paint) {
+    const Large large = setUpLarge(s);
+    Lanes lanes;
+    makeTileLanes(s, lanes);
+    bool drew = false;
+    const int bi0 = s.box.i0 / block_side, bi1 = s.box.i1 / block_side, bj0 = s.box.j0 / block_side;
+    const BlockRows rows = blockRows(s, bi0, bj0, bi1 - bi0 + 1);
+    for (int bj = bj0; bj <= s.box.j1 / block_side; ++bj) {
+        for (uint64_t blocks = blocksNearer(r, s, rows, bj, bj - bj0); blocks; blocks &= blocks - 1) {
+            const int bi = bi0 + std::countr_zero(blocks);
+            const Rect inBlock = clip(s.box, bi * block_side, bj * block_side, block_side);
+            const size_t block = size_t(bj) * size_t(r.blocks) + size_t(bi);
+            bool blockDrawn = false;
+            for (uint64_t tiles = tilesNearer(r, s, large, lanes, block, bi * block_side, bj * block_side, inBlock);
+                 tiles; tiles &= tiles - 1) {
+                const int k = std::countr_zero(tiles);
+                const int i0 = bi * block_side + k % block_tiles * tile_side;
+                const int j0 = bj * block_side + k / block_tiles * tile_side;
+                const size_t tile = block * tiles_in_block + size_t(k);
+                const Rect q = clip(inBlock, i0, j0, tile_side);
+                if (nearerInside(s, large, q, r.tileFar[tile]))
+                    blockDrawn = drawTile(r, s, lanes, tile, i0, j0, q, paint) || blockDrawn;
+            }
+            if (blockDrawn) {
+                refreshBlock(r, block);
+                drew = true;
+            }
+        }
+    }
+    return drew;
+}
+
 }  // namespace
 
 void startRaster(Raster& r, int side) {
@@ -390,7 +458,6 @@ void startRaster(Raster& r, int side) {
     for (int y = 0; y < padded; ++y)
         for (int x = y < side ? side : 0; x < padded; ++x) r.depth[sampleIndex(r, x, y)] = -nothing;
     r.tileFar.assign(tiles, nothing);
-    r.rowFar.assign(block_tiles * blocks, nothing);
     r.blockFar.assign(blocks, nothing);
 }
 
@@ -398,50 +465,8 @@ bool drawTriangle(Raster& r, const ScreenTriangle& t, const Shades& shades) {
     Setup s;
     if (!setUp(r, t, s)) return false;
     Paint paint{t, shades};
-    Lanes lanes;         // made at the first tile or block tried
-    bool laned = false;  // lanes is made
-    bool drew = false;
-    // A triangle within 2 x 2 tiles, as most of a fine mesh's are, is tried
-    // on those tiles alone.
-    if (s.box.i1 / tile_side - s.box.i0 / tile_side <= 1 && s.box.j1 / tile_side - s.box.j0 / tile_side <= 1) {
-        for (int j0 = s.box.j0 / tile_side * tile_side; j0 <= s.box.j1; j0 += tile_side)
-            for (int i0 = s.box.i0 / tile_side * tile_side; i0 <= s.box.i1; i0 += tile_side) {
-                const size_t block = blockOf(r, i0, j0), tile = block * tiles_in_block + size_t(tileOf(i0, j0));
-                const Rect q = clip(s.box, i0, j0, tile_side);
-                if (outside(s, q) || !(nearestOver(s, q) < r.tileFar[tile])) continue;
-                if (!laned) makeLanes(s, lanes), laned = true;
-                if (!drawTile(r, s, lanes, tile, i0, j0, q, paint)) continue;
-                refreshBlock(r, block);
-                drew = true;
-            }
-        return drew;
-    }
-    shareDepth(s);
-    const int bi0 = s.box.i0 / block_side, bi1 = s.box.i1 / block_side, bj0 = s.box.j0 / block_side;
-    const BlockRows rows = blockRows(s, bi0, bj0, bi1 - bi0 + 1);
-    for (int bj = bj0; bj <= s.box.j1 / block_side; ++bj) {
-        for (uint64_t blocks = blocksNearer(r, s, rows, bj, bj - bj0); blocks; blocks &= blocks - 1) {
-            const int bi = bi0 + std::countr_zero(blocks);
-            const Rect inBlock = clip(s.box, bi * block_side, bj * block_side, block_side);
-            const size_t block = size_t(bj) * size_t(r.blocks) + size_t(bi);
-            if (!laned) makeLanes(s, lanes), laned = true;
-            bool blockDrawn = false;
-            for (uint64_t tiles = tilesNearer(r, s, lanes, block, bi * block_side, bj * block_side, inBlock); tiles;
-                 tiles &= tiles - 1) {
-                const int k = std::countr_zero(tiles);
-                const int i0 = bi * block_side + k % block_tiles * tile_side;
-                const int j0 = bj * block_side + k / block_tiles * tile_side;
-                const size_t tile = block * tiles_in_block + size_t(k);
-                const Rect q = clip(inBlock, i0, j0, tile_side);
-                if (nearerInside(s, q, r.tileFar[tile])) blockDrawn = drawTile(r, s, lanes, tile, i0, j0, q, paint) || blockDrawn;
-            }
-            if (blockDrawn) {
-                refreshBlock(r, block);
-                drew = true;
-            }
-        }
-    }
-    return drew;
+    const bool small = s.box.i1 / tile_side - s.box.i0 / tile_side <= 1 && s.box.j1 / tile_side - s.box.j0 / tile_side <= 1;
+    return small ? drawSmall(r, s, paint) : drawLarge(r, s, paint);
 }
 
 }  // namespace quarlen

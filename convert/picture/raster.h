@@ -30,9 +30,9 @@ struct Raster {
     std::vector<float> depth;      // away from the viewer; +inf where nothing is drawn, -inf in the padding
     std::vector<uint32_t> colour;  // packColour's, 0 where nothing is drawn
     // The farthest sample's depth within each tile (block by block, row by
-    // row), each row of tiles of a block (likewise) and each block (row by
-    // row), taken again each time one is drawn in:
-    std::vector<float> tileFar, rowFar, blockFar;
+    // row) and each block (row by row), taken again each time one is drawn
+    // in:
+    std::vector<float> tileFar, blockFar;
 };
 
 // Readies r for a picture of side x side samples (1 to max_raster_side),
