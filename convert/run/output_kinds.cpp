@@ -7,6 +7,7 @@
 #include "convert/obj/mtl.h"
 #include "convert/obj/obj_writer.h"
 #include "convert/options/option_table.h"
+#include "convert/picture/picture.h"
 #include "convert/picture/picture_writer.h"
 #include "convert/run/run.h"
 
@@ -28,6 +29,7 @@ std::unique_ptr<GroupWriter> glbOutput(Output& out, const RunRequest& req, const
 
 // A picture frames the model from a second read of the input's points.
 std::unique_ptr<GroupWriter> pngOutput(Output& out, const RunRequest& req, const OutputOptions& o, InfoCount*) {
+    assert(o.pictureSize >= 1 && o.pictureSize <= max_picture_size);
     const auto bytes = req.inputBytes.value_or(std::span<const unsigned char>{});
     return pictureWriter(out, req.input, req.inputBytes ? bytes.data() : nullptr, bytes.size(), o.pictureSize);
 }
@@ -52,6 +54,12 @@ const OutputKind& kindAsked(const OutputOptions& o) {
     for (const OutputKind& k : output_kinds)
         if (k.flag && o.*k.flag) return k;
     return output_kinds[0];
+}
+
+const OutputKind* kindOf(bool OutputOptions::*flag) {
+    for (const OutputKind& k : output_kinds)
+        if (flag && k.flag == flag) return &k;
+    return nullptr;
 }
 
 const char* optionName(const OutputKind& k) {

@@ -1,5 +1,6 @@
 // The conversion run: opens the input and the output, reads the groups one
 // by one and hands each to the run's writer, and tells the outcome.
+#include <cassert>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -8,6 +9,7 @@
 #include <utility>
 
 #include "convert/run/run.h"
+#include "convert/picture/picture.h"
 #include "convert/picture/picture_writer.h"
 #include "convert/run/output_kinds.h"
 #include "convert/options/info.h"
@@ -226,6 +228,7 @@ std::unique_ptr<GroupWriter> makeWriter(Run& r) {
 }  // namespace
 
 RunResult convertRSR(const RunRequest& req) {
+    assert(!req.alsoPicture || (req.alsoPictureSize >= 1 && req.alsoPictureSize <= max_picture_size));
     Run r(req);
     if (!openRunInput(r)) return {RunOutcome::input_not_opened, errno};
     if (!openRunOutput(r)) {
