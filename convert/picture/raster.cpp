@@ -301,18 +301,24 @@ uint64_t tilesNearer(const Raster& r, const Setup& s, const Large& large, const 
     const Floats4 zAt = splat4(float(s.z + i0 * s.zx + j0 * s.zy + large.tileNearest));
     const Floats4 nearest = splat4(s.nearest);
     const float* far = &r.tileFar[block * tiles_in_block];
-    int32_t e[3];
-    for (int k = 0; k < 3; ++k) e[k] = edgeAt(s, k, i0, j0, large.tileInside[k]);
+    const int y0 = (q.j0 - j0) / tile_side, y1 = (q.j1 - j0) / tile_side;
+    // Each edge function at the 8 tiles of a row, 4 at a time, carried
+    // from row to row by a sum: it wraps around alike.
+    Ints4 e[3][2], down[3];
+    for (int k = 0; k < 3; ++k) {
+        const Ints4 first = splat4(int32_t(uint32_t(edgeAt(s, k, i0, j0, large.tileInside[k])) + uint32_t(y0 * l.tileDown[k])));
+        e[k][0] = first + load4(l.tile[k]);
+        e[k][1] = first + load4(l.tile[k] + 4);
+        down[k] = splat4(l.tileDown[k]);
+    }
     uint64_t pass = 0;
-    for (int y = (q.j0 - j0) / tile_side; y <= (q.j1 - j0) / tile_side; ++y) {
+    for (int y = y0; y <= y1; ++y) {
         const Floats4 zDown = splat4(l.zTileRow[y]);  // the row's share of the depth, then each tile's
-        Ints4 d[3];                                   // and of each edge function
-        for (int k = 0; k < 3; ++k) d[k] = splat4(int32_t(uint32_t(e[k]) + uint32_t(y * l.tileDown[k])));
         unsigned row = 0;
-        for (int x = 0; x < 8; x += 4) {
-            const Floats4 z = maxOf(zAt + (load4(l.zTile + x) + zDown), nearest);
-            const Ints4 beyond = (d[0] + load4(l.tile[0] + x)) | (d[1] + load4(l.tile[1] + x)) | (d[2] + load4(l.tile[2] + x));
-            row |= lessAndNotSignBits(z, load4(far + 8 * y + x), beyond) << x;
+        for (int h = 0; h < 2; ++h) {
+            const Floats4 z = maxOf(zAt + (load4(l.zTile + 4 * h) + zDown), nearest);
+            row |= lessAndNotSignBits(z, load4(far + 8 * y + 4 * h), e[0][h] | e[1][h] | e[2][h]) << (4 * h);
+            for (int k = 0; k < 3; ++k) e[k][h] = e[k][h] + down[k];
         }
         pass |= uint64_t(row) << (block_tiles * y);
     }
