@@ -5,8 +5,8 @@
 // first, with 2 x 2 samples a pixel; a transparent background. A model
 // with nothing drawn gives the placeholder (placeholder.h).
 //
-// Memory: the samples (8 bytes each), and the group's points in the frame
-// (12 bytes each) beside the group, which the run holds anyway.
+// Memory: the samples (8 bytes each) beside the group, which the run holds
+// anyway; points are framed as each corner is drawn.
 #pragma once
 
 #include <cstdint>
@@ -29,7 +29,6 @@ struct Picture {
     int pixels = 0;    // on each side of the picture
     Frame frame;       // where points land among the samples
     Raster raster;     // the samples, made at the first group
-    std::vector<float> framed;  // the group's points in the frame (draw_group.cpp), kept for the next
     SrgbTable srgb;    // light to 8-bit colour
     MaterialsWritten materials;  // the run's materials, in order of first use by a facet drawn
     bool drawn = false;          // some sample was drawn
