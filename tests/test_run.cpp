@@ -52,6 +52,7 @@ TEST(Failures, NameLengthAndBadValue) {
         badLength({}, 300, "", false),
         badLength({first()}, -1, first_text, true),
         badLength({{.name = "e", .xyz = {0, 0, 0}}}, 257, "g e\r\nv 0 0 0\r\n", false),  // a group without facets
+        badLength({{.name = std::string(256, 'n')}}, 257, "g " + std::string(256, 'n') + "\r\n", false),  // the longest name
         // Facets count, not their corners.
         badLength({{.name = "z", .xyz = {0, 0, 0}, .faces = {{0, 0, 0}}}}, 300, "g z\r\nv 0 0 0\r\nf\r\n", true),
         badValue("over", {0, 1, 2, 0}, {2, 3, 0}, {}, f + " 6 4"),  // reaches past the fourth entry
