@@ -5,7 +5,8 @@
 //     and stored in a browser without WebGL (whose page is composited
 //     without SwiftShader, the software GL the others draw with);
 //   - as one .zip archive of the folder, deflated (as downloads are) and
-//     stored;
+//     stored, and as a bundle: a zip of ten deflated zips, each of a tenth
+//     of the library (deflated once more, as zip tools do);
 // each row gives the seconds to convert (the page's own status line) and
 // to download the zip, MB/s of input, the zip's size and the peak
 // proportional set size of all the browser's processes together. Each
@@ -51,7 +52,7 @@ mkdirSync(join(lib, 'sub'), { recursive: true });
 for (let i = 0; i < count; ++i) linkSync(model, join(lib, i % 2 ? 'sub' : '', `m${i}.rsr`));
 
 // The zip is sound and every entry is the console program's output (the
-// zip's paths start with the library's folder, lib/).
+// zip's paths start with the archive's name, lib/ or bundle/partN/).
 const zipCheck = `
 import sys, zipfile
 z = zipfile.ZipFile(sys.argv[1])
@@ -59,7 +60,8 @@ assert z.testzip() is None
 names = z.namelist()
 assert len(names) == int(sys.argv[3]), len(names)
 for n in names:
-    with z.open(n) as got, open(sys.argv[2] + "/" + n.split("/", 1)[1], "rb") as want:
+    inside = n.split("/", 2)[2] if n.startswith("bundle/") else n.split("/", 1)[1]
+    with z.open(n) as got, open(sys.argv[2] + "/" + inside, "rb") as want:
         while True:
             a = got.read(1 << 22)
             assert a == want.read(1 << 22), n
@@ -77,18 +79,27 @@ try {
   console.log(`quarlen -r -j2 -o: ${nativeSeconds.toFixed(2)} s, ${(count * modelMB / nativeSeconds).toFixed(0)} MB/s`);
   execFileSync('/usr/bin/python3', ['-c', `
 import zipfile, os
+files = sorted(os.path.relpath(os.path.join(d, f), "${lib}") for d, _, fs in os.walk("${lib}") for f in fs)
 for name, method in (("lib.zip", zipfile.ZIP_DEFLATED), ("stored.zip", zipfile.ZIP_STORED)):
     with zipfile.ZipFile(os.path.join("${work}", name), "w", method, compresslevel=1) as z:
-        for d, _, files in os.walk("${lib}"):
-            for f in sorted(files):
-                z.write(os.path.join(d, f), os.path.relpath(os.path.join(d, f), "${lib}"))
+        for f in files:
+            z.write(os.path.join("${lib}", f), f)
+with zipfile.ZipFile(os.path.join("${work}", "bundle.zip"), "w", zipfile.ZIP_DEFLATED, compresslevel=1) as bundle:
+    for k in range(10):
+        part = os.path.join("${work}", "part%d.zip" % k)
+        with zipfile.ZipFile(part, "w", zipfile.ZIP_DEFLATED, compresslevel=1) as z:
+            for f in files[k::10]:
+                z.write(os.path.join("${lib}", f), f)
+        bundle.write(part, "part%d.zip" % k)
+        os.remove(part)
 `]);
-  console.log(`lib.zip: ${(statSync(join(work, 'lib.zip')).size / 1e6).toFixed(0)} MB (deflated, level 1); ` +
-    `stored.zip: ${(statSync(join(work, 'stored.zip')).size / 1e6).toFixed(0)} MB (stored)`);
+  const mb = (name) => (statSync(join(work, name)).size / 1e6).toFixed(0);
+  console.log(`lib.zip: ${mb('lib.zip')} MB (deflated, level 1); stored.zip: ${mb('stored.zip')} MB (stored); ` +
+    `bundle.zip: ${mb('bundle.zip')} MB (ten zips of a tenth each, deflated, level 1)`);
   console.log('input                  convert s   MB/s   download s   zip MB   zip sound   peak PSS MB (idle before)');
   for (const [label, input, smaller, webgl] of [['folder', lib, false, true], ['folder, no WebGL', lib, false, false],
     ['folder, smaller zip', lib, true, true], ['lib.zip', join(work, 'lib.zip'), false, true],
-    ['stored.zip', join(work, 'stored.zip'), false, true]]) {
+    ['stored.zip', join(work, 'stored.zip'), false, true], ['bundle.zip, ten zips', join(work, 'bundle.zip'), false, true]]) {
     // The outputs and archives written before, gigabytes, reach the disk
     // first: each row starts with the disk idle.
     execFileSync('sync');

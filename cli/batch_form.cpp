@@ -7,6 +7,7 @@
 
 #include "frontend/notice_console.h"
 #include "convert/format/notice.h"
+#include "convert/options/option_table.h"
 
 using namespace quarlen;
 
@@ -57,11 +58,21 @@ void showProgress(Console& c) {
 
 // A notice of one file as the batch prints it: the input's path first, so
 // that every line says which file it concerns (the out-of-memory notice's
-// own caption says none), then the output's when the notice is about it.
+// own caption says none), then the output's when the notice is about one.
 std::string batchLine(const BatchItem& item, const NoticeLine& n) {
     std::string caption = item.in;
-    if (!item.out.empty() && n.caption == item.out) caption += ": " + item.out;
+    for (const std::string& out : {item.out, item.picture})
+        if (!out.empty() && n.caption == out) caption += ": " + out;
     return noticeLine(n.text.c_str(), caption.c_str(), n.style);
+}
+
+// The outputs of item that are made (made true) or skipped: "a.obj", or
+// with a picture beside it "a.glb and a.png", or the one of them.
+std::string outputNames(const BatchItem& item, bool made) {
+    std::vector<std::string> names;
+    if (item.skip != made) names.push_back(item.out);
+    if (!item.picture.empty() && item.skipPicture != made) names.push_back(item.picture);
+    return listed(names, " and ");
 }
 
 // What one file prints: a failure its notices; a conversion or a skip
@@ -75,12 +86,14 @@ std::string fileLines(const Console& c, const BatchItem& item, const FileReport&
         break;
     case FileOutcome::converted:
         if (!c.verbose) break;
-        lines = item.in + " -> " + item.out + "\n";
+        lines = item.in + " -> " + outputNames(item, true) + "\n";
         for (const NoticeLine& n : report.notices)
-            if (n.caption != item.out) lines += batchLine(item, n);  // what --clean changed
+            if (n.caption == item.in) lines += batchLine(item, n);  // what --clean changed
         break;
     case FileOutcome::skipped:
-        if (c.verbose) lines = item.in + ": skipped: " + item.out + " exists (-f replaces it)\n";
+        if (c.verbose)
+            lines = item.in + ": skipped: " + outputNames(item, false) + (item.picture.empty() ? " exists" : " exist") +
+                    " (-f replaces " + (item.picture.empty() ? "it" : "them") + ")\n";
         break;
     }
     return lines;

@@ -1,5 +1,5 @@
-// quarlen: converts Poser geometry files to OBJ text or binary glTF, one
-// file or a whole library at a time.
+// quarlen: converts Poser geometry files to OBJ text or binary glTF, or
+// draws them, one file or a whole library at a time.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/batch_form.h"
+#include "frontend/file_uri.h"
 #include "frontend/notice_console.h"
 #include "frontend/info_print.h"
 #include "frontend/option_words.h"
@@ -42,6 +43,7 @@ enum Status { status_finished = 0, status_failed = 1, status_usage = 2 };
 #define QUARLEN_SYNOPSIS              \
     "usage: quarlen INPUT.rsr OUTPUT.obj\n" \
     "       quarlen INPUT.rsr OUTPUT.glb\n" \
+    "       quarlen INPUT.rsr OUTPUT.png\n" \
     "       quarlen INPUT.rsr -\n"          \
     "       quarlen [OPTIONS] PATH...\n"    \
     "       quarlen --info PATH...\n"
@@ -51,15 +53,19 @@ constexpr const char* short_usage = QUARLEN_SYNOPSIS "Try 'quarlen --help' for m
 constexpr const char* usage_text =
     QUARLEN_SYNOPSIS
     "Converts Poser geometry files (.rsr) into Wavefront OBJ text files (.obj),\n"
-    "or with --glb into binary glTF files (.glb).\n"
+    "or with --glb into binary glTF files (.glb), or with --png draws them (.png).\n"
     "\n"
-    "With two operands, the second '-' or ending in .obj or .glb and the first\n"
-    "not a folder, converts one file: to OUTPUT.obj, to OUTPUT.glb (as --glb),\n"
-    "or to standard output for '-' (with --glb only when that is no terminal).\n"
+    "With two operands, the second '-' or ending in .obj, .glb or .png and the\n"
+    "first not a folder, converts one file: to OUTPUT.obj, to OUTPUT.glb (as\n"
+    "--glb), to OUTPUT.png (as --png), or to standard output for '-' (with --glb\n"
+    "or --png only when that is no terminal).\n"
     "Otherwise every PATH is an .rsr file or a folder of them, and each\n"
-    "DIR/NAME.rsr becomes NAME.obj (NAME.glb with --glb) beside it. Files are\n"
-    "converted in path order; each is written under a temporary name and\n"
-    "renamed into place.\n"
+    "DIR/NAME.rsr becomes NAME.obj (NAME.glb with --glb, NAME.png with --png)\n"
+    "beside it; with --glb --png, NAME.glb and NAME.png from one conversion.\n"
+    "Files are converted in path order; each output is written under a\n"
+    "temporary name and renamed into place.\n"
+    "An operand that starts with file:/ is a file URI, as file managers give\n"
+    "(file:///home/me/a%20b.rsr): a file of this computer, escapes decoded.\n"
     "\n";
 
 // After the batch form's option lines.
@@ -69,7 +75,9 @@ constexpr const char* usage_tail =
     "Each message is one line on standard error. In the batch form a file that\n"
     "converts or is skipped prints nothing (the summary counts it), and every\n"
     "line of a file that fails starts with its input's path. Two inputs with\n"
-    "the same output fail from the second on. Ctrl-C stops the batch: files in\n"
+    "the same output fail from the second on. With --glb --png, each output\n"
+    "that exists is skipped on its own (the other is made), and a file fails\n"
+    "when either of its outputs does. Ctrl-C stops the batch: files in\n"
     "flight leave no temporary file, and the same command later carries on\n"
     "where it stopped.\n"
     "Exit status: 0 every file finished (skipped ones too), 1 a conversion\n"
@@ -209,6 +217,22 @@ std::string outputProblem(const std::string& out, const OutputOptions& o) {
     return kindNamed(out.c_str()) == &kind ? "" : std::string("with ") + option + " the output must end in " + kind.extension;
 }
 
+// --png with another kind's option: a picture beside each output, which
+// only the batch form writes.
+bool pictureBeside(const OutputOptions& o) { return o.png && &kindAsked(o) != kindOf(&OutputOptions::png); }
+
+// Operands given as file URIs, as paths; empty when they all are, else the
+// usage error.
+std::string uriOperands(std::vector<std::string>& operands) {
+    for (std::string& operand : operands) {
+        std::string path, why;
+        if (!isFileUri(operand)) continue;
+        if (!fileUriPath(operand, path, why)) return operand + ": " + why;
+        operand = path;
+    }
+    return "";
+}
+
 int usageError(const std::string& why) {
     if (!why.empty()) std::fprintf(stderr, "quarlen: %s\n", why.c_str());
     std::fputs(short_usage, stderr);
@@ -290,6 +314,7 @@ int main(int argc, char** argv) {
         return status_finished;
     }
     if (a.operands.empty()) return usageError("");
+    if (const std::string bad = uriOperands(a.operands); !bad.empty()) return usageError(bad);
     const bool oneFile = !a.info && oneFileForm(a.operands);
     const OutputOptions options = oneFile ? withOutputName(a.output, a.operands[1].c_str()) : a.output;
     if (const std::string conflict = outputFlagsConflict(options, a.info, oneFile && a.operands[1] == "-");
@@ -298,12 +323,16 @@ int main(int argc, char** argv) {
     if (a.info) return describe(a.operands, a.batch.settings);
     if (oneFile) {
         if (a.batchOption) return usageError(batchOnlyText());
+        if (pictureBeside(options))
+            return usageError(std::string("--png with ") + optionName(kindAsked(options)) +
+                              " writes two files for each input, which only the batch form does");
         if (const std::string problem = outputProblem(a.operands[1], options); !problem.empty())
             return usageError(problem);
         return convertOne(a.operands[0], a.operands[1], options);
     }
     a.batch.operands = a.operands;
     a.batch.settings.extension = kindAsked(options).extension;
+    if (pictureBeside(options)) a.batch.settings.pictureExtension = kindOf(&OutputOptions::png)->extension;
     a.batch.options = &options;
     return runBatchForm(a.batch);
 }

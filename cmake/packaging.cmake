@@ -1,6 +1,9 @@
 # What `cmake --install` puts where, and the package CPack makes of it:
 #   Linux:   bin/quarlen, share/man/man1/quarlen.1.gz, the licence as
-#            share/doc/quarlen/copyright; `cpack` makes quarlen_VERSION_ARCH.deb
+#            share/doc/quarlen/copyright, and for file managers the .rsr
+#            MIME type as share/mime/packages/quarlen.xml and the
+#            thumbnailer share/thumbnailers/quarlen.thumbnailer (desktop/);
+#            `cpack` makes quarlen_VERSION_ARCH.deb
 #   Windows: quarlen.exe, quarlen-cli.exe when it is built, README.txt and
 #            LICENSE.txt; `cpack` makes quarlen-VERSION-win32.zip
 # tools/release.sh builds both into dist/.
@@ -41,6 +44,11 @@ else()
   add_custom_target(quarlen_manpage ALL DEPENDS ${man}.gz)
   install(FILES ${man}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
+  # Pictures of .rsr files in file managers. shared-mime-info's dpkg trigger
+  # on share/mime/packages rebuilds the MIME database as the package comes
+  # and goes: no maintainer script is needed.
+  install(FILES ${PROJECT_SOURCE_DIR}/desktop/quarlen.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
+  install(FILES ${PROJECT_SOURCE_DIR}/desktop/quarlen.thumbnailer DESTINATION ${CMAKE_INSTALL_DATADIR}/thumbnailers)
 
   set(CPACK_GENERATOR DEB)
   set(CPACK_STRIP_FILES ON)

@@ -39,7 +39,7 @@ int takeRow(const OptionRow& r, const char* rest, const std::string& typed, int 
             taken = 2;
         }
         if (!value) {
-            error = r.number ? typed + " needs a number" : "option " + typed + " needs a value";
+            error = r.number || r.whole ? typed + " needs a number" : "option " + typed + " needs a value";
             return -1;
         }
     }

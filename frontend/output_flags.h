@@ -14,9 +14,11 @@ namespace quarlen {
 int readOutputOption(int argc, char** argv, int i, OptionsRead& to, std::string& error);
 
 // The usage error of options that cannot go together: --info with an
-// output option, a flag with one it does not go with (--glb with --mtl),
-// or --mtl with an output to a stream (toStream, the output "-"). Empty
-// when they can. o are the options of the run (withOutputName's).
+// output option, a flag with one it does not go with (--glb with --mtl;
+// --png's only when the picture is the output written), an option without
+// the one it applies to (--size without --png), or --mtl with an output to
+// a stream (toStream, the output "-"). Empty when they can. o are the
+// options of the run (withOutputName's).
 std::string outputFlagsConflict(const OutputOptions& o, bool info, bool toStream);
 
 // The --help lines of the output options.

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "shell/drop_batch.h"
+#include "shell/model_picture.h"
 
 
 static const char* const help =
@@ -51,7 +52,8 @@ void SetTitle(HWND wn, const char* S)
     SendMessageA(wn, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(S));
 }
 
-static void PaintHelp(HWND wn)
+// The picture of the model converted last, or else the help text.
+static void PaintClient(HWND wn)
 {
     PAINTSTRUCT ps;
     BeginPaint(wn, &ps);
@@ -59,7 +61,8 @@ static void PaintHelp(HWND wn)
     HGDIOBJ old = helpfont ? SelectObject(dc, helpfont) : NULL;
     RECT R;
     GetClientRect(wn, &R);
-    DrawTextA(dc, help, static_cast<int>(std::strlen(help)), &R, DT_WORDBREAK);
+    if (!PaintPicture(dc, R))
+        DrawTextA(dc, help, static_cast<int>(std::strlen(help)), &R, DT_WORDBREAK);
     if (old)
         SelectObject(dc, old);
     ReleaseDC(wn, dc);
@@ -106,7 +109,7 @@ static LRESULT CALLBACK MainWinProc(HWND wn, UINT iMessage, WPARAM S, LPARAM L)
         }
         break;
     case WM_PAINT:
-        PaintHelp(wn);
+        PaintClient(wn);
         break;
     case WM_CLOSE:
         // Destroying the window now would end the process under a running

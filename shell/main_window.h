@@ -1,5 +1,6 @@
-// The Windows program: one main window with a help text and a two-command
-// menu bar; the translate command converts an .RSR file into an .OBJ file.
+// The Windows program: one main window with a help text, or the picture of
+// the model converted last, and a two-command menu bar; the translate
+// command converts an .RSR file into an .OBJ file.
 // What the window's parts share.
 #pragma once
 

@@ -4,15 +4,7 @@
 
 #include <windows.h>
 
-using namespace quarlen;
-
 void showNotice(const char* text, const char* caption, unsigned style)
 {
     MessageBoxA(NULL, text, caption, style);
-}
-
-quarlen::NoticeSink messageBoxNotices()
-{
-    return {[](void*, const char* text, const char* caption, unsigned style) { showNotice(text, caption, style); },
-            nullptr};
 }

@@ -4,6 +4,3 @@
 #include "convert/format/notice.h"
 
 void showNotice(const char* text, const char* caption, unsigned style);
-
-// A run's sink that shows each notice as showNotice does.
-quarlen::NoticeSink messageBoxNotices();

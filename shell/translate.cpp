@@ -11,6 +11,8 @@
 #include "convert/run/run.h"
 #include "convert/format/notice.h"
 #include "convert/run/output_kinds.h"
+#include "convert/picture/image.h"
+#include "shell/model_picture.h"
 #include "shell/notice_msgbox.h"
 
 using namespace quarlen;
@@ -62,18 +64,46 @@ static int GetFileName(HWND wn, char* path, const char* t, const char* f, int wr
     return 0;
 }
 
+// The run's first notice tells how it ended: "Finished" brings the run's
+// picture of the model into the window, behind the notice, so that it is
+// seen while the notice is read; a failure brings the help text back.
+struct PictureShown {
+    HWND wn;
+    const Image* picture;  // the run's, filled before it tells its outcome
+    const char* finished;  // the text of the run's "Finished" notice
+    bool told = false;     // the first notice has come
+};
+
+static void showWithPicture(void* ctx, const char* text, const char* caption, unsigned style)
+{
+    auto& s = *static_cast<PictureShown*>(ctx);
+    if (!s.told && std::strcmp(text, s.finished) == 0)
+        ShowPicture(s.wn, *s.picture, file);
+    else if (!s.told)
+        ShowPicture(s.wn, Image{}, file);
+    s.told = true;
+    showNotice(text, caption, style);
+}
+
 // The conversion tells its own outcome, except when it could not start. The
 // output's name chooses what is written (NAME.glb: a binary glTF file), as in
 // the console program.
-static void Convert(const OutputKind& kind)
+static void Convert(HWND wn, const OutputKind& kind)
 {
+    Image picture;
+    PictureShown shown{wn, &picture, kind.texts->finished};
     RunRequest req;
     req.input = file;
     req.output = File;
-    req.notices = messageBoxNotices();
+    req.notices = {showWithPicture, &shown};
+    req.alsoPicture = &picture;
+    req.alsoPictureSize = PictureSizeFor(wn);
     fileopen = 1;
     RunResult r = convertRSR(req);
     fileopen = 0;
+    // A run that could not start, or failed after "Finished".
+    if (r.outcome != RunOutcome::finished)
+        ShowPicture(wn, Image{}, file);
 
     char text[160];
     if (r.outcome == RunOutcome::input_not_opened) {
@@ -103,10 +133,11 @@ static LRESULT Translate(HWND wn, UINT iMessage, WPARAM S, LPARAM L)
 
     const OutputKind* kind = kindNamed(File);
     if (!hasExtension(file, ".rsr") || !kind) {
+        ShowPicture(wn, Image{}, file);
         showNotice(bad_filename_text, "", notice_warning);
         return 0;
     }
-    Convert(*kind);
+    Convert(wn, *kind);
     return 0;
 }
 

@@ -143,6 +143,23 @@ TEST(Batch, ChoosesTheFormAndRefusesBadCalls) {
         {"--glb --clean --triangulate -q a.rsr lib", 0, {"a.glb", "lib/c.glb"}, ""},
         {"--glb a.rsr out.obj", 2, {}, "", "quarlen: with --glb the output must end in .glb" + usage},
         {"--z-up a.rsr out.glb", 2, {}, "", "quarlen: --mtl, --weld, --z-up, --lf and --exact do not apply to --glb" + usage},
+        // Pictures: implied by the name; with --glb, NAME.png beside each
+        // NAME.glb, each output made unless it exists, both clashing, and a
+        // picture that fails failing its file.
+        {"a.rsr out.png", 0, {"out.png"}, "", "out.png: Finished.\n"},
+        {"--png --size=1024 'file://localhost@DIR/a%2Ersr' out.png", 0, {"out.png"}, ""},
+        {"--png --size 1025 a.rsr out.png", 2, {}, "", "quarlen: --size needs a whole number from 1 to 1024, not '1025'" + usage},
+        {"--size 64 a.rsr out.obj", 2, {}, "", "quarlen: --size applies only with --png" + usage},
+        {"--glb a.rsr out.png", 2, {}, "", "quarlen: --png with --glb writes two files for each input, which only the batch form does" + usage},
+        {"--png --scale 2 a.rsr", 2, {}, "", "quarlen: --clean, --mtl, --weld, --triangulate, --scale, --z-up, --lf and --exact do not apply to --png" + usage},
+        {"file://elsewhere/a.rsr out.obj", 2, {}, "", "quarlen: file://elsewhere/a.rsr: names no file of this computer" + usage},
+        {"'file:///a%2.rsr' out.obj", 2, {}, ""},
+        {"-q --png --glb --scale 2 a.rsr lib", 0, {"a.glb", "a.png", "lib/c.glb", "lib/c.png"}, ""},
+        {"-j1 -q -v --png --glb o.rsr p.rsr q.rsr", 0, {"o.glb", "p.png"}, "",
+         "o.rsr -> o.glb\np.rsr -> p.png\nq.rsr: skipped: q.glb and q.png exist (-f replaces them)\n"},
+        {"-q --png --glb clash", 1, {"clash/a.glb", "clash/a.png"}, "", "clash/a.rsr: has the same output clash/a.glb as clash/a.RSR\n"},
+        {"-q -f --png --glb busy.rsr", 1, {"busy.glb"}, "",
+         "busy.rsr: busy.glb: Finished.\nbusy.rsr: busy.png: cannot rename the finished output into place: Is a directory\n"},
         // --help and --version win over any operand; options stand between
         // operands; an empty name is a name, and a wrong one.
         {"--help a.rsr out.obj", 0, {}, "usage: quarlen "},
@@ -180,6 +197,14 @@ TEST(Batch, ChoosesTheFormAndRefusesBadCalls) {
         put(dir / "n.rsr", buildRsr({GroupSpec{.name = "a b"}}));
         put(dir / "o.rsr", model(3));
         put(dir / "o.obj", {});
+        put(dir / "o.png", {});
+        put(dir / "p.rsr", model(4));
+        put(dir / "p.glb", {});
+        put(dir / "q.rsr", model(4));
+        put(dir / "q.glb", {});
+        put(dir / "q.png", {});
+        put(dir / "busy.rsr", a);
+        put(dir / "busy.png/x", {});  // a folder where the picture would go
         put(dir / "d.rsr", noMemory);
         put(dir / "sub/e.rsr", model(5));
         put(dir / "sub/deep/f.rsr", model(6));
@@ -195,7 +220,9 @@ TEST(Batch, ChoosesTheFormAndRefusesBadCalls) {
         fs::create_directories(dir / "m.mtl");              // a folder where NAME.mtl would go
         std::map<std::string, std::string> before;
         for (const std::string& f : filesBelow(dir)) before[f] = readFile((dir / f).string());
-        Ran r = run(c.args, dir.string());
+        std::string args = c.args;
+        if (const size_t at = args.find("@DIR"); at != args.npos) args.replace(at, 4, dir.string());
+        Ran r = run(args, dir.string());
         EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.err;
         std::set<std::string> made;
         for (const std::string& f : filesBelow(dir))
@@ -253,6 +280,25 @@ TEST(Batch, OutputsAndNoticesMatchTheOneFileFormAtAnyJobCount) {
         }
         EXPECT_EQ(size_t(std::count(r.err.begin(), r.err.end(), '\n')), lines) << r.err;
         EXPECT_EQ(filesBelow(d / "ref").size(), files.size()) << "no temporary file is left";
+    }
+}
+
+// A picture beside each GLB, from the same run, is the one-file form's
+// picture, and the GLB the one-file form's GLB; so is a picture drawn alone
+// where the GLB exists.
+TEST(Batch, PicturesBesideOutputsMatchTheOneFileForm) {
+    const fs::path d = freshDir();
+    put(d / "in/a.rsr", model(1));
+    put(d / "in/b.rsr", model(2));
+    put(d / "out/b.glb", {});
+    const Ran r = run("-q --glb --png --size 48 -o " + quoted((d / "out").string()) + " " + quoted((d / "in").string()));
+    EXPECT_EQ(r.status, 0) << r.err;
+    for (const char* name : {"a.glb", "a.png", "b.png"}) {
+        const fs::path ref = d / "ref" / name;
+        fs::create_directories(ref.parent_path());
+        run(std::string(ref.extension() == ".png" ? "--size 48 " : "") +
+            quoted((d / "in" / name).replace_extension(".rsr").string()) + " " + quoted(ref.string()));
+        EXPECT_EQ(readFile((d / "out" / name).string()), readFile(ref.string())) << name;
     }
 }
 

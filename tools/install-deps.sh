@@ -1,8 +1,12 @@
 #!/bin/sh
 # Installs from Debian's packages what building and testing quarlen needs.
-#   install-deps.sh          the native build, its tests, the OBJ readers,
-#                            the Debian package and the Python wheel (built
-#                            offline with python3-build, tried in a venv)
+#   install-deps.sh          the native build (with stb's PNG writer), its
+#                            tests, the OBJ readers, the Debian package
+#                            (and the desktop's MIME database and xdg-mime,
+#                            with the lookup it uses outside a desktop, to
+#                            check its type and thumbnailer) and the Python
+#                            wheel (built offline with python3-build, tried
+#                            in a venv)
 #   install-deps.sh --all    also both Windows cross builds (32-bit, which
 #                            ships, and 64-bit), Wine, Xvfb, unzip, Blender
 #                            (for the add-on's tests), the
@@ -17,7 +21,8 @@ export DEBIAN_FRONTEND=noninteractive
 
 packages="build-essential cmake python3 libgtest-dev clang-14 libclang-rt-14-dev
   libtinyobjloader-dev assimp-utils python3-meshio dpkg-dev groff-base python3-numpy python3-pytest
-  python3-build python3-setuptools python3-wheel python3-venv"
+  python3-build python3-setuptools python3-wheel python3-venv libstb-dev shared-mime-info xdg-utils
+  libfile-mimeinfo-perl"
 if [ "${1:-}" = --all ]; then
     # Wine's 32-bit half needs the i386 architecture.
     $sudo dpkg --add-architecture i386

@@ -1,9 +1,11 @@
 #!/bin/bash
-# Takes docs/main-window.png: quarlen.exe just after start, on an 800x600
-# Xvfb screen under Wine.
+# Takes docs/main-window.png: quarlen.exe on an 800x600 Xvfb screen under
+# Wine, once it has converted examples/sample.rsr and shows its picture.
 #
 # usage: tools/screenshot.sh [QUARLEN_EXE]   (default build-win/shell/quarlen.exe)
-# Needs wine, wine32:i386, xvfb, xdotool and imagemagick.
+# Needs wine (wine32:i386 for the 32-bit build), xvfb, xdotool and
+# imagemagick. A 64-bit build (build-win64/, where this machine cannot run
+# 32-bit programs) runs in a 64-bit prefix.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -29,7 +31,11 @@ for _ in $(seq 100); do
 done
 [ -s "$tmp/display" ] || { echo "$0: Xvfb did not start" >&2; exit 1; }
 export DISPLAY=:$(cat "$tmp/display")
-export WINEPREFIX=$tmp/prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+case $(file -b "$exe") in
+    PE32+*) export WINEARCH=win64 ;;
+    *) export WINEARCH=win32 ;;
+esac
+export WINEPREFIX=$tmp/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wineboot -i </dev/null >"$tmp/wine.log" 2>&1
 wineserver -w
 # No window manager runs: Wine draws the window frames itself.
@@ -39,8 +45,24 @@ wineserver -w
 wine "$exe" </dev/null >>"$tmp/wine.log" 2>&1 &
 quarlen_pid=$!
 xdotool search --sync --onlyvisible --name '^quarlen$' >/dev/null
-# The window is mapped before it has painted its text; wait until the pixel
-# rows change no more between two looks.
+# The translate command from the menu bar; each dialog takes a typed name
+# once it has the keyboard focus; Return dismisses the "Finished" notice.
+typeInto() {  # typeInto TITLE TEXT
+    for _ in $(seq 100); do
+        [ "$(xdotool getwindowfocus getwindowname 2>/dev/null)" = "$1" ] && break
+        sleep 0.1
+    done
+    [ -z "$2" ] || xdotool type --delay 20 "$2"
+    xdotool key Return
+}
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+cp "$root/examples/sample.rsr" "$tmp/sample.rsr"
+xdotool mousemove 100 28 click 1
+typeInto "file to read from?" "$(winpath "$tmp/sample.rsr")"
+typeInto "file to write mesh to?" "$(winpath "$tmp/sample.obj")"
+typeInto "$(winpath "$tmp/sample.obj")" ""
+# The window repaints once the notice is gone; wait until the pixel rows
+# change no more between two looks.
 prev=
 for _ in $(seq 50); do
     sleep 0.2

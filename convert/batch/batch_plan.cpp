@@ -72,12 +72,29 @@ std::vector<BatchItem> planBatch(const std::vector<std::string>& operands, const
         const fs::path name = outputName(f.file, s.extension);
         const fs::path out = s.outputDir.empty() ? f.file.parent_path() / name : outDir / f.relative.parent_path() / name;
         item.out = toText(out);
-        auto [at, fresh] = taken.emplace(outputKey(out), item.in);
+        const fs::path picture = s.pictureExtension ? out.parent_path() / outputName(f.file, s.pictureExtension) : "";
+        item.picture = toText(picture);
+        // Each output is taken by its first input; a later one that clashes
+        // on either makes neither.
+        for (const fs::path& made : {out, picture}) {
+            if (made.empty() || !item.problem.empty()) continue;
+            if (const auto at = taken.find(outputKey(made)); at != taken.end())
+                item.problem = sameOutputText(toText(made), at->second);
+        }
         std::error_code ec;
-        if (!fresh)
-            item.problem = sameOutputText(item.out, at->second);
-        else if (!s.force && fs::exists(out, ec))
-            item.skip = true;
+        if (item.problem.empty()) {
+            for (const fs::path& made : {out, picture})
+                if (!made.empty()) taken.emplace(outputKey(made), item.in);
+            item.skip = !s.force && fs::exists(out, ec);
+            item.skipPicture = !s.force && !picture.empty() && fs::exists(picture, ec);
+        }
+        items.push_back(std::move(item));
+    };
+
+    auto refuse = [&](const std::string& operand, std::string why) {
+        BatchItem item;
+        item.in = operand;
+        item.problem = std::move(why);
         items.push_back(std::move(item));
     };
 
@@ -88,14 +105,14 @@ std::vector<BatchItem> planBatch(const std::vector<std::string>& operands, const
         if (fs::is_directory(st)) {
             std::vector<Found> files;
             if (!listFolder(p, s.recursive, files))
-                items.push_back({operand, "", "cannot read the folder", false});
+                refuse(operand, "cannot read the folder");
             for (const Found& f : files) add(f);
         } else if (fs::exists(st) && isRsrName(p)) {  // a pipe named as a file is taken too
             add({p, p.filename()});
         } else {
             const char* why = fs::exists(st) ? "not a folder or an .rsr file"
                                              : "no such file or folder";
-            items.push_back({operand, "", why, false});
+            refuse(operand, why);
         }
     };
 
@@ -104,7 +121,7 @@ std::vector<BatchItem> planBatch(const std::vector<std::string>& operands, const
         try {
             addOperand(operand);
         } catch (const std::exception& e) {
-            items.push_back({operand, "", std::string("cannot use this name: ") + e.what(), false});
+            refuse(operand, std::string("cannot use this name: ") + e.what());
         }
     }
     return items;

@@ -1,6 +1,8 @@
 // Running a batch: each file converts under a temporary name beside its
 // output and is renamed into place when its run ends, so that an output
 // under its final name is never half-written.
+#include <cassert>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -16,6 +18,10 @@
 #include "convert/batch/batch_texts.h"
 #include "convert/run/run.h"
 #include "convert/batch/paths.h"
+#include "convert/format/texts.h"
+#include "convert/options/output_options.h"
+#include "convert/picture/image.h"
+#include "convert/picture/png_file.h"
 
 namespace quarlen {
 
@@ -52,37 +58,76 @@ bool moveIntoPlace(const std::string& from, const std::string& to, std::error_co
     return !ec;
 }
 
+// Moves the finished file at temp to its final name out; false, told in
+// report, when it cannot.
+bool placed(const std::string& temp, const std::string& out, FileReport& report) {
+    std::error_code ec, ignored;
+    if (moveIntoPlace(temp, out, ec)) return true;
+    fs::remove(toPath(temp), ignored);
+    report.notices.push_back({rename_failed_text + ec.message(), out, notice_plain});
+    return false;
+}
+
+// The picture drawn beside an output, as a PNG file at temp; false, told
+// as a run that writes the picture tells it, when it cannot be written.
+bool writePicture(const Image& im, const std::string& temp, const std::string& picture, FileReport& report) {
+    const std::string png = im.width > 0 ? pngFile(im) : std::string();
+    int error = ENOMEM;
+    if (!png.empty()) {
+        if (writeWholeFile(temp.c_str(), png)) return true;
+        error = errno;
+        std::error_code ec;
+        fs::remove(toPath(temp), ec);
+    }
+    report.notices.push_back({std::string(png_texts.writeFailed) + std::strerror(error), picture, notice_warning});
+    return false;
+}
+
 // Converts one item; false when it was stopped by the cancel flag.
 // `folder` is the output folder this thread last found or made: files come
 // in path order, many to a folder, so most files need no call to the file
-// system for it.
+// system for it. An item with a picture beside its output makes both from
+// one run, each under a temporary name, and whichever does not exist yet
+// (unless forced) alone: an output that exists, the picture alone from
+// the picture writer's run.
 bool convertItem(const BatchItem& item, size_t serial, const BatchRun& run, FileReport& report, fs::path& folder) {
     if (!item.problem.empty()) {
         report = fail(item.problem, item.in);
         return true;
     }
-    report = {item.skip ? FileOutcome::skipped : FileOutcome::failed, {}, 0};
-    if (item.skip) return true;
+    report = {skipped(item) ? FileOutcome::skipped : FileOutcome::failed, {}, 0};
+    if (skipped(item)) return true;
     std::error_code ec;
     report.bytesRead = fs::file_size(toPath(item.in), ec);
     if (ec) report.bytesRead = 0;
 
-    const fs::path out = toPath(item.out);
-    if (out.parent_path() != folder) {
-        folder = out.parent_path();
+    const fs::path outPath = toPath(item.out);
+    if (outPath.parent_path() != folder) {
+        folder = outPath.parent_path();
         if (!folder.empty() && !fs::is_directory(folder, ec) && !fs::create_directories(folder, ec) && ec) {
             report = fail("cannot create the folder: " + ec.message(), item.out);
             folder.clear();
             return true;
         }
     }
-    const std::string temp = temporaryName(item.out, serial);
+    const bool picture = !item.picture.empty() && !item.skipPicture;  // the picture is made
+    assert(!picture || run.options);
+    const std::string& out = item.skip ? item.picture : item.out;  // what the run writes
+    const std::string temp = temporaryName(out, serial);
+    const std::string pictureTemp = picture && !item.skip ? temporaryName(item.picture, serial) : "";  // beside it
+    OutputOptions pictureAlone;
+    if (item.skip) pictureAlone = {.png = true, .pictureSize = run.options->pictureSize};
+    Image image;
     RunRequest req;
     req.input = item.in.c_str();
-    req.output = item.out.c_str();
+    req.output = out.c_str();
     req.writeTo = temp.c_str();
     req.notices = {collect, &report};
-    req.options = run.options;
+    req.options = item.skip ? &pictureAlone : run.options;
+    if (!pictureTemp.empty()) {
+        req.alsoPicture = &image;
+        req.alsoPictureSize = run.options->pictureSize;
+    }
     req.cancel = run.cancel;
     // Files converting side by side already keep the cores busy: a run of
     // its own on more threads would only compete with them. A small file
@@ -100,19 +145,19 @@ bool convertItem(const BatchItem& item, size_t serial, const BatchRun& run, File
         report.notices.push_back({std::string(input_not_opened_text) + std::strerror(r.error), item.in, notice_plain});
         return true;
     case RunOutcome::output_not_created:
-        report.notices.push_back({std::string(output_not_created_text) + std::strerror(r.error), item.out, notice_plain});
+        report.notices.push_back({std::string(output_not_created_text) + std::strerror(r.error), out, notice_plain});
         return true;
     case RunOutcome::finished:
     case RunOutcome::failed:
         break;
     }
-    // A failed run keeps what it wrote, as the one-file form does.
-    if (!moveIntoPlace(temp, item.out, ec)) {
-        fs::remove(toPath(temp), ec);
-        report.notices.push_back({rename_failed_text + ec.message(), item.out, notice_plain});
-        return true;
-    }
-    if (r.outcome == RunOutcome::finished) report.outcome = FileOutcome::converted;
+    // A failed run keeps what it wrote, as the one-file form does, and its
+    // picture what was drawn; each output made goes into place on its own.
+    const bool drawn = !pictureTemp.empty() && writePicture(image, pictureTemp, item.picture, report);
+    bool ok = r.outcome == RunOutcome::finished && (pictureTemp.empty() || drawn);
+    ok = placed(temp, out, report) && ok;
+    if (drawn) ok = placed(pictureTemp, item.picture, report) && ok;
+    if (ok) report.outcome = FileOutcome::converted;
     return true;
 }
 

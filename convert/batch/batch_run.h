@@ -1,6 +1,8 @@
 // Running a planned batch: each file converts on one of several threads,
 // under a temporary name beside its output that is renamed into place when
-// its run ends.
+// its run ends; a picture beside the output (BatchItem::picture) is drawn
+// by the same run and goes into place the same way. The file fails when
+// either does.
 #pragma once
 
 #include <atomic>
@@ -40,7 +42,7 @@ struct BatchTotals {
 
 struct BatchRun {
     int jobs = 1;                            // files converted at once
-    const OutputOptions* options = nullptr;  // every file's, as RunRequest::options
+    const OutputOptions* options = nullptr;  // every file's, as RunRequest::options; set for pictures beside
     // Set by the front end to stop: no file starts afterwards, the files in
     // flight stop before their next group and leave no temporary file.
     const std::atomic<bool>* cancel = nullptr;

@@ -222,6 +222,43 @@ Take takeBytes(Input& in, uint64_t n, Piece& piece) {
     return Take::ok;
 }
 
+Take skipBytes(Input& in, uint64_t n) {
+    const size_t inBlock = in.len - in.pos;
+    if (n <= inBlock) {
+        in.pos += static_cast<size_t>(n);
+        return Take::ok;
+    }
+    n -= inBlock;
+    in.pos = in.len;
+    if (!in.f) {
+        in.eof = true;
+        return Take::short_read;
+    }
+    // Past a file's end a seek succeeds and the next read finds nothing.
+    if (in.size >= 0 && n <= uint64_t(bytesLeft(in))) {
+#ifdef _WIN32
+        const bool sought = _fseeki64(in.f, static_cast<long long>(n), SEEK_CUR) == 0;
+#else
+        const bool sought = n <= uint64_t(std::numeric_limits<off_t>::max()) &&
+                            fseeko(in.f, static_cast<off_t>(n), SEEK_CUR) == 0;
+#endif
+        if (sought) {
+            in.base += static_cast<int64_t>(in.len + n);
+            in.pos = in.len = 0;
+            return Take::ok;
+        }
+    }
+    while (n > 0) {
+        if (!refill(in)) {
+            in.eof = true;
+            return Take::short_read;
+        }
+        in.pos = static_cast<size_t>(std::min<uint64_t>(n, in.len));
+        n -= in.pos;
+    }
+    return Take::ok;
+}
+
 void startGroup(Input& in) {
     in.held = 0;
     unmapArrays(in);

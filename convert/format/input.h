@@ -89,6 +89,11 @@ struct Piece {
 enum class Take { ok, short_read, no_memory };
 Take takeBytes(Input& in, uint64_t n, Piece& piece);
 
+// Moves past the next n bytes without reading them where it can (bytes in
+// memory, a file that seeks): short_read, with eof set, when the input
+// ends first.
+Take skipBytes(Input& in, uint64_t n);
+
 inline const unsigned char* pieceAt(const Input& in, const Piece& p) {
     return p.inPlace ? p.inPlace : in.hold + p.at;
 }

@@ -36,15 +36,16 @@ constexpr ArrayField materials_field{"nm", material_size, material_size, 1};
 ReadFailure endOfFile() { return {ReadFailure::end_of_file}; }
 
 // Reads an array's count (0 without reading when absent), then takes its
-// bytes. An array cut short by the end of the file fails only when
-// checkEof says so.
+// bytes, or skips them. An array cut short by the end of the file fails
+// only when checkEof says so.
 ReadFailure readArray(Input& in, const ArrayField& f, int32_t& count, Piece& at, bool present = true,
-                      bool checkEof = true) {
+                      bool checkEof = true, bool skip = false) {
     count = present ? Getl(in) : 0;
     if (in.eof) return endOfFile();
     const bool noBlock = hopeless(count, f.size);
     if (!noBlock && pastEnd(in, count, f.fileBytes)) return endOfFile();
-    const Take took = noBlock ? Take::no_memory : takeBytes(in, uint64_t(count) * f.fileBytes, at);
+    const uint64_t n = uint64_t(count) * f.fileBytes;
+    const Take took = noBlock ? Take::no_memory : skip ? skipBytes(in, n) : takeBytes(in, n, at);
     if (took == Take::no_memory) return {ReadFailure::no_memory, f.name, count, f.asks};
     if (took == Take::short_read && checkEof && in.eof) return endOfFile();
     return {};
@@ -72,21 +73,23 @@ GroupStart readGroupStart(Input& in, int32_t& length, char (&name)[max_name_leng
     return in.eof ? GroupStart::end_of_file : GroupStart::group;
 }
 
-ReadFailure readGroupBody(Input& in, Group& g) {
+ReadFailure readGroupBody(Input& in, Group& g, bool pointsOnly) {
     Piece xyz, pf, fac, uv, pt, fac2, mats;
     ReadFailure f;
+    const bool s = pointsOnly;
     if ((f = readArray(in, points_field, g.np, xyz)).kind) return f;
-    if ((f = readArray(in, vertex_list_field, g.nq, pf)).kind) return f;
+    if ((f = readArray(in, vertex_list_field, g.nq, pf, true, true, s)).kind) return f;
     // The facets are checked for the end of the file after texq.
-    if ((f = readArray(in, faces_field, g.nf, fac, true, false)).kind) return f;
+    if ((f = readArray(in, faces_field, g.nf, fac, true, false, s)).kind) return f;
     const bool texq = Getl(in) != 0;
     if (in.eof) return endOfFile();
-    if ((f = readArray(in, tex_field, g.nt, uv, texq)).kind) return f;
-    if ((f = readArray(in, tex_list_field, g.nq2, pt, texq)).kind) return f;
-    if ((f = readArray(in, tex_faces_field, g.nf2, fac2, texq)).kind) return f;
-    if ((f = readArray(in, materials_field, g.nm, mats)).kind) return f;
+    if ((f = readArray(in, tex_field, g.nt, uv, texq, true, s)).kind) return f;
+    if ((f = readArray(in, tex_list_field, g.nq2, pt, texq, true, s)).kind) return f;
+    if ((f = readArray(in, tex_faces_field, g.nf2, fac2, texq, true, s)).kind) return f;
+    if ((f = readArray(in, materials_field, g.nm, mats, true, true, s)).kind) return f;
     // Held memory may have moved while the group was read.
     g.xyz = pieceAt(in, xyz);
+    if (pointsOnly) return {};
     g.pf = pieceAt(in, pf);
     g.fac = pieceAt(in, fac);
     g.uv = pieceAt(in, uv);

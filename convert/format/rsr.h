@@ -256,7 +256,9 @@ struct ReadFailure {
 };
 
 // Reads the counts and arrays of a group whose name has been read, in
-// field order. The arrays stay valid until the next startGroup().
-ReadFailure readGroupBody(Input& in, Group& g);
+// field order. The arrays stay valid until the next startGroup(). With
+// pointsOnly, the arrays other than the points are skipped, not read, and
+// stay null; the counts and failures are the same.
+ReadFailure readGroupBody(Input& in, Group& g, bool pointsOnly = false);
 
 }  // namespace quarlen

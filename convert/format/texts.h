@@ -29,6 +29,12 @@ inline constexpr OutputTexts glb_texts = {
     "complete",
     "I can't write the .GLB file: ",
 };
+inline constexpr OutputTexts png_texts = {
+    "Finished.",
+    "I probably hit junk at the end of the .RSR file, and likely the output .PNG file is "
+    "complete",
+    "I can't write the .PNG file: ",
+};
 
 // A file that holds no group: told after the failure that found it so.
 inline constexpr const char* short_file_text =

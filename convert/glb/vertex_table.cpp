@@ -29,7 +29,7 @@ void numberIn(std::vector<Slot>& slots, const uint64_t* corners, size_t n, std::
         const uint64_t key = corners[c], hash = hashOf(key);
         const Slot check = Slot(hash >> (64 - checkBits)) << vertexBits;
         size_t at = size_t(hash) & mask;
-        while (slots[at] != 0 && ((slots[at] & ~vertexMask) != check || vertices[(slots[at] & vertexMask) - 1] != key))
+        while (slots[at] != 0 && ((slots[at] & ~vertexMask) != check || vertices[size_t((slots[at] & vertexMask) - 1)] != key))
             at = (at + 1) & mask;
         if (slots[at] == 0) {
             vertices.push_back(key);

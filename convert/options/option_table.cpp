@@ -5,6 +5,9 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+
+#include "convert/picture/picture.h"
 
 namespace quarlen {
 
@@ -31,9 +34,27 @@ std::string setInfo(const OptionRow&, OptionsRead& to, const char*) {
     return {};
 }
 
+// --size's help and the console program's manual give the range and the
+// default as numbers.
+static_assert(max_picture_size == 1024 && OutputOptions{}.pictureSize == default_picture_size &&
+              default_picture_size == 256);
+
+std::string setPictureSize(const OptionRow& row, OptionsRead& to, const char* value) {
+    assert(row.whole && value);
+    char* end = nullptr;
+    errno = 0;
+    const long n = std::strtol(value, &end, 10);
+    if (!*value || *end || errno || n < 1 || n > max_picture_size)
+        return std::string(row.name) + " needs a whole number from 1 to " + std::to_string(max_picture_size) +
+               ", not '" + value + "'";
+    to.output.*row.whole = int(n);
+    return {};
+}
+
 bool optionSet(const OptionRow& r, const OutputOptions& o) {
     if (r.flag) return o.*r.flag;
     if (r.number) return (o.*r.number).value_or(1.0) != 1.0;
+    if (r.whole) return o.*r.whole != OutputOptions{}.*r.whole;
     return false;
 }
 
@@ -51,7 +72,8 @@ std::string listed(const std::vector<std::string>& names, const char* lastJoin) 
 }
 
 bool goesWith(const OptionRow& r, const OptionRow& with) {
-    return !r.flag || std::find(with.notWith.begin(), with.notWith.end(), r.flag) == with.notWith.end();
+    return std::none_of(with.notWith.begin(), with.notWith.end(),
+                        [&](const char* name) { return std::strcmp(name, r.name) == 0; });
 }
 
 namespace {
@@ -69,10 +91,28 @@ std::string namesNotWith(const OptionRow& r, const char* lastJoin) {
 
 std::string optionHelp(const OptionRow& r) {
     std::string help = r.help;
-    if (!r.notWith.empty()) help += "\nnot with " + namesNotWith(r, " or ");
+    if (r.notWith.empty()) return help;
+    // The list in lines of at most 60 characters, as the rows' own text.
+    size_t line = help.size() + 1;
+    help += "\nnot with";
+    std::string names = namesNotWith(r, " or ");
+    for (size_t at = 0, end; at < names.size(); at = end + 1) {
+        end = std::min(names.find(' ', at), names.size());
+        help += help.size() - line + (end - at) + 1 > 60 ? '\n' : ' ';
+        if (help.back() == '\n') line = help.size();
+        help.append(names, at, end - at);
+    }
     return help;
 }
 
 std::string conflictText(const OptionRow& r) { return namesNotWith(r, " and ") + " do not apply to " + r.name; }
+
+std::string onlyWithText(const OptionRow& r) {
+    assert(r.onlyWith);
+    const auto with = std::find_if(option_table.begin(), option_table.end(),
+                                   [&](const OptionRow& other) { return other.flag == r.onlyWith; });
+    assert(with != option_table.end());
+    return std::string(r.name) + " applies only with " + with->name;
+}
 
 }  // namespace quarlen

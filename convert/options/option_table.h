@@ -36,18 +36,25 @@ struct OptionRow {
     const char* field = nullptr;                          // the OutputOptions field, by name; null: no output option
     bool OutputOptions::*flag = nullptr;                  // the switch it sets, for a flag
     std::optional<double> OutputOptions::*number = nullptr;  // the number it sets, for --scale
-    std::span<bool OutputOptions::* const> notWith{};    // for a flag: the switches it does not go with
+    int OutputOptions::*whole = nullptr;                  // the whole number it sets, for --size
+    std::span<const char* const> notWith{};  // for a flag: the options it does not go with, by name
+    bool OutputOptions::*onlyWith = nullptr;  // the switch without which it does not apply, or null
     const char* notToStream = nullptr;  // the usage error when the output is a stream (-), or null
 };
 
-// The switches that do not apply to a GLB.
-inline constexpr bool OutputOptions::* not_with_glb[] = {&OutputOptions::mtl, &OutputOptions::weld, &OutputOptions::zUp,
-                                                         &OutputOptions::lf, &OutputOptions::exact};
+// The options that do not apply to a GLB.
+inline constexpr const char* not_with_glb[] = {"--mtl", "--weld", "--z-up", "--lf", "--exact"};
+// Those that change nothing a picture shows, or make no sense for one: the
+// OBJ text's options, and what a GLB also ignores. A picture beside a GLB
+// (the batch form's --png --glb) takes the GLB's options instead.
+inline constexpr const char* not_with_png[] = {"--clean", "--mtl", "--weld",  "--triangulate",
+                                               "--scale", "--z-up", "--lf", "--exact"};
 
 // The setters of the output options' rows.
 std::string setFlag(const OptionRow& row, OptionsRead& to, const char* value);
 std::string setNumber(const OptionRow& row, OptionsRead& to, const char* value);
 std::string setInfo(const OptionRow& row, OptionsRead& to, const char* value);
+std::string setPictureSize(const OptionRow& row, OptionsRead& to, const char* value);
 
 inline constexpr OptionRow option_rows[] = {
     {.name = "--clean",
@@ -87,6 +94,18 @@ inline constexpr OptionRow option_rows[] = {
              "gives it, in metres (times 2.62128, one Poser unit, unless\n"
              "--scale F gives F); an output ending in .glb implies it;",
      .set = setFlag, .field = "glb", .flag = &OutputOptions::glb, .notWith = not_with_glb},
+    // The page makes pictures of its own: --png and --size have no field
+    // for its controls.
+    {.name = "--png",
+     .help = "draw a picture of the model instead, NAME.png: the view the\n"
+             "web page first shows, each group in its colour, on a\n"
+             "transparent background, --size pixels square; an output\n"
+             "ending in .png implies it; in the batch form with --glb,\n"
+             "NAME.png beside each NAME.glb from the same conversion;\n"
+             "without --glb",
+     .set = setFlag, .flag = &OutputOptions::png, .notWith = not_with_png},
+    {.name = "--size", .help = "the picture's width and height in pixels, 1 to 1024\n(default 256)",
+     .set = setPictureSize, .valueName = "N", .whole = &OutputOptions::pictureSize, .onlyWith = &OutputOptions::png},
     {.name = "--info",
      .help = "write nothing; describe each INPUT.rsr (several may follow):\n"
              "its groups and every problem --clean would change",
@@ -113,5 +132,8 @@ std::string optionHelp(const OptionRow& r);
 
 // The usage error of the flag of row r with an option it does not go with.
 std::string conflictText(const OptionRow& r);
+
+// The usage error of row r's option without the switch it applies to.
+std::string onlyWithText(const OptionRow& r);
 
 }  // namespace quarlen

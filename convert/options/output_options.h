@@ -1,6 +1,6 @@
 // Opt-in changes to the OBJ output for today's readers, or a binary glTF
-// file instead: what the writers read. With every field at its default the
-// output is the traditional one, byte for byte.
+// file or a picture instead: what the writers read. With every field at its
+// default the output is the traditional one, byte for byte.
 #pragma once
 
 #include <optional>
@@ -21,6 +21,8 @@ struct OutputOptions {
     bool exact = false;        // shortest float text that reads back the same
     std::optional<double> scale = std::nullopt;  // --scale: every coordinate is multiplied by it
     bool glb = false;          // a binary glTF file (.glb) instead of OBJ text
+    bool png = false;          // a picture of the model (.png) instead of any other output
+    int pictureSize = 256;     // the picture's width and height in pixels, 1 to max_picture_size (picture/picture.h)
 };
 
 // The factor every coordinate is multiplied by: the one asked for, else 1

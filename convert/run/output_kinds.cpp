@@ -7,6 +7,8 @@
 #include "convert/obj/mtl.h"
 #include "convert/obj/obj_writer.h"
 #include "convert/options/option_table.h"
+#include "convert/picture/picture.h"
+#include "convert/picture/picture_writer.h"
 #include "convert/run/run.h"
 
 namespace quarlen {
@@ -25,10 +27,18 @@ std::unique_ptr<GroupWriter> glbOutput(Output& out, const RunRequest& req, const
     return glbWriter(out, effectiveScale(o), false, req.threads, req.chunk, count);
 }
 
+// A picture frames the model from a second read of the input's points.
+std::unique_ptr<GroupWriter> pngOutput(Output& out, const RunRequest& req, const OutputOptions& o, InfoCount*) {
+    assert(o.pictureSize >= 1 && o.pictureSize <= max_picture_size);
+    const auto bytes = req.inputBytes.value_or(std::span<const unsigned char>{});
+    return pictureWriter(out, req.input, req.inputBytes ? bytes.data() : nullptr, bytes.size(), o.pictureSize);
+}
+
 // Every kind; the first is written when no option asks for another.
 constexpr OutputKind output_kinds[] = {
     {".obj", nullptr, false, &obj_texts, objOutput},
     {".glb", &OutputOptions::glb, true, &glb_texts, glbOutput},
+    {".png", &OutputOptions::png, true, &png_texts, pngOutput},
 };
 
 }  // namespace
@@ -44,6 +54,12 @@ const OutputKind& kindAsked(const OutputOptions& o) {
     for (const OutputKind& k : output_kinds)
         if (k.flag && o.*k.flag) return k;
     return output_kinds[0];
+}
+
+const OutputKind* kindOf(bool OutputOptions::*flag) {
+    for (const OutputKind& k : output_kinds)
+        if (flag && k.flag == flag) return &k;
+    return nullptr;
 }
 
 const char* optionName(const OutputKind& k) {

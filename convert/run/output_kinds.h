@@ -38,6 +38,9 @@ const OutputKind* kindNamed(const char* output);
 // first of all.
 const OutputKind& kindAsked(const OutputOptions& o);
 
+// The kind the option whose switch is flag asks for, or null: no kind's.
+const OutputKind* kindOf(bool OutputOptions::*flag);
+
 // The option that asks for kind k, as typed ("--glb"), from the option
 // table; null for the kind no option asks for.
 const char* optionName(const OutputKind& k);

@@ -1,5 +1,6 @@
 // The conversion run: opens the input and the output, reads the groups one
 // by one and hands each to the run's writer, and tells the outcome.
+#include <cassert>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -8,6 +9,8 @@
 #include <utility>
 
 #include "convert/run/run.h"
+#include "convert/picture/picture.h"
+#include "convert/picture/picture_writer.h"
 #include "convert/run/output_kinds.h"
 #include "convert/options/info.h"
 #include "convert/format/rsr.h"
@@ -46,6 +49,7 @@ struct Run {
     Output out;                     // the output being written
     FileTarget file{nullptr};       // the output file, when the run makes one
     std::unique_ptr<GroupWriter> writer;  // the one writer of the output or the report
+    std::unique_ptr<PictureDrawer> picture;  // the picture drawn beside it, or null
     InfoReport* report = req.report ? req.report : req.alsoReport;  // null: none
     InfoCount count;                // of the group being written, for the report
     char name[max_name_length + 1] = "";  // the current group's name
@@ -109,11 +113,25 @@ bool writeFailed(Run& r) {
 bool endOfFile(Run& r) { return fail(r, {endedEarly(r.in) ? Failure::ended_early : Failure::end_of_file}); }
 
 GroupWritten writeGroup(Run& r, const Group& g) {
+    // The picture beside the output draws each group read in full, before
+    // the writer, whatever becomes of the group's output.
+    if (r.picture) r.picture->group(g);
     try {
         return r.writer->group(r.name, g);
     } catch (const std::bad_alloc&) {
         return GroupWritten::no_memory;
     }
+}
+
+// The picture beside the output, once the input has been read.
+void finishPicture(Run& r) {
+    if (!r.picture) return;
+    try {
+        *r.req.alsoPicture = r.picture->finish();
+    } catch (const std::bad_alloc&) {
+        *r.req.alsoPicture = Image{};
+    }
+    r.picture.reset();
 }
 
 bool cancelled(const Run& r) { return r.req.cancel && r.req.cancel->load(std::memory_order_relaxed); }
@@ -210,6 +228,7 @@ std::unique_ptr<GroupWriter> makeWriter(Run& r) {
 }  // namespace
 
 RunResult convertRSR(const RunRequest& req) {
+    assert(!req.alsoPicture || (req.alsoPictureSize >= 1 && req.alsoPictureSize <= max_picture_size));
     Run r(req);
     if (!openRunInput(r)) return {RunOutcome::input_not_opened, errno};
     if (!openRunOutput(r)) {
@@ -219,6 +238,10 @@ RunResult convertRSR(const RunRequest& req) {
     }
     r.out.stop = &r.cut;
     r.writer = makeWriter(r);
+    if (req.alsoPicture) {
+        const auto bytes = req.inputBytes.value_or(std::span<const unsigned char>{});
+        r.picture = pictureDrawer(req.input, req.inputBytes ? bytes.data() : nullptr, bytes.size(), req.alsoPictureSize);
+    }
     readHeader(r.in);
 
     bool pending = false;
@@ -229,6 +252,7 @@ RunResult convertRSR(const RunRequest& req) {
     // output no longer holds what the run wrote.
     drain(r.out);
     if (writeFailed(r)) finished = false;
+    finishPicture(r);
     if (stopped) {
         closeInput(r.in);
         closeOutput(r.out);

@@ -21,6 +21,7 @@ namespace quarlen {
 
 struct OutputOptions;
 struct InfoReport;
+struct Image;
 
 enum class RunOutcome {
     finished,            // the "Finished" notice was shown
@@ -57,6 +58,12 @@ struct RunRequest {
     const OutputOptions* options = nullptr;     // null: every option at its default
     InfoReport* report = nullptr;               // describe the input into this; write nothing
     InfoReport* alsoReport = nullptr;           // while writing, describe each group written into this
+    // While writing, also draw a picture of the model, alsoPictureSize
+    // pixels on each side (1 to max_picture_size), into *alsoPicture once
+    // the run ends, finished or failed: what was drawn, or the placeholder.
+    // Left empty when the input or the output cannot be opened.
+    Image* alsoPicture = nullptr;  // null: no picture
+    int alsoPictureSize = 0;       // its width and height
     const std::atomic<bool>* cancel = nullptr;  // when set, stop before the next group
 
     // Large groups are formatted on this many threads, the caller's included

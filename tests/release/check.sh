@@ -1,9 +1,13 @@
 #!/bin/sh
 # Checks what tools/release.sh put into DIST_DIR (default dist/):
-# - the Debian package holds the console program, its manual page and the
-#   licence, depends on exactly the packages of the libraries the program
-#   loads, installs with dpkg, and its quarlen tells the project version and
-#   converts the bundled sample as the source tree says it should;
+# - the Debian package holds the console program, its manual page, the
+#   licence, the .rsr MIME type and the thumbnailer, depends on exactly the
+#   packages of the libraries the program loads, installs with dpkg, and its
+#   quarlen tells the project version and converts the bundled sample as the
+#   source tree says it should; shared-mime-info's trigger registers the
+#   type, xdg-mime finds it for x.rsr and X.RSR, and the thumbnailer's Exec
+#   line, run as a file manager runs it with a path and with a file:// URI,
+#   writes a whole PNG of the size asked for; removed, the type goes too;
 # - the Windows zip holds quarlen.exe (and quarlen-cli.exe when built), a
 #   README.txt and LICENSE.txt with CR LF line ends and the text of README.md
 #   and LICENSE, and its programs are 32-bit and import only Windows' own DLLs;
@@ -48,7 +52,8 @@ quarlen_${version}_amd64.deb quarlen_rsr-$version-py3-none-any.whl "
 echo "== $(basename "$deb")"
 same "package contents" \
     "$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $NF}' | sort | tr '\n' ' ')" \
-    "./usr/bin/quarlen ./usr/share/doc/quarlen/copyright ./usr/share/man/man1/quarlen.1.gz "
+    "./usr/bin/quarlen ./usr/share/doc/quarlen/copyright ./usr/share/man/man1/quarlen.1.gz \
+./usr/share/mime/packages/quarlen.xml ./usr/share/thumbnailers/quarlen.thumbnailer "
 same "package name, version and architecture" \
     "$(dpkg-deb -f "$deb" Package Version Architecture | tr '\n' ' ')" \
     "Package: quarlen Version: $version Architecture: amd64 "
@@ -77,8 +82,40 @@ if $sudo dpkg -i "$deb" >"$tmp/dpkg.log" 2>&1; then
     fi
     warnings=$(zcat /usr/share/man/man1/quarlen.1.gz | groff -man -ww -z 2>&1)
     same "the installed manual page renders without a warning" "$warnings" ""
+
+    # File managers: the type by name in any letter case, through
+    # shared-mime-info's database as dpkg's trigger left it, and the
+    # thumbnailer as a file manager runs it, on a path with a space.
+    rsr_type=model/x-poser-rsr
+    if grep -q "^$rsr_type:" /usr/share/mime/globs 2>/dev/null; then
+        ok "shared-mime-info's trigger registered $rsr_type"
+    else
+        fail "shared-mime-info's trigger registered $rsr_type"
+        $sudo update-mime-database /usr/share/mime
+    fi
+    mkdir "$tmp/models dir"
+    for name in x.rsr X.RSR; do
+        cp "$root/examples/sample.rsr" "$tmp/models dir/$name"
+        same "xdg-mime query filetype $name" "$(XDG_CURRENT_DESKTOP='' xdg-mime query filetype "$tmp/models dir/$name")" \
+            "$rsr_type"
+    done
+    thumbnail() {  # thumbnail NAME [--uri]: the thumbnailer run on x.rsr, 128 pixels, into a file named for NAME
+        _out=$tmp/gnome-desktop-thumbnailer-$1.png
+        shift
+        /usr/bin/python3 "$root/tests/release/run_thumbnailer.py" "$@" /usr/share/thumbnailers/quarlen.thumbnailer \
+            "$rsr_type" "$tmp/models dir/x.rsr" 128 "$_out" 2>&1
+    }
+    same "the thumbnailer's Exec line, given a path, writes a 128 x 128 PNG" "$(thumbnail path)" "128 x 128"
+    same "the thumbnailer's Exec line, given a file:// URI, writes a 128 x 128 PNG" "$(thumbnail uri --uri)" "128 x 128"
+    if cmp -s "$tmp/gnome-desktop-thumbnailer-path.png" "$tmp/gnome-desktop-thumbnailer-uri.png"; then
+        ok "the URI's picture is the path's"
+    else
+        fail "the URI's picture is the path's"
+    fi
+
     $sudo dpkg -r quarlen >>"$tmp/dpkg.log" 2>&1 || fail "dpkg -r quarlen"
     [ ! -e /usr/bin/quarlen ] || fail "dpkg -r removes /usr/bin/quarlen"
+    if grep -q "^$rsr_type:" /usr/share/mime/globs; then fail "dpkg -r removes $rsr_type"; fi
 else
     fail "dpkg installs it" "$(cat "$tmp/dpkg.log")"
 fi

@@ -16,6 +16,13 @@ const puppeteer = createRequire(join(root, 'web/package.json'))('puppeteer-core'
 const miniBrowser = '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser';
 const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
 
+// Prints a check's outcome; checks.failed counts those that failed.
+export const checks = { failed: 0 };
+export function check(ok, what) {
+  console.log(`${ok ? 'ok' : 'FAILED'}: ${what}`);
+  checks.failed += ok ? 0 : 1;
+}
+
 // Calls test() every ms until it gives a true value, and returns that;
 // null after seconds.
 export async function poll(test, seconds, ms = 250) {
@@ -155,9 +162,9 @@ export const tableRows = (page, path = null) => page.evaluate(async (path) => {
   const frames = () => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r)));
   const rows = new Map();
   pane.scrollTop = 0;
-  for (let before = -1; pane.scrollTop !== before && !rows.has(path);) {
+  for (let before = -1; pane.scrollTop !== before && ![...rows.values()].some((r) => r.path === path);) {
     await frames();
-    for (const tr of document.querySelectorAll('tr[data-path]')) rows.set(tr.dataset.path, {
+    for (const tr of document.querySelectorAll('tr[data-path]')) rows.set(tr.getAttribute('aria-rowindex'), {
       path: tr.dataset.path, status: tr.dataset.status, notices: tr.title, count: Number(tr.dataset.notices),
       shown: tr.querySelector('pre')?.textContent ?? null });
     before = pane.scrollTop;
@@ -209,3 +216,31 @@ export const downloaded = async (folder, name, timeout = 600) => !!await poll(()
 // True once any file starts to arrive in folder; false after timeout seconds.
 export const downloadStarts = async (folder, timeout) =>
   !!await poll(() => readdirSync(folder).some((f) => statSync(join(folder, f)).isFile()), timeout, 50);
+
+// The files below the folder under of the page's store: { path: bytes },
+// or with sizes, { path: size }.
+export const storedFiles = (page, under, sizes = false) => page.evaluate(async (under, sizes) => {
+  const found = {};
+  const walk = async (folder, at) => {
+    for await (const [name, h] of folder.entries()) {
+      if (h.kind === 'directory') await walk(h, `${at}${name}/`);
+      else found[at + name] = sizes ? (await h.getFile()).size : [...new Uint8Array(await (await h.getFile()).arrayBuffer())];
+    }
+  };
+  const root = await navigator.storage.getDirectory();
+  await walk(under ? await root.getDirectoryHandle(under) : root, '');
+  return found;
+}, under, sizes);
+
+// Clicks Save to folder with the folder "picked" of the page's store in
+// place of one the user picks; gives the status the save ends with
+// (emptied first, to wait for it).
+export async function saveToPicked(page) {
+  await page.evaluate(async () => {
+    const folder = await (await navigator.storage.getDirectory()).getDirectoryHandle('picked', { create: true });
+    window.showDirectoryPicker = async () => folder;
+    document.getElementById('status').textContent = '';
+    document.getElementById('save-folder').click();
+  });
+  return until(page, 600, () => document.getElementById('status').textContent.match(/^Saved.*/)?.[0]);
+}

@@ -9,8 +9,8 @@ import { copyFileSync, cpSync, existsSync, mkdirSync, readFileSync } from 'node:
 import { createRequire } from 'node:module';
 import { join, resolve } from 'node:path';
 import { pathToFileURL } from 'node:url';
-import { crc32 } from 'node:zlib';
-import { convertFile, outputPath, startCore } from '../../web/src/core.js';
+import { crc32, deflateRawSync } from 'node:zlib';
+import { convertFile, inflatePlaced, maxInput, outputPath, placeInput, sizeProblem, startCore } from '../../web/src/core.js';
 import { mtlColors, readGlb, readObj, thinner } from '../../web/src/view-read.js';
 import { compare, modelPaths, nativeInfo, nativeResults } from './native.mjs';
 
@@ -57,6 +57,18 @@ const told = convertFile(core, pair[1], readFileSync(join(dir, pair[1])), [], pa
 const same = outputPath(core, pair[0], []) === outputPath(core, pair[1], []);
 console.log(`clash: ${JSON.stringify(told.notices)} ${same && !told.converted && batch.includes(told.notices) ? 'as' : 'NOT as'} the batch's`);
 if (!same || told.converted || !batch.includes(told.notices)) failures += 1;
+// Sizes past maxInput, and at 2^32 and beyond (which _malloc would cut to their low 32 bits), are refused before the memory
+// grows; a deflate stream inflated into a block of 1,000 bytes gives its size, or 1,001 when it holds more (coded or stored),
+// and writes nothing past the block's spare byte.
+const heap = core.HEAPU8.length;
+const placed = [maxInput + 1, 2 ** 32 - 1, 2 ** 32, 2 ** 32 + 16, 2 ** 53 + 2].filter((n) => placeInput(core, n) || !/^too large/.test(sizeProblem(n)));
+const block = placeInput(core, 1000);
+const past = (at = block + 1001) => core.HEAPU8.slice(at, at + 100).join();
+const [before, held] = [past(), [[1000, 1], [999, 1], [5000, 1], [5000, 0]].map(([n, level]) => inflatePlaced(core, deflateRawSync(Buffer.alloc(n, 7), { level }), block, 1000))];
+const bounded = !placed.length && !sizeProblem(maxInput) && core.HEAPU8.length === heap && past() === before && held.join() === '1000,999,1001,1001';
+console.log(`sizes: ${bounded ? 'refused past' : 'NOT bounded at'} ${maxInput} bytes and at 2^32 and beyond, inflated into the block alone (${held})`);
+failures += bounded ? 0 : 1;
+core._free(block);
 // The view's reader (view-read.js), given each OBJ (with and without .mtl)
 // and GLB the console program wrote, in pieces that cut lines and records,
 // reads the groups, colours and finite triangles three.js's OBJLoader and

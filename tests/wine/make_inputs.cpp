@@ -145,6 +145,9 @@ int main(int argc, char** argv)
     g.pf = {0, 1, 2, 3};
     g.faces = {{0, 3, 0}, {2, 3, 0}};
     ok &= write(dir + "/badvalue.rsr", buildRsr({g}));
+    g.faces = {{0, 4, 0}};  // the same square, whole, in its material's colour
+    g.mats = {"skin"};
+    ok &= write(dir + "/square.rsr", buildRsr({g}));
 
     b.clear();  // group hip with a vertex index list of -5 entries
     putHeader(b);

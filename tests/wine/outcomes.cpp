@@ -1,4 +1,6 @@
 // Every outcome of the translate command, each from a file made for it.
+#include <algorithm>
+
 #include "check.h"
 #include "session.h"
 #include "texts.h"
@@ -31,9 +33,19 @@ std::vector<Case> cases()
 {
     const NoticeSpec finished{finished_text, Caption::output, plain};
     const NoticeSpec bad{"bad filename", Caption::empty, warn};
+    // A failure notice, an input not opened and a bad filename each follow a finished run.
     return {
+        {"square.rsr: one facet in its material's colour", "square.rsr", "square.obj", {finished},
+         "square.obj"},
+        {"name length 300 before any group", "range.rsr", "range.obj",
+         {{"# of chars in group name out of range: 300", Caption::input, warn},
+          {short_file_text, Caption::input, warn}},
+         "range.obj"},
         {"Mixed.Rsr to Mixed.Obj: letter case of the extensions", "Mixed.Rsr", "Mixed.Obj",
          {finished}, "good.obj"},
+        {"input gone before the run: could not start", "gone.rsr", "gone.obj",
+         {{"I can't open the .RSR file: No such file or directory", Caption::input, warn}}, "",
+         false, true},
         {"good.rsr to Good.Glb: a binary glTF file, as the console program writes it", "good.rsr",
          "Good.Glb",
          {{quarlen::glb_texts.finished, Caption::output, plain},
@@ -42,10 +54,7 @@ std::vector<Case> cases()
            "or bad)",
            Caption::input, plain}},
          "good.glb"},
-        {"name length 300 before any group", "range.rsr", "range.obj",
-         {{"# of chars in group name out of range: 300", Caption::input, warn},
-          {short_file_text, Caption::input, warn}},
-         "range.obj"},
+        {"output bad.txt: bad filename", "good.rsr", "bad.txt", {bad}, ""},
         {"name length -1 after a complete group", "junk.rsr", "junk.obj",
          {{"# of chars in group name out of range: -1", Caption::input, warn},
           {junk_text, Caption::input, plain}},
@@ -58,16 +67,12 @@ std::vector<Case> cases()
          {{no_memory_text, Caption::farmalloc, warn},
           {"I ran out of store reading hip: nq=-5=0xfffffffb", Caption::input, warn}},
          "negcount.obj"},
-        {"input gone before the run: could not start", "gone.rsr", "gone.obj",
-         {{"I can't open the .RSR file: No such file or directory", Caption::input, warn}}, "",
-         false, true},
         {"output held open by another program: could not start", "good.rsr", "locked.obj",
          {{"I can't create the .OBJ file: Permission denied", Caption::output, warn}},
          "locked.obj", true, false, true},
         {"input model.rsrx: bad filename", "model.rsrx", "rsrx.obj", {bad}, ""},
         {"input model.txt: bad filename", "model.txt", "txt.obj", {bad}, ""},
         {"input named rsr, no extension: bad filename", "rsr", "rsr.obj", {bad}, ""},
-        {"output bad.txt: bad filename", "good.rsr", "bad.txt", {bad}, ""},
         {"output named obj, no extension: bad filename", "good.rsr", "obj", {bad}, ""},
         {"output typed without extension: bad filename, none added", "good.rsr", "plain", {bad},
          ""},
@@ -83,6 +88,30 @@ std::string captionOf(Caption c, const std::string& in, const std::string& out)
     case Caption::empty: return "";
     }
     return "?";
+}
+
+// The window after a run that finished: its picture, many pixels neither
+// white nor dark, coloured for square.rsr alone (the others give the grey
+// placeholder), and the model's name, dark pixels all below the picture's
+// middle. Empty when so; seen tells the counts.
+std::string pictureShown(const Program& p, bool colour, std::string& seen)
+{
+    return clientShows(p, [&](const Pixels& px, int w) {
+        size_t drawn = 0, coloured = 0, dark = 0, top = px.size(), bottom = 0, nameTop = px.size();
+        for (size_t i = 0; i < px.size(); ++i) {
+            const DWORD r = px[i] >> 16 & 255, g = px[i] >> 8 & 255, b = px[i] & 255, most = std::max({r, g, b});
+            coloured += most - std::min({r, g, b}) > 64;
+            if (most < 0x60)
+                ++dark, nameTop = std::min(nameTop, i / size_t(w));
+            else if ((px[i] & 0xFFFFFF) != 0xFFFFFF)
+                ++drawn, top = std::min(top, i / size_t(w)), bottom = i / size_t(w);
+        }
+        seen = std::to_string(drawn) + " pixels drawn in rows " + std::to_string(top) + " to " +
+               std::to_string(bottom) + ", " + std::to_string(coloured) + " coloured, " + std::to_string(dark) +
+               " dark from row " + std::to_string(nameTop);
+        const bool named = dark > 20 && nameTop > (top + bottom) / 2;
+        return drawn > px.size() / 50 && (coloured > px.size() / 50) == colour && named ? "" : seen;
+    });
 }
 
 bool runCase(const Setup& s, const Program& p, const Case& c, const std::string& in)
@@ -115,6 +144,10 @@ bool runCase(const Setup& s, const Program& p, const Case& c, const std::string&
     if (held != INVALID_HANDLE_VALUE)
         CloseHandle(held);
     check(diff.empty(), c.what + ": notices", diff);
+    std::string seen;
+    const bool finished = c.notices.front().icon == plain;
+    diff = finished ? pictureShown(p, c.in == "square.rsr", seen) : helpDiffers(p);
+    check(diff.empty(), c.what + (finished ? ": its picture in the window, " + seen : ": the help text again"), diff);
 
     if (c.expected.empty()) {
         check(!fileExists(a.out), c.what + ": no output file", a.out + " exists");

@@ -128,7 +128,7 @@ ${CXX:-c++} -std=c++20 -O1 -I"$root" -o "$tmp/make_inputs" "$root/tests/wine/mak
 [ -n "$deep_in" ] || { echo "$0: make_inputs failed" >&2; exit 1; }
 version=$("$linux_quarlen" --version)
 version=${version#quarlen }
-for name in good range junk eof badvalue negcount; do
+for name in good square range junk eof badvalue negcount; do
     # Most of these fail on purpose; what counts is the output they leave.
     "$linux_quarlen" "$tmp/data/$name.rsr" "$tmp/data/expected/$name.obj" 2>/dev/null || true
     [ -f "$tmp/data/expected/$name.obj" ] || { echo "$0: the Linux program wrote no $name.obj" >&2; exit 1; }

@@ -13,23 +13,30 @@ static std::string title(HWND wn)
     return windowTitle(wn);
 }
 
-// The help text drawn here into a white w by h area, as the program should
-// draw it: in font (none: the device context's own), broken between words.
-static Pixels drawHelp(HFONT font, int w, int h)
+// The help text drawn here as the program should draw it into the main
+// window: in the system's message font (plain: the device context's own),
+// broken between words at the client area's width.
+static Pixels helpAsDrawn(const Program& p, bool plain)
 {
+    RECT all{};
+    GetClientRect(p.main, &all);
+    NONCLIENTMETRICSW m{};
+    m.cbSize = sizeof m;
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof m, &m, 0);
+    HFONT font = plain ? NULL : CreateFontIndirectW(&m.lfMessageFont);
     HDC screen = GetDC(NULL);
     HDC mem = CreateCompatibleDC(screen);
-    HBITMAP bmp = CreateCompatibleBitmap(screen, w, h);
+    HBITMAP bmp = CreateCompatibleBitmap(screen, all.right, all.bottom);
     HGDIOBJ oldBmp = SelectObject(mem, bmp);
-    RECT all{0, 0, w, h};
     FillRect(mem, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     HGDIOBJ oldFont = font ? SelectObject(mem, font) : NULL;
     DrawTextA(mem, help_text, -1, &all, DT_WORDBREAK);
     if (oldFont)
         SelectObject(mem, oldFont);
     SelectObject(mem, oldBmp);
-    Pixels px = pixelsOf(mem, bmp, w, h);
+    Pixels px = pixelsOf(mem, bmp, all.right, all.bottom);
     DeleteObject(bmp);
+    DeleteObject(font);
     DeleteDC(mem);
     ReleaseDC(NULL, screen);
     return px;
@@ -52,35 +59,40 @@ static Pixels clientOnScreen(HWND wn, int w, int h)
     return px;
 }
 
+std::string clientShows(const Program& p, const std::function<std::string(const Pixels&, int)>& says)
+{
+    RECT r{};
+    GetClientRect(p.main, &r);
+    std::string why;
+    for (DWORD start = GetTickCount(); !(why = says(clientOnScreen(p.main, r.right, r.bottom), r.right)).empty() &&
+                                       GetTickCount() - start < 3000;)
+        Sleep(50);
+    return why;
+}
+
+std::string helpDiffers(const Program& p)
+{
+    const Pixels want = helpAsDrawn(p, false);
+    return clientShows(p, [&](const Pixels& shown, int) {
+        size_t differ = 0;
+        for (size_t i = 0; i < shown.size() && i < want.size(); ++i)
+            differ += shown[i] != want[i];
+        return shown == want && !want.empty()
+                   ? "" : std::to_string(differ) + " of " + std::to_string(shown.size()) + " pixels differ";
+    });
+}
+
 // The client area shows the help text in the system's message font, pixel
 // for pixel as this process draws it, and not as the default font draws it.
 static void checkHelpText(const Program& p)
 {
-    RECT r{};
-    GetClientRect(p.main, &r);
-    int w = r.right, h = r.bottom;
-    NONCLIENTMETRICSW m{};
-    m.cbSize = sizeof m;
-    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof m, &m, 0);
-    HFONT font = CreateFontIndirectW(&m.lfMessageFont);
-    Pixels want = drawHelp(font, w, h);
-    Pixels plain = drawHelp(NULL, w, h);
-    DeleteObject(font);
-
+    const bool fontsDiffer = helpAsDrawn(p, false) != helpAsDrawn(p, true);
     InvalidateRect(p.main, NULL, TRUE);
     roundTrip(p.main);
-    Pixels shown;
-    DWORD start = GetTickCount();
-    while ((shown = clientOnScreen(p.main, w, h)) != want && GetTickCount() - start < 3000)
-        Sleep(50);
-    size_t differ = 0;
-    for (size_t i = 0; i < shown.size() && i < want.size(); ++i)
-        differ += shown[i] != want[i];
-    check(w > 0 && h > 0 && shown == want && want != plain,
-          "help text drawn in the message font \"" + utf8(m.lfMessageFont.lfFaceName) +
-              "\", broken between words at the window's width",
-          std::to_string(differ) + " of " + std::to_string(shown.size()) + " pixels differ" +
-              (want == plain ? "; the two fonts draw alike" : ""));
+    const std::string differ = helpDiffers(p);
+    check(differ.empty() && fontsDiffer,
+          "help text drawn in the message font, broken between words at the window's width",
+          differ + (fontsDiffer ? "" : "; the two fonts draw alike"));
 }
 
 void checkMainWindow(const Program& p)

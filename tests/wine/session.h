@@ -1,6 +1,7 @@
 // The checks made on a running program, in the order the driver runs them.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "remote.h"
@@ -20,6 +21,11 @@ struct Setup {
 
 // session.cpp
 void checkMainWindow(const Program& p);
+// What says of the main window's client area (its pixels, its width):
+// empty once it is as expected (waiting up to 3 s), else what differs.
+std::string clientShows(const Program& p, const std::function<std::string(const Pixels&, int)>& says);
+// Empty once the client area shows the help text as this process draws it.
+std::string helpDiffers(const Program& p);
 // The first translate: both dialogs, the "Finished" notice, the refusals
 // while it is shown, and the output. False when the program got stuck.
 bool checkFirstConversion(const Setup& s, const Program& p);

@@ -2,6 +2,7 @@
 // in; its outputs, notices, --info report and counts out. Every rule of the
 // conversion (names of outputs, options, clashes) is the core's: this file
 // only carries bytes and texts across.
+import { inflateSync } from 'fflate';
 
 const encoder = new TextEncoder();
 const decoder = new TextDecoder();
@@ -50,10 +51,41 @@ export const outputOptions = (core) => JSON.parse(text(core, core._web_options()
 export const outputPath = (core, path, args) =>
   withTexts(core, [path, args.join('\n')], (p, a) => text(core, core._web_output_path(p, a))) ?? '';
 
-// Room in the core's memory for an input of size bytes, which the caller
-// fills (core.HEAPU8 from the returned address) and hands to convertPlaced,
-// or gives back with core._free; 0 when the tab has not the memory.
-export const placeInput = (core, size) => core._malloc(Math.max(size, 1)) >>> 0;
+// The largest input the core takes: its memory, one address space of 32
+// bits (at most 4 GiB), holds the input whole and the conversion's own
+// tables beside it.
+export const maxInput = 2 ** 31;
+
+export const megabytes = (n) => `${(n / 1e6).toFixed(1)} MB`;
+
+// Why an input of size bytes (a number, exact up to 2^53) cannot be
+// converted here, or ''.
+export const sizeProblem = (size) =>
+  (size > maxInput ? `too large: ${megabytes(size)} (${size} bytes), and this page converts files of up to ${megabytes(maxInput)}` : '');
+
+// Room in the core's memory for an input of size bytes and one spare byte,
+// which the caller fills (core.HEAPU8 from the returned address) and hands
+// to convertPlaced, or gives back with core._free; 0 when the tab has not
+// the memory, or size is past maxInput (_malloc would keep its low 32 bits
+// alone).
+export const placeInput = (core, size) =>
+  (Number.isSafeInteger(size) && size >= 0 && size <= maxInput ? core._malloc(size + 1) >>> 0 : 0);
+
+// Inflates the deflate stream packed into the block at at (placeInput's,
+// of size bytes and the spare byte); returns the bytes it holds, up to
+// size + 1: one more than size tells a stream that holds more. fflate
+// writes into a view of the block, and a typed array takes no write past
+// its end (set() throws for one, which is told as a stream that holds
+// more). Unlike a DecompressionStream's, its output leaves no garbage of
+// the inflated size behind.
+export function inflatePlaced(core, packed, at, size) {
+  try {
+    return packed.length ? inflateSync(packed, { out: core.HEAPU8.subarray(at, at + size + 1) }).length : 0;
+  } catch (e) {
+    if (e instanceof RangeError) return size + 1;
+    throw e;
+  }
+}
 
 // Converts the size bytes placed at inputAt (placeInput; freed here), known
 // to the user as path (ending in .rsr), with the console program's output
@@ -66,6 +98,7 @@ export const placeInput = (core, size) => core._malloc(Math.max(size, 1)) >>> 0;
 // size, crc }], notices, info, counts, seconds }. Throws when the instance
 // dies (memory it could not get); it is then of no further use.
 export function convertPlaced(core, path, inputAt, size, args, earlier, write) {
+  console.assert(size <= maxInput, 'an input past maxInput is never placed');
   core.storeWrite = (slot, at, n) => write(slot, core.HEAPU8.subarray(at, at + n));
   const at = withTexts(core, [path, args.join('\n'), earlier],
     (p, a, e) => core._web_convert(p, inputAt, size, a, e) >>> 0);  // frees the input

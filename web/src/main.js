@@ -6,15 +6,16 @@
 // details; and downloads one output or all of them as a zip streamed from
 // disk, or saves them into a folder.
 import { createOptions, presets } from './options.js';
-import { comparePaths, isRsr, relativePath } from './paths.js';
+import { before, createClashes } from './clashes.js';
+import { comparePaths, isRsr, isZip } from './paths.js';
 import { failure } from './core.js';
+import { makeInput } from './inputs.js';
 import { saveToFolder } from './save.js';
 import { pacer } from './pace.js';
 import { release, seal, stored } from './packs.js';
-import { outputBody, storedFile } from './store.js';
+import { heldFolder, outputBody, removeStored, storedFile } from './store.js';
 import { createTable, megabytes } from './table.js';
 import { createViewer, noWebGL } from './viewer.js';
-import { entryProblem } from './unzip.js';
 import { zipParts } from './zip.js';
 
 const $ = (id) => document.getElementById(id);
@@ -23,15 +24,25 @@ const $ = (id) => document.getElementById(id);
 
 // A worker whose jobs answer as promises. A worker that dies (its memory
 // taken back by the browser) fails what it held; the next job starts another.
-function jobWorker(script) {
+// One whose answer says retire is ended and started again once it holds no
+// job: the browser then takes back all its memory at once. name(): the
+// name of each worker started, if they are named.
+function jobWorker(script, name = null) {
   let worker;
   let nextId = 0;
   const waiting = new Map();
+  let retiring = false;
   function start() {
-    worker = new Worker(script);
+    worker = new Worker(script, name ? { name: name() } : {});
     worker.onmessage = ({ data }) => {
       const w = waiting.get(data.id);
       waiting.delete(data.id);
+      retiring ||= !!data.retire;
+      if (retiring && !waiting.size) {
+        worker.terminate();
+        retiring = false;
+        start();
+      }
       if (data.error) w.reject(new Error(data.error));
       else w.resolve(data);
     };
@@ -53,7 +64,7 @@ function jobWorker(script) {
 
 // A converter a processor, each holding one model at a time.
 const converters = Array.from({ length: Math.min(16, Math.max(1, navigator.hardwareConcurrency || 1)) },
-  () => jobWorker('worker.js'));
+  () => jobWorker('worker.js', heldFolder));
 let turn = 0;
 const anyConverter = () => converters[turn++ % converters.length];  // for the jobs besides conversions
 const viewJob = jobWorker('view-worker.js');
@@ -69,8 +80,18 @@ let held = 0;  // bytes of results held in memory
 
 // ---- inputs and the queue ----
 
-const items = new Map();  // path -> { path, source (File, or { archive, entry }) or problem, row, args, out, result }
-const twins = new Map();  // output path -> the items with that output
+// An item a row: { path, told (the notice of its rename, or ''), size,
+// source (File, or { archive, entry, spills }) or problem, serial (the
+// order it was given in), args, out, result }. Two inputs of one path
+// are two items, the later failing as a clash.
+const items = new Set();
+let serials = 0;
+const clashes = createClashes();
+const spills = new Set();  // inner zips stored for the items (archives.js), removed with them
+// Inputs of this many bytes at most are read at once (one at a time when
+// larger): each converter holds its input whole, and the browser all of them.
+const flightBound = 2 ** 30;
+const detailsKept = 64e6;  // the input's bytes from which a converted row keeps its details
 let queue = [];
 let running = false;
 let batch = { total: 0, ended: 0, failed: 0, skipped: 0, bytes: 0, start: 0 };
@@ -95,33 +116,21 @@ function forget(list) {
   }
 }
 
-function setOutput(item, out) {
-  twins.get(item.out)?.delete(item);
-  item.out = out;
-  if (!out) return;
-  if (!twins.has(out)) twins.set(out, new Set());
-  twins.get(out).add(item);
-}
-
 function showCommand() {
   $('command').textContent = ['quarlen', ...options.args(), '-r', 'FOLDER'].join(' ');
 }
 
-// Puts the inputs (each a { path, source } or { path, problem }) in the
-// table and the queue; one given again replaces the one of its path.
+// Puts the inputs (inputs.js) in the table and the queue, each a row of
+// its own.
 function addInputs(list, skipped) {
   if (!running) batch = { total: 0, ended: 0, failed: 0, skipped: 0, bytes: 0, start: performance.now() };
   batch.skipped += skipped;
-  const fresh = [];
-  for (const { path, source, problem } of list) {
-    let item = items.get(path);
-    if (!item) items.set(path, (item = { path }));
-    forget([item]);
-    Object.assign(item, { source, problem, result: null });
-    table.show(item);
-    fresh.push(item);
+  const fresh = list.map((input) => ({ ...input, serial: ++serials, result: null }));
+  for (const item of fresh) {
+    items.add(item);
+    for (const spill of item.source?.spills ?? []) spills.add(spill);
   }
-  table.sort(items.values());
+  table.sort(items);
   if (list.length) enqueue(fresh);
   else showProgress();
 }
@@ -140,15 +149,15 @@ async function enqueue(list) {
   const args = options.args();
   const readable = list.filter((i) => !i.problem);
   const { outputs } = await anyConverter()('outputs', { paths: readable.map((i) => i.path), args });
-  readable.forEach((item, k) => setOutput(item, outputs[k]));
+  readable.forEach((item, k) => clashes.set(item, outputs[k]));
   for (const item of list) item.args = args;
   // An input given now that comes before one given earlier with the same
   // output takes that output: the earlier one converts again, and fails.
   const given = new Set(list);
   const later = new Set();
   for (const item of readable)
-    for (const twin of twins.get(item.out))
-      if (!given.has(twin) && comparePaths(item.path, twin.path) < 0) later.add(twin);
+    for (const twin of clashes.rivals(item))
+      if (!given.has(twin) && before(item, twin)) later.add(twin);
   for (const twin of later) {
     forget([twin]);
     twin.result = null;
@@ -163,26 +172,17 @@ async function enqueue(list) {
   else pump();
 }
 
-// Of two inputs with the same output, the one later in path order fails;
-// the core tells it.
-function earlierWithSameOutput(item) {
-  let earlier = '';
-  for (const other of twins.get(item.out) ?? [])
-    if (other !== item && comparePaths(other.path, item.path) < 0 && (!earlier || comparePaths(other.path, earlier) < 0)) earlier = other.path;
-  return earlier;
-}
-
 async function convertOne(converter, item) {
   const { path, source, args, problem } = item;
-  if (problem) return { result: failure(path, problem) };
-  batch.bytes += source.entry?.size ?? source.size;
+  const rival = problem ? null : clashes.of(item);
+  if (problem || rival?.problem) return { result: failure(path, problem || rival.problem), read: 0 };
   try {
     return await converter('convert', {
-      path, source, args, earlier: earlierWithSameOutput(item), deflate: $('smaller').checked,
+      path, source, args, earlier: rival?.earlier ?? '', deflate: $('smaller').checked,
       room: { bytes: memoryBound - held },
     });
   } catch (e) {
-    return { result: failure(path, `stopped: ${e.message}`) };
+    return { result: failure(path, `stopped: ${e.message}`), read: 0 };
   }
 }
 
@@ -208,16 +208,19 @@ function drawProgress() {
 }
 
 function finish(item, result, ticket = item.ticket) {
-  if (items.get(item.path) !== item || ticket !== item.ticket) {  // cleared, or given again, meanwhile
-    if (items.get(item.path) === item) batch.total -= 1;
+  if (!items.has(item) || ticket !== item.ticket) {  // cleared, or converted again, meanwhile
+    if (items.has(item)) batch.total -= 1;
     forget([{ result }]);
     return;
   }
   // Of a converted file only counts are kept (its notices are read again
-  // when it is selected); a failed file keeps its notices, on its row.
-  const noticeCount = result.notices.split('\n').length - 1;
-  item.result = result.converted ? { converted: true, outputs: result.outputs, counts: result.counts, noticeCount }
-    : { ...result, noticeCount };
+  // when it is selected), but for a large one, which costs more to read
+  // again than its texts to keep; a failed file keeps its notices, on its row.
+  const notices = item.told + result.notices;
+  const noticeCount = notices.split('\n').length - 1;
+  const details = item.size >= detailsKept ? notices + result.info : null;
+  item.result = result.converted ? { converted: true, outputs: result.outputs, counts: result.counts, noticeCount, details }
+    : { ...result, notices, noticeCount };
   for (const o of result.outputs ?? []) if (o.blob) held += o.stored;
   batch.ended += 1;
   if (!result.converted) batch.failed += 1;
@@ -257,7 +260,7 @@ async function checkRoom() {
   }
   try {
     const { quota, usage } = await navigator.storage.estimate();
-    const needed = 1.5 * queue.reduce((n, i) => n + (i.source?.entry?.size ?? i.source?.size ?? 0), 0);
+    const needed = 1.5 * queue.reduce((n, i) => n + (i.source ? i.size : 0), 0);
     if (quota - usage < needed)
       note(`This browser lets the page store about ${megabytes(quota - usage)} more, and these results may need ` +
         `${megabytes(needed)}: the files that do not fit will not be converted.`);
@@ -269,12 +272,13 @@ function setBusy(on) {
   if (options) document.body.dataset.state = on ? 'converting' : 'idle';  // else still loading, or broken
   $('clear').disabled = on;
   $('convert-again').disabled = on || !items.size;
-  const some = !on && [...items.values()].some((i) => i.result?.outputs.length);
+  const some = !on && [...items].some((i) => i.result?.outputs.length);
   $('download-all').disabled = !some;
   $('save-folder').disabled = !some;
 }
 
-// Converts the queue in path order on the free converters.
+// Converts the queue in path order on the free converters, while the
+// inputs in flight hold flightBound bytes at most.
 async function pump() {
   full = null;
   setBusy(true);
@@ -282,14 +286,19 @@ async function pump() {
   await checkRoom();
   await new Promise((done) => {
     const free = [...converters];
+    let flying = 0;  // bytes of the inputs being converted
+    const weight = (item) => (item.source ? item.size : 0);
     kick = () => {
-      while (queue.length && free.length) {
+      while (queue.length && free.length && (free.length === converters.length || flying + weight(queue[0]) <= flightBound)) {
         const converter = free.pop();
         const item = queue.shift();
         const { ticket } = item;
+        flying += weight(item);
         table.show(item, true);
         convertOne(converter, item).then((reply) => {
           free.push(converter);
+          flying -= weight(item);
+          batch.bytes += reply.read;
           stored(reply.result.outputs ?? [], converter, reply.sealed);
           if (reply.full) stopFull(reply.full);
           finish(item, reply.result, ticket);
@@ -310,42 +319,38 @@ async function pump() {
 
 // ---- taking files, folders and archives ----
 
-// An archive's .rsr entries, each under the archive's name (A.zip's
-// X/Y.rsr is A/X/Y.rsr); an archive that cannot be read, or holds no
-// .rsr, is one failed row.
+// The inputs of an archive (archives.js, in a converter): its .rsr
+// entries and those of the zips inside it, or one failed row.
 async function fromArchive(file, path) {
-  const { entries, problem } = await anyConverter()('list', { file });
-  if (problem) return { list: [{ path, problem }], skipped: 0 };
-  const base = path.slice(0, -4);
-  const list = [];
-  for (const entry of entries) {
-    const inside = relativePath(entry.name);
-    if (inside && isRsr(inside)) list.push({ path: `${base}/${inside}`, source: { archive: file, entry }, problem: entryProblem(entry) || undefined });
+  try {
+    return await anyConverter()('list', { file, path });
+  } catch (e) {
+    return { inputs: [makeInput([path], null, 0, `could not be read (${e.message})`)], skipped: 0 };
   }
-  if (!list.length) return { list: [{ path, problem: 'holds no .rsr file' }], skipped: 0 };
-  return { list, skipped: entries.length - list.length };
 }
 
+// files: [{ file, path (as given: a folder's files with their folders) }].
 async function fromFiles(files) {
   const plain = [];
   const archives = [];
   let skipped = 0;
   for (const { file, path } of files) {
-    if (path.slice(-4).toLowerCase() === '.zip') archives.push({ file, path });
-    else if (path && isRsr(path)) plain.push({ path, source: file });
+    if (isZip(path)) archives.push({ file, path });
+    else if (isRsr(path)) plain.push(makeInput([path], file, file.size));
     else skipped += 1;
   }
   // One batch, so that its summary counts every file given at once.
-  for (const { file, path } of archives) {
-    const { list, skipped: inside } = await fromArchive(file, path);
-    plain.push(...list);
+  for (const [k, { file, path }] of archives.entries()) {
+    if (!running) $('status').textContent = `Reading ${path} (archive ${k + 1} of ${archives.length})…`;
+    const { inputs, skipped: inside } = await fromArchive(file, path);
+    plain.push(...inputs);
     skipped += inside;
   }
   addInputs(plain, skipped);
 }
 
 function takeInput(input) {
-  const files = [...input.files].map((file) => ({ file, path: relativePath(file.webkitRelativePath || file.name) }));
+  const files = [...input.files].map((file) => ({ file, path: file.webkitRelativePath || file.name }));
   input.value = '';
   fromFiles(files);
 }
@@ -354,7 +359,7 @@ function takeInput(input) {
 async function walk(entry, out) {
   if (entry.isFile) {
     const file = await new Promise((resolve, reject) => entry.file(resolve, reject));
-    out.push({ file, path: relativePath(entry.fullPath) });
+    out.push({ file, path: entry.fullPath });
   } else if (entry.isDirectory) {
     const reader = entry.createReader();
     for (;;) {
@@ -378,7 +383,7 @@ function setupDrop() {
     const entries = [...e.dataTransfer.items].map((i) => i.webkitGetAsEntry?.()).filter(Boolean);
     const files = [];
     if (entries.length) for (const entry of entries) await walk(entry, files);
-    else for (const file of e.dataTransfer.files) files.push({ file, path: relativePath(file.name) });
+    else for (const file of e.dataTransfer.files) files.push({ file, path: file.name });
     fromFiles(files);
   });
 }
@@ -390,12 +395,12 @@ let shown = 0;  // the latest request to the view; older answers are dropped
 // The details pane: the selected file's notices and --info report.
 async function showDetails(item) {
   const { result } = item;
-  $('info').textContent = result && !result.converted ? result.notices + result.info : '';
-  if (!result?.converted) return;
+  $('info').textContent = result && !result.converted ? result.notices + result.info : result?.details ?? '';
+  if (!result?.converted || result.details) return;
   const { path, source, args } = item;
   try {
-    const { notices, info } = await anyConverter()('details', { path, source, args, earlier: earlierWithSameOutput(item) });
-    if (selected === item && item.result === result) $('info').textContent = notices + info;
+    const { notices, info } = await anyConverter()('details', { path, source, args, earlier: '' });
+    if (selected === item && item.result === result) $('info').textContent = item.told + notices + info;
   } catch (e) {
     if (selected === item) $('info').textContent = `${path}: ${e.message}`;
   }
@@ -450,7 +455,7 @@ async function downloadOne(output) {
 }
 
 // The outputs of the converted rows, in path order.
-const doneOutputs = () => [...items.values()].filter((i) => i.result?.outputs.length)
+const doneOutputs = () => [...items].filter((i) => i.result?.outputs.length)
   .sort((a, b) => comparePaths(a.path, b.path)).flatMap((i) => i.result.outputs);
 
 // The zip's headers are made here; its bodies are the stored files, which
@@ -504,10 +509,12 @@ async function saveFolder() {
 
 function clearAll() {
   if (running) return;
-  forget([...items.values()]);
+  forget([...items]);
+  for (const spill of spills) removeStored(spill);
+  spills.clear();
   queue = [];
   items.clear();
-  twins.clear();
+  clashes.clear();
   selected = null;
   table.clear();
   $('info').textContent = '';
@@ -532,7 +539,7 @@ function setupPage() {
   $('clear').addEventListener('click', clearAll);
   $('convert-again').addEventListener('click', () => {
     if (running) return;
-    const all = [...items.values()];
+    const all = [...items];
     forget(all);
     for (const item of all) {
       item.result = null;

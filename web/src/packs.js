@@ -2,7 +2,7 @@
 // (worker.js): which converter still writes each, and how many of its
 // outputs the page holds. A pack is sealed before any of its outputs is
 // read, and removed once it is sealed and holds none the page keeps.
-import { removePack } from './store.js';
+import { removeStored } from './store.js';
 
 const packs = new Map();  // its path in the store -> { held, writer: the converter while it writes the pack }
 
@@ -12,7 +12,7 @@ function ended(path) {
   pack.writer = null;
   if (!pack.held) {
     packs.delete(path);
-    removePack(path);
+    removeStored(path);
   }
 }
 

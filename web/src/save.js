@@ -8,8 +8,8 @@ import { outputBody } from './store.js';
 
 const exists = (folder, name) => folder.getFileHandle(name).then(() => true, () => false);
 
-async function writeOne(folder, name, output, replace) {
-  const temporary = `${name}.quarlen-part`;
+// temporary: a name of its own, short enough beside a name of 255 bytes.
+async function writeOne(folder, name, temporary, output, replace) {
   const handle = await folder.getFileHandle(temporary, { create: true });
   try {
     await (await outputBody(output)).stream().pipeTo(await handle.createWritable());
@@ -39,7 +39,7 @@ export async function saveToFolder(folder, outputs, replace, progress) {
       const here = folders.get(at);
       if (!replace && await exists(here, name)) told.kept += 1;
       else {
-        await writeOne(here, name, output, replace);
+        await writeOne(here, name, `${n}.quarlen-part`, output, replace);
         told.saved += 1;
       }
     } catch (e) {

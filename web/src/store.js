@@ -1,20 +1,28 @@
 // Where converted outputs wait for their download: in packs, files of the
 // origin private file system that each hold many outputs (worker.js), in
 // a folder of each converter's own (or, in a browser without one, each in
-// a Blob in memory). A tab holds a lock named after its folder while it lives, so
-// that the next tab removes only folders that no tab holds any more.
+// a Blob in memory). The page names each converter's folder and holds a
+// lock of that name while the tab lives, so that the folder outlives its
+// converter (the page ends one whose memory grew large, and starts
+// another), and the next tab removes only folders that no tab holds any more.
 
 const prefix = 'quarlen-';
 
+// A fresh name for a converter's folder, held until the tab closes.
+export function heldFolder() {
+  const name = `${prefix}${Date.now()}-${Math.random().toString(36).slice(2)}`;
+  navigator.locks?.request(name, () => new Promise(() => {}));  // never released: the lock ends with the tab
+  return name;
+}
+
+// In a converter: its folder, named as the page named the worker (or, when
+// it did not, held by the converter itself). The folders that no tab
+// holds are removed.
 async function openFolder() {
   const root = await navigator.storage.getDirectory();
-  const name = `${prefix}${Date.now()}-${Math.random().toString(36).slice(2)}`;
-  await new Promise((held) => navigator.locks.request(name, () => {
-    held();
-    return new Promise(() => {});  // never released: the lock ends with the tab
-  }));
+  const name = self.name || heldFolder();
   const { held } = await navigator.locks.query();
-  const live = new Set(held.map((l) => l.name));
+  const live = new Set([name, ...held.map((l) => l.name)]);
   for await (const old of root.keys())
     if (old.startsWith(prefix) && !live.has(old)) await root.removeEntry(old, { recursive: true }).catch(() => {});
   return { name, folder: await root.getDirectoryHandle(name, { create: true }) };
@@ -48,9 +56,9 @@ export async function outputBody(output) {
   return output.method === 8 ? new Response(file.stream().pipeThrough(new DecompressionStream('deflate-raw'))).blob() : file;
 }
 
-// Removes the pack at path from the store; one that is gone already is no
-// error.
-export async function removePack(path) {
+// Removes the file at path (a pack, or a stored inner zip) from the store;
+// one that is gone already is no error.
+export async function removeStored(path) {
   const { folder, name } = await packPlace(path);
   await folder.removeEntry(name).catch(() => {});
 }

@@ -8,9 +8,9 @@
 // The table is one tab stop: the current row takes the focus (and Tab
 // goes on to its downloads), and the arrow keys, Home, End, Page Up and
 // Page Down move the selection.
+import { megabytes } from './core.js';
 import { comparePaths } from './paths.js';
 
-const megabytes = (n) => `${(n / 1e6).toFixed(1)} MB`;
 const size = (n) => (n < 1e6 ? `${(n / 1e3).toFixed(1)} kB` : megabytes(n));
 const number = (n) => n.toLocaleString('en');
 const columns = ['file', 'outcome', 'groups', 'points', 'facets', 'output', 'files'];

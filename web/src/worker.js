@@ -1,16 +1,19 @@
-// One of the page's converters (it runs one a processor): reads one input
-// at a time into the WebAssembly core (a file, or an entry of a .zip
-// archive sliced from it and inflated by the browser as it is read) and
-// writes each output block by block as the core makes it: into a pack, a
-// file of the origin private file system (store.js) that takes outputs one
-// after another, through a sync access handle, or, in a browser without
-// one, into a Blob held in memory. Outputs are stored as they are (zip
-// method 0) or, for a smaller zip, deflated on the way. Jobs run one after
-// another, in the order they come.
+// One of the page's converters (it runs one a processor): lists the
+// inputs of .zip archives (archives.js), storing the deflated zips inside
+// them, and reads one input at a time into the WebAssembly core (a file,
+// or an entry of an archive, sliced from it and, when deflated, inflated
+// straight into the core's memory), then writes each output block by block
+// as the core makes it: into a pack, a file of the origin private file
+// system (store.js) that takes outputs one after another, through a sync
+// access handle, or, in a browser without one, into a Blob held in memory.
+// Outputs are stored as they are (zip method 0) or, for a smaller zip,
+// deflated on the way. Jobs run one after another, in the order they come;
+// after an input that grew its memory large, it asks the page to end it.
 import { Deflate } from 'fflate';
-import { convertPlaced, crcPlaced, failure, outputOptions, outputPath, placeInput, startCore } from './core.js';
-import { storeFolder } from './store.js';
-import { entryStream, readDirectory, ZipProblem } from './unzip.js';
+import { archiveInputs } from './archives.js';
+import { convertPlaced, crcPlaced, failure, inflatePlaced, outputOptions, outputPath, placeInput, startCore } from './core.js';
+import { removeStored, storeFolder } from './store.js';
+import { entryStream, packedBytes, ZipProblem } from './unzip.js';
 
 importScripts('quarlen-core.js');  // Emscripten's glue: defines createQuarlen
 
@@ -21,6 +24,12 @@ const level = 2;
 const compiled = WebAssembly.compileStreaming(fetch('quarlen-core.wasm'))
   .catch(() => fetch('quarlen-core.wasm').then((r) => r.arrayBuffer()).then((b) => WebAssembly.compile(b)));
 let core = null;  // an instance dies with the memory it could not get; the next file starts another
+// An instance's memory only grows, and the memory of one dropped waits for
+// a garbage collection that an idle worker may never run: a converter whose
+// instance grew past this for a large input asks the page to end it once
+// the input is done (jobWorker in main.js), which gives the browser all of
+// its memory back at once.
+const keepBytes = 512 * 2 ** 20;
 let onDisk = null;  // the store: files of the origin private file system, else Blobs in memory; null until known
 let serial = 0;
 
@@ -36,6 +45,13 @@ let pack = null;  // the pack being written: { name, path (FOLDER/NAME in the st
 async function instance() {
   core ??= await startCore(self.createQuarlen, await compiled);
   return core;
+}
+
+// True when c holds more memory than a converter keeps; it is dropped.
+function tooBig(c) {
+  if (c.HEAPU8.length <= keepBytes) return false;
+  if (core === c) core = null;
+  return true;
 }
 
 // True when this browser gives workers files of the origin private file
@@ -58,8 +74,8 @@ async function diskStore() {
 const openMilliseconds = 5000;
 const openTries = 4;
 
-// A new pack, empty.
-async function openPack() {
+// A new file of the store, empty: { name, path (FOLDER/NAME), access }.
+async function openStoreFile() {
   const { name: folderName, folder } = await storeFolder();
   for (let tries = 1; ; ++tries) {
     const name = String(++serial);
@@ -68,9 +84,41 @@ async function openPack() {
     let timer;
     const access = await Promise.race([opening, new Promise((r) => { timer = setTimeout(r, openMilliseconds, null); })]);
     clearTimeout(timer);
-    if (access) return { name, path: `${folderName}/${name}`, access, end: 0 };
+    if (access) return { name, path: `${folderName}/${name}`, access, handle };
     opening.then((late) => late.close(), () => {}).finally(() => folder.removeEntry(name).catch(() => {}));
     if (tries === openTries) throw new Error('the browser did not open a file to store the output in');
+  }
+}
+
+// A new pack, empty.
+async function openPack() {
+  const { name, path, access } = await openStoreFile();
+  return { name, path, access, end: 0 };
+}
+
+// Stores the size bytes of stream (an inflated zip inside an archive) for
+// the page to read where they lie: { file, spill (its path in the store) },
+// or in a browser without a store, { file (a Blob in memory), spill: null }.
+// Throws a ZipProblem when the stream holds more or less than size.
+async function keepInflated(stream, size) {
+  const target = onDisk ? await openStoreFile() : null;
+  const parts = [];
+  let n = 0;
+  try {
+    for await (const bytes of readStream(stream, size)) {
+      if (target) target.access.write(bytes, { at: n });
+      else parts.push(bytes);
+      n += bytes.length;
+    }
+    if (!target) return { file: new Blob(parts), spill: null };
+    target.access.close();
+    return { file: await target.handle.getFile(), spill: target.path };
+  } catch (e) {
+    if (target) {
+      target.access.close();
+      await removeStored(target.path);
+    }
+    throw e;
   }
 }
 
@@ -168,8 +216,13 @@ function jobOutputs(raw, deflate) {
   };
 }
 
-// Reads the size bytes of stream to the core's memory at at.
-async function readInto(c, stream, at, size) {
+const holdsMore = 'damaged in its archive: it holds more than its archive says';
+const cutShort = 'damaged in its archive: it is cut short';
+
+// The blocks of stream, which must hold size bytes: one that holds more
+// is stopped before the block that passes size, and throws a ZipProblem,
+// as one cut short does.
+async function* readStream(stream, size) {
   const reader = stream.getReader();
   let n = 0;
   for (;;) {
@@ -177,12 +230,21 @@ async function readInto(c, stream, at, size) {
     if (done) break;
     if (n + value.length > size) {
       reader.cancel();
-      throw new ZipProblem('damaged in its archive: it holds more than its archive says');
+      throw new ZipProblem(holdsMore);
     }
-    c.HEAPU8.set(value, at + n);
+    yield value;
     n += value.length;
   }
-  if (n !== size) throw new ZipProblem('damaged in its archive: it is cut short');
+  if (n !== size) throw new ZipProblem(cutShort);
+}
+
+// Reads the size bytes of stream into the core's block at at.
+async function readInto(c, stream, at, size) {
+  let n = 0;
+  for await (const bytes of readStream(stream, size)) {
+    c.HEAPU8.set(bytes, at + n);
+    n += bytes.length;
+  }
 }
 
 // The input's bytes to the core's memory: its address, or a failure.
@@ -190,13 +252,16 @@ async function place(c, path, source) {
   const size = source.entry ? source.entry.size : source.size;
   const at = placeInput(c, size);
   if (!at) return { fail: failure(path, `not enough memory in this tab for the file (${(size / 1e6).toFixed(1)} MB)`) };
+  console.assert(at + size + 1 <= c.HEAPU8.length, 'the block lies in the core\'s memory');
   try {
-    if (source.entry) {
-      await readInto(c, await entryStream(source.archive, source.entry), at, size);
-      if (crcPlaced(c, 0, at, size) !== source.entry.crc) throw new ZipProblem('damaged in its archive: its bytes do not match their check sum');
+    const { archive, entry } = source;
+    if (entry?.method === 8) {
+      const n = inflatePlaced(c, await packedBytes(archive, entry), at, size);
+      if (n !== size) throw new ZipProblem(n > size ? holdsMore : cutShort);
     } else {
-      await readInto(c, source.stream(), at, size);
+      await readInto(c, entry ? await entryStream(archive, entry) : source.stream(), at, size);
     }
+    if (entry && crcPlaced(c, 0, at, size) !== entry.crc) throw new ZipProblem('damaged in its archive: its bytes do not match their check sum');
     return { at, size };
   } catch (e) {
     c._free(at);
@@ -216,23 +281,22 @@ const jobs = {
     // else to give back.
     const outputs = jobOutputs(onDisk ? await diskOutputs() : memoryOutputs(room), deflate);
     const input = await place(c, path, source);
-    if (input.fail) {
-      outputs.drop();
-      return { result: input.fail };
-    }
-    let result;
+    let result = input.fail;
     try {
-      result = convertPlaced(c, path, input.at, input.size, args, earlier, (slot, bytes) => outputs.put(slot, bytes));
+      result ??= convertPlaced(c, path, input.at, input.size, args, earlier, (slot, bytes) => outputs.put(slot, bytes));
     } catch (e) {
       core = null;
       result = failure(path, `stopped: this tab could not get the memory the file needs (${e.message})`);
     }
+    const retire = tooBig(c);
     const bodies = outputs.finish(result.outputs.map((o) => o.slot));
     if (!bodies || !bodies.length) outputs.drop();  // nothing half-written is kept
-    if (!bodies) return { result: failure(path, 'not converted: the store for results is full'), full: onDisk ? 'quota' : 'bound' };
+    const sealed = retire || pack?.end >= packBytes ? await seal() : null;
+    const read = input.fail ? 0 : input.size;
+    if (!bodies) return { result: failure(path, 'not converted: the store for results is full'), full: onDisk ? 'quota' : 'bound', read, sealed, retire };
     const { converted, notices, info, counts, seconds } = result;
     const made = result.outputs.map((o, k) => ({ path: o.path, size: o.size, crc: o.crc, ...bodies[k] }));
-    return { result: { converted, notices, info, counts, seconds, outputs: made }, sealed: pack?.end >= packBytes ? await seal() : null };
+    return { result: { converted, notices, info, counts, seconds, outputs: made }, read, sealed, retire };
   },
   // A file's notices and --info report, read again (its outputs made and
   // dropped): of a converted file the page keeps only counts.
@@ -247,19 +311,21 @@ const jobs = {
       core = null;
       throw e;
     }
+    tooBig(c);
     return { notices: result.notices, info: result.info };
   },
   async outputs({ paths, args }) {
     const c = await instance();
     return { outputs: paths.map((p) => outputPath(c, p, args)) };
   },
-  // The archive's entries, or the plain words for why it cannot be read.
-  async list({ file }) {
-    try {
-      return { entries: await readDirectory(file) };
-    } catch (e) {
-      return { problem: e instanceof ZipProblem ? e.message : `could not be read (${e.message})` };
-    }
+  // The inputs of the archive file, picked as path (archives.js); the
+  // inner zips it stored that no input reads are removed at once.
+  async list({ file, path }) {
+    onDisk ??= await diskStore();
+    const { inputs, skipped, spills } = await archiveInputs(file, path, keepInflated);
+    const read = new Set(inputs.flatMap((i) => i.source?.spills ?? []));
+    for (const spill of spills.filter((s) => !read.has(s))) await removeStored(spill);
+    return { inputs, skipped };
   },
   // Seals the pack being written (see packBytes), so that it can be read.
   async seal() {

@@ -1,0 +1,54 @@
+// A picture of a model, drawn group by group as a run reads them: the
+// page's first view, orthographic, fitted to the extent of the model's
+// finite points (view_bounds.h reads it first); each facet fanned into
+// triangles as the page fans it, flat shaded in its group's colour, nearest
+// first, with 2 x 2 samples a pixel; a transparent background. A model
+// with nothing drawn gives the placeholder (placeholder.h).
+//
+// Memory: the samples (8 bytes each), and the group's points in the frame
+// (12 bytes each) beside the group, which the run holds anyway.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "convert/format/rsr.h"
+#include "convert/options/materials_written.h"
+#include "convert/picture/image.h"
+#include "convert/picture/raster.h"
+#include "convert/picture/shading.h"
+#include "convert/picture/view.h"
+
+namespace quarlen {
+
+inline constexpr int default_picture_size = 256;  // pixels on each side
+inline constexpr int samples_per_pixel = 2;       // on each side of a pixel
+inline constexpr int max_picture_size = max_raster_side / samples_per_pixel;
+
+struct Picture {
+    int pixels = 0;    // on each side of the picture
+    Frame frame;       // where points land among the samples
+    Raster raster;     // the samples, made at the first group
+    std::vector<float> framed;  // the group's points in the frame (draw_group.cpp), kept for the next
+    SrgbTable srgb;    // light to 8-bit colour
+    MaterialsWritten materials;  // the run's materials, in order of first use by a facet drawn
+    bool drawn = false;          // some sample was drawn
+};
+
+// Readies p for a model whose finite points lie within b (the view's axes
+// are pageView()'s), on pixels x pixels, 1 <= pixels <= max_picture_size.
+void startPicture(Picture& p, const ViewBounds& b, int pixels);
+
+// Draws group g's facets as the page's view takes them: each of at least 3
+// corners, all in the vertex index list, fanned from its first corner into
+// triangles, of which those with a corner on a point outside the group's
+// points or not finite are left out. A group takes the colour of the
+// material in force at its first facet with a triangle left (groupColour).
+// May throw std::bad_alloc, after which p may still be finished.
+void drawGroup(Picture& p, const Group& g);
+
+// What was drawn, or the placeholder when nothing was. May throw
+// std::bad_alloc.
+Image finishPicture(const Picture& p);
+
+}  // namespace quarlen
