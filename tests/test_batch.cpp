@@ -138,7 +138,7 @@ TEST(Batch, ChoosesTheFormAndRefusesBadCalls) {
         {"--info a.rsr notes.txt", 1, {}, "a.rsr: "},
         {"--info --scale 1 a.rsr x.glb", 1, {}, "a.rsr: "},  // --scale 1 is no option; x.glb a missing input
         // GLB: implied by the output's name; NAME.glb in the batch form.
-        {"a.rsr out.glb", 0, {"out.glb"}, ""},
+        {"a.rsr out.Glb", 0, {"out.Glb"}, "", "out.Glb: Finished.\n"},  // in any case, with the GLB's notice
         {"--glb a.rsr - 2>/dev/null | head -c 4 >h; cat h", 0, {"h"}, "glTF"},  // a pipe is no terminal
         {"--glb --clean --triangulate -q a.rsr lib", 0, {"a.glb", "lib/c.glb"}, ""},
         {"--glb a.rsr out.obj", 2, {}, "", "quarlen: with --glb the output must end in .glb" + usage},

@@ -252,9 +252,10 @@ TEST(Glb, PrimitivesPerMaterialAndTextureState) {
 }
 
 TEST(Glb, MetresUnlessScaleGivesTheFactor) {
-    // As the console program is called; the bounds then have many digits.
+    // As the console program is called, the output's name alone asking for
+    // a GLB in the first case; the bounds then have many digits.
     const GroupSpec g = sixPoints("s", {0, 1, 2, 5, 4, 3}, {{0, 3, 0}, {3, 3, 0}}, {}, {});
-    const std::string in = tempPath(".rsr"), out = tempPath(".glb");
+    const std::string in = tempPath(".rsr"), out = tempPath(".gLB");
     writeFile(in, buildRsr({g}));
     const std::pair<std::string, double> cases[] = {{"", 2.62128}, {"--scale 3 ", 3}, {"--scale=0.1 --glb ", 0.1}};
     for (const auto& [args, scale] : cases) {

@@ -1,8 +1,8 @@
 // How a run ends: a name length out of range and a bad value with their
 // notices, captions, styles and what the output file holds on disk while
 // each notice is shown; an output that stops taking bytes. (A file cut short
-// anywhere: test_properties.cpp; memory refused: test_heap.cpp.) The kind
-// of file an output's name asks for.
+// anywhere: test_properties.cpp; memory refused: test_heap.cpp; the kind of
+// file an output's name asks for: test_glb.cpp and test_batch.cpp.)
 #include <cerrno>
 #include <gtest/gtest.h>
 
@@ -121,21 +121,6 @@ TEST(OutputLimit, StopsTheWritingAnywhere) {
         expectRun(convertInMemoryLimited(k.file, k.limit, k.error), refused ? RunOutcome::failed : RunOutcome::finished,
                   notices, kept, k.what);
     }
-}
-
-// The run's own rule, whoever calls it: an output named NAME.glb, in any
-// case, is a GLB, as --glb makes it, with the GLB's notice.
-TEST(Run, AnOutputNamedGlbIsAGlb) {
-    const Bytes rsr = buildRsr({first()});
-    const OutputOptions glb{.glb = true};
-    const std::string in = tempPath(".rsr"), out = tempPath(".Glb");
-    writeFile(in, rsr);
-    std::vector<Shown> shown;
-    EXPECT_EQ(convertRSR(in.c_str(), out.c_str(), recordInto(shown)).outcome, RunOutcome::finished);
-    EXPECT_TRUE(readFile(out) == convertBytes(rsr, &glb).obj);
-    EXPECT_EQ(shown.at(0).text, glb_texts.finished);
-    std::remove(in.c_str());
-    std::remove(out.c_str());
 }
 
 }  // namespace
