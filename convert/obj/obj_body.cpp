@@ -67,9 +67,14 @@ public:
         try {
             if (straight_) {
                 OutputSink out{b_.out};
-                formatInto(s, out, straightFacets_);
+                if (s.c.part == BodyPart::facets)
+                    straightFacets_(b_, s, out, s.c);
+                else
+                    putFloats(b_, s, out, s.c);
+            } else if (s.c.part == BodyPart::facets) {
+                chunkFacets_(b_, s, s.text, s.c);
             } else {
-                formatInto(s, s.text, chunkFacets_);
+                putFloats(b_, s, s.text, s.c);
             }
         } catch (const std::bad_alloc&) {
             s.noMemory = true;
@@ -104,14 +109,6 @@ public:
     bool noMemory() const { return noMemory_; }
 
 private:
-    template <class Sink>
-    void formatInto(BodySlot& s, Sink& out, PutFacets<Sink> putFacetsOf) {
-        if (s.c.part == BodyPart::facets)
-            putFacetsOf(b_, s, out, s.c);
-        else
-            putFloats(b_, s, out, s.c);
-    }
-
     const BodyGroup& b_;
     const uint32_t chunk_;               // units a chunk holds, about
     std::vector<BodySlot>& slots_;       // one for each chunk in hand
