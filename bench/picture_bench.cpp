@@ -150,7 +150,7 @@ int main(int argc, char** argv) {
             picture = std::min(picture, wall);
             framing = std::min(framing, seconds([&] {
                 ViewBounds b;
-                readViewBounds(in.c_str(), nullptr, 0, pageView(), b);
+                readViewBounds(in.c_str(), std::nullopt, pageView(), b);
             }));
             text = std::min(text, seconds([&] { convertOnce(in, "/dev/null", 0); }));
         }
