@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 
-
 namespace quarlen {
 
 std::string setFlag(const OptionRow& row, OptionsRead& to, const char*) {
@@ -35,7 +34,6 @@ std::string setInfo(const OptionRow&, OptionsRead& to, const char*) {
 
 // --size's help and the console program's manual give the range and the
 // default as numbers.
-
 std::string setPictureSize(const OptionRow& row, OptionsRead& to, const char* value) {
     assert(row.whole && value);
     char* end = nullptr;

@@ -2,6 +2,8 @@
 
 #include "convert/format/threads.h"
 
+#include <cassert>
+
 #ifndef QUARLEN_NO_THREADS
 #include <condition_variable>
 #include <functional>
@@ -32,8 +34,6 @@ struct WriterPool {};
 WriterPool* startPool(unsigned) { return nullptr; }
 void endPool(WriterPool*) {}
 size_t poolSlots(const WriterPool*) { return 1; }
-// Never called: without threads there is no pool.
-static bool writeInPool(WriterPool&, ChunkedBody&) { return false; }
 
 #else
 
@@ -199,7 +199,10 @@ static bool writeInPool(WriterPool& p, ChunkedBody& body) {
 #endif
 
 bool writeChunks(WriterPool* pool, ChunkedBody& body) {
+#ifndef QUARLEN_NO_THREADS
     if (pool) return writeInPool(*pool, body);
+#endif
+    assert(!pool);
     // One chunk at a time on the caller's thread, through slot 0.
     while (body.cut(0)) {
         body.format(0);
