@@ -198,7 +198,7 @@ static bool writeInPool(WriterPool& p, ChunkedBody& body) {
 
 #endif
 
-bool writeChunks(WriterPool* pool, ChunkedBody& body) {
+bool writeChunks([[maybe_unused]] WriterPool* pool, ChunkedBody& body) {
 #ifndef QUARLEN_NO_THREADS
     if (pool) return writeInPool(*pool, body);
 #endif
