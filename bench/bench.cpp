@@ -24,6 +24,7 @@
 #include <unistd.h>
 
 #include "bench/stdio_reference.h"
+#include "bench/bench_timing.h"
 #include "convert/run/run.h"
 #include "convert/options/output_options.h"
 #include "convert/format/notice.h"
@@ -32,23 +33,8 @@
 using namespace quarlen;
 
 namespace {
+
 void ignore(void*, const char*, const char*, unsigned) {}
-}  // namespace
-
-namespace {
-
-double fileMB(const std::string& path) {
-    struct stat st {};
-    stat(path.c_str(), &st);
-    return static_cast<double>(st.st_size) / 1e6;
-}
-
-template <class F>
-double seconds(F f) {
-    const auto t0 = std::chrono::steady_clock::now();
-    f();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
 
 bool sameFile(const std::string& a, const std::string& b) {
     FILE *fa = std::fopen(a.c_str(), "rb"), *fb = std::fopen(b.c_str(), "rb");

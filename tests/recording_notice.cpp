@@ -141,13 +141,15 @@ struct Limited {
     std::string& text;
     size_t limit;
     int error;
+    bool failed = false;  // a write has failed
 };
 
 bool limitedWrite(void* ctx, const char* p, size_t n) {
     Limited& l = *static_cast<Limited*>(ctx);
     const size_t room = l.limit - std::min(l.limit, l.text.size());
     l.text.append(p, std::min(n, room));
-    if (n > room && l.error > 0) errno = l.error;
+    if (n > room && l.error > 0) errno = l.failed ? EIO : l.error;
+    l.failed = l.failed || n > room;
     if (n <= room && l.error < 0) errno = -l.error;
     return n <= room;
 }

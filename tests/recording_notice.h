@@ -55,9 +55,10 @@ Converted convertInMemory(const Bytes& rsr, unsigned threads, uint32_t chunk, co
 Converted convertInMemory(const Bytes& rsr, const OutputOptions& options);
 
 // The same traditional run in memory, into a sink that takes `limit` bytes
-// and then fails, as a file at its size limit does. error > 0: the failure
-// sets errno to it; error < 0: each write that succeeds sets errno to
-// -error, as a library may, and the failure leaves errno alone.
+// and then fails, as a file at its size limit does. error > 0: the first
+// failure sets errno to it and later ones to EIO (the first is the one
+// told); error < 0: each write that succeeds sets errno to -error, as a
+// library may, and the failure leaves errno alone.
 Converted convertInMemoryLimited(const Bytes& rsr, size_t limit, int error);
 
 // A notice as a test expects it: caption "in" or "out" stands for the path.

@@ -103,7 +103,8 @@ TEST(Batch, ChoosesTheFormAndRefusesBadCalls) {
         {"-q a.rsr b.rsr", 0, {"a.obj", "b.obj"}, ""},
         {"lib out.obj", 1, {"lib/c.obj"}, ""},          // a folder first: the batch form
         {"a.rsr notes.txt", 1, {"a.obj"}, ""},          // not .obj: the batch form
-        {"a.rsr missing.rsr", 1, {"a.obj"}, ""},
+        {"-j1 -q a.rsr out.obj missing.rsr notes.txt", 1, {"a.obj"}, "",  // out.obj second of four: the batch form
+         "out.obj: no such file or folder\nmissing.rsr: no such file or folder\nnotes.txt: not a folder or an .rsr file\n"},
         {"-- -q", 1, {}, ""},                          // an operand named -q
         {"-r a.rsr out.obj", 2, {}, "", batchOnly},    // a batch option in the one-file form
         {"-o x a.rsr out.obj", 2, {}, "", batchOnly}, {"-f a.rsr out.obj", 2, {}, "", batchOnly},
@@ -131,11 +132,14 @@ TEST(Batch, ChoosesTheFormAndRefusesBadCalls) {
         {"--scale 2x a.rsr", 2, {}, "", positive + "'2x'" + usage},
         {"--scale= a.rsr", 2, {}, "", positive + "''" + usage},
         {"--welds a.rsr", 2, {}, "", "quarlen: unknown option: --welds" + usage},
+        {"--clean=x a.rsr", 2, {}, "", "quarlen: unknown option: --clean=x" + usage},  // a switch takes no value
         {"--info a.rsr lib", 0, {}, "a.rsr: "},
         {"--info --clean a.rsr", 2, {}, ""},
         {"--info a.rsr notes.txt", 1, {}, "a.rsr: "},
+        {"--info --scale 1 a.rsr x.glb", 1, {}, "a.rsr: "},  // --scale 1 is no option; x.glb a missing input
         // GLB: implied by the output's name; NAME.glb in the batch form.
-        {"a.rsr out.glb", 0, {"out.glb"}, ""},
+        {"a.rsr out.Glb", 0, {"out.Glb"}, "", "out.Glb: Finished.\n"},  // in any case, with the GLB's notice
+        {"--glb a.rsr - 2>/dev/null | head -c 4 >h; cat h", 0, {"h"}, "glTF"},  // a pipe is no terminal
         {"--glb --clean --triangulate -q a.rsr lib", 0, {"a.glb", "lib/c.glb"}, ""},
         {"--glb a.rsr out.obj", 2, {}, "", "quarlen: with --glb the output must end in .glb" + usage},
         {"--z-up a.rsr out.glb", 2, {}, "", "quarlen: --mtl, --weld, --z-up, --lf and --exact do not apply to --glb" + usage},
@@ -177,6 +181,7 @@ TEST(Batch, ChoosesTheFormAndRefusesBadCalls) {
         // Names below the output folder; of two inputs with one output, the
         // first converts and the other is told.
         {"-q clash", 1, {"clash/a.obj"}, "", "clash/a.rsr: has the same output clash/a.obj as clash/a.RSR\n"},
+        {"-q o.rsr ./o.rsr", 1, {}, "", "./o.rsr: has the same output ./o.obj as o.rsr\n"},  // o.obj exists
         {"-q -r -o out clash lib2 more one/y.rsr", 1, {"out/a.obj", "out/sub/deep/c.obj", "out/x.obj", "out/y.obj"}, "",
          "clash/a.rsr: has the same output out/a.obj as clash/a.RSR\nmore/x.rsr: has the same output out/x.obj as lib2/x.rsr\n"},
     };
@@ -297,8 +302,9 @@ TEST(Batch, PicturesBesideOutputsMatchTheOneFileForm) {
     }
 }
 
-// A batch stopped by Ctrl-C while a file is in flight: the input is a pipe
-// that the test feeds, so the moment is certain.
+// A batch stopped by Ctrl-C while a file is in flight, after one that failed:
+// status 130 all the same. The input is a pipe that the test feeds, so the
+// moment is certain.
 TEST(Batch, InterruptLeavesNoPartialOutputAndARerunCompletes) {
     const fs::path d = freshDir();
     const fs::path pipe = d / "a.rsr";
@@ -319,7 +325,7 @@ TEST(Batch, InterruptLeavesNoPartialOutputAndARerunCompletes) {
     if (child == 0) {
         const int fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         dup2(fd, 2);
-        execl(QUARLEN_CLI, QUARLEN_CLI, "-j1", pipe.c_str(), (d / "lib").c_str(), nullptr);
+        execl(QUARLEN_CLI, QUARLEN_CLI, "-j1", (d / "none.rsr").c_str(), pipe.c_str(), (d / "lib").c_str(), nullptr);
         _exit(127);
     }
     const int fd = open(pipe.c_str(), O_WRONLY);
@@ -333,7 +339,7 @@ TEST(Batch, InterruptLeavesNoPartialOutputAndARerunCompletes) {
     waitpid(child, &raw, 0);
     ASSERT_TRUE(WIFEXITED(raw));
     EXPECT_EQ(WEXITSTATUS(raw), 130);
-    EXPECT_NE(readFile(err).find("quarlen: 0 converted, 0 failed, 0 skipped"), std::string::npos) << readFile(err);
+    EXPECT_NE(readFile(err).find("quarlen: 0 converted, 1 failed, 0 skipped"), std::string::npos) << readFile(err);
     EXPECT_EQ(filesBelow(d), (std::set<std::string>{"lib/1.rsr", "lib/2.rsr", "lib/3.rsr"}));  // and the pipe
 
     // The same command again, the pipe now a file with the same bytes.

@@ -33,7 +33,7 @@ TEST(Glb, NamesBecomeUtf8JsonStrings) {
         {"\xed\xa0\x80", "\"\xc3\xad\xc2\xa0\xc2\x80\"", true},         // a surrogate
         {"\xf4\x90\x80\x80", "\"\xc3\xb4\xc2\x90\xc2\x80\xc2\x80\"", true},  // above U+10FFFF
         {"\xe2\x82", "\"\xc3\xa2\xc2\x82\"", true},                     // cut short
-        {"a\"b\\c\n\x01\x7f", "\"a\\\"b\\\\c\\u000a\\u0001\x7f\"", false},
+        {"a\"b\\c\n\x01\x1f\x7f", "\"a\\\"b\\\\c\\u000a\\u0001\\u001f\x7f\"", false},
     };
     for (const auto& c : cases) {
         std::string utf8, json;
@@ -106,6 +106,7 @@ std::vector<T> values(const Json& doc, const std::string& bin, const Json& a) {
     const int size = a["componentType"].number == 5123 ? 2 : 4;
     EXPECT_EQ(view.at("byteLength"), n * size);
     EXPECT_EQ(view.at("byteOffset") % size, 0u);
+    EXPECT_EQ(view.at("target"), a["type"].text == "SCALAR" ? 34963u : 34962u);
     std::vector<T> out(n);
     for (size_t i = 0; i < n; ++i) {
         const uint32_t x = le(bin, view.at("byteOffset") + i * size, size);
@@ -251,9 +252,10 @@ TEST(Glb, PrimitivesPerMaterialAndTextureState) {
 }
 
 TEST(Glb, MetresUnlessScaleGivesTheFactor) {
-    // As the console program is called; the bounds then have many digits.
+    // As the console program is called, the output's name alone asking for
+    // a GLB in the first case; the bounds then have many digits.
     const GroupSpec g = sixPoints("s", {0, 1, 2, 5, 4, 3}, {{0, 3, 0}, {3, 3, 0}}, {}, {});
-    const std::string in = tempPath(".rsr"), out = tempPath(".glb");
+    const std::string in = tempPath(".rsr"), out = tempPath(".gLB");
     writeFile(in, buildRsr({g}));
     const std::pair<std::string, double> cases[] = {{"", 2.62128}, {"--scale 3 ", 3}, {"--scale=0.1 --glb ", 0.1}};
     for (const auto& [args, scale] : cases) {

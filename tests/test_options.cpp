@@ -171,8 +171,8 @@ TEST(Options, MaterialFile) {
     GroupSpec a = quad, b = quad;
     a.mats = {"roof tiles", "skin"};
     a.faces = {{0, 4, 1}, {0, 4, 0}};
-    b.mats = {"skin", "7"};
-    b.faces = {{0, 4, 0}, {0, 4, 1}, {0, 4, 0}};
+    b.mats = {"skin", "7", "7."};  // "7." reads as no number
+    b.faces = {{0, 4, 0}, {0, 4, 1}, {0, 4, 0}, {0, 4, 2}};
     const Converted r = convertInMemory(buildRsr({a, b}), OutputOptions{.mtl = true});
     EXPECT_EQ(r.obj.substr(0, 16), "mtllib out.mtl\r\n");
     EXPECT_NE(r.obj.find("usemtl roof_tiles\r\n"), std::string::npos);
@@ -180,7 +180,8 @@ TEST(Options, MaterialFile) {
               "# Materials written by quarlen\r\n"
               "\r\nnewmtl skin\r\nKd 0.894 0.102 0.110\r\n"
               "\r\nnewmtl roof_tiles\r\nKd 0.216 0.494 0.722\r\n"
-              "\r\nnewmtl _7\r\nKd 0.302 0.686 0.290\r\n");
+              "\r\nnewmtl _7\r\nKd 0.302 0.686 0.290\r\n"
+              "\r\nnewmtl 7.\r\nKd 0.596 0.306 0.639\r\n");
     EXPECT_EQ(convertInMemory(buildRsr({a}), OutputOptions{.mtl = true, .lf = true}).mtl.find('\r'), std::string::npos);
 
     // Distinct colours for as many materials as there are 24-bit colours.
@@ -260,12 +261,13 @@ TEST(Options, OddModelsReadBackAndCountAsCleanChanges) {
 
 TEST(Options, InfoPrinter) {
     const std::string good = tempPath(".rsr"), cut = tempPath(".rsr"), missing = tempPath(".rsr");
-    GroupSpec named = quad;
+    GroupSpec named = quad, seven = quad;
+    seven.name = "7";  // safe for a group, unlike a material
     named.name = "a \"b\"\n";
     named.mats = {"roof tiles"};
     named.faces.push_back({0, 2, 0});
     named.uv.insert(named.uv.end(), {0.5f, 0.5f});  // more texture vertices than points
-    writeFile(good, buildRsr({quad, named}));
+    writeFile(good, buildRsr({seven, named}));
     Bytes b = buildRsr({quad, quad});
     b.resize(b.size() - 60);  // the second group loses its material name
     writeFile(cut, b);
@@ -277,7 +279,7 @@ TEST(Options, InfoPrinter) {
     for (int c; (c = std::fgetc(out)) != EOF;) text += char(c);
     std::fclose(out);
     EXPECT_EQ(text, good + ": 2 groups\n"
-                     "  g \"q\": 4 points, 4 texture vertices, 1 facet (1 with 4 corners), 1 material \"m\"\n"
+                     "  g \"7\": 4 points, 4 texture vertices, 1 facet (1 with 4 corners), 1 material \"m\"\n"
                      "  g \"a \\\"b\\\"\\x0a\": 4 points, 5 texture vertices, 2 facets (1 with 2 corners, 1 with 4 corners), "
                      "1 material \"roof tiles\"\n"
                      "  --clean would change: 1 facet left out (fewer than 3 corners), 2 names made safe\n"

@@ -1,8 +1,8 @@
 // How a run ends: a name length out of range and a bad value with their
 // notices, captions, styles and what the output file holds on disk while
 // each notice is shown; an output that stops taking bytes. (A file cut short
-// anywhere: test_properties.cpp; memory refused: test_heap.cpp.) The kind
-// of file an output's name asks for.
+// anywhere: test_properties.cpp; memory refused: test_heap.cpp; the kind of
+// file an output's name asks for: test_glb.cpp and test_batch.cpp.)
 #include <cerrno>
 #include <gtest/gtest.h>
 
@@ -52,6 +52,7 @@ TEST(Failures, NameLengthAndBadValue) {
         badLength({}, 300, "", false),
         badLength({first()}, -1, first_text, true),
         badLength({{.name = "e", .xyz = {0, 0, 0}}}, 257, "g e\r\nv 0 0 0\r\n", false),  // a group without facets
+        badLength({{.name = std::string(256, 'n')}}, 257, "g " + std::string(256, 'n') + "\r\n", false),  // the longest name
         // Facets count, not their corners.
         badLength({{.name = "z", .xyz = {0, 0, 0}, .faces = {{0, 0, 0}}}}, 300, "g z\r\nv 0 0 0\r\nf\r\n", true),
         badValue("over", {0, 1, 2, 0}, {2, 3, 0}, {}, f + " 6 4"),  // reaches past the fourth entry
@@ -120,21 +121,6 @@ TEST(OutputLimit, StopsTheWritingAnywhere) {
         expectRun(convertInMemoryLimited(k.file, k.limit, k.error), refused ? RunOutcome::failed : RunOutcome::finished,
                   notices, kept, k.what);
     }
-}
-
-// The run's own rule, whoever calls it: an output named NAME.glb, in any
-// case, is a GLB, as --glb makes it, with the GLB's notice.
-TEST(Run, AnOutputNamedGlbIsAGlb) {
-    const Bytes rsr = buildRsr({first()});
-    const OutputOptions glb{.glb = true};
-    const std::string in = tempPath(".rsr"), out = tempPath(".Glb");
-    writeFile(in, rsr);
-    std::vector<Shown> shown;
-    EXPECT_EQ(convertRSR(in.c_str(), out.c_str(), recordInto(shown)).outcome, RunOutcome::finished);
-    EXPECT_TRUE(readFile(out) == convertBytes(rsr, &glb).obj);
-    EXPECT_EQ(shown.at(0).text, glb_texts.finished);
-    std::remove(in.c_str());
-    std::remove(out.c_str());
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #                            in a venv)
 #   install-deps.sh --all    also both Windows cross builds (32-bit, which
 #                            ships, and 64-bit), Wine, Xvfb, unzip, Blender
-#                            (for the add-on's tests), the
+#                            and F3D (for the add-on's and readers' tests), the
 #                            tools that read Windows programs, and for the
 #                            web page Emscripten, the browsers it is tested
 #                            in (Chromium, Firefox ESR, and WebKit through
@@ -27,7 +27,7 @@ if [ "${1:-}" = --all ]; then
     # Wine's 32-bit half needs the i386 architecture.
     $sudo dpkg --add-architecture i386
     packages="$packages g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 xvfb xdotool imagemagick
-      unzip zip file icoutils emscripten chromium firefox-esr webkit2gtk-driver blender"
+      unzip zip file icoutils emscripten chromium firefox-esr webkit2gtk-driver blender f3d"
     # Any Node.js of 18 or later builds and tests the page; Debian's when
     # there is none.
     command -v node >/dev/null || packages="$packages nodejs"

@@ -53,15 +53,9 @@ show_statusbar=1
 toolbar=hidden;
 EOF
 
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$tmp/display" 2>"$tmp/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-    [ -s "$tmp/display" ] && break
-    sleep 0.1
-done
-[ -s "$tmp/display" ] || { echo "$0: Xvfb did not start" >&2; exit 1; }
-DISPLAY=:$(cat "$tmp/display")
-export DISPLAY
+# shellcheck source=tools/xvfb.sh
+. "$root/tools/xvfb.sh"
+start_xvfb 800x600x24
 
 setsid dbus-run-session -- pcmanfm "$models" >"$tmp/pcmanfm.log" 2>&1 &
 fm_pid=$!

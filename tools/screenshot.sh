@@ -23,14 +23,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$tmp/display" 2>"$tmp/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-    [ -s "$tmp/display" ] && break
-    sleep 0.1
-done
-[ -s "$tmp/display" ] || { echo "$0: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=:$(cat "$tmp/display")
+# shellcheck source=tools/xvfb.sh
+. "$root/tools/xvfb.sh"
+start_xvfb 800x600x24
 case $(file -b "$exe") in
     PE32+*) export WINEARCH=win64 ;;
     *) export WINEARCH=win32 ;;

@@ -35,13 +35,14 @@ public:
         if (cursor_.part == BodyPart::done) return false;
         const BodyGroup& b = b_;
         BodyChunk& c = slots_[slot].c;
-        if (straight_) {
-            c = cutRest(cursor_, b.g);
-        } else if (cursor_.part == BodyPart::facets) {
-            c = cutFacetLines(cursor_, b.g, chunk_, plainFacets(b.o), b.o.triangulate ? 3 : 1);
-        } else {
+        // Points go in chunks either way: --weld reserves its table a chunk
+        // at a time, never for a whole group of points it may hold already.
+        if (cursor_.part != BodyPart::facets)
             c = cutLines(cursor_, b.g, chunk_);
-        }
+        else if (straight_)
+            c = cutRest(cursor_, b.g);
+        else
+            c = cutFacetLines(cursor_, b.g, chunk_, plainFacets(b.o), b.o.triangulate ? 3 : 1);
         if (c.part == BodyPart::texture_vertices)
             prepareTextureVertices(b.points, b.o, b.g, c.begin, c.end, b.prepared);
         if (c.part == BodyPart::points && !preparePoints(b.points, b.o, b.g, c.begin, c.end, b.nextPoint, b.prepared)) {
@@ -67,9 +68,14 @@ public:
         try {
             if (straight_) {
                 OutputSink out{b_.out};
-                formatInto(s, out, straightFacets_);
+                if (s.c.part == BodyPart::facets)
+                    straightFacets_(b_, s, out, s.c);
+                else
+                    putFloats(b_, s, out, s.c);
+            } else if (s.c.part == BodyPart::facets) {
+                chunkFacets_(b_, s, s.text, s.c);
             } else {
-                formatInto(s, s.text, chunkFacets_);
+                putFloats(b_, s, s.text, s.c);
             }
         } catch (const std::bad_alloc&) {
             s.noMemory = true;
@@ -104,18 +110,10 @@ public:
     bool noMemory() const { return noMemory_; }
 
 private:
-    template <class Sink>
-    void formatInto(BodySlot& s, Sink& out, PutFacets<Sink> putFacetsOf) {
-        if (s.c.part == BodyPart::facets)
-            putFacetsOf(b_, s, out, s.c);
-        else
-            putFloats(b_, s, out, s.c);
-    }
-
     const BodyGroup& b_;
     const uint32_t chunk_;               // units a chunk holds, about
     std::vector<BodySlot>& slots_;       // one for each chunk in hand
-    const bool straight_;                // no pool: each part one chunk, straight into the output
+    const bool straight_;                // no pool: straight into the output, the facets as one chunk
     ChunkCursor cursor_ = startBody(b_.g);
     PutFacets<OutputSink> straightFacets_ = facetLoop<OutputSink>(b_.o);
     PutFacets<ChunkText> chunkFacets_ = facetLoop<ChunkText>(b_.o);

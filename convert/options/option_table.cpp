@@ -7,8 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "convert/picture/picture.h"
-
 namespace quarlen {
 
 std::string setFlag(const OptionRow& row, OptionsRead& to, const char*) {
@@ -36,9 +34,6 @@ std::string setInfo(const OptionRow&, OptionsRead& to, const char*) {
 
 // --size's help and the console program's manual give the range and the
 // default as numbers.
-static_assert(max_picture_size == 1024 && OutputOptions{}.pictureSize == default_picture_size &&
-              default_picture_size == 256);
-
 std::string setPictureSize(const OptionRow& row, OptionsRead& to, const char* value) {
     assert(row.whole && value);
     char* end = nullptr;

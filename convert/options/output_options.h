@@ -11,6 +11,9 @@ namespace quarlen {
 // --scale gives one.
 inline constexpr double poser_unit_metres = 2.62128;
 
+inline constexpr int default_picture_size = 256;  // --size unless given, pixels on each side
+inline constexpr int max_picture_size = 1024;     // the largest --size
+
 struct OutputOptions {
     bool clean = false;        // leave out what strict readers refuse
     bool mtl = false;          // write NAME.mtl beside NAME.obj and refer to it
@@ -22,7 +25,7 @@ struct OutputOptions {
     std::optional<double> scale = std::nullopt;  // --scale: every coordinate is multiplied by it
     bool glb = false;          // a binary glTF file (.glb) instead of OBJ text
     bool png = false;          // a picture of the model (.png) instead of any other output
-    int pictureSize = 256;     // the picture's width and height in pixels, 1 to max_picture_size (picture/picture.h)
+    int pictureSize = default_picture_size;  // the picture's width and height in pixels, 1 to max_picture_size
 };
 
 // The factor every coordinate is multiplied by: the one asked for, else 1

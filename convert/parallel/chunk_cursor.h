@@ -36,8 +36,8 @@ ChunkCursor startBody(const Group& g);
 // Moves past a part that has no more lines or facets.
 void settle(ChunkCursor& c, const Group& g);
 
-// The rest of the part the cursor is at, whole, as one chunk: a body
-// written on one thread. The cursor must have no facet in pieces.
+// The rest of the part the cursor is at, whole, as one chunk: the facets
+// of a body written on one thread. The cursor must have no facet in pieces.
 BodyChunk cutRest(ChunkCursor& c, const Group& g);
 
 // The next chunk of at most `budget` point or texture-vertex lines. The

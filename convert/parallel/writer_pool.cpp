@@ -2,6 +2,8 @@
 
 #include "convert/format/threads.h"
 
+#include <cassert>
+
 #ifndef QUARLEN_NO_THREADS
 #include <condition_variable>
 #include <functional>
@@ -26,26 +28,12 @@ unsigned formatThreads(unsigned requested) {
 #endif
 }
 
-namespace {
-
-// One chunk at a time on the caller's thread, through slot 0.
-bool writeSerially(ChunkedBody& body) {
-    while (body.cut(0)) {
-        body.format(0);
-        if (!body.write(0)) return false;
-    }
-    return true;
-}
-
-}  // namespace
-
 #ifdef QUARLEN_NO_THREADS
 
 struct WriterPool {};
 WriterPool* startPool(unsigned) { return nullptr; }
 void endPool(WriterPool*) {}
 size_t poolSlots(const WriterPool*) { return 1; }
-bool writeChunks(WriterPool*, ChunkedBody& body) { return writeSerially(body); }
 
 #else
 
@@ -164,9 +152,7 @@ void endPool(WriterPool* p) {
 
 size_t poolSlots(const WriterPool* p) { return p ? p->slots.size() : 1; }
 
-bool writeChunks(WriterPool* pool, ChunkedBody& body) {
-    if (!pool) return writeSerially(body);
-    WriterPool& p = *pool;
+static bool writeInPool(WriterPool& p, ChunkedBody& body) {
     const size_t n = p.slots.size();
     bool more = true;  // the body has chunks not yet cut
     size_t cut = 0;    // chunks cut so far
@@ -211,5 +197,18 @@ bool writeChunks(WriterPool* pool, ChunkedBody& body) {
 }
 
 #endif
+
+bool writeChunks([[maybe_unused]] WriterPool* pool, ChunkedBody& body) {
+#ifndef QUARLEN_NO_THREADS
+    if (pool) return writeInPool(*pool, body);
+#endif
+    assert(!pool);
+    // One chunk at a time on the caller's thread, through slot 0.
+    while (body.cut(0)) {
+        body.format(0);
+        if (!body.write(0)) return false;
+    }
+    return true;
+}
 
 }  // namespace quarlen

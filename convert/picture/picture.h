@@ -5,8 +5,8 @@
 // first, with 2 x 2 samples a pixel; a transparent background. A model
 // with nothing drawn gives the placeholder (placeholder.h).
 //
-// Memory: the samples (8 bytes each), and the group's points in the frame
-// (12 bytes each) beside the group, which the run holds anyway.
+// Memory: the samples (8 bytes each) beside the group, which the run holds
+// anyway; points are framed as each corner is drawn.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +14,7 @@
 
 #include "convert/format/rsr.h"
 #include "convert/options/materials_written.h"
+#include "convert/options/output_options.h"
 #include "convert/picture/image.h"
 #include "convert/picture/raster.h"
 #include "convert/picture/shading.h"
@@ -21,15 +22,13 @@
 
 namespace quarlen {
 
-inline constexpr int default_picture_size = 256;  // pixels on each side
-inline constexpr int samples_per_pixel = 2;       // on each side of a pixel
-inline constexpr int max_picture_size = max_raster_side / samples_per_pixel;
+inline constexpr int samples_per_pixel = 2;  // on each side of a pixel
+static_assert(max_picture_size * samples_per_pixel <= max_raster_side);
 
 struct Picture {
     int pixels = 0;    // on each side of the picture
     Frame frame;       // where points land among the samples
     Raster raster;     // the samples, made at the first group
-    std::vector<float> framed;  // the group's points in the frame (draw_group.cpp), kept for the next
     SrgbTable srgb;    // light to 8-bit colour
     MaterialsWritten materials;  // the run's materials, in order of first use by a facet drawn
     bool drawn = false;          // some sample was drawn

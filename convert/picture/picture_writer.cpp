@@ -81,16 +81,17 @@ private:
 
 }  // namespace
 
-std::unique_ptr<PictureDrawer> pictureDrawer(const char* path, const unsigned char* bytes, size_t n, int pixels) {
+std::unique_ptr<PictureDrawer> pictureDrawer(const char* path,
+                                             const std::optional<std::span<const unsigned char>>& bytes, int pixels) {
     ViewBounds b;
-    const bool framed = readViewBounds(path, bytes, n, pageView(), b);
+    const bool framed = readViewBounds(path, bytes, pageView(), b);
     return std::make_unique<Drawer>(framed, b, pixels);
 }
 
-std::unique_ptr<GroupWriter> pictureWriter(Output& out, const char* path, const unsigned char* bytes, size_t n,
-                                           int pixels) {
+std::unique_ptr<GroupWriter> pictureWriter(Output& out, const char* path,
+                                           const std::optional<std::span<const unsigned char>>& bytes, int pixels) {
     ViewBounds b;
-    const bool framed = readViewBounds(path, bytes, n, pageView(), b);
+    const bool framed = readViewBounds(path, bytes, pageView(), b);
     return std::make_unique<PictureWriter>(out, framed, b, pixels);
 }
 

@@ -6,8 +6,9 @@
 // placeholder. Its failures, notices and outcome are the run's.
 #pragma once
 
-#include <cstddef>
 #include <memory>
+#include <optional>
+#include <span>
 
 #include "convert/format/group_writer.h"
 #include "convert/format/output.h"
@@ -16,10 +17,11 @@
 namespace quarlen {
 
 // A writer of a pixels x pixels picture (1 to max_picture_size) into out,
-// of the input at path, or of the n bytes at bytes when bytes is not null.
-// An input that cannot be read a second time (a pipe) gives the placeholder.
-std::unique_ptr<GroupWriter> pictureWriter(Output& out, const char* path, const unsigned char* bytes, size_t n,
-                                           int pixels);
+// of the input at path, or of bytes when they are given (as a run's
+// request gives them). An input that cannot be read a second time (a pipe)
+// gives the placeholder.
+std::unique_ptr<GroupWriter> pictureWriter(Output& out, const char* path,
+                                           const std::optional<std::span<const unsigned char>>& bytes, int pixels);
 
 // A picture drawn beside another writer, from the groups the run hands
 // that one (the page's rows, a library's pictures beside its GLBs, the
@@ -33,6 +35,7 @@ public:
     // What was drawn, or the placeholder when nothing was.
     virtual Image finish() = 0;
 };
-std::unique_ptr<PictureDrawer> pictureDrawer(const char* path, const unsigned char* bytes, size_t n, int pixels);
+std::unique_ptr<PictureDrawer> pictureDrawer(const char* path,
+                                             const std::optional<std::span<const unsigned char>>& bytes, int pixels);
 
 }  // namespace quarlen

@@ -29,10 +29,10 @@ struct Raster {
     // Per sample, block by block, tile by tile, row by row (sampleIndex):
     std::vector<float> depth;      // away from the viewer; +inf where nothing is drawn, -inf in the padding
     std::vector<uint32_t> colour;  // packColour's, 0 where nothing is drawn
-    // Per tile (block by block, row by row) and per block (row by row); a
-    // far depth stays true as samples are drawn nearer:
-    std::vector<float> tileFar, blockFar;  // no nearer than the farthest sample within
-    std::vector<unsigned char> tileStale;  // drawn in since the far depth was taken
+    // The farthest sample's depth within each tile (block by block, row by
+    // row) and each block (row by row), taken again each time one is drawn
+    // in:
+    std::vector<float> tileFar, blockFar;
 };
 
 // Readies r for a picture of side x side samples (1 to max_raster_side),

@@ -33,14 +33,15 @@ void addGroupPoints(const Group& g, const ViewAxes& v, ViewBounds& b) {
 
 }  // namespace
 
-bool readViewBounds(const char* path, const unsigned char* bytes, size_t n, const ViewAxes& v, ViewBounds& b) {
+bool readViewBounds(const char* path, const std::optional<std::span<const unsigned char>>& bytes, const ViewAxes& v,
+                    ViewBounds& b) {
     assert(path || bytes);
     Input in;
     // A file cut short under a mapped array reads as zeros here; the run
     // finds it so too and tells it.
     std::atomic<bool> cut{false};
     if (bytes)
-        openInputBytes(in, bytes, n);
+        openInputBytes(in, bytes->data(), bytes->size());
     else if (!regularFile(path) || !openInput(in, path, &cut))
         return false;
     readHeader(in);

@@ -3,7 +3,8 @@
 // input that takes the points and skips everything else.
 #pragma once
 
-#include <cstddef>
+#include <optional>
+#include <span>
 
 #include "convert/picture/view.h"
 
@@ -11,8 +12,10 @@ namespace quarlen {
 
 // Adds to b the finite points of every group the input holds, up to its
 // end marker or to the first failure, where the run stops too: the file at
-// path, or the n bytes at bytes when bytes is not null. False when the
-// input cannot be read again (no regular file, or it cannot be opened).
-bool readViewBounds(const char* path, const unsigned char* bytes, size_t n, const ViewAxes& v, ViewBounds& b);
+// path, or bytes when they are given (as a run's request gives them).
+// False when the input cannot be read again (no regular file, or it
+// cannot be opened).
+bool readViewBounds(const char* path, const std::optional<std::span<const unsigned char>>& bytes, const ViewAxes& v,
+                    ViewBounds& b);
 
 }  // namespace quarlen

@@ -30,8 +30,7 @@ std::unique_ptr<GroupWriter> glbOutput(Output& out, const RunRequest& req, const
 // A picture frames the model from a second read of the input's points.
 std::unique_ptr<GroupWriter> pngOutput(Output& out, const RunRequest& req, const OutputOptions& o, InfoCount*) {
     assert(o.pictureSize >= 1 && o.pictureSize <= max_picture_size);
-    const auto bytes = req.inputBytes.value_or(std::span<const unsigned char>{});
-    return pictureWriter(out, req.input, req.inputBytes ? bytes.data() : nullptr, bytes.size(), o.pictureSize);
+    return pictureWriter(out, req.input, req.inputBytes, o.pictureSize);
 }
 
 // Every kind; the first is written when no option asks for another.

@@ -238,10 +238,7 @@ RunResult convertRSR(const RunRequest& req) {
     }
     r.out.stop = &r.cut;
     r.writer = makeWriter(r);
-    if (req.alsoPicture) {
-        const auto bytes = req.inputBytes.value_or(std::span<const unsigned char>{});
-        r.picture = pictureDrawer(req.input, req.inputBytes ? bytes.data() : nullptr, bytes.size(), req.alsoPictureSize);
-    }
+    if (req.alsoPicture) r.picture = pictureDrawer(req.input, req.inputBytes, req.alsoPictureSize);
     readHeader(r.in);
 
     bool pending = false;

@@ -15,7 +15,8 @@ seconds=${1:-180}
 root=$(cd "$(dirname "$0")/../.." && pwd)
 dir=${FUZZ_DIR:-$root/build-fuzz}
 cxx=${FUZZ_CXX:-clang++-14}
-flags=(-std=c++20 -O1 -g -fno-omit-frame-pointer -Wall -Wextra -I"$root")
+# stb_image_write (the PNG encoder) from its own folder, as convert/CMakeLists.txt finds it.
+flags=(-std=c++20 -O1 -g -fno-omit-frame-pointer -Wall -Wextra -I"$root" -isystem /usr/include/stb)
 
 tmp=${FUZZ_TMPDIR:-/dev/shm}
 [ -d "$tmp" ] && [ -w "$tmp" ] || tmp=${TMPDIR:-/tmp}

@@ -55,7 +55,14 @@ def install_on_demand(more=()):
     env = dict(os.environ, DEBIAN_FRONTEND="noninteractive")
     # Waits for a package manager that another job holds.
     lock = ["-o", "DPkg::Lock::Timeout=900"]
-    subprocess.run(sudo + ["apt-get"] + lock + ["update", "-q"], check=True, env=env, stdout=subprocess.DEVNULL)
+    # A mirror in the middle of a sync fails an index now and then: try again,
+    # then go on with the lists there are (the install says what it cannot find).
+    for attempt in range(3):
+        if subprocess.run(sudo + ["apt-get"] + lock + ["update", "-q"], env=env,
+                          stdout=subprocess.DEVNULL).returncode == 0:
+            break
+        print(f"apt-get update failed (try {attempt + 1} of 3)", flush=True)
+        time.sleep(30 if attempt < 2 else 0)
     subprocess.run(sudo + ["apt-get"] + lock + ["install", "-y", "-q"] + missing, check=True, env=env,
                    stdout=subprocess.DEVNULL)
     print(f"installed {' '.join(missing)} in {time.time() - t0:.0f} s", flush=True)

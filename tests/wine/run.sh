@@ -147,15 +147,9 @@ cp -r "$tmp/data/batch" "$tmp/data/batch-expected"
 
 echo "== starting Xvfb and a fresh Wine prefix"
 # Windows are only created when there is a display; Xvfb picks a free one.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$tmp/display" 2>"$tmp/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-    [ -s "$tmp/display" ] && break
-    kill -0 "$xvfb_pid" 2>/dev/null || { cat "$tmp/xvfb.log" >&2; exit 1; }
-    sleep 0.1
-done
-[ -s "$tmp/display" ] || { echo "$0: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=:$(cat "$tmp/display")
+# shellcheck source=tools/xvfb.sh
+. "$root/tools/xvfb.sh"
+start_xvfb 1280x1024x24
 export WINEPREFIX=$tmp/prefix WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installers
 export LANG=C.UTF-8  # so that UTF-8 arguments reach the driver intact
