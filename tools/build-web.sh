@@ -3,6 +3,8 @@
 # static web server can serve (tools/serve-web.sh serves it here):
 #   quarlen-core.wasm, quarlen-core.js  the core (web/CMakeLists.txt),
 #                                       compiled by Debian's Emscripten
+#   quarlen-core-simd.wasm              the same with WebAssembly's 128-bit
+#                                       lanes, for browsers that have them
 #   main.js, worker.js, view-worker.js  the page, its converter and its
 #                                       view's reader, bundled by esbuild
 #                                       with three.js and fflate
@@ -31,12 +33,22 @@ mkdir -p "$out"
 # on NODE_PATH when the machine's node is not Debian's own. The module is
 # the core built without threads (web/CMakeLists.txt): the page converts
 # one file at a time in a worker.
+# The picture's raster draws 4 samples at a time where the compiler has
+# SSE2; Emscripten gives it WebAssembly's 128-bit lanes (every browser of
+# 2023 on), and the page loads that core where the browser validates them
+# (worker.js). Both cores share one glue.
 echo "build-web: the core ($(em++ --version | sed -n 1p))"
 export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
-emcmake cmake -S . -B build-web -DCMAKE_BUILD_TYPE=Release -DQUARLEN_THREADS=OFF \
-    -DCMAKE_CXX_FLAGS=-Werror >/dev/null
-cmake --build build-web --target quarlen_core_web -j"$(nproc)"
-cp build-web/web/quarlen-core.js build-web/web/quarlen-core.wasm "$out/"
+for lanes in plain simd; do
+    flags=-Werror
+    [ "$lanes" = simd ] && flags="-Werror -msimd128 -msse2"
+    emcmake cmake -S . -B "build-web/$lanes" -DCMAKE_BUILD_TYPE=Release -DQUARLEN_THREADS=OFF \
+        -DCMAKE_CXX_FLAGS="$flags" >/dev/null
+    cmake --build "build-web/$lanes" --target quarlen_core_web -j"$(nproc)"
+done
+cmp build-web/plain/web/quarlen-core.js build-web/simd/web/quarlen-core.js
+cp build-web/plain/web/quarlen-core.js build-web/plain/web/quarlen-core.wasm "$out/"
+cp build-web/simd/web/quarlen-core.wasm "$out/quarlen-core-simd.wasm"
 
 echo "build-web: the page"
 esbuild=web/node_modules/.bin/esbuild

@@ -11,7 +11,7 @@ import { createRequire } from 'node:module';
 import { join, resolve } from 'node:path';
 import { pathToFileURL } from 'node:url';
 import { crc32, deflateRawSync } from 'node:zlib';
-import { convertFile, inflatePlaced, maxInput, outputPath, placeInput, sizeProblem, startCore } from '../../web/src/core.js';
+import { convertFile, coreFile, inflatePlaced, maxInput, outputPath, placeInput, sizeProblem, startCore } from '../../web/src/core.js';
 import { mtlColors, readGlb, readObj, thinner } from '../../web/src/view-read.js';
 import { compare, modelPaths, nativeInfo, nativeResults } from './native.mjs';
 
@@ -23,8 +23,11 @@ export const optionSets = [
   ['--glb'],
 ];
 
+// The core a browser with 128-bit lanes loads (Node has them), and below
+// the plain one for those without.
 const createQuarlen = createRequire(import.meta.url)(resolve(dist, 'quarlen-core.js'));
-const core = await startCore(createQuarlen, await WebAssembly.compile(readFileSync(join(dist, 'quarlen-core.wasm'))));
+const loadCore = async (file) => startCore(createQuarlen, await WebAssembly.compile(readFileSync(join(dist, file))));
+const core = await loadCore(coreFile());
 const paths = modelPaths(dir);
 
 let failures = 0;
@@ -64,6 +67,12 @@ const unlike = drawn.filter(([path, r]) => {
 });
 console.log(`pictures: ${drawn.filter(([, r]) => r.picture).length} of ${paths.length} files, ${unlike.length} not as wanted (${unlike.slice(0, 3).map(([p]) => p)})`);
 failures += !placeholder + unlike.length;
+// The plain core writes the same bytes and draws the same pictures.
+const plain = await loadCore('quarlen-core.wasm');
+const bytesOf = (r) => JSON.stringify([r.notices, ...[...r.outputs, r.picture ?? []].flat().map((o) => [o.path, Buffer.from(o.bytes).toString('base64')])]);
+const apart = drawn.filter(([p, r]) => bytesOf(r) !== bytesOf(convertFile(plain, p, readFileSync(join(dir, p)), [], '', 64)));
+console.log(`plain core: ${coreFile() === 'quarlen-core.wasm' ? 'LOADED BY NODE' : 'not loaded by Node'}, ${apart.length} of ${drawn.length} files otherwise than the core with lanes (${apart.slice(0, 3).map(([p]) => p)})`);
+failures += apart.length + (coreFile() === 'quarlen-core.wasm');
 
 // Two inputs with one output: the core names the output and tells the
 // later input's failure as the console program's batch does.

@@ -51,6 +51,13 @@ export const outputOptions = (core) => JSON.parse(text(core, core._web_options()
 export const outputPath = (core, path, args) =>
   withTexts(core, [path, args.join('\n')], (p, a) => text(core, core._web_output_path(p, a))) ?? '';
 
+// The core's file for this engine: that with 128-bit lanes (the picture's
+// raster draws 4 samples at a time) where it validates a function that
+// splats a number into them, else the plain one.
+const lanesProbe = new Uint8Array([0, 97, 115, 109, 1, 0, 0, 0, 1, 5, 1, 96, 0, 1, 123, 3, 2, 1, 0,
+  10, 8, 1, 6, 0, 65, 0, 253, 15, 11]);  // (func (result v128) i32.const 0 i8x16.splat)
+export const coreFile = (wasm = WebAssembly) => (wasm.validate(lanesProbe) ? 'quarlen-core-simd.wasm' : 'quarlen-core.wasm');
+
 // The largest input the core takes: its memory, one address space of 32
 // bits (at most 4 GiB), holds the input whole and the conversion's own
 // tables beside it.

@@ -4,7 +4,7 @@
 // at once.
 const store = 'quarlen-web';
 const files = ['./', 'index.html', 'style.css', 'main.js', 'worker.js', 'view-worker.js', 'quarlen-core.js', 'quarlen-core.wasm',
-  'manifest.webmanifest', 'icon-192.png', 'icon-512.png'];
+  'quarlen-core-simd.wasm', 'manifest.webmanifest', 'icon-192.png', 'icon-512.png'];
 
 self.addEventListener('install', (e) => {
   self.skipWaiting();

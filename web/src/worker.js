@@ -12,7 +12,7 @@
 // after an input that grew its memory large, it asks the page to end it.
 import { Deflate } from 'fflate';
 import { archiveInputs } from './archives.js';
-import { convertPlaced, crcPlaced, failure, inflatePlaced, outputOptions, outputPath, placeInput, startCore } from './core.js';
+import { convertPlaced, coreFile, crcPlaced, failure, inflatePlaced, outputOptions, outputPath, placeInput, startCore } from './core.js';
 import { removeStored, storeFolder } from './store.js';
 import { entryStream, packedBytes, ZipProblem } from './unzip.js';
 
@@ -22,8 +22,8 @@ importScripts('quarlen-core.js');  // Emscripten's glue: defines createQuarlen
 // smaller than 1 on the benchmark's model (bench/web_library_bench.mjs).
 const level = 2;
 
-const compiled = WebAssembly.compileStreaming(fetch('quarlen-core.wasm'))
-  .catch(() => fetch('quarlen-core.wasm').then((r) => r.arrayBuffer()).then((b) => WebAssembly.compile(b)));
+const compiled = WebAssembly.compileStreaming(fetch(coreFile()))
+  .catch(() => fetch(coreFile()).then((r) => r.arrayBuffer()).then((b) => WebAssembly.compile(b)));
 let core = null;  // an instance dies with the memory it could not get; the next file starts another
 // An instance's memory only grows, and the memory of one dropped waits for
 // a garbage collection that an idle worker may never run: a converter whose
