@@ -1,7 +1,6 @@
 #include "tests/model_gen.h"
 
 #include <algorithm>
-#include <regex>
 
 
 float Dice::coordinate() {
@@ -106,11 +105,28 @@ ObjModel expectedObj(const std::vector<GroupSpec>& model) {
     return m;
 }
 
+namespace {
+
+// [+-]?[0-9]+([.][0-9]+)? as a whole: digits, at most one point between
+// digits, and a sign before them.
+bool isNumber(const std::string& s) {
+    size_t at = s.size() > 0 && (s[0] == '+' || s[0] == '-') ? 1 : 0;
+    const auto digits = [&] {
+        const size_t from = at;
+        while (at < s.size() && s[at] >= '0' && s[at] <= '9') ++at;
+        return at > from;
+    };
+    if (!digits()) return false;
+    if (at < s.size() && s[at] == '.' && (++at, !digits())) return false;
+    return at == s.size();
+}
+
+}  // namespace
+
 std::string madeSafe(const std::string& stored, bool material) {
     std::string s = stored.substr(0, stored.find('\0'));
     if (s.empty()) return "unnamed";
-    static const std::regex number("[+-]?[0-9]+([.][0-9]+)?");
-    if (material && std::regex_match(s, number)) s.insert(0, "_");
+    if (material && isNumber(s)) s = "_" + s;
     for (char& c : s)
         if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7F) c = '_';
     return s;
