@@ -10,7 +10,7 @@ import { createRequire } from 'node:module';
 import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
-import { convertFile, startCore } from '../web/src/core.js';
+import { convertFile, coreFile, startCore } from '../web/src/core.js';
 
 const root = join(dirname(fileURLToPath(import.meta.url)), '..');
 const require = createRequire(join(root, 'web/package.json'));
@@ -42,7 +42,7 @@ row('native, 1 thread, to a file', best(native), outMB, nativePeak);
 
 // Node: the worker's call into the WebAssembly core, outputs copied out.
 const createQuarlen = require(join(dist, 'quarlen-core.js'));
-const core = await startCore(createQuarlen, await WebAssembly.compile(readFileSync(join(dist, 'quarlen-core.wasm'))));
+const core = await startCore(createQuarlen, await WebAssembly.compile(readFileSync(join(dist, coreFile()))));
 const bytes = readFileSync(model);
 const node = [];
 const run = [];

@@ -156,7 +156,8 @@ done
 
 echo "== $(basename "$web")"
 same "web zip contents" "$(unzip -Z1 "$web" | sort | tr '\n' ' ')" \
-    "index.html main.js quarlen-core.js quarlen-core.wasm style.css sw.js view-worker.js worker.js "
+    "icon-192.png icon-512.png index.html main.js manifest.webmanifest quarlen-core-simd.wasm quarlen-core.js \
+quarlen-core.wasm style.css sw.js view-worker.js worker.js "
 
 echo "== $(basename "$addon")"
 pkg=quarlen_rsr_import
