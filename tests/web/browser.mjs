@@ -167,13 +167,18 @@ export const tableRows = (page, path = null) => page.evaluate(async (path) => {
   });
   const rows = new Map();
   pane.scrollTop = 0;
-  for (let before = -1; pane.scrollTop !== before && ![...rows.values()].some((r) => r.path === path);) {
+  // Down to the end, where the table's height may still change by a
+  // fraction of a pixel with the rows drawn: the end is where the pane
+  // shows the table's last pixel, not where scrolling stops.
+  for (;;) {
     await frames();
     for (const tr of document.querySelectorAll('tr[data-path]')) rows.set(tr.getAttribute('aria-rowindex'), {
       path: tr.dataset.path, status: tr.dataset.status, notices: tr.title, count: Number(tr.dataset.notices),
       shown: tr.querySelector('pre')?.textContent ?? null });
-    before = pane.scrollTop;
+    const before = pane.scrollTop;
+    if ([...rows.values()].some((r) => r.path === path) || before + pane.clientHeight >= pane.scrollHeight - 2) break;
     pane.scrollTop += pane.clientHeight / 2;
+    if (pane.scrollTop <= before) break;
   }
   if (path) [...document.querySelectorAll('tr[data-path]')].find((tr) => tr.dataset.path === path)?.scrollIntoView({ block: 'center' });
   else pane.scrollTop = 0;
