@@ -21,8 +21,8 @@
 // pictures and without, in turn, three times: the medians' difference.
 // Last, fflate's deflate levels 1 to 6 on the model's OBJ under Node (the
 // smaller zip's deflate).
-//   node bench/web_library_bench.mjs BUILD [COUNT]   (default 100; web/dist
-//   built, Chromium installed)
+//   node bench/web_library_bench.mjs BUILD [COUNT [pictures]]   (default 100;
+//   pictures: the pictures' cost alone; web/dist built, Chromium installed)
 import { execFileSync } from 'node:child_process';
 import { linkSync, mkdirSync, mkdtempSync, readFileSync, rmSync, statSync } from 'node:fs';
 import { createRequire } from 'node:module';
@@ -44,7 +44,7 @@ async function collectGarbage(browser) {
   await cdp.detach();
 }
 
-const [build, countText = '100'] = process.argv.slice(2);
+const [build, countText = '100', part = 'all'] = process.argv.slice(2);
 const count = Number(countText);
 const quarlen = resolve(build, 'cli/quarlen');
 const work = mkdtempSync(join(tmpdir(), 'quarlen-web-library-'));
@@ -73,8 +73,47 @@ for n in names:
                 break
 `;
 
+// The pictures' cost, on the worst case for drawing (facets that span
+// the model) and on small facets.
+async function pictureCost() {
+  const spheres = join(work, 'spheres');
+  mkdirSync(spheres);
+  execFileSync(resolve(build, 'bench/quarlen_picture_bench'), ['--model', join(work, 'spheres.rsr')]);
+  for (let i = 0; i < count; ++i) linkSync(join(work, 'spheres.rsr'), join(spheres, `s${i}.rsr`));
+  const convertSeconds = async (folder, pictures) => {
+    const browser = await launch();
+    try {
+      const page = await openPage(browser, origin, join(work, 'none'));
+      if (!pictures) await page.click('#pictures');
+      await (await page.$('#files')).uploadFile(folder);
+      return Number(/in ([\d.]+) s/.exec(await settled(page, count))[1]);
+    } finally {
+      await browser.close();
+    }
+  };
+  const median = (list) => list.sort((x, y) => x - y)[1];
+  for (const [name, folder] of [['the folder above', lib], [`${count} copies of the spheres (1 MB)`, spheres]]) {
+    const seconds = { true: [], false: [] };
+    for (let round = 0; round < 3; ++round) for (const pictures of [true, false]) seconds[pictures].push(await convertSeconds(folder, pictures));
+    const [on, off] = [median(seconds.true), median(seconds.false)];
+    console.log(`pictures, ${name}: converted in ${on.toFixed(2)} s with them, ${off.toFixed(2)} s without ` +
+      `(medians of 3 in turn): ${(100 * (on / off - 1)).toFixed(1)}% slower`);
+  }
+}
+
 const { origin, stop } = await serve();
 try {
+  if (part === 'pictures') {
+    await pictureCost();
+  } else {
+    await everything();
+  }
+} finally {
+  stop();
+  rmSync(work, { recursive: true, force: true });
+}
+
+async function everything() {
   const native = join(work, 'native');
   const t = performance.now();
   execFileSync(quarlen, ['-q', '-r', '-j2', '-o', native, lib]);
@@ -173,31 +212,7 @@ with zipfile.ZipFile(os.path.join("${work}", "bundle.zip"), "w", zipfile.ZIP_DEF
   }
   console.log(`small files: median ${perThousand.sort((x, y) => x - y)[1].toFixed(1)} MB per 1,000 files above 400`);
 
-  // The pictures' cost, on the worst case for drawing (facets that span
-  // the model) and on small facets.
-  const spheres = join(work, 'spheres');
-  mkdirSync(spheres);
-  execFileSync(resolve(build, 'bench/quarlen_picture_bench'), ['--model', join(work, 'spheres.rsr')]);
-  for (let i = 0; i < count; ++i) linkSync(join(work, 'spheres.rsr'), join(spheres, `s${i}.rsr`));
-  const convertSeconds = async (folder, pictures) => {
-    const browser = await launch();
-    try {
-      const page = await openPage(browser, origin, join(work, 'none'));
-      if (!pictures) await page.click('#pictures');
-      await (await page.$('#files')).uploadFile(folder);
-      return Number(/in ([\d.]+) s/.exec(await settled(page, count))[1]);
-    } finally {
-      await browser.close();
-    }
-  };
-  const median = (list) => list.sort((x, y) => x - y)[1];
-  for (const [name, folder] of [['the folder above', lib], [`${count} copies of the spheres (1 MB)`, spheres]]) {
-    const seconds = { true: [], false: [] };
-    for (let round = 0; round < 3; ++round) for (const pictures of [true, false]) seconds[pictures].push(await convertSeconds(folder, pictures));
-    const [on, off] = [median(seconds.true), median(seconds.false)];
-    console.log(`pictures, ${name}: converted in ${on.toFixed(2)} s with them, ${off.toFixed(2)} s without ` +
-      `(medians of 3 in turn): ${(100 * (on / off - 1)).toFixed(1)}% slower`);
-  }
+  await pictureCost();
 
   // The smaller zip's deflate: the level's cost.
   const { Deflate } = createRequire(join(root, 'web/package.json'))('fflate');
@@ -212,7 +227,4 @@ with zipfile.ZipFile(os.path.join("${work}", "bundle.zip"), "w", zipfile.ZIP_DEF
     const s = (performance.now() - t0) / 1000;
     console.log(`  level ${level}: ${s.toFixed(2)} s, ${(obj.length / 1e6 / s).toFixed(0)} MB/s, ${(100 * stored / obj.length).toFixed(1)}% of the size`);
   }
-} finally {
-  stop();
-  rmSync(work, { recursive: true, force: true });
 }
