@@ -9,6 +9,7 @@ namespace quarlen {
 struct Image {
     int width = 0, height = 0;
     std::vector<unsigned char> rgba;  // 4 bytes a pixel, width * height pixels
+    bool placeholder = false;         // the plain picture of a model with nothing drawn
 };
 
 }  // namespace quarlen

@@ -9,6 +9,7 @@ Image placeholderImage(int n) {
     assert(n > 0);
     Image im;
     im.width = im.height = n;
+    im.placeholder = true;
     im.rgba.assign(size_t(n) * size_t(n) * 4, 0);
     const int width = n / 16 > 0 ? n / 16 : 1;  // of the frame and the diagonals
     for (int y = 0; y < n; ++y)

@@ -30,7 +30,6 @@
 #include "convert/format/notice.h"
 #include "convert/picture/image.h"
 #include "convert/picture/picture.h"
-#include "convert/picture/placeholder.h"
 #include "convert/picture/png_file.h"
 
 using namespace quarlen;
@@ -131,7 +130,7 @@ std::string picturePath(const std::string& in) {
 // (the placeholder when it had nothing to draw), that of a failed one only
 // when it shows what was read before the failure.
 void storePicture(WebResult& r, const std::string& in, const Image& picture) {
-    if (!r.converted && picture.rgba == placeholderImage(picture.width).rgba) return;
+    if (!r.converted && picture.placeholder) return;
     const std::string png = pngFile(picture);
     if (!png.empty() && streamOut(&r.outputs[2], png.data(), png.size())) r.paths[2] = picturePath(in);
 }
