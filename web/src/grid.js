@@ -6,6 +6,7 @@
 // focus, the arrow keys, Home, End, Page Up and Page Down move it, and
 // Enter, Space or a click draws its model in the 3D view (onSelect).
 import { releasePicture, showPicture } from './pictures.js';
+import { tabStop } from './tab-stop.js';
 
 const minWidth = 104;  // of a cell, in pixels; the cells of a row share the width
 const cellHeight = 100;  // as style.css makes a cell
@@ -16,10 +17,10 @@ const margin = 3;  // rows of cells made above and below those in sight
 export function createGrid(box, { list, onSelect, pace }) {
   const pane = box.parentElement;  // scrolls
   const cells = new Map();  // item -> its cell, for the cells in the page
+  const stop = tabStop(box, cells);
   const stale = new Set();  // cells in the page whose item changed
   let focused = null;  // the item of the cell that has, or last had, the focus
   let selected = null;  // the item drawn in the view
-  let quiet = false;  // the focus is moved by render, not by the user
 
   const columns = () => Math.max(1, Math.floor(pane.clientWidth / minWidth));
 
@@ -86,13 +87,7 @@ export function createGrid(box, { list, onSelect, pace }) {
       show(cell, item);
     });
     stale.clear();
-    // With the focused cell out of the page the grid itself is the tab stop.
-    box.tabIndex = focused && cells.has(focused) ? -1 : 0;
-    if (lost) {
-      quiet = true;
-      (cells.get(focused) ?? box).focus({ preventScroll: true });
-      quiet = false;
-    }
+    stop.settle(focused, lost);
   }
 
   const later = () => pace(render);
@@ -118,7 +113,7 @@ export function createGrid(box, { list, onSelect, pace }) {
   }
 
   box.addEventListener('focus', (e) => {
-    if (e.target !== box || quiet) return;
+    if (e.target !== box || stop.quiet) return;
     const item = focused ?? selected ?? list()[0];
     if (item) reveal(item);
   });
@@ -173,7 +168,7 @@ export function createGrid(box, { list, onSelect, pace }) {
       if (on) selected = focused = item;
       else if (selected === item) selected = null;
       for (const i of [before, item]) if (cells.has(i)) show(cells.get(i), i);
-      box.tabIndex = focused && cells.has(focused) ? -1 : 0;
+      stop.settle(focused);
     },
     clear() {
       focused = selected = null;

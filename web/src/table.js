@@ -12,6 +12,7 @@
 import { megabytes } from './core.js';
 import { comparePaths } from './paths.js';
 import { releasePicture, showPicture } from './pictures.js';
+import { tabStop } from './tab-stop.js';
 
 const size = (n) => (n < 1e6 ? `${(n / 1e3).toFixed(1)} kB` : megabytes(n));
 const number = (n) => n.toLocaleString('en');
@@ -28,9 +29,9 @@ export function createTable(table, { onSelect, onDownload, pace }) {
   let failuresOnly = false;
   let current = null;  // the selected item, or the one the focus is on
   let rowHeight = 0;
-  let quiet = false;  // the focus is moved by render, not by the user
   let hidden = false;  // the Pictures view shows the files instead
   const rows = new Map();  // item -> its row, for the rows in the page
+  const stop = tabStop(table, rows);
   const busy = new Set();
   const stale = new Set();  // rows in the page whose item changed
 
@@ -162,14 +163,7 @@ export function createTable(table, { onSelect, onDownload, pace }) {
     const lost = leaving.some(([, row]) => row.contains(document.activeElement));
     for (const [, row] of leaving) drop(row);
     if (made.length) rowHeight = made[0].getBoundingClientRect().height || rowHeight;
-    // With the current row out of the page the table itself is the tab
-    // stop, and keeps the focus of a row scrolled away.
-    table.tabIndex = current && rows.has(current) ? -1 : 0;
-    if (lost) {
-      quiet = true;
-      (rows.get(current) ?? table).focus({ preventScroll: true });
-      quiet = false;
-    }
+    stop.settle(current, lost);
   }
 
   const later = () => pace(render);
@@ -190,7 +184,7 @@ export function createTable(table, { onSelect, onDownload, pace }) {
   }
 
   table.addEventListener('focus', (e) => {
-    if (e.target !== table || quiet) return;
+    if (e.target !== table || stop.quiet) return;
     const item = current ?? list()[0];
     if (!item) return;
     current = item;
@@ -247,7 +241,7 @@ export function createTable(table, { onSelect, onDownload, pace }) {
       else if (current === item) current = null;
       const row = rows.get(item);
       if (row) showSelected(row, on);
-      table.tabIndex = current && rows.has(current) ? -1 : 0;
+      stop.settle(current);
     },
     clear() {
       order = [];
