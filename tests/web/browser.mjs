@@ -155,7 +155,8 @@ function summarised(n) {
 
 // Every row of the table, which holds in the page only the rows in sight,
 // read by scrolling it from the top: [{ path, status, notices (its
-// tooltip), count (of notices), shown (the notices on the row, or null) }]; with
+// tooltip), count (of notices), shown (the notices on the row, or null),
+// height (in pixels) }]; with
 // path, it stops there, with that row in sight.
 export const tableRows = (page, path = null) => page.evaluate(async (path) => {
   const pane = document.getElementById('results-pane');
@@ -174,7 +175,7 @@ export const tableRows = (page, path = null) => page.evaluate(async (path) => {
     await frames();
     for (const tr of document.querySelectorAll('tr[data-path]')) rows.set(tr.getAttribute('aria-rowindex'), {
       path: tr.dataset.path, status: tr.dataset.status, notices: tr.title, count: Number(tr.dataset.notices),
-      shown: tr.querySelector('pre')?.textContent ?? null });
+      shown: tr.querySelector('pre')?.textContent ?? null, height: tr.getBoundingClientRect().height });
     const before = pane.scrollTop;
     if ([...rows.values()].some((r) => r.path === path) || before + pane.clientHeight >= pane.scrollHeight - 2) break;
     pane.scrollTop += pane.clientHeight / 2;

@@ -85,6 +85,10 @@ async function round(page, label, args, list = paths, where = null, under = '') 
   check(pictured > 0, `${label}: the converted rows in sight show their pictures (${pictured})`);
   const loud = listed.filter((r) => r.shown !== (r.status === 'failed' ? r.notices : null));
   check(!loud.length, `${label}: failed rows show their notices, converted rows none (${loud.map((r) => r.path).slice(0, 3)})`);
+  // The table sizes the rows out of the page by those in it (to within a
+  // browser's rounding of positions; a collapsed border made half a pixel).
+  const heights = listed.map((r) => r.height);
+  check(Math.max(...heights) - Math.min(...heights) < 0.1, `${label}: every row is as tall as the others (${Math.min(...heights)} to ${Math.max(...heights)})`);
   // A converted row keeps the number of its notices, a failed one their text.
   const ours = new Map(listed.map((r) => {
     const want = theirs.get(r.path);
