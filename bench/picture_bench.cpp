@@ -74,7 +74,7 @@ double peakMB(const char* self, const char* kind, const std::string& in, const s
 
 // Spheres of 40 x 40 quads each, of 1 unit at random places within 10,
 // each a group with a material of its own.
-void writeSpheres(const std::string& path, int spheres) {
+bool writeSpheres(const std::string& path, int spheres) {
     const int n = 40;
     uint32_t seed = 7;
     std::vector<GroupSpec> groups;
@@ -98,8 +98,10 @@ void writeSpheres(const std::string& path, int spheres) {
     }
     const Bytes b = buildRsr(groups);
     FILE* f = std::fopen(path.c_str(), "wb");
-    std::fwrite(b.data(), 1, b.size(), f);
-    std::fclose(f);
+    const bool written = f && std::fwrite(b.data(), 1, b.size(), f) == b.size();
+    if (f && std::fclose(f) == 0 && written) return true;
+    std::perror(path.c_str());
+    return false;
 }
 
 }  // namespace
@@ -108,8 +110,7 @@ int main(int argc, char** argv) {
     if (argc >= 4 && std::strcmp(argv[1], "--draw") == 0)
         return convertOnce(argv[2], argv[3], argc > 4 ? std::atoi(argv[4]) : 256) == RunOutcome::finished ? 0 : 1;
     if (argc == 3 && std::strcmp(argv[1], "--model") == 0) {
-        writeSpheres(argv[2], 13);
-        return 0;
+        return writeSpheres(argv[2], 13) ? 0 : 1;
     }
     if (argc == 5 && std::strcmp(argv[1], "--peak") == 0) {
         convertOnce(argv[3], argv[4], std::strcmp(argv[2], "png") == 0 ? 256 : 0);

@@ -16,9 +16,10 @@
 // the memory the page keeps for many small files: PSS, its garbage
 // collected, once 400 and once 4,000 copies of the sample are converted
 // (the median of three rounds). Then the pictures' cost: the folder, and
-// one of as many copies of a 1 MB model of small facets as figures have
-// them (13 spheres, quarlen_picture_bench --model), each converted with
-// pictures and without, in turn, three times: the medians' difference.
+// one of ten times as many copies of a 1 MB model of small facets as
+// figures have them (13 spheres, quarlen_picture_bench --model), each
+// converted with pictures and without, in turn, five times: the medians'
+// difference, and each run's seconds to show the spread.
 // Last, fflate's deflate levels 1 to 6 on the model's OBJ under Node (the
 // smaller zip's deflate).
 //   node bench/web_library_bench.mjs BUILD [COUNT [pictures]]   (default 100;
@@ -79,25 +80,32 @@ async function pictureCost() {
   const spheres = join(work, 'spheres');
   mkdirSync(spheres);
   execFileSync(resolve(build, 'bench/quarlen_picture_bench'), ['--model', join(work, 'spheres.rsr')]);
-  for (let i = 0; i < count; ++i) linkSync(join(work, 'spheres.rsr'), join(spheres, `s${i}.rsr`));
-  const convertSeconds = async (folder, pictures) => {
+  const sphereCount = 10 * count;  // about as many bytes as the folder above
+  for (let i = 0; i < sphereCount; ++i) linkSync(join(work, 'spheres.rsr'), join(spheres, `s${i}.rsr`));
+  const convertSeconds = async (folder, files, pictures) => {
     const browser = await launch();
     try {
       const page = await openPage(browser, origin, join(work, 'none'));
       if (!pictures) await page.click('#pictures');
       await (await page.$('#files')).uploadFile(folder);
-      return Number(/in ([\d.]+) s/.exec(await settled(page, count))[1]);
+      return Number(/in ([\d.]+) s/.exec(await settled(page, files))[1]);
     } finally {
       await browser.close();
     }
   };
-  const median = (list) => list.sort((x, y) => x - y)[1];
-  for (const [name, folder] of [['the folder above', lib], [`${count} copies of the spheres (1 MB)`, spheres]]) {
+  const rounds = 5;
+  const median = (list) => list.sort((x, y) => x - y)[rounds >> 1];
+  for (const [name, folder, files] of [['the folder above', lib, count],
+    [`${sphereCount} copies of the spheres (1 MB)`, spheres, sphereCount]]) {
     const seconds = { true: [], false: [] };
-    for (let round = 0; round < 3; ++round) for (const pictures of [true, false]) seconds[pictures].push(await convertSeconds(folder, pictures));
+    for (let round = 0; round < rounds; ++round) {
+      for (const pictures of [true, false]) seconds[pictures].push(await convertSeconds(folder, files, pictures));
+    }
     const [on, off] = [median(seconds.true), median(seconds.false)];
+    const runs = (list) => list.map((t) => t.toFixed(2)).join(' ');
     console.log(`pictures, ${name}: converted in ${on.toFixed(2)} s with them, ${off.toFixed(2)} s without ` +
-      `(medians of 3 in turn): ${(100 * (on / off - 1)).toFixed(1)}% slower`);
+      `(medians of ${rounds} in turn): ${(100 * (on / off - 1)).toFixed(1)}% slower; ` +
+      `runs with: ${runs(seconds.true)}, without: ${runs(seconds.false)}`);
   }
 }
 
