@@ -33,16 +33,27 @@ if [ "${1:-}" = --all ]; then
     command -v node >/dev/null || packages="$packages nodejs"
     command -v npm >/dev/null || packages="$packages npm"
 fi
-# A mirror caught in the middle of a sync fails an index now and then: try
-# again, then go on with the lists there are (an install that cannot find
-# a package still fails, and says which).
-for try in 1 2 3; do
-    $sudo apt-get update -q && break
-    echo "install-deps: apt-get update failed (try $try of 3)" >&2
-    if [ "$try" -lt 3 ]; then sleep 30; fi
-done
+# Whether every package named is installed.
+installed() {
+    listed=$(dpkg-query -W -f '${Status}\n' "$@" 2>/dev/null) || return 1
+    ! printf '%s\n' "$listed" | grep -qv '^install ok installed$'
+}
 # shellcheck disable=SC2086
-$sudo apt-get install -y -q $packages
+if installed $packages; then
+    # A machine set up before needs no mirror: its lists are not fetched.
+    echo "install-deps: every package is installed"
+else
+    # A mirror caught in the middle of a sync fails an index now and then:
+    # try again, then go on with the lists there are (an install that cannot
+    # find a package still fails, and says which).
+    for try in 1 2 3; do
+        $sudo apt-get update -q && break
+        echo "install-deps: apt-get update failed (try $try of 3)" >&2
+        if [ "$try" -lt 3 ]; then sleep 30; fi
+    done
+    # shellcheck disable=SC2086
+    $sudo apt-get install -y -q $packages
+fi
 if [ "${1:-}" = --all ]; then
     # Of use only where the machine can execute 32-bit programs; the Wine
     # suite finds out, and runs on the 64-bit build where it cannot.
