@@ -29,6 +29,7 @@ struct Picture {
     int pixels = 0;    // on each side of the picture
     Frame frame;       // where points land among the samples
     Raster raster;     // the samples, made at the first group
+    std::vector<ScreenPoint> points;  // the group's points framed, as drawGroup leaves them
     SrgbTable srgb;    // light to 8-bit colour
     MaterialsWritten materials;  // the run's materials, in order of first use by a facet drawn
     bool drawn = false;          // some sample was drawn

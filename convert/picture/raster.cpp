@@ -17,6 +17,13 @@ namespace quarlen {
 
 namespace {
 
+// Where a function is kept whole, not inlined into its caller.
+#if defined(__GNUC__)
+#define NOT_INLINED [[gnu::noinline]]
+#else
+#define NOT_INLINED
+#endif
+
 // Corners are snapped to 1/16 of a sample, so that the edge functions are
 // exact integers: a sample's middle on an edge two triangles share is then
 // inside exactly one of them.
@@ -61,51 +68,83 @@ int64_t snapped(double v) {
     return int64_t(v * sub + 0.5 + shift) - int64_t(shift);
 }
 
-// The snapped corners, the samples whose middles their bounds hold and
-// the edge functions; false when no sample middle is within the bounds
-// or the corners lie on a line.
-bool setUpEdges(const Raster& r, const ScreenTriangle& t, Setup& s) {
-    int64_t snap[2][3];
-    // A corner far past the picture is brought nearer it: what shows of
-    // the triangle then moves, but framing places no corner there.
-    const double lo = -r.side, hi = 2.0 * r.side;
-    for (int k = 0; k < 3; ++k)
-        for (int c = 0; c < 2; ++c) snap[c][k] = snapped(lesser(greater(t.corner[k][c], lo), hi));
-    const int64_t turn = (snap[0][1] - snap[0][0]) * (snap[1][2] - snap[1][0]) -
-                         (snap[1][1] - snap[1][0]) * (snap[0][2] - snap[0][0]);
-    if (turn == 0) return false;
-    // Corners 1 and 2 swapped where they turn clockwise, by index: a
-    // triangle faces either way.
-    const int c1 = turn < 0 ? 2 : 1, order[3] = {0, c1, 3 - c1};
-    int64_t* x = s.x;
-    int64_t* y = s.y;
-    for (int k = 0; k < 3; ++k) {
-        x[k] = snap[0][order[k]];
-        y[k] = snap[1][order[k]];
-        s.corner[k] = t.corner[order[k]][2];
-    }
-    const int64_t minX = std::min(std::min(x[0], x[1]), x[2]), maxX = std::max(std::max(x[0], x[1]), x[2]);
-    const int64_t minY = std::min(std::min(y[0], y[1]), y[2]), maxY = std::max(std::max(y[0], y[1]), y[2]);
+// The samples whose middles the bounds of snapped corners p hold, within
+// the picture: none (i0 > i1 or j0 > j1) for most triangles of a fine mesh
+// in a small picture.
+Rect middlesWithin(const Raster& r, const int32_t* const p[3]) {
+    const int64_t minX = std::min(std::min(p[0][0], p[1][0]), p[2][0]), maxX = std::max(std::max(p[0][0], p[1][0]), p[2][0]);
+    const int64_t minY = std::min(std::min(p[0][1], p[1][1]), p[2][1]), maxY = std::max(std::max(p[0][1], p[1][1]), p[2][1]);
     // Sample i's middle is at 16 i + 8; >> 4 divides by 16 rounding down.
-    s.box.i0 = int(std::max<int64_t>(0, (minX - sub / 2 + sub - 1) >> 4));
-    s.box.i1 = int(std::min<int64_t>(r.side - 1, (maxX - sub / 2) >> 4));
-    s.box.j0 = int(std::max<int64_t>(0, (minY - sub / 2 + sub - 1) >> 4));
-    s.box.j1 = int(std::min<int64_t>(r.side - 1, (maxY - sub / 2) >> 4));
-    if (s.box.i0 > s.box.i1 || s.box.j0 > s.box.j1) return false;
+    return {int(std::max<int64_t>(0, (minX - sub / 2 + sub - 1) >> 4)), int(std::min<int64_t>(r.side - 1, (maxX - sub / 2) >> 4)),
+            int(std::max<int64_t>(0, (minY - sub / 2 + sub - 1) >> 4)), int(std::min<int64_t>(r.side - 1, (maxY - sub / 2) >> 4))};
+}
+
+// Twice the signed area of snapped corners p: 0 on a line, below 0 where
+// they turn clockwise.
+int64_t turnOf(const int32_t* const p[3]) {
+    return (int64_t(p[1][0]) - p[0][0]) * (int64_t(p[2][1]) - p[0][1]) - (int64_t(p[1][1]) - p[0][1]) * (int64_t(p[2][0]) - p[0][0]);
+}
+
+// Corner k of the triangle as it is drawn: corners 1 and 2 swapped where
+// they turn clockwise, by index, for a triangle faces either way.
+int cornerAt(int64_t turn, int k) { return k == 0 ? 0 : turn < 0 ? 3 - k : k; }
+
+// Edge k of corners x, y (in order), from corner k + 1 to corner k + 2, as
+// a function of a point in sixteenths of a sample: ex x + ey y + c, at
+// least 0 inside.
+struct Edge {
+    int64_t ex, ey, c;
+};
+
+Edge edgeOf(const int64_t x[3], const int64_t y[3], int k) {
+    // (b - a) x (p - a).
+    const int a = (k + 1) % 3, b = (k + 2) % 3;
+    const int64_t ex = -(y[b] - y[a]), ey = x[b] - x[a];
+    // Of an edge two triangles share, one has it with ex > 0 (or ex = 0
+    // and ey > 0) and takes the middles on it; the other not.
+    const bool takesEdge = (ex > 0) | ((ex == 0) & (ey > 0));
+    return {ex, ey, -(ex * x[a] + ey * y[a]) - int64_t(!takesEdge)};
+}
+
+// The corners of t in order, snapped.
+void orderedCorners(const ScreenTriangle& t, int64_t turn, int64_t x[3], int64_t y[3]) {
     for (int k = 0; k < 3; ++k) {
-        // The edge from corner a to corner b: (b - a) x (p - a).
-        const int a = (k + 1) % 3, b = (k + 2) % 3;
-        const int64_t ex = -(y[b] - y[a]), ey = x[b] - x[a];
-        // Of an edge two triangles share, one has it with ex > 0 (or
-        // ex = 0 and ey > 0) and takes the middles on it; the other not.
-        const bool takesEdge = (ex > 0) | ((ex == 0) & (ey > 0));
-        const int64_t c = -(ex * x[a] + ey * y[a]) - int64_t(!takesEdge);
-        s.at[k] = ex * (sub / 2) + ey * (sub / 2) + c;
-        s.dx[k] = ex * sub;
-        s.dy[k] = ey * sub;
+        x[k] = t.corner[cornerAt(turn, k)]->snap[0];
+        y[k] = t.corner[cornerAt(turn, k)]->snap[1];
+    }
+}
+
+// The edge functions of t, whose corners turn by `turn` (not 0), over the
+// samples `box`.
+void setUpEdges(const ScreenTriangle& t, const Rect& box, int64_t turn, Setup& s) {
+    s.box = box;
+    orderedCorners(t, turn, s.x, s.y);
+    for (int k = 0; k < 3; ++k) {
+        s.corner[k] = t.corner[cornerAt(turn, k)]->at[2];
+        const Edge e = edgeOf(s.x, s.y, k);
+        s.at[k] = e.ex * (sub / 2) + e.ey * (sub / 2) + e.c;
+        s.dx[k] = e.ex * sub;
+        s.dy[k] = e.ey * sub;
     }
     s.area = double(turn < 0 ? -turn : turn);
-    return true;
+}
+
+// Which of the at most 2 x 2 samples `box` the middles of t (turning by
+// `turn`, not 0) take, bit 2 y + x for sample (i0 + x, j0 + y): the edge
+// functions at each, in a few registers, for most such triangles take none.
+unsigned tinyInside(const ScreenTriangle& t, const Rect& box, int64_t turn) {
+    int64_t x[3], y[3];
+    orderedCorners(t, turn, x, y);
+    const Edge e[3] = {edgeOf(x, y, 0), edgeOf(x, y, 1), edgeOf(x, y, 2)};
+    unsigned inside = 0;
+    for (int j = box.j0; j <= box.j1; ++j)
+        for (int i = box.i0; i <= box.i1; ++i) {
+            const int64_t mx = i * sub + sub / 2, my = j * sub + sub / 2;
+            int64_t all = 0;  // the edge functions or'ed: negative where one is
+            for (int k = 0; k < 3; ++k) all |= e[k].ex * mx + e[k].ey * my + e[k].c;
+            inside |= unsigned(all >= 0) << (2 * (j - box.j0) + i - box.i0);
+        }
+    return inside;
 }
 
 // The depth plane through the snapped corners, in samples.
@@ -342,7 +381,12 @@ struct Paint {
 };
 
 uint32_t colourOf(Paint& p) {
-    if (!p.colour) p.colour = p.shades.colour[shadeLevel(p.t.corner[0], p.t.corner[1], p.t.corner[2])];
+    if (!p.colour) {
+        double c[3][3];
+        for (int k = 0; k < 3; ++k)
+            for (int a = 0; a < 3; ++a) c[k][a] = p.t.corner[k]->at[a];
+        p.colour = p.shades.colour[shadeLevel(c[0], c[1], c[2])];
+    }
     return p.colour;
 }
 
@@ -426,19 +470,10 @@ bool drawSmall(Raster& r, const Setup& s, Paint& paint) {
 }
 
 // A triangle whose bounds hold at most 2 x 2 sample middles, as most of a
-// fine mesh's do in a small picture: each sample is tried alone, and the
-// depth plane is made only when one is inside. Draws what drawSmall
-// would, bit for bit: the same tests of a tile, the same float sums.
-bool drawTiny(Raster& r, Setup& s, Paint& paint) {
-    unsigned inside = 0;  // bit 2 y + x for sample (i0 + x, j0 + y) of the box
-    for (int j = s.box.j0; j <= s.box.j1; ++j)
-        for (int i = s.box.i0; i <= s.box.i1; ++i) {
-            int64_t all = 0;  // the edge functions or'ed: negative where one is
-            for (int k = 0; k < 3; ++k) all |= s.at[k] + i * s.dx[k] + j * s.dy[k];
-            inside |= unsigned(all >= 0) << (2 * (j - s.box.j0) + i - s.box.i0);
-        }
-    if (!inside) return false;
-    setUpDepth(s);
+// fine mesh's do in a small picture, drawn on the samples of `inside`
+// (tinyInside's), each alone. Draws what drawSmall would, bit for bit: the
+// same tests of a tile, the same float sums.
+bool drawTiny(Raster& r, const Setup& s, Paint& paint, unsigned inside) {
     bool drew = false;
     for (int j0 = s.box.j0 / tile_side * tile_side; j0 <= s.box.j1; j0 += tile_side)
         for (int i0 = s.box.i0 / tile_side * tile_side; i0 <= s.box.i1; i0 += tile_side) {
@@ -507,7 +542,29 @@ bool drawLarge(Raster& r, const Setup& s, Paint& paint) {
     return drew;
 }
 
+// Draws t, whose corners turn by `turn` (not 0), on the samples of `box`
+// (those of `inside` where the box is tiny): with its set-up, kept out of
+// drawTriangle, which turns most triangles away in a few registers.
+NOT_INLINED bool drawSetUp(Raster& r, const ScreenTriangle& t, const Shades& shades, const Rect& box, int64_t turn,
+                           unsigned inside) {
+    Setup s;
+    setUpEdges(t, box, turn, s);
+    setUpDepth(s);
+    Paint paint{t, shades};
+    if (inside) return drawTiny(r, s, paint, inside);
+    const bool small = box.i1 / tile_side - box.i0 / tile_side <= 1 && box.j1 / tile_side - box.j0 / tile_side <= 1;
+    return small ? drawSmall(r, s, paint) : drawLarge(r, s, paint);
+}
+
 }  // namespace
+
+void snapPoint(const Raster& r, ScreenPoint& p) {
+    assert(r.side > 0);
+    // A point far past the picture is brought nearer it: what shows of a
+    // triangle on it then moves, but framing places no point there.
+    const double lo = -r.side, hi = 2.0 * r.side;
+    for (int c = 0; c < 2; ++c) p.snap[c] = int32_t(snapped(lesser(greater(p.at[c], lo), hi)));
+}
 
 void startRaster(Raster& r, int side) {
     assert(side > 0 && side <= max_raster_side);
@@ -525,13 +582,15 @@ void startRaster(Raster& r, int side) {
 }
 
 bool drawTriangle(Raster& r, const ScreenTriangle& t, const Shades& shades) {
-    Setup s;
-    if (!setUpEdges(r, t, s)) return false;
-    Paint paint{t, shades};
-    if (s.box.i1 - s.box.i0 <= 1 && s.box.j1 - s.box.j0 <= 1) return drawTiny(r, s, paint);
-    setUpDepth(s);
-    const bool small = s.box.i1 / tile_side - s.box.i0 / tile_side <= 1 && s.box.j1 / tile_side - s.box.j0 / tile_side <= 1;
-    return small ? drawSmall(r, s, paint) : drawLarge(r, s, paint);
+    const int32_t* const p[3] = {t.corner[0]->snap, t.corner[1]->snap, t.corner[2]->snap};
+    const Rect box = middlesWithin(r, p);
+    if (box.i0 > box.i1 || box.j0 > box.j1) return false;
+    const int64_t turn = turnOf(p);
+    if (turn == 0) return false;
+    const bool tiny = box.i1 - box.i0 <= 1 && box.j1 - box.j0 <= 1;
+    const unsigned inside = tiny ? tinyInside(t, box, turn) : 0;
+    if (tiny && !inside) return false;
+    return drawSetUp(r, t, shades, box, turn, inside);
 }
 
 }  // namespace quarlen

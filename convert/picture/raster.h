@@ -46,10 +46,19 @@ inline size_t sampleIndex(const Raster& r, int x, int y) {
     return (block * tiles_in_block + size_t(tile)) * tile_samples + size_t(y % tile_side * tile_side + x % tile_side);
 }
 
-// A triangle's corners as framePoint gives them: x, y and depth in samples,
-// sample (i, j) covering x from i to i + 1 and y from j to j + 1.
+// A point as framePoint gives it: x, y and depth in samples, each rounded
+// to a float, sample (i, j) covering x from i to i + 1 and y from j to
+// j + 1; and x and y snapped to the raster's grid by snapPoint.
+struct ScreenPoint {
+    float at[3];
+    int32_t snap[2];  // in sixteenths of a sample, brought within reach of the picture
+};
+
+// Snaps p.at to r's grid into p.snap. r is started.
+void snapPoint(const Raster& r, ScreenPoint& p);
+
 struct ScreenTriangle {
-    double corner[3][3];
+    const ScreenPoint* corner[3];
 };
 
 // Draws t, both sides alike, on the samples whose middles it covers (a
