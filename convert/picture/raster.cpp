@@ -96,14 +96,15 @@ struct Edge {
     int64_t ex, ey, c;
 };
 
+// Of an edge two triangles share, one has it with ex > 0 (or ex = 0 and
+// ey > 0) and takes the middles on it; the other not.
+bool takesEdge(int64_t ex, int64_t ey) { return (ex > 0) | ((ex == 0) & (ey > 0)); }
+
 Edge edgeOf(const int64_t x[3], const int64_t y[3], int k) {
     // (b - a) x (p - a).
     const int a = (k + 1) % 3, b = (k + 2) % 3;
     const int64_t ex = -(y[b] - y[a]), ey = x[b] - x[a];
-    // Of an edge two triangles share, one has it with ex > 0 (or ex = 0
-    // and ey > 0) and takes the middles on it; the other not.
-    const bool takesEdge = (ex > 0) | ((ex == 0) & (ey > 0));
-    return {ex, ey, -(ex * x[a] + ey * y[a]) - int64_t(!takesEdge)};
+    return {ex, ey, -(ex * x[a] + ey * y[a]) - int64_t(!takesEdge(ex, ey))};
 }
 
 // The corners of t in order, snapped.
@@ -135,14 +136,20 @@ void setUpEdges(const ScreenTriangle& t, const Rect& box, int64_t turn, Setup& s
 unsigned tinyInside(const ScreenTriangle& t, const Rect& box, int64_t turn) {
     int64_t x[3], y[3];
     orderedCorners(t, turn, x, y);
-    const Edge e[3] = {edgeOf(x, y, 0), edgeOf(x, y, 1), edgeOf(x, y, 2)};
+    int64_t takes[3];
+    for (int k = 0; k < 3; ++k) takes[k] = takesEdge(y[(k + 1) % 3] - y[(k + 2) % 3], x[(k + 2) % 3] - x[(k + 1) % 3]);
     unsigned inside = 0;
     for (int j = box.j0; j <= box.j1; ++j)
         for (int i = box.i0; i <= box.i1; ++i) {
             const int64_t mx = i * sub + sub / 2, my = j * sub + sub / 2;
-            int64_t all = 0;  // the edge functions or'ed: negative where one is
-            for (int k = 0; k < 3; ++k) all |= e[k].ex * mx + e[k].ey * my + e[k].c;
-            inside |= unsigned(all >= 0) << (2 * (j - box.j0) + i - box.i0);
+            bool in = true;
+            for (int k = 0; k < 3; ++k) {
+                // edgeOf's function k at the middle, with the middle taken
+                // as the origin: (a - m) x (b - m).
+                const int a = (k + 1) % 3, b = (k + 2) % 3;
+                in &= (x[a] - mx) * (y[b] - my) - (y[a] - my) * (x[b] - mx) + takes[k] > 0;
+            }
+            inside |= unsigned(in) << (2 * (j - box.j0) + i - box.i0);
         }
     return inside;
 }

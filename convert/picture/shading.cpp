@@ -12,6 +12,13 @@ namespace {
 // camera, on a Lambert surface (three.js divides its colour by pi).
 constexpr double ambient = 0.6, from_camera = 2.2, pi = 3.14159265358979323846;
 
+// std::lround(x) for x from 0 to 2^31: a picture rounds some ten thousand
+// values, and WebAssembly has no instruction for lround.
+int roundedNonNegative(double x) {
+    const int whole = int(x);  // exact: x - whole is too
+    return whole + int(x - whole >= 0.5);
+}
+
 double srgbEncoded(double linear) {
     return linear <= 0.0031308 ? 12.92 * linear : 1.055 * std::pow(linear, 1 / 2.4) - 0.055;
 }
@@ -34,7 +41,7 @@ void groupColour(int64_t material, float linear[3]) {
 
 void makeSrgbTable(SrgbTable& t) {
     for (int i = 0; i < shade_steps; ++i)
-        t.byte[i] = static_cast<unsigned char>(std::lround(255 * srgbEncoded(double(i) / (shade_steps - 1))));
+        t.byte[i] = static_cast<unsigned char>(roundedNonNegative(255 * srgbEncoded(double(i) / (shade_steps - 1))));
 }
 
 void makeShades(const SrgbTable& t, const float linear[3], Shades& s) {
@@ -43,7 +50,7 @@ void makeShades(const SrgbTable& t, const float linear[3], Shades& s) {
         unsigned c[3];
         for (int k = 0; k < 3; ++k) {
             const double v = std::fmin(1.0, linear[k] * light);
-            c[k] = t.byte[std::lround(v * (shade_steps - 1))];
+            c[k] = t.byte[roundedNonNegative(v * (shade_steps - 1))];
         }
         s.colour[level] = packColour(c[0], c[1], c[2]);
     }
@@ -55,7 +62,7 @@ int shadeLevel(const double a[3], const double b[3], const double c[3]) {
     const double n[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
     const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
     // Corners snapped to the samples can make some area of a line.
-    return length > 0 ? static_cast<int>(std::lround(255 * std::fabs(n[2]) / length)) : 255;
+    return length > 0 ? roundedNonNegative(255 * std::fabs(n[2]) / length) : 255;
 }
 
 }  // namespace quarlen
