@@ -93,4 +93,33 @@ TEST(Picture, TheCubeAsThePageViewsItAndFailuresAsTheGlbTellsThem) {
     }
 }
 
+// A unit square on a slope, cut into n x n quads.
+std::vector<GroupSpec> square(int n) {
+    GroupSpec g{.name = "square"};
+    for (int i = 0; i <= n; ++i)
+        for (int j = 0; j <= n; ++j) g.xyz.insert(g.xyz.end(), {float(i) / float(n), float(j) / float(n), 0.3f * float(i) / float(n)});
+    for (int32_t a = 0; a < n * (n + 1); ++a)
+        if (a % (n + 1) < n) g.faces.push_back({int32_t(g.pf.size()), 4, 0}), g.pf.insert(g.pf.end(), {a, a + n + 1, a + n + 2, a + 1});
+    return {g};
+}
+
+// Middles on an edge two triangles share are drawn by one of them: a fine mesh has no hole where the
+// same square in two triangles covers a pixel and its neighbours wholly.
+TEST(Picture, AFineMeshLeavesNoSampleWithinItUndrawn) {
+    const std::vector<unsigned char> whole = draw(buildRsr(square(1))).second;
+    for (int n : {25, 150}) {  // facets of a few samples, and of less than one
+        const std::vector<unsigned char> fine = draw(buildRsr(square(n))).second;
+        ASSERT_EQ(fine.size(), whole.size());
+        int within = 0;
+        for (int y = 1; y + 1 < side; ++y)
+            for (int x = 1; x + 1 < side; ++x) {
+                bool covered = true;
+                for (int k = 0; k < 9; ++k) covered &= whole[size_t(4 * ((y + k / 3 - 1) * side + x + k % 3 - 1) + 3)] == 255;
+                within += covered;
+                EXPECT_TRUE(!covered || fine[size_t(4 * (y * side + x) + 3)] == 255) << n << ": " << x << ", " << y;
+            }
+        EXPECT_GT(within, side * side / 4);
+    }
+}
+
 }  // namespace
