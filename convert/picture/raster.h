@@ -57,6 +57,8 @@ struct ScreenPoint {
 // Snaps p.at to r's grid into p.snap. r is started.
 void snapPoint(const Raster& r, ScreenPoint& p);
 
+// A triangle's corners, each a point framed and snapped once for all the
+// triangles on it.
 struct ScreenTriangle {
     const ScreenPoint* corner[3];
 };

@@ -29,6 +29,7 @@ Node and npm are installed on demand (apt-get), the JavaScript readers with
 npm ci from tests/readers/glb/package-lock.json.
 """
 import codecs
+import concurrent.futures
 import contextlib
 import html
 import json
@@ -360,21 +361,28 @@ def main():
     # assimp and F3D. Neither takes a scene without triangles: assimp refuses
     # it ("No materials remaining"), F3D 1.3.1 dies of SIGSEGV.
     empty = [name for name, nodes in files.items() if not any(n["triangles"] for n in nodes)]
-    with Xvfb() if has["Xvfb"] and has["f3d"] else contextlib.nullcontext():
-        for name, glb in glbs.items():
+    # Each starts once per file: two files at a time.
+    def read(name):
+        glb = glbs[name]
+        assimp = assimp_read(glb, work) if has["assimp"] else None
+        f3d = f3d_polygons(glb) if has["f3d"] and has["Xvfb"] else None
+        return assimp, f3d
+
+    with Xvfb() if has["Xvfb"] and has["f3d"] else contextlib.nullcontext(), \
+            concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
+        shown = [name for name in glbs if name not in empty]
+        for name, (assimp, f3d) in zip(shown, pool.map(read, shown)):
             nodes = files[name]
             triangles = sum(len(n["triangles"]) for n in nodes)
-            if name in empty:
-                continue
-            status, said, faces, names = assimp_read(glb, work) if has["assimp"] else (0, [], triangles, [])
-            want = [n["name"] for n in nodes] if has["assimp"] else []
+            status, said, faces, names = assimp or (0, [], triangles, [])
+            want = [n["name"] for n in nodes] if assimp else []
             if status or said or faces != triangles or len(names) != len(want) or \
                     not all(same_name(g, w, "") for g, w in zip(names, want)):
                 fail(f"assimp on {name}: status {status} {said[:3]}, {faces} faces (want {triangles}), "
                      f"names {names} (want {[n['name'] for n in nodes]})")
-            if not (has["f3d"] and has["Xvfb"]):
+            if f3d is None:
                 continue
-            status, said, polygons = f3d_polygons(glb)
+            status, said, polygons = f3d
             if status or said or polygons != triangles:
                 fail(f"f3d on {name}: status {status} {said[:3]}, {polygons} polygons (want {triangles})")
 
