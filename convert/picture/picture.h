@@ -5,9 +5,9 @@
 // first, with 2 x 2 samples a pixel; a transparent background. A model
 // with nothing drawn gives the placeholder (placeholder.h).
 //
-// Memory: the samples (8 bytes each) and the group's points framed (20
-// bytes each, less than the text a point becomes), beside the group, which
-// the run holds anyway.
+// Memory: the samples (8 bytes each) and, for a group of up to 65,536
+// points, its points framed (20 bytes each), beside the group, which the
+// run holds anyway.
 #pragma once
 
 #include <cstdint>
@@ -30,7 +30,7 @@ struct Picture {
     int pixels = 0;    // on each side of the picture
     Frame frame;       // where points land among the samples
     Raster raster;     // the samples, made at the first group
-    std::vector<ScreenPoint> points;  // the last group's points framed: kept for its memory
+    std::vector<ScreenPoint> points;  // the group's points framed at once, or none (draw_group.cpp)
     SrgbTable srgb;    // light to 8-bit colour
     MaterialsWritten materials;  // the run's materials, in order of first use by a facet drawn
     bool drawn = false;          // some sample was drawn
