@@ -96,11 +96,13 @@ class Tally:
     """Per reader: files accepted, and the complaints about the others."""
 
     def __init__(self):
+        self.files = 0
         self.accepted = 0
         self.refused = 0  # files the reader would not load at all, or died on
         self.kinds = {}
 
     def complain(self, kinds, refused=False):
+        self.files += 1
         self.refused += refused
         if not kinds:
             self.accepted += 1
@@ -316,8 +318,10 @@ def main():
             readers["f3d"][0].complain(complaints)
             if complaints:
                 fail(f"f3d with options, {key(obj)}: {complaints}")
-        # Refused: the geometry reader died or shows nothing.
-        for obj, (complaints, _, polygons) in zip(raw_objs, pool.map(lambda o: f3d_check(o, None), raw_objs)):
+        # Refused: the geometry reader died or shows nothing. Every second
+        # model: F3D starts twice for each, and half of them show its
+        # complaints as well.
+        for obj, (complaints, _, polygons) in zip(raw_objs[::2], pool.map(lambda o: f3d_check(o, None), raw_objs[::2])):
             readers["f3d"][1].complain(complaints, not polygons)
     t_f3d = time.time()
 
@@ -335,12 +339,12 @@ def main():
     t_blender = time.time()
 
     for name, (with_opt, without) in readers.items():
-        print(f"{name}: with {' '.join(OPTIONS)} {with_opt.accepted}/{count} files accepted with the expected "
-              f"counts and no warning; without options {without.accepted}/{count} accepted without complaint, "
+        print(f"{name}: with {' '.join(OPTIONS)} {with_opt.accepted}/{with_opt.files} files accepted with the expected "
+              f"counts and no warning; without options {without.accepted}/{without.files} accepted without complaint, "
               f"{without.refused} refused (not loaded, nothing shown, or the reader died)")
         for k, n in sorted(without.kinds.items(), key=lambda kv: -kv[1])[:12]:
             print(f"  without options, {n} files: {k}")
-        if without.accepted == count:
+        if without.accepted == without.files:
             fail(f"{name} accepts every file without options: the models lost their oddities")
     print(f"times: install {t_installed - t_start:.0f} s, assimp {t_assimp - t0:.0f} s, f3d {t_f3d - t_assimp:.0f} s, "
           f"blender {t_blender - t_f3d:.0f} s; whole check {time.time() - t_start:.0f} s")
