@@ -109,9 +109,11 @@ Edge edgeOf(const int64_t x[3], const int64_t y[3], int k) {
 
 // The corners of t in order, snapped.
 void orderedCorners(const ScreenTriangle& t, int64_t turn, int64_t x[3], int64_t y[3]) {
+    const ScreenPoint* c[3] = {t.corner[0], t.corner[1], t.corner[2]};
+    if (turn < 0) std::swap(c[1], c[2]);
     for (int k = 0; k < 3; ++k) {
-        x[k] = t.corner[cornerAt(turn, k)]->snap[0];
-        y[k] = t.corner[cornerAt(turn, k)]->snap[1];
+        x[k] = c[k]->snap[0];
+        y[k] = c[k]->snap[1];
     }
 }
 
@@ -136,20 +138,21 @@ void setUpEdges(const ScreenTriangle& t, const Rect& box, int64_t turn, Setup& s
 unsigned tinyInside(const ScreenTriangle& t, const Rect& box, int64_t turn) {
     int64_t x[3], y[3];
     orderedCorners(t, turn, x, y);
-    int64_t takes[3];
-    for (int k = 0; k < 3; ++k) takes[k] = takesEdge(y[(k + 1) % 3] - y[(k + 2) % 3], x[(k + 2) % 3] - x[(k + 1) % 3]);
+    // edgeOf's functions, taken at the box's first middle: the corners
+    // then lie within a few samples of the origin.
+    const int64_t mx = box.i0 * sub + sub / 2, my = box.j0 * sub + sub / 2;
+    for (int k = 0; k < 3; ++k) {
+        x[k] -= mx;
+        y[k] -= my;
+    }
+    Edge e[3];
+    for (int k = 0; k < 3; ++k) e[k] = edgeOf(x, y, k);
     unsigned inside = 0;
-    for (int j = box.j0; j <= box.j1; ++j)
-        for (int i = box.i0; i <= box.i1; ++i) {
-            const int64_t mx = i * sub + sub / 2, my = j * sub + sub / 2;
+    for (int j = 0; j <= box.j1 - box.j0; ++j)
+        for (int i = 0; i <= box.i1 - box.i0; ++i) {
             bool in = true;
-            for (int k = 0; k < 3; ++k) {
-                // edgeOf's function k at the middle, with the middle taken
-                // as the origin: (a - m) x (b - m).
-                const int a = (k + 1) % 3, b = (k + 2) % 3;
-                in &= (x[a] - mx) * (y[b] - my) - (y[a] - my) * (x[b] - mx) + takes[k] > 0;
-            }
-            inside |= unsigned(in) << (2 * (j - box.j0) + i - box.i0);
+            for (int k = 0; k < 3; ++k) in &= e[k].ex * (i * sub) + e[k].ey * (j * sub) + e[k].c >= 0;
+            inside |= unsigned(in) << (2 * j + i);
         }
     return inside;
 }
