@@ -19,7 +19,8 @@
 // one of ten times as many copies of a 1 MB model of small facets as
 // figures have them (13 spheres, quarlen_picture_bench --model), each
 // converted with pictures and without, in turn, five times: the medians'
-// difference, and each run's seconds to show the spread.
+// difference, each run's seconds to show the spread, and the CPU seconds
+// of the browser's kinds of process (where the difference is spent).
 // Last, fflate's deflate levels 1 to 6 on the model's OBJ under Node (the
 // smaller zip's deflate).
 //   node bench/web_library_bench.mjs BUILD [COUNT [pictures]]   (default 100;
@@ -29,7 +30,7 @@ import { linkSync, mkdirSync, mkdtempSync, readFileSync, rmSync, statSync } from
 import { createRequire } from 'node:module';
 import { tmpdir } from 'node:os';
 import { join, resolve } from 'node:path';
-import { browserPssMB, downloaded, launch, openPage, root, serve, settled, watchPss } from '../tests/web/browser.mjs';
+import { browserCpuSeconds, browserPssMB, downloaded, launch, openPage, root, serve, settled, watchPss } from '../tests/web/browser.mjs';
 
 // Collects the garbage of the browser's pages and workers, so that what
 // browserPssMB reads next is what they keep.
@@ -87,17 +88,27 @@ async function pictureCost() {
     try {
       const page = await openPage(browser, origin, join(work, 'none'));
       if (!pictures) await page.click('#pictures');
+      const before = browserCpuSeconds(browser);
       await (await page.$('#files')).uploadFile(folder);
-      return Number(/in ([\d.]+) s/.exec(await settled(page, files))[1]);
+      const seconds = Number(/in ([\d.]+) s/.exec(await settled(page, files))[1]);
+      const after = browserCpuSeconds(browser);
+      for (const kind of Object.keys(after)) cpu[pictures][kind]?.push(after[kind] - (before[kind] ?? 0));
+      return seconds;
     } finally {
       await browser.close();
     }
   };
   const rounds = 5;
-  const median = (list) => list.sort((x, y) => x - y)[rounds >> 1];
+  const median = (list) => [...list].sort((x, y) => x - y)[list.length >> 1];
+  // Each run's CPU seconds, by process, of the kinds that do the work: the
+  // renderer holds the page and its converters; the GPU process and the
+  // browser's own show the page (SwiftShader here) and store the outputs.
+  const kinds = ['renderer', 'gpu-process', 'browser'];
+  let cpu;
   for (const [name, folder, files] of [['the folder above', lib, count],
     [`${sphereCount} copies of the spheres (1 MB)`, spheres, sphereCount]]) {
     const seconds = { true: [], false: [] };
+    cpu = { true: Object.fromEntries(kinds.map((k) => [k, []])), false: Object.fromEntries(kinds.map((k) => [k, []])) };
     for (let round = 0; round < rounds; ++round) {
       for (const pictures of [true, false]) seconds[pictures].push(await convertSeconds(folder, files, pictures));
     }
@@ -106,6 +117,8 @@ async function pictureCost() {
     console.log(`pictures, ${name}: converted in ${on.toFixed(2)} s with them, ${off.toFixed(2)} s without ` +
       `(medians of ${rounds} in turn): ${(100 * (on / off - 1)).toFixed(1)}% slower; ` +
       `runs with: ${runs(seconds.true)}, without: ${runs(seconds.false)}`);
+    console.log(`  CPU seconds a run, with pictures / without (medians): ${kinds.map((k) =>
+      `${k} ${median(cpu.true[k]).toFixed(1)} / ${median(cpu.false[k]).toFixed(1)}`).join(', ')}`);
   }
 }
 

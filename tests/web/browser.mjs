@@ -4,7 +4,7 @@
 // folder, waits, and the table's rows. The waits and the table are read
 // with the calls that a puppeteer page and the WebKit page here both take:
 // evaluate(fn, ...args), click(selector) and $(selector).uploadFile(...).
-import { spawn } from 'node:child_process';
+import { execFileSync, spawn } from 'node:child_process';
 import { existsSync, readdirSync, readFileSync, statSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { createServer } from 'node:net';
@@ -168,9 +168,8 @@ export const tableRows = (page, path = null) => page.evaluate(async (path) => {
   });
   const rows = new Map();
   pane.scrollTop = 0;
-  // Down to the end, where the table's height may still change by a
-  // fraction of a pixel with the rows drawn: the end is where the pane
-  // shows the table's last pixel, not where scrolling stops.
+  // Down to the end: where the pane shows the table's last pixel, or
+  // where scrolling no longer moves it.
   for (;;) {
     await frames();
     for (const tr of document.querySelectorAll('tr[data-path]')) rows.set(tr.getAttribute('aria-rowindex'), {
@@ -214,6 +213,22 @@ export function browserPssMB(browser) {
     } catch { /* gone meanwhile */ }
   }
   return kb / 1024;
+}
+
+// The CPU seconds the browser's processes (its process group) have taken,
+// user and system, by kind: { browser, renderer, 'gpu-process', ... }.
+export function browserCpuSeconds(browser) {
+  const tick = Number(execFileSync('getconf', ['CLK_TCK'], { encoding: 'utf8' }));
+  const seconds = {};
+  for (const pid of readdirSync('/proc').filter((p) => /^\d+$/.test(p))) {
+    try {
+      const stat = readFileSync(`/proc/${pid}/stat`, 'utf8').replace(/^.*\) /, '').split(' ');
+      if (stat[2] !== String(browser.process().pid)) continue;
+      const kind = /--type=([\w-]+)/.exec(readFileSync(`/proc/${pid}/cmdline`, 'utf8'))?.[1] ?? 'browser';
+      seconds[kind] = (seconds[kind] ?? 0) + (Number(stat[11]) + Number(stat[12])) / tick;
+    } catch { /* gone meanwhile */ }
+  }
+  return seconds;
 }
 
 // Samples browserPssMB every quarter second until stopped; stop() gives the peak.
