@@ -85,9 +85,13 @@ int64_t turnOf(const int32_t* const p[3]) {
     return (int64_t(p[1][0]) - p[0][0]) * (int64_t(p[2][1]) - p[0][1]) - (int64_t(p[1][1]) - p[0][1]) * (int64_t(p[2][0]) - p[0][0]);
 }
 
-// Corner k of the triangle as it is drawn: corners 1 and 2 swapped where
-// they turn clockwise, by index, for a triangle faces either way.
-int cornerAt(int64_t turn, int k) { return k == 0 ? 0 : turn < 0 ? 3 - k : k; }
+// The triangle as it is drawn: corners 1 and 2 swapped where they turn
+// clockwise, for a triangle faces either way.
+ScreenTriangle drawnOrder(const ScreenTriangle& t, int64_t turn) {
+    ScreenTriangle d = t;
+    if (turn < 0) std::swap(d.corner[1], d.corner[2]);
+    return d;
+}
 
 // Edge k of corners x, y (in order), from corner k + 1 to corner k + 2, as
 // a function of a point in sixteenths of a sample: ex x + ey y + c, at
@@ -107,13 +111,11 @@ Edge edgeOf(const int64_t x[3], const int64_t y[3], int k) {
     return {ex, ey, -(ex * x[a] + ey * y[a]) - int64_t(!takesEdge(ex, ey))};
 }
 
-// The corners of t in order, snapped.
-void orderedCorners(const ScreenTriangle& t, int64_t turn, int64_t x[3], int64_t y[3]) {
-    const ScreenPoint* c[3] = {t.corner[0], t.corner[1], t.corner[2]};
-    if (turn < 0) std::swap(c[1], c[2]);
+// The corners of t, snapped.
+void snappedCorners(const ScreenTriangle& t, int64_t x[3], int64_t y[3]) {
     for (int k = 0; k < 3; ++k) {
-        x[k] = c[k]->snap[0];
-        y[k] = c[k]->snap[1];
+        x[k] = t.corner[k]->snap[0];
+        y[k] = t.corner[k]->snap[1];
     }
 }
 
@@ -121,9 +123,10 @@ void orderedCorners(const ScreenTriangle& t, int64_t turn, int64_t x[3], int64_t
 // samples `box`.
 void setUpEdges(const ScreenTriangle& t, const Rect& box, int64_t turn, Setup& s) {
     s.box = box;
-    orderedCorners(t, turn, s.x, s.y);
+    const ScreenTriangle d = drawnOrder(t, turn);
+    snappedCorners(d, s.x, s.y);
     for (int k = 0; k < 3; ++k) {
-        s.corner[k] = t.corner[cornerAt(turn, k)]->at[2];
+        s.corner[k] = d.corner[k]->at[2];
         const Edge e = edgeOf(s.x, s.y, k);
         s.at[k] = e.ex * (sub / 2) + e.ey * (sub / 2) + e.c;
         s.dx[k] = e.ex * sub;
@@ -137,9 +140,8 @@ void setUpEdges(const ScreenTriangle& t, const Rect& box, int64_t turn, Setup& s
 // functions at each, in a few registers, for most such triangles take none.
 unsigned tinyInside(const ScreenTriangle& t, const Rect& box, int64_t turn) {
     int64_t x[3], y[3];
-    orderedCorners(t, turn, x, y);
-    // edgeOf's functions, taken at the box's first middle: the corners
-    // then lie within a few samples of the origin.
+    snappedCorners(drawnOrder(t, turn), x, y);
+    // edgeOf's functions, with the box's first middle as the origin.
     const int64_t mx = box.i0 * sub + sub / 2, my = box.j0 * sub + sub / 2;
     for (int k = 0; k < 3; ++k) {
         x[k] -= mx;
