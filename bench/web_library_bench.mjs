@@ -83,7 +83,9 @@ async function pictureCost() {
   execFileSync(resolve(build, 'bench/quarlen_picture_bench'), ['--model', join(work, 'spheres.rsr')]);
   const sphereCount = 10 * count;  // about as many bytes as the folder above
   for (let i = 0; i < sphereCount; ++i) linkSync(join(work, 'spheres.rsr'), join(spheres, `s${i}.rsr`));
-  const convertSeconds = async (folder, files, pictures) => {
+  // One run: its seconds (the page's own timing), and the CPU seconds each
+  // kind of the browser's processes took meanwhile.
+  const convertOnce = async (folder, files, pictures) => {
     const browser = await launch();
     try {
       const page = await openPage(browser, origin, join(work, 'none'));
@@ -92,8 +94,7 @@ async function pictureCost() {
       await (await page.$('#files')).uploadFile(folder);
       const seconds = Number(/in ([\d.]+) s/.exec(await settled(page, files))[1]);
       const after = browserCpuSeconds(browser);
-      for (const kind of Object.keys(after)) cpu[pictures][kind]?.push(after[kind] - (before[kind] ?? 0));
-      return seconds;
+      return { seconds, cpu: Object.fromEntries(Object.keys(after).map((k) => [k, after[k] - (before[k] ?? 0)])) };
     } finally {
       await browser.close();
     }
@@ -104,21 +105,21 @@ async function pictureCost() {
   // renderer holds the page and its converters; the GPU process and the
   // browser's own show the page (SwiftShader here) and store the outputs.
   const kinds = ['renderer', 'gpu-process', 'browser'];
-  let cpu;
   for (const [name, folder, files] of [['the folder above', lib, count],
     [`${sphereCount} copies of the spheres (1 MB)`, spheres, sphereCount]]) {
-    const seconds = { true: [], false: [] };
-    cpu = { true: Object.fromEntries(kinds.map((k) => [k, []])), false: Object.fromEntries(kinds.map((k) => [k, []])) };
+    const done = { true: [], false: [] };
     for (let round = 0; round < rounds; ++round) {
-      for (const pictures of [true, false]) seconds[pictures].push(await convertSeconds(folder, files, pictures));
+      for (const pictures of [true, false]) done[pictures].push(await convertOnce(folder, files, pictures));
     }
+    const seconds = { true: done.true.map((r) => r.seconds), false: done.false.map((r) => r.seconds) };
+    const cpu = (pictures, kind) => median(done[pictures].map((r) => r.cpu[kind] ?? 0));
     const [on, off] = [median(seconds.true), median(seconds.false)];
     const runs = (list) => list.map((t) => t.toFixed(2)).join(' ');
     console.log(`pictures, ${name}: converted in ${on.toFixed(2)} s with them, ${off.toFixed(2)} s without ` +
       `(medians of ${rounds} in turn): ${(100 * (on / off - 1)).toFixed(1)}% slower; ` +
       `runs with: ${runs(seconds.true)}, without: ${runs(seconds.false)}`);
     console.log(`  CPU seconds a run, with pictures / without (medians): ${kinds.map((k) =>
-      `${k} ${median(cpu.true[k]).toFixed(1)} / ${median(cpu.false[k]).toFixed(1)}`).join(', ')}`);
+      `${k} ${cpu(true, k).toFixed(1)} / ${cpu(false, k).toFixed(1)}`).join(', ')}`);
   }
 }
 

@@ -200,34 +200,38 @@ export async function clickRow(page, path) {
   await page.click(`tr[data-path="${path}"]`);
 }
 
-// The proportional set size of the browser's processes together, in MB
-// (RSS would count the pages they share once for each): those of its
-// process group, which puppeteer starts it at the head of.
-export function browserPssMB(browser) {
-  let kb = 0;
-  for (const pid of readdirSync('/proc').filter((p) => /^\d+$/.test(p))) {
-    try {
-      const group = readFileSync(`/proc/${pid}/stat`, 'utf8').replace(/^.*\) /, '').split(' ')[2];
-      if (group !== String(browser.process().pid)) continue;
-      kb += Number(/^Pss:\s+(\d+)/m.exec(readFileSync(`/proc/${pid}/smaps_rollup`, 'utf8'))?.[1] ?? 0);
-    } catch { /* gone meanwhile */ }
-  }
-  return kb / 1024;
-}
-
-// The CPU seconds the browser's processes (its process group) have taken,
-// user and system, by kind: { browser, renderer, 'gpu-process', ... }.
-export function browserCpuSeconds(browser) {
-  const tick = Number(execFileSync('getconf', ['CLK_TCK'], { encoding: 'utf8' }));
-  const seconds = {};
+// Calls take(pid, stat) for each of the browser's processes: those of its
+// process group, which puppeteer starts it at the head of. stat is
+// /proc/PID/stat's fields after the command's name (2: the group); a
+// process gone meanwhile is passed over.
+function eachBrowserProcess(browser, take) {
   for (const pid of readdirSync('/proc').filter((p) => /^\d+$/.test(p))) {
     try {
       const stat = readFileSync(`/proc/${pid}/stat`, 'utf8').replace(/^.*\) /, '').split(' ');
-      if (stat[2] !== String(browser.process().pid)) continue;
-      const kind = /--type=([\w-]+)/.exec(readFileSync(`/proc/${pid}/cmdline`, 'utf8'))?.[1] ?? 'browser';
-      seconds[kind] = (seconds[kind] ?? 0) + (Number(stat[11]) + Number(stat[12])) / tick;
+      if (stat[2] === String(browser.process().pid)) take(pid, stat);
     } catch { /* gone meanwhile */ }
   }
+}
+
+// The proportional set size of the browser's processes together, in MB
+// (RSS would count the pages they share once for each).
+export function browserPssMB(browser) {
+  let kb = 0;
+  eachBrowserProcess(browser, (pid) => {
+    kb += Number(/^Pss:\s+(\d+)/m.exec(readFileSync(`/proc/${pid}/smaps_rollup`, 'utf8'))?.[1] ?? 0);
+  });
+  return kb / 1024;
+}
+
+// The CPU seconds the browser's processes have taken, user and system, by
+// kind: { browser, renderer, 'gpu-process', ... }.
+export function browserCpuSeconds(browser) {
+  const tick = Number(execFileSync('getconf', ['CLK_TCK'], { encoding: 'utf8' }));
+  const seconds = {};
+  eachBrowserProcess(browser, (pid, stat) => {
+    const kind = /--type=([\w-]+)/.exec(readFileSync(`/proc/${pid}/cmdline`, 'utf8'))?.[1] ?? 'browser';
+    seconds[kind] = (seconds[kind] ?? 0) + (Number(stat[11]) + Number(stat[12])) / tick;
+  });
   return seconds;
 }
 

@@ -13,8 +13,8 @@ import { storedFile } from './store.js';
 const freshBound = 500;  // pictures kept from the converters' replies: some 3 MB
 // item -> its picture's bytes as its converter gave them, the latest
 // freshBound. Bytes, not a Blob: a Blob is made only for an <img> in sight,
-// for making one costs the page a call into the browser (a millisecond or
-// two each, a fifth of a library run's cost of pictures).
+// for making one costs the page a call into the browser (1.6 ms each in a
+// profile of a run of 300 files).
 const fresh = new Map();
 const urls = new Map();  // <img> -> the object URL it shows
 const tickets = new WeakMap();  // <img> -> its latest request: an answer to an older one is dropped
