@@ -103,7 +103,7 @@ void drawGroup(Picture& p, const Group& g) {
                     if (!coloured) {
                         float linear[3];
                         groupColour(material < 0 ? -1 : int64_t(p.materials.listed[size_t(material)]), linear);
-                        makeShades(p.srgb, linear, shades);
+                        makeShades(linear, shades);
                         coloured = true;
                     }
                     named = cm;

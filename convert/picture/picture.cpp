@@ -11,7 +11,6 @@ void startPicture(Picture& p, const ViewBounds& b, int pixels) {
     assert(pixels >= 1 && pixels <= max_picture_size);
     p.pixels = pixels;
     p.frame = fitFrame(b, pageView(), pixels, samples_per_pixel);
-    makeSrgbTable(p.srgb);
 }
 
 Image finishPicture(const Picture& p) {

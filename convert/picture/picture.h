@@ -31,7 +31,6 @@ struct Picture {
     Frame frame;       // where points land among the samples
     Raster raster;     // the samples, made at the first group
     std::vector<ScreenPoint> points;  // the group's points framed at once, or none (draw_group.cpp)
-    SrgbTable srgb;    // light to 8-bit colour
     MaterialsWritten materials;  // the run's materials, in order of first use by a facet drawn
     bool drawn = false;          // some sample was drawn
 };

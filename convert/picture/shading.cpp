@@ -23,6 +23,24 @@ double srgbEncoded(double linear) {
     return linear <= 0.0031308 ? 12.92 * linear : 1.055 * std::pow(linear, 1 / 2.4) - 0.055;
 }
 
+// Linear light from 0 to 1 in shade_steps steps, as 8-bit sRGB.
+constexpr int shade_steps = 4096;
+struct SrgbTable {
+    unsigned char byte[shade_steps];
+};
+
+// A constant, made once at its first use (thread-safe), for making it
+// cost a small model's picture more than drawing it.
+const SrgbTable& srgbTable() {
+    static const SrgbTable table = [] {
+        SrgbTable t;
+        for (int i = 0; i < shade_steps; ++i)
+            t.byte[i] = static_cast<unsigned char>(roundedNonNegative(255 * srgbEncoded(double(i) / (shade_steps - 1))));
+        return t;
+    }();
+    return table;
+}
+
 }  // namespace
 
 void groupColour(int64_t material, float linear[3]) {
@@ -39,12 +57,8 @@ void groupColour(int64_t material, float linear[3]) {
     for (int k = 0; k < 3; ++k) linear[k] = rgb[k] / 255.0f;
 }
 
-void makeSrgbTable(SrgbTable& t) {
-    for (int i = 0; i < shade_steps; ++i)
-        t.byte[i] = static_cast<unsigned char>(roundedNonNegative(255 * srgbEncoded(double(i) / (shade_steps - 1))));
-}
-
-void makeShades(const SrgbTable& t, const float linear[3], Shades& s) {
+void makeShades(const float linear[3], Shades& s) {
+    const SrgbTable& t = srgbTable();
     for (int level = 0; level < 256; ++level) {
         const double light = (ambient + from_camera * level / 255.0) / pi;
         unsigned c[3];

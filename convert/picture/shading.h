@@ -22,19 +22,12 @@ inline uint32_t packColour(unsigned r, unsigned g, unsigned b) { return r | g <<
 // factors.
 void groupColour(int64_t material, float linear[3]);
 
-// Linear light from 0 to 1 in shade_steps steps, as 8-bit sRGB.
-inline constexpr int shade_steps = 4096;
-struct SrgbTable {
-    unsigned char byte[shade_steps];
-};
-void makeSrgbTable(SrgbTable& t);
-
 // A group's colour at each of 256 levels of how squarely a triangle faces
 // the viewer (shadeLevel), packed.
 struct Shades {
     uint32_t colour[256];
 };
-void makeShades(const SrgbTable& t, const float linear[3], Shades& s);
+void makeShades(const float linear[3], Shades& s);
 
 // How squarely the triangle with corners a, b and c (x, y, depth, in one
 // unit) faces the viewer, from 0 (edge-on) to 255 (straight on), whichever
