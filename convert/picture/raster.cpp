@@ -39,7 +39,7 @@ struct Rect {
 // is at[k] + i * dx[k] + j * dy[k], at least 0 inside; depth is
 // z + i * zx + j * zy, kept within the corners' own.
 struct Setup {
-    int64_t at[3], dx[3], dy[3];
+    int64_t at[3], dx[3], dy[3];  // not made for a tiny triangle, drawn on tinyInside's samples
     double z, zx, zy;
     float nearest, farthest;  // of the corners
     Rect box;                 // the samples whose middles the corners' bounds hold, within the picture
@@ -119,20 +119,25 @@ void snappedCorners(const ScreenTriangle& t, int64_t x[3], int64_t y[3]) {
     }
 }
 
-// The edge functions of t, whose corners turn by `turn` (not 0), over the
-// samples `box`.
-void setUpEdges(const ScreenTriangle& t, const Rect& box, int64_t turn, Setup& s) {
+// The corners of t, which turn by `turn` (not 0), in drawing order, and
+// their depths, over the samples `box`: all a tiny triangle needs.
+void setUpCorners(const ScreenTriangle& t, const Rect& box, int64_t turn, Setup& s) {
     s.box = box;
     const ScreenTriangle d = drawnOrder(t, turn);
     snappedCorners(d, s.x, s.y);
+    for (int k = 0; k < 3; ++k) s.corner[k] = d.corner[k]->at[2];
+    s.area = double(turn < 0 ? -turn : turn);
+}
+
+// And the edge functions, for a triangle tried on tiles.
+void setUpEdges(const ScreenTriangle& t, const Rect& box, int64_t turn, Setup& s) {
+    setUpCorners(t, box, turn, s);
     for (int k = 0; k < 3; ++k) {
-        s.corner[k] = d.corner[k]->at[2];
         const Edge e = edgeOf(s.x, s.y, k);
         s.at[k] = e.ex * (sub / 2) + e.ey * (sub / 2) + e.c;
         s.dx[k] = e.ex * sub;
         s.dy[k] = e.ey * sub;
     }
-    s.area = double(turn < 0 ? -turn : turn);
 }
 
 // Which of the at most 2 x 2 samples `box` the middles of t (turning by
@@ -560,7 +565,7 @@ bool drawLarge(Raster& r, const Setup& s, Paint& paint) {
 NOT_INLINED bool drawSetUp(Raster& r, const ScreenTriangle& t, const Shades& shades, const Rect& box, int64_t turn,
                            unsigned inside) {
     Setup s;
-    setUpEdges(t, box, turn, s);
+    (inside ? setUpCorners : setUpEdges)(t, box, turn, s);
     setUpDepth(s);
     Paint paint{t, shades};
     if (inside) return drawTiny(r, s, paint, inside);
