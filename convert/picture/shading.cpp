@@ -29,8 +29,8 @@ struct SrgbTable {
     unsigned char byte[shade_steps];
 };
 
-// A constant, made once at its first use (thread-safe), for making it
-// cost a small model's picture more than drawing it.
+// A constant, made once at its first use (thread-safe): made for each
+// picture, it cost a small model's picture more than its drawing did.
 const SrgbTable& srgbTable() {
     static const SrgbTable table = [] {
         SrgbTable t;
