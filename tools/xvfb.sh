@@ -8,7 +8,7 @@ start_xvfb() {
     xvfb_pid=$!
     for _ in $(seq 100); do
         [ -s "$tmp/display" ] && break
-        kill -0 "$xvfb_pid" 2>/dev/null || { cat "$tmp/xvfb.log" >&2; exit 1; }
+        kill -0 "$xvfb_pid" 2>/dev/null || { echo "$0: Xvfb ended as it started:" >&2; cat "$tmp/xvfb.log" >&2; exit 1; }
         sleep 0.1
     done
     [ -s "$tmp/display" ] || { echo "$0: Xvfb did not start" >&2; exit 1; }

@@ -19,6 +19,8 @@
 # x86-64), wine with wine32:i386 or wine64, xvfb, cmake, unzip, file,
 # icoutils, a native g++.
 set -euo pipefail
+# A step that ends the suite says which.
+trap 'echo "$0: line $LINENO ended the suite (status $?)" >&2' ERR
 
 if [ $# -lt 1 ] || [ $# -gt 2 ]; then
     echo "usage: $0 BUILD_LINUX_DIR [WINDOWS_ZIP]" >&2
@@ -153,12 +155,22 @@ start_xvfb 1280x1024x24
 export WINEPREFIX=$tmp/prefix WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installers
 export LANG=C.UTF-8  # so that UTF-8 arguments reach the driver intact
-"$wine" wineboot -i </dev/null >"$tmp/wine.log" 2>&1
-wineserver -w
 # There is no window manager: let Wine place and frame the windows itself,
 # instead of waiting two seconds for a manager at every window that closes.
-"$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >>"$tmp/wine.log" 2>&1
-wineserver -w
+make_prefix() {
+    "$wine" wineboot -i </dev/null >"$tmp/wine.log" 2>&1 && wineserver -w &&
+        "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >>"$tmp/wine.log" 2>&1 &&
+        wineserver -w
+}
+# Making the prefix once ended a CI run with no word; it is the machine's
+# setup, not a check, so it is told, with Wine's log, and tried afresh.
+if ! make_prefix; then
+    echo "tests/wine: the Wine prefix could not be made; Wine's log, then once more afresh:" >&2
+    tail -n 20 "$tmp/wine.log" >&2
+    wineserver -k 2>/dev/null || true
+    rm -rf "$WINEPREFIX"
+    make_prefix || { tail -n 20 "$tmp/wine.log" >&2; echo "tests/wine: the Wine prefix could not be made" >&2; exit 1; }
+fi
 
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
