@@ -33,7 +33,7 @@ namespace {
 // transparent background, where stb tries each candidate match to its
 // full length; the files come out about 1% larger. Set once, when the
 // program starts, before any run.
-[[maybe_unused]] const bool unfiltered = (stbi_write_force_png_filter = 0, stbi_write_png_compression_level = 5, true);
+[[maybe_unused]] const bool writerSet = (stbi_write_force_png_filter = 0, stbi_write_png_compression_level = 5, true);
 
 // The file as stb hands it over; no exception may cross stb's code.
 struct Written {

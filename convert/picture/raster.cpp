@@ -39,7 +39,8 @@ struct Rect {
 // is at[k] + i * dx[k] + j * dy[k], at least 0 inside; depth is
 // z + i * zx + j * zy, kept within the corners' own.
 struct Setup {
-    int64_t at[3], dx[3], dy[3];  // not made for a tiny triangle, drawn on tinyInside's samples
+    // at, dx, dy and area are not made for a tiny triangle, drawn on tinyInside's samples.
+    int64_t at[3], dx[3], dy[3];
     double z, zx, zy;
     float nearest, farthest;  // of the corners
     Rect box;                 // the samples whose middles the corners' bounds hold, within the picture
@@ -126,7 +127,6 @@ void setUpCorners(const ScreenTriangle& t, const Rect& box, int64_t turn, Setup&
     const ScreenTriangle d = drawnOrder(t, turn);
     snappedCorners(d, s.x, s.y);
     for (int k = 0; k < 3; ++k) s.corner[k] = d.corner[k]->at[2];
-    s.area = double(turn < 0 ? -turn : turn);
 }
 
 // And the edge functions, for a triangle tried on tiles.
@@ -138,6 +138,7 @@ void setUpEdges(const ScreenTriangle& t, const Rect& box, int64_t turn, Setup& s
         s.dx[k] = e.ex * sub;
         s.dy[k] = e.ey * sub;
     }
+    s.area = double(turn < 0 ? -turn : turn);
 }
 
 // Which of the at most 2 x 2 samples `box` the middles of t (turning by
