@@ -96,6 +96,7 @@ const spills = new Set();  // inner zips stored for the items (archives.js), rem
 // Inputs of this many bytes at most are read at once (one at a time when
 // larger): each converter holds its input whole, and the browser all of them.
 const flightBound = 2 ** 30;
+const readAheadBytes = 64e6;  // the largest input a converter reads while it converts another
 const detailsKept = 64e6;  // the input's bytes from which a converted row keeps its details
 let queue = [];
 let running = false;
@@ -292,26 +293,47 @@ function setBusy(on) {
 }
 
 // Converts the queue in path order on the free converters, while the
-// inputs in flight hold flightBound bytes at most.
+// inputs in flight hold flightBound bytes at most. A converter converting
+// one input takes the next as well while the queue holds more than one for
+// each converter, and reads it while it converts (worker.js): reading a
+// file takes longer than converting it, and reading one at a time left
+// each converter waiting on the browser for half of a library's run. Only
+// small inputs are read ahead, as they are held twice; none at a run's end,
+// where an idle converter should take them.
 async function pump() {
   full = null;
   setBusy(true);
   showProgress();
   await checkRoom();
   await new Promise((done) => {
-    const free = [...converters];
+    const holding = new Map(converters.map((c) => [c, 0]));  // inputs each converter holds: 0, 1 or 2
+    let busy = 0;  // converters holding one or more
+    const retiring = new Set();  // converters to be ended once they hold nothing (jobWorker): none is given more meanwhile
     let flying = 0;  // bytes of the inputs being converted
     const weight = (item) => (item.source ? item.size : 0);
+    const next = () => {
+      if (!queue.length) return null;
+      const idle = converters.find((c) => !holding.get(c));
+      if (!busy) return idle;
+      if (flying + weight(queue[0]) > flightBound) return null;
+      if (idle) return idle;
+      return queue.length > converters.length && weight(queue[0]) <= readAheadBytes
+        ? converters.find((c) => holding.get(c) === 1 && !retiring.has(c)) : null;
+    };
     kick = () => {
-      while (queue.length && free.length && (free.length === converters.length || flying + weight(queue[0]) <= flightBound)) {
-        const converter = free.pop();
+      for (let converter = next(); converter; converter = next()) {
         const item = queue.shift();
         const { ticket } = item;
+        if (!holding.get(converter)) busy += 1;
+        holding.set(converter, holding.get(converter) + 1);
         flying += weight(item);
         table.show(item, true);
         grid.show(item);
         convertOne(converter, item).then((reply) => {
-          free.push(converter);
+          holding.set(converter, holding.get(converter) - 1);
+          if (!holding.get(converter)) busy -= 1;
+          if (reply.retire && holding.get(converter)) retiring.add(converter);
+          else if (!holding.get(converter)) retiring.delete(converter);
           flying -= weight(item);
           batch.bytes += reply.read;
           stored(kept(reply.result), converter, reply.sealed);
@@ -320,7 +342,7 @@ async function pump() {
           kick();
         });
       }
-      if (free.length === converters.length) done();
+      if (!busy) done();
     };
     kick();
   });

@@ -254,17 +254,35 @@ async function readInto(c, stream, at, size) {
   }
 }
 
+// The input's bytes as they lie (deflated for a deflated entry), read
+// while the converter converts the input before it: { bytes } or
+// { error }. Reading keeps going in the browser while the core runs.
+async function readAhead(source) {
+  try {
+    const { archive, entry } = source;
+    return { bytes: entry ? await packedBytes(archive, entry) : new Uint8Array(await source.arrayBuffer()) };
+  } catch (error) {
+    return { error };
+  }
+}
+
 // The input's bytes to the core's memory: its address, or a failure.
-async function place(c, path, source) {
+// ahead: the promise of readAhead(source), or null to read them now.
+async function place(c, path, source, ahead = null) {
   const size = source.entry ? source.entry.size : source.size;
   const at = placeInput(c, size);
   if (!at) return { fail: failure(path, `not enough memory in this tab for the file (${(size / 1e6).toFixed(1)} MB)`) };
   console.assert(at + size + 1 <= c.HEAPU8.length, 'the block lies in the core\'s memory');
   try {
     const { archive, entry } = source;
+    const read = ahead && await ahead;
+    if (read?.error) throw read.error;
     if (entry?.method === 8) {
-      const n = inflatePlaced(c, await packedBytes(archive, entry), at, size);
+      const n = inflatePlaced(c, read?.bytes ?? await packedBytes(archive, entry), at, size);
       if (n !== size) throw new ZipProblem(n > size ? holdsMore : cutShort);
+    } else if (read) {
+      if (read.bytes.length !== size) throw new ZipProblem(read.bytes.length > size ? holdsMore : cutShort);
+      c.HEAPU8.set(read.bytes, at);
     } else {
       await readInto(c, entry ? await entryStream(archive, entry) : source.stream(), at, size);
     }
@@ -283,13 +301,13 @@ const jobs = {
   // room: { bytes } that the memory store may still take (unused on disk);
   // picture: the picture's side in pixels, or 0 for none. The reply holds
   // the picture's bytes too, for the page to show at once.
-  async convert({ path, source, args, earlier, deflate, room, picture }) {
+  async convert({ path, source, args, earlier, deflate, room, picture, ahead }) {
     const c = await instance();
     onDisk ??= await diskStore();  // a converter started again after one died
     // The store first: one that cannot be had fails the job with nothing
     // else to give back.
     const outputs = jobOutputs(onDisk ? await diskOutputs() : memoryOutputs(room), deflate);
-    const input = await place(c, path, source);
+    const input = await place(c, path, source, ahead);
     let result = input.fail;
     let png = null;
     const put = (slot, bytes) => {
@@ -354,12 +372,18 @@ const jobs = {
   },
 };
 let chain = Promise.resolve();
+let held = 0;  // jobs taken and not yet answered
 self.onmessage = ({ data }) => {
+  // An input sent while another converts is read meanwhile (main.js pump).
+  const ahead = data.type === 'convert' && held && data.source ? readAhead(data.source) : null;
+  held += 1;
   chain = chain.then(async () => {
     try {
-      self.postMessage({ id: data.id, ...await jobs[data.type](data) });
+      self.postMessage({ id: data.id, ...await jobs[data.type]({ ...data, ahead }) });
     } catch (e) {
       self.postMessage({ id: data.id, error: e.message });
+    } finally {
+      held -= 1;
     }
   });
 };
