@@ -307,14 +307,14 @@ async function pump() {
   await checkRoom();
   await new Promise((done) => {
     const holding = new Map(converters.map((c) => [c, 0]));  // inputs each converter holds: 0, 1 or 2
-    let busy = 0;  // converters holding one or more
     const retiring = new Set();  // converters to be ended once they hold nothing (jobWorker): none is given more meanwhile
     let flying = 0;  // bytes of the inputs being converted
     const weight = (item) => (item.source ? item.size : 0);
+    const allIdle = () => converters.every((c) => !holding.get(c));
     const next = () => {
       if (!queue.length) return null;
       const idle = converters.find((c) => !holding.get(c));
-      if (!busy) return idle;
+      if (allIdle()) return idle;
       if (flying + weight(queue[0]) > flightBound) return null;
       if (idle) return idle;
       return queue.length > converters.length && weight(queue[0]) <= readAheadBytes
@@ -324,14 +324,12 @@ async function pump() {
       for (let converter = next(); converter; converter = next()) {
         const item = queue.shift();
         const { ticket } = item;
-        if (!holding.get(converter)) busy += 1;
         holding.set(converter, holding.get(converter) + 1);
         flying += weight(item);
         table.show(item, true);
         grid.show(item);
         convertOne(converter, item).then((reply) => {
           holding.set(converter, holding.get(converter) - 1);
-          if (!holding.get(converter)) busy -= 1;
           if (reply.retire && holding.get(converter)) retiring.add(converter);
           else if (!holding.get(converter)) retiring.delete(converter);
           flying -= weight(item);
@@ -342,7 +340,7 @@ async function pump() {
           kick();
         });
       }
-      if (!busy) done();
+      if (allIdle()) done();
     };
     kick();
   });

@@ -225,6 +225,8 @@ function jobOutputs(raw, deflate) {
 
 const holdsMore = 'damaged in its archive: it holds more than its archive says';
 const cutShort = 'damaged in its archive: it is cut short';
+// The problem of an input of n bytes where its archive says size.
+const sizeProblem = (n, size) => new ZipProblem(n > size ? holdsMore : cutShort);
 
 // The blocks of stream, which must hold size bytes: one that holds more
 // is stopped before the block that passes size, and throws a ZipProblem,
@@ -237,12 +239,12 @@ async function* readStream(stream, size) {
     if (done) break;
     if (n + value.length > size) {
       reader.cancel();
-      throw new ZipProblem(holdsMore);
+      throw sizeProblem(n + value.length, size);
     }
     yield value;
     n += value.length;
   }
-  if (n !== size) throw new ZipProblem(cutShort);
+  if (n !== size) throw sizeProblem(n, size);
 }
 
 // Reads the size bytes of stream into the core's block at at.
@@ -279,9 +281,9 @@ async function place(c, path, source, ahead = null) {
     if (read?.error) throw read.error;
     if (entry?.method === 8) {
       const n = inflatePlaced(c, read?.bytes ?? await packedBytes(archive, entry), at, size);
-      if (n !== size) throw new ZipProblem(n > size ? holdsMore : cutShort);
+      if (n !== size) throw sizeProblem(n, size);
     } else if (read) {
-      if (read.bytes.length !== size) throw new ZipProblem(read.bytes.length > size ? holdsMore : cutShort);
+      if (read.bytes.length !== size) throw sizeProblem(read.bytes.length, size);
       c.HEAPU8.set(read.bytes, at);
     } else {
       await readInto(c, entry ? await entryStream(archive, entry) : source.stream(), at, size);
@@ -375,7 +377,7 @@ let chain = Promise.resolve();
 let held = 0;  // jobs taken and not yet answered
 self.onmessage = ({ data }) => {
   // An input sent while another converts is read meanwhile (main.js pump).
-  const ahead = data.type === 'convert' && held && data.source ? readAhead(data.source) : null;
+  const ahead = data.type === 'convert' && held ? readAhead(data.source) : null;
   held += 1;
   chain = chain.then(async () => {
     try {
