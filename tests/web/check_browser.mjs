@@ -4,6 +4,7 @@
 // section below says what it checks. Converted rows show their pictures in
 // every round.
 //   node check_browser.mjs QUARLEN DIR   (DIR/lib, DIR/big, DIR/many: the models; web/dist built)
+import { spawnSync } from 'node:child_process';
 import { cpSync, mkdirSync, readdirSync, readFileSync, rmSync, statSync, writeFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { join } from 'node:path';
@@ -384,6 +385,19 @@ try {
     await (await page.$('#pick-files')).uploadFile(...names.map((n) => join(pick, n)));
     await round(page, kind, [], names, pick);
   }
+  // WebKit's store in memory, its bound set to four and a half results:
+  // the jobs in flight share the room left, so that four convert.
+  const copies = Array.from({ length: 12 }, (_, i) => `copy-${i}.rsr`);
+  copies.forEach((n) => cpSync(join(dir, 'lib/sample.rsr'), join(pick, n)));
+  const picture = spawnSync(quarlen, ['--png', '--size', '64', 'copy-0.rsr', '-'], { cwd: pick }).stdout.length;
+  const result = picture + nativeResults(quarlen, pick, ['copy-0.rsr'], []).get('copy-0.rsr').outputs.reduce((n, o) => n + o.bytes.length, 0);
+  await page.evaluate((bound) => setTimeout(() => location.assign(`/?memory-bound=${bound}`)), Math.floor(4.5 * result));
+  await until(page, 60, () => location.search && document.body.dataset.state === 'idle');
+  await (await page.$('#pick-files')).uploadFile(...copies.map((n) => join(pick, n)));
+  const ended = await settled(page, copies.length);
+  const bound = await page.evaluate(() => document.getElementById('store-note').textContent);
+  check(ended.startsWith('quarlen: 4 converted') && bound.includes('4 files converted'),
+    `WebKit: results held in memory stay within the bound (${ended}; ${bound})`);
 
   // No request left the page's origin (Firefox reports a font read from a
   // data: URL, which goes nowhere).

@@ -78,9 +78,10 @@ let table;
 let grid;
 
 // Where results wait: on disk (the origin private file system) where the
-// browser gives workers one, else in memory up to this bound.
+// browser gives workers one, else in memory up to this bound (a test
+// sets a smaller one: ?memory-bound=BYTES).
 let onDisk = true;
-const memoryBound = 1024e6;
+const memoryBound = Number(new URLSearchParams(location.search).get('memory-bound')) || 1024e6;
 let held = 0;  // bytes of results held in memory
 
 // ---- inputs and the queue ----
@@ -98,6 +99,7 @@ const spills = new Set();  // inner zips stored for the items (archives.js), rem
 const flightBound = 2 ** 30;
 const readAheadBytes = 64e6;  // the largest input a converter reads while it converts another
 const detailsKept = 64e6;  // the input's bytes from which a converted row keeps its details
+const fullText = 'not converted: the store for results is full';
 let queue = [];
 let running = false;
 let batch = { total: 0, ended: 0, failed: 0, skipped: 0, bytes: 0, start: 0 };
@@ -217,11 +219,21 @@ function drawProgress() {
   $('status').classList.toggle('bad', batch.failed > 0);
 }
 
+// The bytes of a result's outputs and picture held in memory.
+const heldBy = (result) => kept(result).reduce((n, o) => n + (o.blob ? o.stored : 0), 0);
+
 function finish(item, result, ticket = item.ticket) {
   if (!items.has(item) || ticket !== item.ticket) {  // cleared, or converted again, meanwhile
     if (items.has(item)) batch.total -= 1;
-    forget([{ result }]);
+    for (const o of kept(result)) release(o);  // never counted in held
     return;
+  }
+  // Each job was given the room left in memory when it was sent, and the
+  // jobs in flight were given the same room: one that no longer fits
+  // when it comes is not kept, and the run stops as full.
+  if (held + heldBy(result) > memoryBound) {
+    stopFull('bound');
+    result = failure(item.path, fullText);
   }
   // Of a converted file only counts are kept (its notices are read again
   // when it is selected), but for a large one, which costs more to read
@@ -236,7 +248,7 @@ function finish(item, result, ticket = item.ticket) {
   const { outputs, counts, converted } = result;
   item.result = { ...(converted ? { converted, outputs, counts, details } : { ...result, notices }), noticeCount,
     picture: bytes ? picture : null };
-  for (const o of kept(item.result)) if (o.blob) held += o.stored;
+  held += heldBy(item.result);
   batch.ended += 1;
   if (!result.converted) batch.failed += 1;
   showItem(item);
@@ -252,7 +264,7 @@ function stopFull(kind) {
   full ??= kind;
   const rest = queue;
   queue = [];
-  for (const item of rest) finish(item, failure(item.path, 'not converted: the store for results is full'));
+  for (const item of rest) finish(item, failure(item.path, fullText));
 }
 
 function tellFull() {
