@@ -318,32 +318,35 @@ async function pump() {
   showProgress();
   await checkRoom();
   await new Promise((done) => {
-    const holding = new Map(converters.map((c) => [c, 0]));  // inputs each converter holds: 0, 1 or 2
+    const holding = new Map(converters.map((c) => [c, []]));  // the inputs each converter holds (none, one or two), in its order
     const retiring = new Set();  // converters to be ended once they hold nothing (jobWorker): none is given more meanwhile
     let flying = 0;  // bytes of the inputs being converted
     const weight = (item) => (item.source ? item.size : 0);
-    const allIdle = () => converters.every((c) => !holding.get(c));
+    const allIdle = () => converters.every((c) => !holding.get(c).length);
     const next = () => {
       if (!queue.length) return null;
-      const idle = converters.find((c) => !holding.get(c));
+      const idle = converters.find((c) => !holding.get(c).length);
       if (allIdle()) return idle;
       if (flying + weight(queue[0]) > flightBound) return null;
       if (idle) return idle;
       return queue.length > converters.length && weight(queue[0]) <= readAheadBytes
-        ? converters.find((c) => holding.get(c) === 1 && !retiring.has(c)) : null;
+        ? converters.find((c) => holding.get(c).length === 1 && !retiring.has(c)) : null;
     };
     kick = () => {
       for (let converter = next(); converter; converter = next()) {
         const item = queue.shift();
         const { ticket } = item;
-        holding.set(converter, holding.get(converter) + 1);
+        const hands = holding.get(converter);
+        hands.push(item);
         flying += weight(item);
-        table.show(item, true);
+        // An input read ahead shows as waiting until its converter gets to it.
+        if (hands.length === 1) table.show(item, true);
         grid.show(item);
         convertOne(converter, item).then((reply) => {
-          holding.set(converter, holding.get(converter) - 1);
-          if (reply.retire && holding.get(converter)) retiring.add(converter);
-          else if (!holding.get(converter)) retiring.delete(converter);
+          hands.splice(hands.indexOf(item), 1);
+          if (hands.length) table.show(hands[0], true);
+          if (reply.retire && hands.length) retiring.add(converter);
+          else if (!hands.length) retiring.delete(converter);
           flying -= weight(item);
           batch.bytes += reply.read;
           stored(kept(reply.result), converter, reply.sealed);
