@@ -39,24 +39,27 @@ struct Found {
     fs::path relative;  // its path below the folder operand, or its name alone
 };
 
-// The .rsr files of a folder, sorted by path; false when it cannot be read.
-bool listFolder(const fs::path& dir, bool recursive, std::vector<Found>& files) {
-    std::error_code ec;
-    const auto opts = fs::directory_options::skip_permission_denied;
-    auto take = [&](const fs::directory_entry& e) {
-        std::error_code fe;
-        if (e.is_regular_file(fe) && isRsrName(e.path()))
-            files.push_back({e.path(), e.path().lexically_relative(dir)});
-    };
-    if (recursive) {
-        for (fs::recursive_directory_iterator it(dir, opts, ec), end; !ec && it != end; it.increment(ec))
-            take(*it);
-    } else {
-        for (fs::directory_iterator it(dir, opts, ec), end; !ec && it != end; it.increment(ec))
-            take(*it);
+// The .rsr files of folder dir, and of the folders below it when
+// recursive (not through links to folders), sorted by path. Each folder
+// that cannot be read, dir among them, goes to unread: its files would
+// otherwise be left out without a word.
+void listFolder(const fs::path& dir, bool recursive, std::vector<Found>& files, std::vector<fs::path>& unread) {
+    std::vector<fs::path> folders{dir};
+    while (!folders.empty()) {
+        const fs::path folder = std::move(folders.back());
+        folders.pop_back();
+        std::error_code ec;
+        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+            std::error_code fe;
+            if (recursive && it->is_directory(fe) && !it->is_symlink(fe))
+                folders.push_back(it->path());
+            else if (it->is_regular_file(fe) && isRsrName(it->path()))
+                files.push_back({it->path(), it->path().lexically_relative(dir)});
+        }
+        if (ec) unread.push_back(folder);
     }
     std::sort(files.begin(), files.end(), [](const Found& a, const Found& b) { return a.file < b.file; });
-    return !ec;
+    std::sort(unread.begin(), unread.end());
 }
 
 }  // namespace
@@ -104,8 +107,9 @@ std::vector<BatchItem> planBatch(const std::vector<std::string>& operands, const
         const fs::file_status st = fs::status(p, ec);
         if (fs::is_directory(st)) {
             std::vector<Found> files;
-            if (!listFolder(p, s.recursive, files))
-                refuse(operand, "cannot read the folder");
+            std::vector<fs::path> unread;
+            listFolder(p, s.recursive, files, unread);
+            for (const fs::path& folder : unread) refuse(folder == p ? operand : toText(folder), "cannot read the folder");
             for (const Found& f : files) add(f);
         } else if (fs::exists(st) && isRsrName(p)) {  // a pipe named as a file is taken too
             add({p, p.filename()});
