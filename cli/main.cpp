@@ -245,6 +245,12 @@ int convertOne(const std::string& in, const std::string& out, const OutputOption
         printNotice(bad_filename_text, "", notice_warning);
         return status_usage;
     }
+    // Writing the output would empty the input first (a link to it, say).
+    std::error_code same;
+    if (!toStdout && std::filesystem::equivalent(toPath(in), toPath(out), same)) {
+        std::fprintf(stderr, "%s: %sit is the input file\n", out.c_str(), output_not_created_text);
+        return status_failed;
+    }
     RunRequest req;
     req.input = in.c_str();
     req.output = out.c_str();

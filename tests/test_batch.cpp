@@ -159,6 +159,9 @@ TEST(Batch, ChoosesTheFormAndRefusesBadCalls) {
         {"-j1 -q -v --png --glb o.rsr p.rsr q.rsr", 0, {"o.glb", "p.png"}, "",
          "o.rsr -> o.glb\np.rsr -> p.png\nq.rsr: skipped: q.glb and q.png exist (-f replaces them)\n"},
         {"-q --png --glb clash", 1, {"clash/a.glb", "clash/a.png"}, "", "clash/a.rsr: has the same output clash/a.glb as clash/a.RSR\n"},
+        {"a.rsr same.obj", 1, {}, "", "same.obj: cannot create the output: it is the input file\n"},
+        {"-q -f hollow.rsr", 1, {}, "",
+         "hollow.rsr: hollow.obj: " + finished + "\nhollow.rsr: hollow.obj: cannot rename the finished output into place: Is a directory\n"},
         {"-q -f --png --glb busy.rsr", 1, {"busy.glb"}, "",
          "busy.rsr: busy.glb: Finished.\nbusy.rsr: busy.png: cannot rename the finished output into place: Is a directory\n"},
         // --help and --version win over any operand; options stand between
@@ -206,6 +209,9 @@ TEST(Batch, ChoosesTheFormAndRefusesBadCalls) {
         put(dir / "q.png", {});
         put(dir / "busy.rsr", a);
         put(dir / "busy.png/x", {});  // a folder where the picture would go
+        put(dir / "hollow.rsr", a);
+        fs::create_directories(dir / "hollow.obj");  // an empty folder where the output would go
+        fs::create_symlink("a.rsr", dir / "same.obj");  // an output that is the input
         put(dir / "d.rsr", noMemory);
         put(dir / "sub/e.rsr", model(5));
         put(dir / "sub/deep/f.rsr", model(6));

@@ -49,7 +49,8 @@ std::string temporaryName(const std::string& out, size_t serial) {
 
 bool moveIntoPlace(const std::string& from, const std::string& to, std::error_code& ec) {
     fs::rename(toPath(from), toPath(to), ec);
-    if (ec && fs::exists(toPath(to))) {  // some systems will not rename over a file
+    // Some systems will not rename over a file; a folder is no output to replace.
+    if (std::error_code kind; ec && fs::exists(toPath(to)) && !fs::is_directory(fs::symlink_status(toPath(to), kind))) {
         std::error_code ignored;
         fs::remove(toPath(to), ignored);
         ec.clear();
