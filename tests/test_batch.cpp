@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
+#include <tuple>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -293,49 +294,37 @@ TEST(Batch, OutputsAndNoticesMatchTheOneFileFormAtAnyJobCount) {
 // A picture beside each GLB, from the same run, is the one-file form's
 // picture, and the GLB the one-file form's GLB; so is a picture drawn alone
 // where the GLB exists.
-// A folder that cannot be read is told, in place of its files, and the
-// rest is taken. Root reads any folder: the plans are made in a child that
-// runs as nobody.
+// A folder that cannot be read is told in place of its files, and the rest
+// is taken. Root reads any folder: the plans are made in a child that runs
+// as nobody, outside the tests' folder, which only its owner may enter.
 TEST(Batch, AFolderThatCannotBeReadIsTold) {
-    // Not under the tests' own folder, which only its owner may enter.
-    const fs::path dir = fs::temp_directory_path() / ("quarlen-unread-" + std::to_string(getpid()));
-    put(dir / "top/a.rsr", model(1));
-    put(dir / "top/locked/b.rsr", model(2));
-    put(dir / "top/open/c.rsr", model(3));
-    fs::permissions(dir / "top/locked", fs::perms::none);
-    const std::string top = (dir / "top").string(), locked = (dir / "top/locked").string();
-    struct Case {
-        std::string operand;
-        bool recursive;
-        std::vector<std::string> plan;  // each item's input, and its problem after a bar
-    };
-    const Case cases[] = {
-        {top, true, {locked + "|cannot read the folder", top + "/a.rsr|", top + "/open/c.rsr|"}},
-        {top, false, {top + "/a.rsr|"}},  // the folders below are not read
-        {locked, false, {locked + "|cannot read the folder"}},
+    const fs::path top = fs::temp_directory_path() / ("quarlen-unread-" + std::to_string(getpid()));
+    for (const char* f : {"a.rsr", "locked/b.rsr", "open/c.rsr"}) put(top / f, model(1));
+    fs::permissions(top / "locked", fs::perms::none);
+    const std::string t = top.string(), locked = t + "/locked|cannot read the folder\n";
+    const std::tuple<std::string, bool, std::string> cases[] = {  // operand, -r, each item's input|problem
+        {t, true, locked + t + "/a.rsr|\n" + t + "/open/c.rsr|\n"},
+        {t, false, t + "/a.rsr|\n"},  // the folders below are not read
+        {t + "/locked", false, locked},
     };
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
         if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
-        int wrong = 0;
-        for (const Case& c : cases) {
-            BatchSettings settings;
-            settings.recursive = c.recursive;
-            std::vector<std::string> plan;
-            for (const BatchItem& item : planBatch({c.operand}, settings)) plan.push_back(item.in + "|" + item.problem);
-            if (plan != c.plan) {
-                ++wrong;
-                for (const std::string& line : plan) std::fprintf(stderr, "%s: %s\n", c.operand.c_str(), line.c_str());
-            }
+        bool right = true;
+        for (const auto& [operand, recursive, want] : cases) {
+            std::string plan;
+            for (const BatchItem& item : planBatch({operand}, {.recursive = recursive})) plan += item.in + "|" + item.problem + "\n";
+            if (plan != want) std::fprintf(stderr, "%s", plan.c_str());
+            right &= plan == want;
         }
-        _exit(wrong ? 1 : 0);
+        _exit(right ? 0 : 1);
     }
     int status = 0;
     waitpid(child, &status, 0);
-    fs::permissions(dir / "top/locked", fs::perms::owner_all);
-    fs::remove_all(dir);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    fs::permissions(top / "locked", fs::perms::owner_all);
+    fs::remove_all(top);
+    EXPECT_EQ(status, 0);
 }
 
 TEST(Batch, PicturesBesideOutputsMatchTheOneFileForm) {
