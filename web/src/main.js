@@ -105,10 +105,13 @@ let running = false;
 let batch = { total: 0, ended: 0, failed: 0, skipped: 0, bytes: 0, start: 0 };
 let full = null;  // 'quota' or 'bound' once the store for results filled up in this run
 let selected = null;
-let kick = null;  // starts conversions on idle converters while a batch runs
+let kick = null;  // starts conversions on idle converters while a batch's conversions run
 let tickets = 0;
 let entering = 0;  // picks that wait for the converters to start
-const pinned = new Set();  // outputs that a download reads: never removed under it
+const pinned = new Set();  // outputs on disk that a download reads: never removed under it
+// A Blob in memory is held by the download that reads it: pinned, it would
+// outlive Clear.
+const pin = (outputs) => outputs.forEach((o) => o.pack && pinned.add(o));
 
 // Resolves once the converters are ready (false when they could not start):
 // inputs given before wait for it.
@@ -147,21 +150,37 @@ function addInputs(list, skipped) {
   else showProgress();
 }
 
+const readyText = 'Ready: choose or drop files, folders or .zip archives.';
+
+// The page once Clear took all of a pick that waited, unless another
+// pick or a run goes on.
+function idleAgain() {
+  if (running || entering) return;
+  setBusy(false);
+  $('status').textContent = readyText;
+}
+
 async function enqueue(list) {
   if (!list.length) return showProgress();
   entering += 1;
   if (options) document.body.dataset.state = 'converting';  // from the moment files wait
   const started = await ready;
   entering -= 1;
+  // Clear may come while a pick waits: what it cleared is not converted.
+  const left = () => list.filter((i) => items.has(i));
+  list = left();
   if (!started) {
     for (const item of list) finish(item, failure(item.path, 'not converted: the converter could not start'));
     return;
   }
+  if (!list.length) return idleAgain();
   if (!running) batch = { ...batch, total: 0, ended: 0, failed: 0, bytes: 0, start: performance.now() };
   const args = options.args();
   const readable = list.filter((i) => !i.problem);
   const { outputs } = await anyConverter()('outputs', { paths: readable.map((i) => i.path), args });
-  readable.forEach((item, k) => clashes.set(item, outputs[k]));
+  readable.forEach((item, k) => items.has(item) && clashes.set(item, outputs[k]));
+  list = left();
+  if (!list.length) return idleAgain();
   for (const item of list) item.args = args;
   // An input given now that comes before one given earlier with the same
   // output takes that output: the earlier one converts again, and fails.
@@ -171,6 +190,11 @@ async function enqueue(list) {
     for (const twin of clashes.rivals(item))
       if (!given.has(twin) && before(item, twin)) later.add(twin);
   for (const twin of later) {
+    if (twin.endedIn === batch) {  // ended in this run: it is counted again when it ends again
+      batch.total -= 1;
+      batch.ended -= 1;
+      if (!twin.result.converted) batch.failed -= 1;
+    }
     forget([twin]);
     twin.result = null;
     showItem(twin);
@@ -180,7 +204,7 @@ async function enqueue(list) {
   for (const item of added) item.ticket = ++tickets;  // a conversion under an older ticket is dropped
   queue = [...queue, ...added].sort((a, b) => comparePaths(a.path, b.path));
   batch.total += added.length;
-  if (running) kick();
+  if (running) kick?.();  // none while the run starts or seals its packs: the queue is taken after
   else pump();
 }
 
@@ -251,6 +275,7 @@ function finish(item, result, ticket = item.ticket) {
   held += heldBy(item.result);
   batch.ended += 1;
   if (!result.converted) batch.failed += 1;
+  item.endedIn = batch;
   showItem(item);
   showProgress();
   // Of a run of many files, the view draws the one shown when the run
@@ -317,49 +342,55 @@ async function pump() {
   setBusy(true);
   showProgress();
   await checkRoom();
-  await new Promise((done) => {
-    const holding = new Map(converters.map((c) => [c, []]));  // the inputs each converter holds (none, one or two), in its order
-    const retiring = new Set();  // converters to be ended once they hold nothing (jobWorker): none is given more meanwhile
-    let flying = 0;  // bytes of the inputs being converted
-    const weight = (item) => (item.source ? item.size : 0);
-    const allIdle = () => converters.every((c) => !holding.get(c).length);
-    const next = () => {
-      if (!queue.length) return null;
-      const idle = converters.find((c) => !holding.get(c).length);
-      if (allIdle()) return idle;
-      if (flying + weight(queue[0]) > flightBound) return null;
-      if (idle) return idle;
-      return queue.length > converters.length && weight(queue[0]) <= readAheadBytes
-        ? converters.find((c) => holding.get(c).length === 1 && !retiring.has(c)) : null;
-    };
-    kick = () => {
-      for (let converter = next(); converter; converter = next()) {
-        const item = queue.shift();
-        const { ticket } = item;
-        const hands = holding.get(converter);
-        hands.push(item);
-        flying += weight(item);
-        // An input read ahead shows as waiting until its converter gets to it.
-        if (hands.length === 1) table.show(item, true);
-        grid.show(item);
-        convertOne(converter, item).then((reply) => {
-          hands.splice(hands.indexOf(item), 1);
-          if (hands.length) table.show(hands[0], true);
-          if (reply.retire && hands.length) retiring.add(converter);
-          else if (!hands.length) retiring.delete(converter);
-          flying -= weight(item);
-          batch.bytes += reply.read;
-          stored(kept(reply.result), converter, reply.sealed);
-          if (reply.full) stopFull(reply.full);
-          finish(item, reply.result, ticket);
-          kick();
-        });
-      }
-      if (allIdle()) done();
-    };
-    kick();
-  });
-  await seal();  // the run's packs, for downloads and pictures to read
+  // A pick that comes while the run's packs are sealed starts another round.
+  do {
+    await new Promise((done) => {
+      const holding = new Map(converters.map((c) => [c, []]));  // the inputs each converter holds (none, one or two), in its order
+      const retiring = new Set();  // converters to be ended once they hold nothing (jobWorker): none is given more meanwhile
+      let flying = 0;  // bytes of the inputs being converted
+      const weight = (item) => (item.source ? item.size : 0);
+      const allIdle = () => converters.every((c) => !holding.get(c).length);
+      const next = () => {
+        if (!queue.length) return null;
+        const idle = converters.find((c) => !holding.get(c).length);
+        if (allIdle()) return idle;
+        if (flying + weight(queue[0]) > flightBound) return null;
+        if (idle) return idle;
+        return queue.length > converters.length && weight(queue[0]) <= readAheadBytes
+          ? converters.find((c) => holding.get(c).length === 1 && !retiring.has(c)) : null;
+      };
+      const run = () => {
+        for (let converter = next(); converter; converter = next()) {
+          const item = queue.shift();
+          const { ticket } = item;
+          const hands = holding.get(converter);
+          hands.push(item);
+          flying += weight(item);
+          // An input read ahead shows as waiting until its converter gets to it.
+          if (hands.length === 1) table.show(item, true);
+          grid.show(item);
+          convertOne(converter, item).then((reply) => {
+            hands.splice(hands.indexOf(item), 1);
+            if (hands.length) table.show(hands[0], true);
+            if (reply.retire && hands.length) retiring.add(converter);
+            else if (!hands.length) retiring.delete(converter);
+            flying -= weight(item);
+            batch.bytes += reply.read;
+            stored(kept(reply.result), converter, reply.sealed);
+            if (reply.full) stopFull(reply.full);
+            finish(item, reply.result, ticket);
+            run();
+          });
+        }
+        if (!allIdle()) return;
+        kick = null;  // picks from now on wait in the queue for the next round
+        done();
+      };
+      kick = run;
+      run();
+    });
+    await seal();  // the run's packs, for downloads and pictures to read
+  } while (queue.length);
   retryPictures();
   setBusy(false);
   paced.flush();
@@ -503,7 +534,7 @@ function save(blob, name) {
 
 async function downloadOne(output) {
   try {
-    pinned.add(output);
+    pin([output]);
     await seal([output]);
     save(await outputBody(output), output.path.split('/').pop());
   } catch (e) {
@@ -529,7 +560,7 @@ async function downloadAll() {
   button.disabled = true;
   button.textContent = 'Making the zip…';
   try {
-    outputs.forEach((o) => pinned.add(o));
+    pin(outputs);
     await seal(outputs);
     const files = new Map();  // of the packs
     const entries = [];
@@ -553,7 +584,7 @@ async function saveFolder() {
     return;  // no folder picked
   }
   const outputs = doneOutputs();
-  outputs.forEach((o) => pinned.add(o));
+  pin(outputs);
   await seal(outputs);
   const button = $('save-folder');
   button.disabled = true;
@@ -669,7 +700,7 @@ async function start() {
       note(`This browser gives the page no disk store (an origin private file system): results are kept in memory, ` +
         `up to ${megabytes(memoryBound)}.`);
     if (!running && !entering) {
-      $('status').textContent = 'Ready: choose or drop files, folders or .zip archives.';
+      $('status').textContent = readyText;
       document.body.dataset.state = 'idle';
     }
     readyNow(true);

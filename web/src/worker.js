@@ -42,6 +42,10 @@ let serial = 0;
 // cost the browser about 3 kB of memory for as long as the tab lived.
 const packBytes = 32e6;
 let pack = null;  // the pack being written: { name, path (FOLDER/NAME in the store), access, end }, or null
+// Once a conversion grew a core past keepBytes, the page ends this worker
+// when it holds no job: every pack written from then on, by an input it
+// read ahead, is sealed with its job, or it would stay open for good.
+let retiring = false;
 
 async function instance() {
   core ??= await startCore(self.createQuarlen, await compiled);
@@ -322,17 +326,17 @@ const jobs = {
       core = null;
       result = failure(path, `stopped: this tab could not get the memory the file needs (${e.message})`);
     }
-    const retire = tooBig(c);
+    retiring ||= tooBig(c);
     const made = [...result.outputs, result.picture].filter(Boolean);
     const bodies = outputs.finish(made.map((o) => o.slot));
     if (!bodies || !bodies.length) outputs.drop();  // nothing half-written is kept
-    const sealed = retire || pack?.end >= packBytes ? await seal() : null;
+    const sealed = retiring || pack?.end >= packBytes ? await seal() : null;
     const read = input.fail ? 0 : input.size;
-    if (!bodies) return { result: failure(path, 'not converted: the store for results is full'), full: onDisk ? 'quota' : 'bound', read, sealed, retire };
+    if (!bodies) return { result: failure(path, 'not converted: the store for results is full'), full: onDisk ? 'quota' : 'bound', read, sealed, retire: retiring };
     const { converted, notices, info, counts, seconds } = result;
     const stored = made.map((o, k) => ({ path: o.path, size: o.size, crc: o.crc, ...bodies[k] }));
     const shown = result.picture ? { ...stored.pop(), bytes: png } : null;
-    return { result: { converted, notices, info, counts, seconds, outputs: stored, picture: shown }, read, sealed, retire };
+    return { result: { converted, notices, info, counts, seconds, outputs: stored, picture: shown }, read, sealed, retire: retiring };
   },
   // A file's notices and --info report, read again (its outputs made and
   // dropped): of a converted file the page keeps only counts.
