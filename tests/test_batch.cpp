@@ -319,6 +319,23 @@ TEST(Batch, AFolderThatCannotBeReadIsTold) {
     EXPECT_EQ(status, 0);
 }
 
+// An output the system takes only in part (a file size limit here, as a
+// full disk does) is not put in place, so that the same command run again
+// makes it, as the one-file form would.
+TEST(Batch, AnOutputRefusedInPartIsMadeAgainByTheNextRun) {
+    const fs::path d = freshDir();
+    put(d / "a.rsr", model(1));
+    for (const std::string kind : {"", "--glb "}) {
+        const std::string limited = "cd " + quoted(d.string()) + " && (ulimit -f 1; trap '' XFSZ; exec " QUARLEN_CLI " -q " + kind + "a.rsr) 2>/dev/null";
+        EXPECT_EQ(WEXITSTATUS(std::system(limited.c_str())), 1) << kind;
+        EXPECT_EQ(filesBelow(d), std::set<std::string>{"a.rsr"}) << kind;
+        EXPECT_EQ(run("-q " + kind + "a.rsr", d.string()).status, 0) << kind;
+        const fs::path out = d / (kind.empty() ? "a.obj" : "a.glb");
+        EXPECT_EQ(readFile(out.string()), oneFile(d / "a.rsr", d / ("ref" + out.extension().string())).obj) << kind;
+        fs::remove(out);
+    }
+}
+
 TEST(Batch, PicturesBesideOutputsMatchTheOneFileForm) {
     const fs::path d = freshDir();
     put(d / "in/a.rsr", model(1));

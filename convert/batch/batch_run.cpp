@@ -154,9 +154,14 @@ bool convertItem(const BatchItem& item, size_t serial, const BatchRun& run, File
     }
     // A failed run keeps what it wrote, as the one-file form does, and its
     // picture what was drawn; each output made goes into place on its own.
+    // But an output the system took only in part is removed: in place, the
+    // same command run again would skip it.
     const bool drawn = !pictureTemp.empty() && writePicture(image, pictureTemp, item.picture, report);
     bool ok = r.outcome == RunOutcome::finished && (pictureTemp.empty() || drawn);
-    ok = placed(temp, out, report) && ok;
+    if (r.writeRefused)
+        fs::remove(toPath(temp), ec);
+    else
+        ok = placed(temp, out, report) && ok;
     if (drawn) ok = placed(pictureTemp, item.picture, report) && ok;
     if (ok) report.outcome = FileOutcome::converted;
     return true;

@@ -287,7 +287,7 @@ RunResult convertRSR(const RunRequest& req) {
     // What clean changed comes last, once the output is complete on disk.
     const std::string last = r.writer->lastNotice();
     if (!last.empty()) tellSink(req.notices, last.c_str(), req.input, notice_plain);
-    return {finished ? RunOutcome::finished : RunOutcome::failed, 0};
+    return {finished ? RunOutcome::finished : RunOutcome::failed, 0, r.failure.kind == Failure::write_failed || r.out.error != 0};
 }
 
 RunResult convertRSR(const char* input, const char* output, NoticeSink notices) {

@@ -34,6 +34,7 @@ enum class RunOutcome {
 struct RunResult {
     RunOutcome outcome;  // how the run ended
     int error;           // errno of the failed open for the two "not opened" outcomes, else 0
+    bool writeRefused = false;  // the system refused some of the output (a full disk): it holds less than was written
 };
 
 // One conversion and everything it may use. The run keeps all of its state in
