@@ -294,15 +294,16 @@ TEST(Batch, OutputsAndNoticesMatchTheOneFileFormAtAnyJobCount) {
 // picture, and the GLB the one-file form's GLB; so is a picture drawn alone
 // where the GLB exists.
 // A folder that cannot be read, given or below one, is told in place of its
-// files, and the rest is taken. Root reads any folder: the plan is made in a
-// child that runs as nobody, outside the tests' folder, which only its owner
-// may enter.
-TEST(Batch, AFolderThatCannotBeReadIsTold) {
+// files, and a link to no file is taken (to fail when opened); the rest is
+// taken. Root reads any folder: the plan is made in a child that runs as
+// nobody, outside the tests' folder, which only its owner may enter.
+TEST(Batch, WhatCannotBeReadIsTold) {
     const fs::path top = fs::temp_directory_path() / ("quarlen-unread-" + std::to_string(getpid()));
     for (const char* f : {"a.rsr", "locked/b.rsr", "open/c.rsr"}) put(top / f, model(1));
+    fs::create_symlink("gone", top / "open/gone.rsr");
     fs::permissions(top / "locked", fs::perms::none);
     const std::string t = top.string(), locked = t + "/locked|cannot read the folder\n";
-    const std::string want = locked + t + "/a.rsr|\n" + t + "/open/c.rsr|\n" + locked;
+    const std::string want = locked + t + "/a.rsr|\n" + t + "/open/c.rsr|\n" + t + "/open/gone.rsr|\n" + locked;
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {

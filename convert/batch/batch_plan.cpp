@@ -40,9 +40,9 @@ struct Found {
 };
 
 // The .rsr files of folder dir, and of the folders below it when
-// recursive (not through links to folders), sorted by path. Each folder
-// that cannot be read, dir among them, goes to unread: its files would
-// otherwise be left out without a word.
+// recursive (not through links to folders), sorted by path, with the links
+// named so that lead nowhere. Each folder that cannot be read, dir among
+// them, goes to unread. Either, left out, would vanish without a word.
 void listFolder(const fs::path& dir, bool recursive, std::vector<Found>& files, std::vector<fs::path>& unread) {
     std::vector<fs::path> folders{dir};
     while (!folders.empty()) {
@@ -53,8 +53,8 @@ void listFolder(const fs::path& dir, bool recursive, std::vector<Found>& files, 
             std::error_code fe;
             if (recursive && it->is_directory(fe) && !it->is_symlink(fe))
                 folders.push_back(it->path());
-            else if (it->is_regular_file(fe) && isRsrName(it->path()))
-                files.push_back({it->path(), it->path().lexically_relative(dir)});
+            else if (isRsrName(it->path()) && (it->is_regular_file(fe) || (it->is_symlink(fe) && !it->exists(fe))))
+                files.push_back({it->path(), it->path().lexically_relative(dir)});  // a link to nothing fails when opened
         }
         if (ec) unread.push_back(folder);
     }
