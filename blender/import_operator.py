@@ -67,6 +67,8 @@ class ImportRsr(bpy.types.Operator, ImportHelper):
         for path in self.paths():
             try:
                 groups = read(path, clean=True)
+                if not groups:  # a whole file with nothing in it: told, as a failure is
+                    self.report({"WARNING"}, "%s: the file holds no groups" % path)
             except OSError as e:
                 self.report({"ERROR"}, "%s: %s" % (path, e.strerror or e))
                 continue
@@ -104,7 +106,7 @@ def add_file(context, path, groups, opts, one_object, use_materials):
 def make_materials(names):
     made = []
     for i, name in enumerate(names):  # in the order the facets first use them
-        mat = bpy.data.materials.new(name)
+        mat = bpy.data.materials.new(materials.text(name))
         rgba = [c / 255 for c in materials.colour(i)] + [1.0]
         mat.diffuse_color = rgba
         mat.use_nodes = True

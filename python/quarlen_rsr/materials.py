@@ -1,6 +1,7 @@
 """Material names and colours as quarlen's --mtl writes them: a name made
 safe for OBJ readers, and a diffuse colour by the order in which a file's
 facets first use each name."""
+import codecs
 
 # Twelve colours far apart, for the few materials most models have.
 PALETTE = [
@@ -38,13 +39,27 @@ def _reads_as_number(s):
     return whole.isdigit() and (not dot or fraction.isdigit())
 
 
-def safe_name(stored, material):
+def safe_bytes(stored, material):
     """stored (bytes) with every space, tab or control byte as '_',
     "unnamed" when empty, and '_' before a material name that reads as a
-    number."""
+    number. Two names are one material when these bytes are the same."""
     if not stored:
-        return "unnamed"
+        return b"unnamed"
     safe = bytes(b if 0x20 < b != 0x7F else 0x5F for b in stored)
-    if material and _reads_as_number(stored):
-        safe = b"_" + safe
-    return safe.decode("utf-8", "replace")
+    return b"_" + safe if material and _reads_as_number(stored) else safe
+
+
+# A byte that begins no well-formed UTF-8 sequence, read as Latin-1 alone.
+codecs.register_error("quarlen-latin1", lambda e: (chr(e.object[e.start]), e.start + 1))
+
+
+def text(name):
+    """A name's bytes as text, as quarlen's GLB names them: UTF-8 where it
+    is well formed, each other byte read as Latin-1 (old files' names are
+    often Latin-1)."""
+    return name.decode("utf-8", "quarlen-latin1")
+
+
+def safe_name(stored, material):
+    """safe_bytes(stored, material) as text."""
+    return text(safe_bytes(stored, material))

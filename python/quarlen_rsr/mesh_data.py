@@ -35,6 +35,7 @@ class MeshArrays:
     loop_totals: np.ndarray   # int32
     uvs: np.ndarray           # (loops, 2) float32, or None
     materials: np.ndarray     # int32 per polygon: index into the file's names, -1 none
+    stored: np.ndarray = None  # (n, 3) float32: each point as stored (0 where not finite placed), which welding compares
 
     def last_material(self, before):
         """The material in force after the mesh, `before` it."""
@@ -160,8 +161,9 @@ def _polygons(v, facet_of):
 
 
 def group_mesh(g, opts, names, carried=-1):
-    """The mesh of one group. names maps a material name to its index in
-    the file; names new to it are added in the order facets first use them.
+    """The mesh of one group. names maps a material name (its safe_bytes)
+    to its index in the file; names new to it are added in the order facets
+    first use them.
     A facet with no material of its group in force takes `carried`, the
     material of the polygon before it in the file, as an OBJ reader of
     quarlen's output does."""
@@ -198,7 +200,8 @@ def group_mesh(g, opts, names, carried=-1):
         uvs = np.zeros((len(v), 2), np.float32)
         uvs[textured] = g.uvs[_pick(g.uv_corners, at)[textured]]
     return MeshArrays(name=materials.safe_name(g.name, False),
-                      points=placed[used], loop_vertices=renumber[v].astype(np.int32),
+                      points=placed[used], stored=np.where(finite, g.points, np.float32(0))[used],
+                      loop_vertices=renumber[v].astype(np.int32),
                       loop_starts=np.r_[0, np.cumsum(totals)][:-1].astype(np.int32),
                       loop_totals=totals.astype(np.int32), uvs=uvs,
                       materials=_material_indices(g, poly_facets, names, carried))
@@ -210,17 +213,19 @@ def _material_indices(g, poly_facets, names, carried):
     valid = slots[slots >= 0]
     _, first = np.unique(valid, return_index=True)
     for slot in valid[np.sort(first)]:
-        index[slot] = names.setdefault(materials.safe_name(g.materials[slot], True), len(names))
+        index[slot] = names.setdefault(materials.safe_bytes(g.materials[slot], True), len(names))
     return index[slots]
 
 
 def weld_mesh(m):
-    """m with one vertex for points of the same coordinate bits."""
+    """m with one vertex for points of the same coordinate bits as stored,
+    as each group's are welded: placed, two points a float apart may meet,
+    and a polygon on both would hold one vertex twice."""
     if len(m.points) == 0:
         return m
-    keys = np.ascontiguousarray(m.points).view(np.dtype((np.void, 12))).ravel()
+    keys = np.ascontiguousarray(m.stored).view(np.dtype((np.void, 12))).ravel()
     _, first, inverse = np.unique(keys, return_index=True, return_inverse=True)
-    m.points = m.points[first]
+    m.points, m.stored = m.points[first], m.stored[first]
     m.loop_vertices = inverse.ravel()[m.loop_vertices].astype(np.int32)
     return m
 
@@ -239,6 +244,7 @@ def file_mesh(meshes, name, weld):
     m = MeshArrays(
         name=name,
         points=joined((m.points for m in meshes), np.zeros((0, 3), np.float32)),
+        stored=joined((m.stored for m in meshes), np.zeros((0, 3), np.float32)),
         loop_vertices=joined((m.loop_vertices + b for m, b in zip(meshes, base)), np.zeros(0, np.int32)),
         loop_starts=joined((m.loop_starts + b for m, b in zip(meshes, loop_base)), np.zeros(0, np.int32)),
         loop_totals=joined((m.loop_totals for m in meshes), np.zeros(0, np.int32)),

@@ -23,7 +23,7 @@ A file the converter refuses raises quarlen_rsr.RsrError.
 import meshio
 import numpy as np
 
-from . import mesh_data
+from . import materials, mesh_data
 from .reader import read as read_groups
 
 AS_STORED = mesh_data.Options(scale=1.0, z_up=False, weld=False, uvs=False)
@@ -61,7 +61,7 @@ def mesh_from_groups(groups):
     for number, m in enumerate(meshes):
         field_data[_unique("group:" + m.name, field_data)] = np.array([number, 2])
     for name, number in names.items():
-        field_data["material:" + name] = np.array([number, 2])
+        field_data[_unique("material:" + materials.text(name), field_data)] = np.array([number, 2])
     return meshio.Mesh(whole.points, cells, cell_data={"group": groups_of_cells, "material": materials_of_cells},
                        field_data=field_data)
 

@@ -6,7 +6,6 @@ array is taken its count is checked: a negative count, or one whose bytes
 (count x the size of an item in memory) exceed 2^32 - 1, is a memory
 failure; an array running past the end of the input is an end-of-file one.
 """
-import mmap
 
 import numpy as np
 
@@ -223,16 +222,10 @@ def read(source, clean=False):
     the file with "bad value"."""
     if isinstance(source, (bytes, bytearray, memoryview)):
         return _read(source, clean)
+    # Read, not mapped: a mapped file that another program cuts short
+    # while it is read ends the process (SIGBUS), and Blender with it.
     with open(source, "rb") as f:
-        try:
-            # Mapped, the arrays are copied once, straight into their own;
-            # where the system can, with every page mapped in one call rather
-            # than at each first touch.
-            data = mmap.mmap(f.fileno(), 0, flags=mmap.MAP_SHARED | getattr(mmap, "MAP_POPULATE", 0),
-                             prot=mmap.PROT_READ) if hasattr(mmap, "PROT_READ") else \
-                mmap.mmap(f.fileno(), 0, access=mmap.ACCESS_READ)
-        except (ValueError, OSError):  # empty, or no file to map (a pipe)
-            data = f.read()
+        data = f.read()
     return _read(data, clean)
 
 
