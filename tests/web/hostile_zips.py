@@ -28,7 +28,7 @@ def hand(path, entries, more=0):
     for e in entries:
         method, size = e.get("method", 8), e.get("size", len(e["data"]))
         packed = e.get("packed", deflate(e["data"]) if method == 8 else e["data"])
-        extra = struct.pack("<HHQ", 1, 8, size) if size >= 2**32 else b""
+        extra = (struct.pack("<HHQ", 1, 8, size) if size >= 2**32 else b"") + e.get("extra", b"")
         common = struct.pack("<HHHHHIIIHH", 45, e.get("flags", 0), method, 0, 0x21, e.get("crc", zlib.crc32(e["data"])), len(packed),
                              min(size, 0xFFFFFFFF), len(e["name"]), len(extra))
         central += b"PK\1\2\55\0" + common + struct.pack("<HHHII", 0, 0, 0, 0, e.get("at", len(body))) + e["name"] + extra
@@ -46,8 +46,11 @@ for path, entries in (("slip.zip", [("../../slip1.rsr", S), ("/abs/slip2.rsr", M
     zipped(entries, path)
 [put(path, data) for path, data in (("fb/q.rsr", S), ("fb/q.obj/x.rsr", M), ("notes.zip", b"not an archive"))]
 # Code page 437 without the UTF-8 flag, UTF-8 with it, and no UTF-8 under it.
+# And a name in code page 852 with its UTF-8 form in an extra field, as WinZip writes it.
 hand("cp437.zip", [dict(name=b"caf\x82.rsr", data=S), dict(name=b"caf\x8a.rsr", data=M),
-                   dict(name="Café-utf8.rsr".encode(), data=S, flags=0x800), dict(name=b"bad\xff.rsr", data=M, flags=0x800)])
+                   dict(name="Café-utf8.rsr".encode(), data=S, flags=0x800), dict(name=b"bad\xff.rsr", data=M, flags=0x800),
+                   dict(name=b"\x9d\xa2d\xab.rsr", data=S, extra=struct.pack("<HHBI", 0x7075, 5 + len("Łódź.rsr".encode()), 1,
+                                                                             zlib.crc32(b"\x9d\xa2d\xab.rsr")) + "Łódź.rsr".encode())])
 # Fields that lie; twelve records of one stream; entries fine alone that together inflate past 4 GiB (streams that end at once,
 # in stored bytes enough for their sizes); a directory cut short; a bomb.
 hand("lies.zip", [dict(name=b"fine.rsr", data=S), dict(name=b"crc.rsr", data=S, crc=1), dict(name=b"more.rsr", data=M, size=1000),
@@ -57,8 +60,14 @@ hand("lies.zip", [dict(name=b"fine.rsr", data=S), dict(name=b"crc.rsr", data=S, 
 hand("overlap.zip", [dict(name=b"o00.rsr", data=S)] + [dict(name=b"o%02d.rsr" % k, data=S, at=0) for k in range(1, 12)])
 hand("bound.zip", [dict(name=b"b%d.rsr" % k, data=b"", packed=deflate(b"") + bytes(1600 << 10), size=1600 << 20) for k in range(3)])
 hand("cutdir.zip", [dict(name=b"c.rsr", data=S)], more=1)
+# Bombs of 640 MiB of zeros: an entry, and an inner zip (a small model beside a stored file of zeros), written as streams.
 with zipfile.ZipFile("zeros.zip", "w", zipfile.ZIP_DEFLATED) as z, z.open("zeros.rsr", "w") as w:
     [w.write(bytes(1 << 20)) for _ in range(640)]
+with zipfile.ZipFile("zeros-inner.zip", "w", zipfile.ZIP_DEFLATED) as z, z.open("inner.zip", "w", force_zip64=True) as w:
+    with zipfile.ZipFile(w, "w") as inner:
+        inner.writestr("s.rsr", S)
+        with inner.open("zeros.bin", "w", force_zip64=True) as e:
+            [e.write(bytes(1 << 20)) for _ in range(640)]
 # A self-extracting archive (a program, then a zip whose offsets count from its start); a bundle of zips in zips, deflated and
 # stored, one damaged, and a chain one deeper than the page reads.
 put("sfx.zip", os.urandom(3000) + zipped([("sfx1.rsr", S), ("sfx2.rsr", M)]))

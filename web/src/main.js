@@ -405,7 +405,10 @@ async function pump() {
 // entries and those of the zips inside it, or one failed row.
 async function fromArchive(file, path) {
   try {
-    return await anyConverter()('list', { file, path });
+    const converter = anyConverter();
+    const reply = await converter('list', { file, path });
+    stored([], converter, reply.sealed);  // one that retires seals its pack
+    return reply;
   } catch (e) {
     return { inputs: [makeInput([path], null, 0, `could not be read (${e.message})`)], skipped: 0 };
   }

@@ -1,9 +1,11 @@
 // Reading a .zip archive where it lies: its directory through slices of the
-// File, then one entry at a time as a stream, inflated by the browser
-// (DecompressionStream). Nothing holds more than the directory and the
-// entry at hand. Offsets and sizes past 4 GB are read from zip64 records;
+// File, then one entry at a time as a stream, inflated by fflate a chunk at
+// a time (a DecompressionStream left garbage of the whole inflated size for
+// many seconds: docs/archives.md). Nothing holds more than the directory
+// and the entry at hand. Offsets and sizes past 4 GB are read from zip64 records;
 // an archive with bytes before it (a self-extracting program) is found as
 // common readers find it, from where its directory ends.
+import { Inflate } from 'fflate';
 
 const utf8 = new TextDecoder('utf-8', { fatal: true });
 const big = 0xffffffff;
@@ -86,6 +88,36 @@ function entryName(bytes, flagged) {
   return { name: Array.from(bytes, (b) => (b < 0x80 ? String.fromCharCode(b) : cp437[b - 0x80])).join(''), badName: false };
 }
 
+// The CRC-32 of bytes, as zip archives check names and data.
+const crcTable = Array.from({ length: 256 }, (_, n) => {
+  for (let k = 0; k < 8; ++k) n = n & 1 ? 0xedb88320 ^ (n >>> 1) : n >>> 1;
+  return n;
+});
+function crc32(bytes) {
+  let c = -1;
+  for (const b of bytes) c = crcTable[(c ^ b) & 0xff] ^ (c >>> 8);
+  return ~c >>> 0;
+}
+
+// The UTF-8 name that some archivers (WinZip, 7-Zip) give beside a name in
+// a code page, in an extra field (0x7075), or null: it stands while it
+// names the bytes it stands beside (their CRC-32), as readers take it.
+function unicodePath(view, extraAt, extraEnd, raw) {
+  for (let k = extraAt; k + 4 <= extraEnd;) {
+    const length = view.getUint16(k + 2, true);
+    if (view.getUint16(k, true) === 0x7075 && length >= 5 && k + 4 + length <= extraEnd && view.getUint8(k + 4) === 1 &&
+        view.getUint32(k + 5, true) === crc32(raw)) {
+      try {
+        return utf8.decode(new Uint8Array(view.buffer, k + 9, length - 5));
+      } catch {
+        return null;
+      }
+    }
+    k += 4 + length;
+  }
+  return null;
+}
+
 // Marks the entries whose data (local header, name and packed bytes) share
 // bytes of the archive with another's: such records make one stream read
 // many times over.
@@ -116,8 +148,11 @@ export async function readDirectory(file) {
     const next = k + 46 + nameLength + extraLength + view.getUint16(k + 32, true);
     if (next > size) throw new ZipProblem('damaged zip archive: its directory is cut short');
     const flags = view.getUint16(k + 8, true);
+    const raw = new Uint8Array(view.buffer, k + 46, nameLength);
+    const extraAt = k + 46 + nameLength;
+    const unicode = flags & 0x800 ? null : unicodePath(view, extraAt, extraAt + extraLength, raw);
     const entry = {
-      ...entryName(new Uint8Array(view.buffer, k + 46, nameLength), (flags & 0x800) !== 0),
+      ...(unicode === null ? entryName(raw, (flags & 0x800) !== 0) : { name: unicode, badName: false }),
       at: view.getUint32(k + 42, true),
       packed: view.getUint32(k + 20, true),
       size: view.getUint32(k + 24, true),
@@ -127,13 +162,13 @@ export async function readDirectory(file) {
       overlaps: false,
       nameLength,
     };
-    widen(view, k + 46 + nameLength, k + 46 + nameLength + extraLength, entry);
+    widen(view, extraAt, extraAt + extraLength, entry);
     entry.at += shift;
     records.push(entry);
     k = next;
   }
   markOverlaps(records);
-  return records.filter((e) => !e.name.endsWith('/'));
+  return records.filter((e) => !/[/\\]$/.test(e.name));  // folders, in either separator
 }
 
 // Why an entry cannot be read, or '' when it can.
@@ -168,9 +203,39 @@ export async function packedBytes(file, entry) {
   return new Uint8Array(await file.slice(from, from + entry.packed).arrayBuffer());
 }
 
+// Deflated bytes are inflated this many at a time, as they are read: one
+// piece makes at most maxRatio times as many, and a chunk the browser
+// reads at once would make as many times its own size.
+const inflatePiece = 16384;
+
+// stored (a stream of deflated bytes) inflated, a piece at a time as the
+// reader asks for more.
+function inflated(stored) {
+  const reader = stored.getReader();
+  const made = [];  // inflated, not yet asked for
+  const inflate = new Inflate((bytes) => made.push(bytes));
+  let [input, at, ended] = [new Uint8Array(0), 0, false];
+  return new ReadableStream({
+    async pull(out) {
+      while (!made.length && !ended) {
+        if (at === input.length) {
+          const { done, value } = await reader.read();
+          if (done) inflate.push(new Uint8Array(0), true);
+          [input, at, ended] = [value ?? input, 0, done];
+          continue;
+        }
+        inflate.push(input.subarray(at, (at = Math.min(at + inflatePiece, input.length))));
+      }
+      if (made.length) out.enqueue(made.shift());
+      else out.close();
+    },
+    cancel: (why) => reader.cancel(why),
+  }, { highWaterMark: 0 });
+}
+
 // The entry's bytes as a stream, inflated when they are deflated.
 export async function entryStream(file, entry) {
   const from = await dataStart(file, entry);
   const stored = file.slice(from, from + entry.packed).stream();
-  return entry.method === 8 ? stored.pipeThrough(new DecompressionStream('deflate-raw')) : stored;
+  return entry.method === 8 ? inflated(stored) : stored;
 }

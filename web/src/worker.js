@@ -31,6 +31,7 @@ let core = null;  // an instance dies with the memory it could not get; the next
 // the input is done (jobWorker in main.js), which gives the browser all of
 // its memory back at once.
 const keepBytes = 512 * 2 ** 20;
+const innerKept = 64 * 2 ** 20;  // bytes of inner zips one archive's listing inflates before the worker retires
 let onDisk = null;  // the store: files of the origin private file system, else Blobs in memory; null until known
 let serial = 0;
 
@@ -42,9 +43,10 @@ let serial = 0;
 // cost the browser about 3 kB of memory for as long as the tab lived.
 const packBytes = 32e6;
 let pack = null;  // the pack being written: { name, path (FOLDER/NAME in the store), access, end }, or null
-// Once a conversion grew a core past keepBytes, the page ends this worker
-// when it holds no job: every pack written from then on, by an input it
-// read ahead, is sealed with its job, or it would stay open for good.
+// Once a conversion grew a core past keepBytes (or a listing inflated
+// inner zips past innerKept), the page ends this worker when it holds no
+// job: every pack written from then on is sealed with its job, or it would
+// stay open for good.
 let retiring = false;
 
 async function instance() {
@@ -360,12 +362,20 @@ const jobs = {
   },
   // The inputs of the archive file, picked as path (archives.js); the
   // inner zips it stored that no input reads are removed at once.
+  // Inflating inner zips leaves garbage of their size that an idle worker
+  // keeps (some 200 MB for 640 MiB): past innerKept, the worker retires.
   async list({ file, path }) {
     onDisk ??= await diskStore();
-    const { inputs, skipped, spills } = await archiveInputs(file, path, keepInflated);
+    let inflated = 0;
+    const keep = (stream, size) => {
+      inflated += size;
+      return keepInflated(stream, size);
+    };
+    const { inputs, skipped, spills } = await archiveInputs(file, path, keep);
     const read = new Set(inputs.flatMap((i) => i.source?.spills ?? []));
     for (const spill of spills.filter((s) => !read.has(s))) await removeStored(spill);
-    return { inputs, skipped };
+    retiring ||= inflated > innerKept;
+    return { inputs, skipped, sealed: retiring ? await seal() : null, retire: retiring };
   },
   // Seals the pack being written (see packBytes), so that it can be read.
   async seal() {
