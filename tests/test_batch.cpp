@@ -290,9 +290,6 @@ TEST(Batch, OutputsAndNoticesMatchTheOneFileFormAtAnyJobCount) {
     }
 }
 
-// A picture beside each GLB, from the same run, is the one-file form's
-// picture, and the GLB the one-file form's GLB; so is a picture drawn alone
-// where the GLB exists.
 // A folder that cannot be read, given or below one, is told in place of its
 // files, and a link to no file is taken (to fail when opened); the rest is
 // taken. Root reads any folder: the plan is made in a child that runs as
@@ -337,6 +334,9 @@ TEST(Batch, AnOutputRefusedInPartIsMadeAgainByTheNextRun) {
     }
 }
 
+// A picture beside each GLB, from the same run, is the one-file form's
+// picture, and the GLB the one-file form's GLB; so is a picture drawn alone
+// where the GLB exists.
 TEST(Batch, PicturesBesideOutputsMatchTheOneFileForm) {
     const fs::path d = freshDir();
     put(d / "in/a.rsr", model(1));
