@@ -194,6 +194,7 @@ async function enqueue(list) {
       batch.total -= 1;
       batch.ended -= 1;
       if (!twin.result.converted) batch.failed -= 1;
+      twin.endedIn = null;
     }
     forget([twin]);
     twin.result = null;
