@@ -1,10 +1,11 @@
 // Reading a .zip archive where it lies: its directory through slices of the
-// File, then one entry at a time as a stream, inflated by fflate a chunk at
-// a time (a DecompressionStream left garbage of the whole inflated size for
-// many seconds: docs/archives.md). Nothing holds more than the directory
-// and the entry at hand. Offsets and sizes past 4 GB are read from zip64 records;
-// an archive with bytes before it (a self-extracting program) is found as
-// common readers find it, from where its directory ends.
+// File, then one entry at a time as a stream, inflated by fflate a piece
+// at a time (a DecompressionStream left garbage of the whole inflated size
+// for many seconds: docs/archives.md). Nothing holds more than the
+// directory and the entry at hand. Offsets and sizes past 4 GB are read
+// from zip64 records; an archive with bytes before it (a self-extracting
+// program) is found as common readers find it, from where its directory
+// ends.
 import { Inflate } from 'fflate';
 
 const utf8 = new TextDecoder('utf-8', { fatal: true });
