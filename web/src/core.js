@@ -161,6 +161,9 @@ export function convertFile(core, path, bytes, args, earlier = '', picture = 0) 
   return result;
 }
 
+// Why a file fails when the store for results has no room for it.
+export const storeFull = 'not converted: the store for results is full';
+
 // A file that failed before the core could run, told as a notice line.
 export function failure(path, why) {
   return { converted: false, outputs: [], picture: null, notices: `${path}: ${why}\n`, info: '', counts: null };

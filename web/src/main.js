@@ -10,7 +10,7 @@
 import { createOptions, presets } from './options.js';
 import { before, createClashes } from './clashes.js';
 import { comparePaths, isRsr, isZip } from './paths.js';
-import { failure, pictureSize } from './core.js';
+import { failure, pictureSize, storeFull } from './core.js';
 import { createGrid } from './grid.js';
 import { makeInput } from './inputs.js';
 import { saveToFolder } from './save.js';
@@ -99,7 +99,6 @@ const spills = new Set();  // inner zips stored for the items (archives.js), rem
 const flightBound = 2 ** 30;
 const readAheadBytes = 64e6;  // the largest input a converter reads while it converts another
 const detailsKept = 64e6;  // the input's bytes from which a converted row keeps its details
-const fullText = 'not converted: the store for results is full';
 let queue = [];
 let running = false;
 let batch = { total: 0, ended: 0, failed: 0, skipped: 0, bytes: 0, start: 0 };
@@ -122,12 +121,12 @@ const note = (text) => { $('store-note').textContent = text; };
 
 // What a result keeps in the store: its outputs and its picture.
 const kept = (result) => [...(result?.outputs ?? []), ...(result?.picture ? [result.picture] : [])];
+// The bytes of them held in memory.
+const heldBy = (result) => kept(result).reduce((n, o) => n + (o.blob ? o.stored : 0), 0);
 
 function forget(list) {
-  for (const o of list.flatMap((i) => kept(i.result))) {
-    if (o.blob) held -= o.stored;
-    if (!pinned.has(o)) release(o);
-  }
+  for (const item of list) held -= heldBy(item.result);
+  for (const o of list.flatMap((i) => kept(i.result))) if (!pinned.has(o)) release(o);
 }
 
 function showCommand() {
@@ -244,9 +243,6 @@ function drawProgress() {
   $('status').classList.toggle('bad', batch.failed > 0);
 }
 
-// The bytes of a result's outputs and picture held in memory.
-const heldBy = (result) => kept(result).reduce((n, o) => n + (o.blob ? o.stored : 0), 0);
-
 function finish(item, result, ticket = item.ticket) {
   if (!items.has(item) || ticket !== item.ticket) {  // cleared, or converted again, meanwhile
     if (items.has(item)) batch.total -= 1;
@@ -258,7 +254,7 @@ function finish(item, result, ticket = item.ticket) {
   // when it comes is not kept, and the run stops as full.
   if (held + heldBy(result) > memoryBound) {
     stopFull('bound');
-    result = failure(item.path, fullText);
+    result = failure(item.path, storeFull);
   }
   // Of a converted file only counts are kept (its notices are read again
   // when it is selected), but for a large one, which costs more to read
@@ -290,7 +286,7 @@ function stopFull(kind) {
   full ??= kind;
   const rest = queue;
   queue = [];
-  for (const item of rest) finish(item, failure(item.path, fullText));
+  for (const item of rest) finish(item, failure(item.path, storeFull));
 }
 
 function tellFull() {

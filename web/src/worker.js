@@ -12,7 +12,7 @@
 // after an input that grew its memory large, it asks the page to end it.
 import { Deflate } from 'fflate';
 import { archiveInputs } from './archives.js';
-import { convertPlaced, coreFile, crcPlaced, failure, inflatePlaced, outputOptions, outputPath, placeInput, startCore } from './core.js';
+import { convertPlaced, coreFile, crcPlaced, failure, inflatePlaced, outputOptions, outputPath, placeInput, startCore, storeFull } from './core.js';
 import { removeStored, storeFolder } from './store.js';
 import { entryStream, packedBytes, ZipProblem } from './unzip.js';
 
@@ -334,7 +334,7 @@ const jobs = {
     if (!bodies || !bodies.length) outputs.drop();  // nothing half-written is kept
     const sealed = retiring || pack?.end >= packBytes ? await seal() : null;
     const read = input.fail ? 0 : input.size;
-    if (!bodies) return { result: failure(path, 'not converted: the store for results is full'), full: onDisk ? 'quota' : 'bound', read, sealed, retire: retiring };
+    if (!bodies) return { result: failure(path, storeFull), full: onDisk ? 'quota' : 'bound', read, sealed, retire: retiring };
     const { converted, notices, info, counts, seconds } = result;
     const stored = made.map((o, k) => ({ path: o.path, size: o.size, crc: o.crc, ...bodies[k] }));
     const shown = result.picture ? { ...stored.pop(), bytes: png } : null;
