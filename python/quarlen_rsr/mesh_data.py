@@ -35,7 +35,7 @@ class MeshArrays:
     loop_totals: np.ndarray   # int32
     uvs: np.ndarray           # (loops, 2) float32, or None
     materials: np.ndarray     # int32 per polygon: index into the file's names, -1 none
-    stored: np.ndarray = None  # (n, 3) float32: each point as stored (0 where not finite placed), which welding compares
+    stored: np.ndarray        # (n, 3) float32: each point as stored (0 where not finite placed), which welding compares
 
     def last_material(self, before):
         """The material in force after the mesh, `before` it."""
